@@ -1,0 +1,37 @@
+#pragma once
+// The INI configuration file of one instance: its path, creation, reading into the three settings
+// records, and writing as the configuration editor saves it.
+
+#include "config/Settings.h"
+
+struct Configuration
+{
+    MailConfig mail;
+    DmsConfig dms;
+    ReportConfig report;
+};
+
+namespace ConfigFile {
+
+// What the editor shows instead of a stored, non-empty client secret.
+inline const QString kSecretMask = QStringLiteral("*_*_*_*_*_*_*_*");
+
+// ORVANE_CURRENT_CONFIG_LOCATION + application name + ".ini", recomputed on every call.
+QString configFilePath();
+
+// Creates an empty file at the path when none exists (all defaults then apply). A missing or
+// unwritable directory leaves it uncreated; reading then gives all defaults.
+void ensureFile(const QString &path);
+
+enum class Rows { EnabledOnly, All };
+
+// Reads every group. The controller reads with Rows::EnabledOnly, which leaves out the disabled
+// rows of the mapping and option tables; the editor reads all rows to show them.
+Configuration read(const QString &path, Rows rows = Rows::EnabledOnly);
+
+// Writes every key of every group and each table as a whole. secretField is what the editor's
+// client-secret field shows: the mask keeps the stored value, an empty field stores an empty
+// value, anything else is enciphered and stored as lower-case hexadecimal text.
+void write(const QString &path, const Configuration &config, const QString &secretField);
+
+} // namespace ConfigFile
