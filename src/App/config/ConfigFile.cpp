@@ -3,7 +3,9 @@
 #include "config/CryptSecret.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 namespace ConfigFile {
@@ -88,8 +90,11 @@ void ensureFile(const QString &path)
 {
     if (QFile::exists(path))
         return;
-    QSettings settings(path, QSettings::IniFormat);
-    settings.sync();
+    // The settings library writes nothing for a file without keys, so the empty file is made here,
+    // with its directory, as the settings library would make it on its first write.
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
 }
 
 Configuration read(const QString &path, Rows rows)
@@ -313,6 +318,37 @@ void write(const QString &path, const Configuration &c, const QString &secretFie
     });
     s.endGroup();
     s.sync();
+}
+
+QStringList describe(const Configuration &c)
+{
+    const auto flag = [](bool b) { return b ? QStringLiteral("true") : QStringLiteral("false"); };
+    const auto set = [](const QString &secret) { return secret.isEmpty() ? QStringLiteral("not set") : QStringLiteral("set"); };
+    return {
+        QStringLiteral("Mail: host '%1', port %2, SSL %3, user '%4', password %5, client secret %6, inbox '%7', "
+                       "check interval '%8', at most %9 mails per check")
+            .arg(c.mail.host).arg(c.mail.port).arg(flag(c.mail.ssl), c.mail.userName, set(c.mail.password),
+                 set(c.mail.oAuthClientSecret), c.mail.inboxFolder, c.mail.checkInterval)
+            .arg(c.mail.maxMailsPerSession),
+        QStringLiteral("Mail filing: success to server %1 ('%2'), decrypted copy %3 ('%4'), success local %5 ('%6'), "
+                       "failed to server %7 ('%8'), failed local %9")
+            .arg(flag(c.mail.successCopyToImap), c.mail.successImapFolder, flag(c.mail.successCopyToImapDecrypted),
+                 c.mail.successImapFolderDecrypted, flag(c.mail.successCopyToLocal), c.mail.successLocalFolder,
+                 flag(c.mail.failedCopyToImap), c.mail.failedImapFolder, flag(c.mail.failedCopyToLocal)),
+        QStringLiteral("Crypto: verify signature %1, decrypt through crypto provider %2")
+            .arg(flag(c.mail.verifySignature), flag(c.mail.useMSCryptoAPI_Decrypt)),
+        QStringLiteral("DMS: DMS '%1', PDBS '%2', prefix '%3', write to PDBS %4, last entry to DMS %5, trend "
+                       "configuration %6, upper case %7, max last update %8 min, max state errors %9 %")
+            .arg(c.dms.dmsConnection, c.dms.pdbsConnection, c.dms.prefix, flag(c.dms.writeDataToPdbs),
+                 flag(c.dms.writeLastEntryToDms), flag(c.dms.useTrdConfig), flag(c.dms.aksToUppercase))
+            .arg(c.dms.maxLastUpdate).arg(c.dms.maxStateErrorPercent),
+        QStringLiteral("Tables: %1 data points, %2 mappings, %3 options, %4 range checks, %5 report recipients")
+            .arg(c.dms.dps.size()).arg(c.dms.mappings.size()).arg(c.dms.options.size()).arg(c.dms.checks.size())
+            .arg(c.report.users.size()),
+        QStringLiteral("Reporting: host '%1', port %2, connection %3, authentication %4, sender '%5', every %6 min")
+            .arg(c.report.host).arg(c.report.port).arg(c.report.connType, c.report.authType, c.report.sender)
+            .arg(c.report.checkInterval),
+    };
 }
 
 } // namespace ConfigFile

@@ -4,6 +4,8 @@
 
 #include "config/Settings.h"
 
+#include <QStringList>
+
 struct Configuration
 {
     MailConfig mail;
@@ -19,8 +21,8 @@ inline const QString kSecretMask = QStringLiteral("*_*_*_*_*_*_*_*");
 // ORVANE_CURRENT_CONFIG_LOCATION + application name + ".ini", recomputed on every call.
 QString configFilePath();
 
-// Creates an empty file at the path when none exists (all defaults then apply). A missing or
-// unwritable directory leaves it uncreated; reading then gives all defaults.
+// Creates an empty file (and its directory) at the path when none exists; all defaults then
+// apply. An unwritable location leaves it uncreated, and reading then gives all defaults.
 void ensureFile(const QString &path);
 
 enum class Rows { EnabledOnly, All };
@@ -33,5 +35,8 @@ Configuration read(const QString &path, Rows rows = Rows::EnabledOnly);
 // client-secret field shows: the mask keeps the stored value, an empty field stores an empty
 // value, anything else is enciphered and stored as lower-case hexadecimal text.
 void write(const QString &path, const Configuration &config, const QString &secretField);
+
+// A short account of the settings for the debug log; passwords and the secret are not shown.
+QStringList describe(const Configuration &config);
 
 } // namespace ConfigFile
