@@ -226,6 +226,16 @@ void TestStartup::environment_data()
         << QStringList{};
     QTest::newRow("language") << QStringList{"-p", "proj", "--lang", "de_CH"} << "proj/log/Quillon.log"
                               << QStringList{"ORVANE_OPTION_LANG='de_CH'", "Language code 'de'"} << QStringList{};
+    QTest::newRow("translations from the application path")
+        << QStringList{"-p", "proj", "--lang", "de_CH", "-a", QUILLON_TEST_QM_DIR} << "proj/log/Quillon.log"
+        << QStringList{"translations loaded: " QUILLON_TEST_QM_DIR "/Quillon_de, " QUILLON_TEST_QM_DIR "/lib_de"}
+        << QStringList{"qt_de"};
+    QTest::newRow("short language name takes its territory") << QStringList{"-p", "proj", "--lang", "de"}
+                                                            << "proj/log/Quillon.log" << QStringList{"Language code 'de'"}
+                                                            << QStringList{};
+    QTest::newRow("locale name without territory has no code")
+        << QStringList{"-p", "proj", "--lang", "C", "-a", QUILLON_TEST_QM_DIR} << "proj/log/Quillon.log"
+        << QStringList{"Language code '', translations loaded: none"} << QStringList{};
     QTest::newRow("long multi-start exports an empty value")
         << QStringList{"--multi-start", "-p", "proj"} << "proj/log/Quillon.log"
         << QStringList{"ORVANE_APP_MULTI_START=''"} << QStringList{};
