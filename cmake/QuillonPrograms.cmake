@@ -1,0 +1,18 @@
+# quillon_add_programs(PATTERN [INSTALL])
+# Makes one executable of every source file matching PATTERN, named after the file. A source names
+# the CMake targets it links in a comment line of its own: "// links: target target ...".
+function(quillon_add_programs pattern)
+  cmake_parse_arguments(P "INSTALL" "" "" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${pattern})
+  foreach(src IN LISTS sources)
+    get_filename_component(name ${src} NAME_WE)
+    add_executable(${name} ${src})
+    file(STRINGS ${src} links_line REGEX "^// links:")
+    string(REPLACE "// links:" "" links "${links_line}")
+    separate_arguments(links)
+    target_link_libraries(${name} PRIVATE Qt6::Core ${links})
+    if(P_INSTALL)
+      install(TARGETS ${name} RUNTIME DESTINATION bin)
+    endif()
+  endforeach()
+endfunction()
