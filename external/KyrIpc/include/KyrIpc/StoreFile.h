@@ -1,0 +1,61 @@
+#pragma once
+// The SQLite file of the embedded point store: table "points" (one row per point and connection
+// string) and table "trend" (the trend archive's rows, appended). Not locked by itself: the point
+// store serialises its calls; readers such as quillon-points open their own handle.
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+struct sqlite3;
+
+namespace Orvane {
+
+class StoreFile
+{
+public:
+    struct PointRow
+    {
+        QString connection;
+        QString name;
+        int type = 0;     // PointType
+        QVariant value;   // bool, qint64, double or QString
+        qint64 stampMs = 0;
+    };
+    struct TrendRow
+    {
+        QString connection;
+        qint64 timeMs = 0;
+        double value = 0;
+        quint32 state = 0;
+        QString point;
+    };
+
+    // The store file of a project directory: "dms/points.sqlite" below it.
+    static QString pathForProject(const QString &projectDir);
+
+    // Opens (and with readOnly false creates) the file and its tables.
+    explicit StoreFile(const QString &path, bool readOnly = false);
+    ~StoreFile();
+    StoreFile(const StoreFile &) = delete;
+    StoreFile &operator=(const StoreFile &) = delete;
+
+    bool isOpen() const { return m_db != nullptr; }
+    QString errorText() const { return m_error; }
+
+    // Points of one connection string (all when empty) whose name matches the shell-style,
+    // case-sensitive pattern (all when empty), ordered by name.
+    QList<PointRow> points(const QString &connection = {}, const QString &pattern = {}) const;
+    bool savePoint(const PointRow &row);
+    bool appendTrend(const TrendRow &row);
+    // Trend rows of one point in the order they were appended.
+    QList<TrendRow> trendRows(const QString &point, const QString &connection = {}) const;
+
+private:
+    bool exec(const char *sql);
+
+    sqlite3 *m_db = nullptr;
+    QString m_error;
+};
+
+} // namespace Orvane

@@ -1,0 +1,318 @@
+#include "KyrIpc/PointStore.h"
+#include "KyrIpc/DmsAccess.h"
+#include "KyrIpc/PdbsAccess.h"
+
+#include <QDateTime>
+#include <QMutex>
+#include <QRegularExpression>
+#include <algorithm>
+
+namespace Orvane {
+
+namespace {
+
+QMutex registryMutex;
+
+QHash<QString, std::shared_ptr<PointStore>> &registry()
+{
+    static QHash<QString, std::shared_ptr<PointStore>> stores;
+    return stores;
+}
+
+QVariant zeroValue(int type)
+{
+    switch (type) {
+    case BIT: return QVariant(false);
+    case FLT: return QVariant(0.0);
+    case STR: return QVariant(QString());
+    default: return QVariant(qint64(0));
+    }
+}
+
+const QString dmsUpPoint = QStringLiteral("System:Prog:DMS_UP");
+const QString periodPoint = QStringLiteral("System:Prog:WatchDog:Period");
+
+} // namespace
+
+std::shared_ptr<PointStore> PointStore::forConnection(const QString &connection)
+{
+    QMutexLocker lock(&registryMutex);
+    std::shared_ptr<PointStore> &store = registry()[connection];
+    if (!store)
+        store.reset(new PointStore(connection));
+    return store;
+}
+
+void PointStore::restartAll()
+{
+    QHash<QString, std::shared_ptr<PointStore>> stores;
+    {
+        QMutexLocker lock(&registryMutex);
+        stores.swap(registry());
+    }
+    for (const std::shared_ptr<PointStore> &store : std::as_const(stores))
+        store->dropLink();
+}
+
+PointStore::PointStore(const QString &connection) : m_connection(connection)
+{
+    const QString project = qEnvironmentVariable("ORVANE_CURRENT_PROJECT_LOCATION");
+    if (!project.isEmpty()) {
+        m_filePath = StoreFile::pathForProject(project);
+        m_file = std::make_unique<StoreFile>(m_filePath);
+        for (const StoreFile::PointRow &row : m_file->points(m_connection))
+            m_points.insert(row.name, Point{row.type, row.value, row.stampMs});
+    }
+    setPoint(dmsUpPoint, BIT, true);
+    if (readType(periodPoint) != DWS)
+        setPoint(periodPoint, DWS, 20);
+}
+
+PointStore::~PointStore() = default;
+
+QString PointStore::filePath() const
+{
+    return m_file && m_file->isOpen() ? m_filePath : QString();
+}
+
+int PointStore::attach(DmsAccess *access)
+{
+    QMutexLocker lock(&m_mutex);
+    if (!m_dmsAccesses.contains(access))
+        m_dmsAccesses.append(access);
+    if (m_linkUp)
+        access->setLinked(true);
+    return m_linkUp ? 0 : NotConnected;
+}
+
+void PointStore::detach(DmsAccess *access)
+{
+    QMutexLocker lock(&m_mutex);
+    m_dmsAccesses.removeAll(access);
+    for (auto it = m_registrations.begin(); it != m_registrations.end();)
+        it = it->access == access ? m_registrations.erase(it) : std::next(it);
+}
+
+int PointStore::attach(PdbsAccess *access)
+{
+    QMutexLocker lock(&m_mutex);
+    if (!m_pdbsAccesses.contains(access))
+        m_pdbsAccesses.append(access);
+    access->setLinked(m_linkUp);
+    return m_linkUp ? 0 : NotConnected;
+}
+
+void PointStore::detach(PdbsAccess *access)
+{
+    QMutexLocker lock(&m_mutex);
+    m_pdbsAccesses.removeAll(access);
+}
+
+bool PointStore::isLinkUp() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_linkUp;
+}
+
+bool PointStore::isAnswering() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_answering;
+}
+
+int PointStore::readType(const QString &name) const
+{
+    QMutexLocker lock(&m_mutex);
+    const auto it = m_points.constFind(name);
+    return it == m_points.cend() ? 0 : it->type;
+}
+
+int PointStore::createPoint(const QString &name, int type)
+{
+    QMutexLocker lock(&m_mutex);
+    const auto it = m_points.constFind(name);
+    if (it == m_points.cend() || it->type != type)
+        store(name, Point{type, zeroValue(type), QDateTime::currentMSecsSinceEpoch()});
+    return Message::Positive;
+}
+
+int PointStore::write(const QString &name, int type, const QVariant &value, qint64 stampMs)
+{
+    QMutexLocker lock(&m_mutex);
+    const auto it = m_points.constFind(name);
+    if (it == m_points.cend())
+        return Message::PointDoesNotExist;
+    if (it->type != type)
+        return Message::TypeMismatch;
+    if (m_failingWrites.contains(name))
+        return Message::Refused;
+    const Point point{type, value, stampMs};
+    store(name, point);
+    notifyRegistrations(name, point);
+    return Message::Positive;
+}
+
+int PointStore::read(const QString &name, int type, QVariant &value, qint64 &stampMs) const
+{
+    QMutexLocker lock(&m_mutex);
+    const auto it = m_points.constFind(name);
+    if (it == m_points.cend())
+        return Message::PointDoesNotExist;
+    if (it->type != type)
+        return Message::TypeMismatch;
+    value = it->value;
+    stampMs = it->stampMs;
+    return Message::Positive;
+}
+
+QStringList PointStore::enumNames(const QString &nameFilter, const QString &levelFilter) const
+{
+    const QRegularExpression pattern(
+        QRegularExpression::wildcardToRegularExpression(nameFilter));
+    QMutexLocker lock(&m_mutex);
+    QStringList names;
+    for (auto it = m_points.cbegin(); it != m_points.cend(); ++it) {
+        const QString &name = it.key();
+        if (!nameFilter.isEmpty() && !pattern.match(name).hasMatch())
+            continue;
+        if (!levelFilter.isEmpty() && name.mid(name.lastIndexOf(u':') + 1) != levelFilter)
+            continue;
+        names.append(name);
+    }
+    names.sort();
+    return names;
+}
+
+void PointStore::registerPoint(DmsAccess *access, const QString &name, int tag)
+{
+    QMutexLocker lock(&m_mutex);
+    auto *answer = new Message;
+    answer->setPointName(name);
+    answer->tag = tag;
+    const auto it = m_points.constFind(name);
+    if (it == m_points.cend()) {
+        answer->answerCode = Message::PointDoesNotExist;
+        answer->subCode = Message::FailedOnRegister;
+    } else {
+        answer->value = it->value.toInt();
+        m_registrations.insert(name, Registration{access, tag});
+    }
+    access->deliver(answer);
+}
+
+void PointStore::unregisterPoint(DmsAccess *access, const QString &name, int tag)
+{
+    QMutexLocker lock(&m_mutex);
+    for (auto it = m_registrations.find(name); it != m_registrations.end() && it.key() == name;)
+        it = it->access == access && it->tag == tag ? m_registrations.erase(it) : std::next(it);
+}
+
+int PointStore::appendTrend(qint64 timeMs, double value, quint32 state, const QString &point)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_failingWrites.contains(point))
+        return Message::Refused;
+    if (m_file)
+        m_file->appendTrend(StoreFile::TrendRow{m_connection, timeMs, value, state, point});
+    else
+        m_memoryTrend.append(StoreFile::TrendRow{m_connection, timeMs, value, state, point});
+    return Message::Positive;
+}
+
+std::optional<PointStore::Point> PointStore::point(const QString &name) const
+{
+    QMutexLocker lock(&m_mutex);
+    const auto it = m_points.constFind(name);
+    return it == m_points.cend() ? std::nullopt : std::optional<Point>(*it);
+}
+
+int PointStore::registrationCount(const QString &name) const
+{
+    QMutexLocker lock(&m_mutex);
+    return int(m_registrations.count(name));
+}
+
+QList<StoreFile::TrendRow> PointStore::trendRows(const QString &point) const
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_file)
+        return m_file->trendRows(point, m_connection);
+    QList<StoreFile::TrendRow> rows;
+    std::copy_if(m_memoryTrend.cbegin(), m_memoryTrend.cend(), std::back_inserter(rows),
+                 [&point](const StoreFile::TrendRow &row) { return row.point == point; });
+    return rows;
+}
+
+void PointStore::setPoint(const QString &name, int type, const QVariant &value)
+{
+    QMutexLocker lock(&m_mutex);
+    createPoint(name, type);
+    const Point point{type, value, QDateTime::currentMSecsSinceEpoch()};
+    store(name, point);
+    notifyRegistrations(name, point);
+}
+
+void PointStore::dropLink()
+{
+    QMutexLocker lock(&m_mutex);
+    m_linkUp = false;
+    m_registrations.clear();
+    for (PdbsAccess *access : std::as_const(m_pdbsAccesses))
+        access->setLinked(false);
+    for (DmsAccess *access : std::as_const(m_dmsAccesses))
+        access->setLinked(false);
+}
+
+void PointStore::restoreLink()
+{
+    QMutexLocker lock(&m_mutex);
+    m_linkUp = true;
+    for (DmsAccess *access : std::as_const(m_dmsAccesses)) {
+        if (access->wantsLink())
+            access->setLinked(true);
+    }
+}
+
+void PointStore::setAnswering(bool answering)
+{
+    QMutexLocker lock(&m_mutex);
+    m_answering = answering;
+}
+
+void PointStore::sendQuit()
+{
+    QMutexLocker lock(&m_mutex);
+    for (DmsAccess *access : std::as_const(m_dmsAccesses))
+        access->sendQuitToControls();
+}
+
+void PointStore::setDmsUp(bool up)
+{
+    setPoint(dmsUpPoint, BIT, up);
+}
+
+void PointStore::setFailingWrites(const QStringList &points)
+{
+    QMutexLocker lock(&m_mutex);
+    m_failingWrites = QSet<QString>(points.cbegin(), points.cend());
+}
+
+void PointStore::store(const QString &name, const Point &point)
+{
+    m_points.insert(name, point);
+    if (m_file)
+        m_file->savePoint(StoreFile::PointRow{m_connection, name, point.type, point.value, point.stampMs});
+}
+
+void PointStore::notifyRegistrations(const QString &name, const Point &point)
+{
+    for (auto it = m_registrations.constFind(name); it != m_registrations.cend() && it.key() == name; ++it) {
+        auto *message = new Message;
+        message->setPointName(name);
+        message->tag = it->tag;
+        message->value = point.value.toInt();
+        it->access->deliver(message);
+    }
+}
+
+} // namespace Orvane

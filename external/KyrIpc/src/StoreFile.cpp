@@ -1,0 +1,180 @@
+#include "KyrIpc/StoreFile.h"
+#include "KyrIpc/Message.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace Orvane {
+
+namespace {
+
+// One prepared statement, finalised on leaving the scope.
+class Statement
+{
+public:
+    Statement(sqlite3 *db, const char *sql) { sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr); }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    bool ok() const { return m_stmt != nullptr; }
+    sqlite3_stmt *get() const { return m_stmt; }
+    void bindText(int index, const QString &text)
+    {
+        const QByteArray utf8 = text.toUtf8();
+        sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    }
+    QString text(int column) const
+    {
+        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column)),
+                                 sqlite3_column_bytes(m_stmt, column));
+    }
+
+private:
+    sqlite3_stmt *m_stmt = nullptr;
+};
+
+void bindValue(Statement &st, int index, int type, const QVariant &value)
+{
+    switch (type) {
+    case FLT: sqlite3_bind_double(st.get(), index, value.toDouble()); break;
+    case STR: st.bindText(index, value.toString()); break;
+    default: sqlite3_bind_int64(st.get(), index, value.toLongLong()); break;
+    }
+}
+
+QVariant columnValue(const Statement &st, int column, int type)
+{
+    switch (type) {
+    case BIT: return QVariant(sqlite3_column_int64(st.get(), column) != 0);
+    case FLT: return QVariant(sqlite3_column_double(st.get(), column));
+    case STR: return QVariant(st.text(column));
+    default: return QVariant(qint64(sqlite3_column_int64(st.get(), column)));
+    }
+}
+
+} // namespace
+
+QString StoreFile::pathForProject(const QString &projectDir)
+{
+    return QDir(projectDir).filePath(QStringLiteral("dms/points.sqlite"));
+}
+
+StoreFile::StoreFile(const QString &path, bool readOnly)
+{
+    if (!readOnly)
+        QDir().mkpath(QFileInfo(path).absolutePath());
+    const int flags = readOnly ? SQLITE_OPEN_READONLY : (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    if (sqlite3_open_v2(path.toUtf8().constData(), &m_db, flags | SQLITE_OPEN_FULLMUTEX, nullptr) != SQLITE_OK) {
+        m_error = QString::fromUtf8(sqlite3_errmsg(m_db));
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        return;
+    }
+    sqlite3_busy_timeout(m_db, 5000);
+    if (readOnly)
+        return;
+    // WAL with normal synchronisation: a write costs no flush to disk, and the file stays
+    // consistent after a crash of the program.
+    const bool ok = exec("PRAGMA journal_mode=WAL") && exec("PRAGMA synchronous=NORMAL")
+        && exec("CREATE TABLE IF NOT EXISTS points(connection TEXT NOT NULL, name TEXT NOT NULL,"
+                " type TEXT NOT NULL, value, stamp_ms INTEGER NOT NULL, PRIMARY KEY(connection, name))")
+        && exec("CREATE TABLE IF NOT EXISTS trend(id INTEGER PRIMARY KEY, connection TEXT NOT NULL,"
+                " time_ms INTEGER NOT NULL, value REAL NOT NULL, state INTEGER NOT NULL, point TEXT NOT NULL)")
+        && exec("CREATE INDEX IF NOT EXISTS trend_point ON trend(point, time_ms)");
+    if (!ok) {
+        sqlite3_close(m_db);
+        m_db = nullptr;
+    }
+}
+
+StoreFile::~StoreFile()
+{
+    sqlite3_close(m_db);
+}
+
+bool StoreFile::exec(const char *sql)
+{
+    char *error = nullptr;
+    if (sqlite3_exec(m_db, sql, nullptr, nullptr, &error) == SQLITE_OK)
+        return true;
+    m_error = QString::fromUtf8(error);
+    sqlite3_free(error);
+    return false;
+}
+
+QList<StoreFile::PointRow> StoreFile::points(const QString &connection, const QString &pattern) const
+{
+    QList<PointRow> rows;
+    if (!m_db)
+        return rows;
+    Statement st(m_db, "SELECT connection, name, type, value, stamp_ms FROM points"
+                       " WHERE (?1 = '' OR connection = ?1) AND (?2 = '' OR name GLOB ?2) ORDER BY name, connection");
+    if (!st.ok())
+        return rows;
+    st.bindText(1, connection);
+    st.bindText(2, pattern);
+    while (sqlite3_step(st.get()) == SQLITE_ROW) {
+        PointRow row;
+        row.connection = st.text(0);
+        row.name = st.text(1);
+        row.type = pointTypeFromName(st.text(2));
+        row.value = columnValue(st, 3, row.type);
+        row.stampMs = sqlite3_column_int64(st.get(), 4);
+        rows.append(row);
+    }
+    return rows;
+}
+
+bool StoreFile::savePoint(const PointRow &row)
+{
+    if (!m_db)
+        return false;
+    Statement st(m_db, "INSERT OR REPLACE INTO points(connection, name, type, value, stamp_ms) VALUES(?1, ?2, ?3, ?4, ?5)");
+    if (!st.ok())
+        return false;
+    st.bindText(1, row.connection);
+    st.bindText(2, row.name);
+    st.bindText(3, pointTypeName(row.type));
+    bindValue(st, 4, row.type, row.value);
+    sqlite3_bind_int64(st.get(), 5, row.stampMs);
+    return sqlite3_step(st.get()) == SQLITE_DONE;
+}
+
+bool StoreFile::appendTrend(const TrendRow &row)
+{
+    if (!m_db)
+        return false;
+    Statement st(m_db, "INSERT INTO trend(connection, time_ms, value, state, point) VALUES(?1, ?2, ?3, ?4, ?5)");
+    if (!st.ok())
+        return false;
+    st.bindText(1, row.connection);
+    sqlite3_bind_int64(st.get(), 2, row.timeMs);
+    sqlite3_bind_double(st.get(), 3, row.value);
+    sqlite3_bind_int64(st.get(), 4, row.state);
+    st.bindText(5, row.point);
+    return sqlite3_step(st.get()) == SQLITE_DONE;
+}
+
+QList<StoreFile::TrendRow> StoreFile::trendRows(const QString &point, const QString &connection) const
+{
+    QList<TrendRow> rows;
+    if (!m_db)
+        return rows;
+    Statement st(m_db, "SELECT connection, time_ms, value, state, point FROM trend"
+                       " WHERE point = ?1 AND (?2 = '' OR connection = ?2) ORDER BY id");
+    if (!st.ok())
+        return rows;
+    st.bindText(1, point);
+    st.bindText(2, connection);
+    while (sqlite3_step(st.get()) == SQLITE_ROW) {
+        TrendRow row;
+        row.connection = st.text(0);
+        row.timeMs = sqlite3_column_int64(st.get(), 1);
+        row.value = sqlite3_column_double(st.get(), 2);
+        row.state = quint32(sqlite3_column_int64(st.get(), 3));
+        row.point = st.text(4);
+        rows.append(row);
+    }
+    return rows;
+}
+
+} // namespace Orvane
