@@ -297,6 +297,15 @@ void PointStore::setFailingWrites(const QStringList &points)
     m_failingWrites = QSet<QString>(points.cbegin(), points.cend());
 }
 
+void PointStore::sendMessage(const Message &message)
+{
+    QMutexLocker lock(&m_mutex);
+    for (DmsAccess *access : std::as_const(m_dmsAccesses)) {
+        if (access->wantsLink() && access->getConnectionState() == 0)
+            access->deliver(new Message(message));
+    }
+}
+
 void PointStore::store(const QString &name, const Point &point)
 {
     m_points.insert(name, point);

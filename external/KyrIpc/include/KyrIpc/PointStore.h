@@ -11,6 +11,7 @@
 // answering (a started DmsControl then times out), ask the program to quit, clear DMS_UP, refuse
 // writes of chosen points.
 
+#include "KyrIpc/Message.h"
 #include "KyrIpc/StoreFile.h"
 
 #include <QHash>
@@ -95,6 +96,8 @@ public:
     void setDmsUp(bool up);
     // Writes (DMS and trend) of these points are refused.
     void setFailingWrites(const QStringList &points);
+    // Sends a copy of the message to every connected asynchronous DMS connection.
+    void sendMessage(const Message &message);
 
 private:
     explicit PointStore(const QString &connection);

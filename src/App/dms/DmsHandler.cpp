@@ -1,0 +1,263 @@
+#include "dms/DmsHandler.h"
+
+#include "dms/DmsLink.h"
+#include "dms/DmsLocation.h"
+
+#include "KyrIpc/Message.h"
+#include "KyrLogger/Logger.h"
+
+#include <QCoreApplication>
+
+namespace {
+const QString dmsUpPoint = QStringLiteral("System:Prog:DMS_UP");
+const QString periodPoint = QStringLiteral("System:Prog:WatchDog:Period");
+constexpr int periodTag = -65534;
+} // namespace
+
+QString DmsHandler::stateText(DmsState state)
+{
+    switch (state) {
+    case Idle: return QStringLiteral("Idle");
+    case Disabled: return QStringLiteral("Disabled");
+    case Connecting: return QStringLiteral("Connecting");
+    case ErrorRegistration: return QStringLiteral("ErrorRegistration");
+    case Down: return QStringLiteral("Down");
+    }
+    return QStringLiteral("unknown");
+}
+
+DmsHandler::DmsHandler(const DmsConfig &config, QObject *controller, const DmsTiming &timing)
+    : m_config(config),
+      m_timing(timing),
+      m_applicationName(QCoreApplication::applicationName()),
+      m_controller(controller),
+      m_link(std::make_unique<DmsLink>(config.dmsConnection, config.pdbsConnection, m_applicationName)),
+      m_statusPoints(m_applicationName)
+{
+    qRegisterMetaType<DmsHandler::DmsState>("DmsHandler::DmsState");
+    moveToThread(this);
+    m_link->control().moveToThread(this);
+    m_watchdogTimer.moveToThread(this);
+    m_lastUpdateTimer.moveToThread(this);
+    m_upWaitTimer.moveToThread(this);
+    m_watchdogTimer.setSingleShot(true);
+    m_lastUpdateTimer.setSingleShot(true);
+    m_upWaitTimer.setSingleShot(true);
+    connect(&m_upWaitTimer, &QTimer::timeout, this, &DmsHandler::onWaitDmsAsynchIsUp);
+    connect(&m_link->control(), &DmsControl::dmsTimedOut, this, &DmsHandler::onDmsTimedOut, Qt::QueuedConnection);
+    connect(&m_link->control(), &DmsControl::dmsSaysQuit, this, &DmsHandler::onDmsQuitReceived, Qt::QueuedConnection);
+}
+
+DmsHandler::~DmsHandler()
+{
+    m_watchdogTimer.stop();
+    m_lastUpdateTimer.stop();
+    m_link.reset();
+    LOG_OUT(6, "DMS handler finished").endl();
+}
+
+bool DmsHandler::isReady() const
+{
+    return m_ready && m_link->isConnected();
+}
+
+QString DmsHandler::dmsLocation() const
+{
+    std::call_once(m_locationOnce, [this] { m_location = DmsLocation::of(m_config.dmsConnection); });
+    return m_location;
+}
+
+bool DmsHandler::isDmsLocal() const
+{
+    return dmsLocation() == DmsLocation::local();
+}
+
+void DmsHandler::run()
+{
+    LOG_OUT(6, "DMS handler started").endl();
+    connect(&m_link->async(), &DmsAccess::dmsConnected, this, &DmsHandler::onDmsAsynchConnected,
+            Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+    connect(&m_link->async(), &DmsAccess::dmsDisconnected, this, &DmsHandler::onDmsAsynchDisconnected,
+            Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+    if (qEnvironmentVariable("ServiceMode").isEmpty()) {
+        m_link->openAsync(this);
+        if (!m_link->connectSynch())
+            LOG_OUT(6, "Could not connect synch connection on startup").endl();
+    }
+
+    exec();
+
+    m_watchdogTimer.stop();
+    m_lastUpdateTimer.stop();
+    m_upWaitTimer.stop();
+    m_link->control().stopControl();
+    if (m_ready) {
+        LOG_OUT(6, "DMS logout").endl();
+        if (isDmsLocal()) {
+            m_link->async().Unregister(periodPoint, periodTag, false);
+            m_link->sync().SendDws(watchdogPointName(), -1, 10, false);
+        }
+        setProgramUp(false);
+        msleep(m_timing.logoutDelayMs);
+    }
+}
+
+void DmsHandler::onAppStateChanged(bool paused, DmsHandler::DmsState dmsState, QString lastMailError, QString lastRepError)
+{
+    m_paused = paused;
+    m_appDmsState = dmsState;
+    m_lastMailError = lastMailError;
+    m_lastRepError = lastRepError;
+    writeDriverStatusPoints();
+}
+
+void DmsHandler::onDmsAsynchConnected()
+{
+    LOG_OUT(6, "Asynch DMS connected").endl();
+    m_upWaitTimer.start(m_timing.asyncUpDelayMs);
+}
+
+void DmsHandler::onWaitDmsAsynchIsUp()
+{
+    if (m_ready)
+        return;
+    if (!m_link->connectSynch() || !m_link->connectPdbs()) {
+        m_upWaitTimer.start(m_timing.connectRetryMs);
+        return;
+    }
+    bool up = false;
+    if (m_link->sync().ReadBit(dmsUpPoint, up) != 0 || !up) {
+        LOG_OUT(4, "DMS waiting for up").endl();
+        m_upWaitTimer.start(m_timing.upRetryMs);
+        return;
+    }
+    LOG_OUT(6, "DMS is up").endl();
+    m_link->async().SendPrgName(m_applicationName);
+    setProgramUp(true);
+    m_link->control().startControl(m_timing.controlSeconds);
+    // The point supervision is loaded here, before the handler becomes ready.
+    becomeReady();
+}
+
+void DmsHandler::becomeReady()
+{
+    m_ready = true;
+    LOG_OUT(6, "DMS handler is ready").endl();
+    if (isDmsLocal()) {
+        m_link->async().Register(periodPoint, periodTag, false);
+        m_link->sync().CreatePoint(watchdogPointName(), Orvane::DWS, 0, false, -1);
+        m_watchdogValue = 1;
+        m_link->sync().SendDws(watchdogPointName(), m_watchdogValue, 10, false);
+        m_lastWatchdog = QDateTime::currentDateTime();
+        connect(&m_watchdogTimer, &QTimer::timeout, this, &DmsHandler::onWatchdogTimer, Qt::UniqueConnection);
+        m_watchdogTimer.start(m_watchdogPeriod * m_timing.watchdogSecondMs);
+        writeDriverStatusPoints();
+    }
+    m_valueCounter = 0;
+    emit sigDmsReady();
+}
+
+void DmsHandler::clearReady()
+{
+    m_ready = false;
+    m_watchdogTimer.stop();
+    disconnect(&m_watchdogTimer, &QTimer::timeout, this, &DmsHandler::onWatchdogTimer);
+}
+
+void DmsHandler::setProgramUp(bool up)
+{
+    const QString point = upPointName();
+    if (up)
+        m_link->sync().CreatePoint(point, Orvane::BIT, 0, false, -1);
+    m_link->sync().SendBit(point, up, 10, false);
+}
+
+void DmsHandler::onWatchdogTimer()
+{
+    if (m_ready) {
+        m_watchdogValue = m_watchdogValue == 1 ? 0 : 1;
+        m_link->sync().SendDws(watchdogPointName(), m_watchdogValue, 10, false);
+        m_watchdogTimer.start(m_watchdogPeriod * m_timing.watchdogSecondMs);
+    }
+    m_lastWatchdog = QDateTime::currentDateTime();
+}
+
+void DmsHandler::messageReceived(DmsAccess *, Orvane::Message *message)
+{
+    const std::unique_ptr<Orvane::Message> owned(message);
+    const QString text = DmsAccess::msgToString(message);
+    if (message->tag == periodTag) {
+        if (message->answerCode != Orvane::Message::Positive)
+            LOG_OUT(4, "DMS Received negative answer for System:Prog:WatchDog:Period - %1").arg(text).endl();
+        else if (message->value > 0) // a period of 0 or less would make the watchdog spin
+            m_watchdogPeriod = message->value;
+        return;
+    }
+    switch (message->answerCode) {
+    case Orvane::Message::Positive:
+        return;
+    case Orvane::Message::PointDoesNotExist:
+        if (message->subCode == Orvane::Message::FailedOnWrite)
+            LOG_OUT(4, "DMS Missing data point on write %1").arg(text).endl();
+        else if (message->subCode == Orvane::Message::FailedOnRegister)
+            LOG_OUT(4, "DMS Missing data point on register %1").arg(text).endl();
+        else
+            LOG_OUT(3, "DMS Point does not exist: %1").arg(text).endl();
+        return;
+    default:
+        LOG_OUT(3, "DMS Negative answer received: %1").arg(text).endl();
+    }
+}
+
+void DmsHandler::writeDriverStatusPoints()
+{
+    if (!isDmsLocal() || !m_link->isSyncConnected())
+        return;
+    m_statusPoints.write(m_link->sync(), driverStatus());
+}
+
+DriverStatus DmsHandler::driverStatus() const
+{
+    DriverStatus status;
+    status.paused = m_paused;
+    status.lastMailError = m_lastMailError;
+    status.lastReportError = m_lastRepError;
+    // The counts of points in state error and of expired points come from the point supervision.
+    return status;
+}
+
+void DmsHandler::onDmsAsynchDisconnected()
+{
+    clearReady();
+    LOG_OUT(4, "Asynch DMS disconnected").endl();
+    emit sigDmsDisconnected();
+}
+
+void DmsHandler::onDmsTimedOut()
+{
+    if (!m_ready)
+        return;
+    LOG_OUT(2, "DMS timed out").endl();
+    clearReady();
+    m_link->disconnectAll();
+    emit sigDmsDisconnected();
+    msleep(m_timing.reconnectDelayMs);
+    m_link->openAsync(this);
+}
+
+void DmsHandler::onDmsQuitReceived()
+{
+    emit sigDmsQuitReceived();
+}
+
+QString DmsHandler::upPointName() const
+{
+    if (isDmsLocal())
+        return QStringLiteral("System:Prog:") + m_applicationName + QStringLiteral("_UP");
+    return QStringLiteral("System:Prog:") + m_applicationName + u':' + DmsLocation::shortHostName() + QStringLiteral(":UP");
+}
+
+QString DmsHandler::watchdogPointName() const
+{
+    return QStringLiteral("System:Prog:WatchDog:") + m_applicationName;
+}

@@ -1,0 +1,99 @@
+#pragma once
+// The program's link to the process database (DMS) and the trend archive (PDBS): a thread with its
+// own event loop that brings the link up, keeps it alive (UP point, watchdog), takes it down, and
+// publishes the driver's status points.
+//
+// The handler lives in its own thread (it moves itself there), so its slots run there whatever
+// thread emits the signals they are connected to. The controller that creates it keeps it and
+// deletes it after quit() and wait(); the handler holds no Qt parent.
+
+#include "config/Settings.h"
+#include "dms/DmsTiming.h"
+#include "dms/DriverStatusPoints.h"
+
+#include "KyrIpc/DmsAccess.h"
+
+#include <QDateTime>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+class DmsLink;
+
+class DmsHandler : public QThread, private DmsAccess::MessageHandler
+{
+    Q_OBJECT
+public:
+    enum DmsState : qint32 { Idle = 0, Disabled = 1, Connecting = 2, ErrorRegistration = 3, Down = 5 };
+    Q_ENUM(DmsState)
+    // "Idle", "Disabled", "Connecting", "ErrorRegistration", "Down"; "unknown" for any other value.
+    static QString stateText(DmsState state);
+
+    DmsHandler(const DmsConfig &config, QObject *controller, const DmsTiming &timing = DmsTiming());
+    ~DmsHandler() override;
+
+    // The link is up and initialised and all three connections report connected.
+    bool isReady() const;
+    // Values of a mail are being processed.
+    bool isBusy() const { return m_valueCounter > 0; }
+    // "local", or the short local host name when the DMS runs elsewhere; computed on first use.
+    QString dmsLocation() const;
+    bool isDmsLocal() const;
+    // The watchdog period in seconds, as last sent by the DMS.
+    int watchdogPeriod() const { return m_watchdogPeriod; }
+
+signals:
+    void sigDmsReady();
+    void sigDmsDisconnected();
+    void sigDmsQuitReceived();
+
+public slots:
+    void onAppStateChanged(bool paused, DmsHandler::DmsState dmsState, QString lastMailError, QString lastRepError);
+    void onWaitDmsAsynchIsUp();
+    void onDmsAsynchConnected();
+    void onDmsAsynchDisconnected();
+    void onWatchdogTimer();
+    void onDmsTimedOut();
+    void onDmsQuitReceived();
+
+protected:
+    void run() override;
+
+private:
+    void messageReceived(DmsAccess *access, Orvane::Message *message) override;
+
+    void becomeReady();
+    void clearReady();
+    void setProgramUp(bool up);
+    void writeDriverStatusPoints();
+    DriverStatus driverStatus() const;
+    QString upPointName() const;
+    QString watchdogPointName() const;
+
+    const DmsConfig m_config;
+    const DmsTiming m_timing;
+    const QString m_applicationName;
+    QObject *const m_controller;
+    std::unique_ptr<DmsLink> m_link;
+    const DriverStatusPoints m_statusPoints;
+
+    std::atomic<bool> m_ready{false};
+    std::atomic<int> m_valueCounter{0};
+    mutable std::once_flag m_locationOnce;
+    mutable QString m_location;
+
+    bool m_paused = false;
+    DmsState m_appDmsState = Down;
+    QString m_lastMailError;
+    QString m_lastRepError;
+
+    QTimer m_watchdogTimer;
+    QTimer m_lastUpdateTimer;
+    QTimer m_upWaitTimer; // the pending retry of onWaitDmsAsynchIsUp (one at a time)
+    std::atomic<int> m_watchdogPeriod{20};
+    qint32 m_watchdogValue = 1;
+    QDateTime m_lastWatchdog;
+};
+
