@@ -1,0 +1,90 @@
+#pragma once
+
+#include "MailSecurity/ImapTokenizer.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QSslCertificate>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QSslSocket;
+
+// A compact synchronous IMAP4rev1 client. The calling thread drives it; every call blocks until the
+// server has answered or the time-out has run out, so no event loop is needed. Server certificates
+// are verified against the system trust store plus the extra CA certificates given.
+class ImapClient
+{
+public:
+    enum class Security {
+        StartTlsIfOffered,  // plain connection, upgraded with STARTTLS when the server offers it
+        StartTls,           // plain connection, STARTTLS required
+        ImplicitTls,        // TLS from the first byte (imaps)
+        Plain               // never encrypted
+    };
+
+    ImapClient();
+    ~ImapClient();
+    ImapClient(const ImapClient &) = delete;
+    ImapClient &operator=(const ImapClient &) = delete;
+
+    void setTimeout(int milliseconds) { m_timeoutMs = milliseconds; }
+    void setExtraCaCertificates(const QList<QSslCertificate> &certificates) { m_extraCa = certificates; }
+
+    bool connectToServer(const QString &host, quint16 port, Security security);
+    bool login(const QString &user, const QString &password);
+    bool list(const QString &pattern, QStringList *mailboxes);
+    bool create(const QString &mailbox);
+    bool select(const QString &mailbox);
+    // FETCH of a message set with the given data items; *responses receives the FETCH responses.
+    bool fetch(const QByteArray &messageSet, const QByteArray &items, QList<ImapResponse> *responses);
+    bool append(const QString &mailbox, const QByteArray &message);
+    bool copy(const QByteArray &messageSet, const QString &mailbox);
+    bool storeDeleted(const QByteArray &messageSet);
+    bool expunge();
+    bool close();
+    bool logout();
+    // Drops the connection without a word to the server.
+    void abort();
+
+    bool isConnected() const;
+    bool isEncrypted() const;
+    qint64 exists() const { return m_exists; }
+    QString lastError() const { return m_lastError; }
+
+    // The value of one data item (e.g. "ENVELOPE", "BODY[HEADER]") of a FETCH response.
+    static const ImapValue *fetchItem(const ImapResponse &response, const QByteArray &name);
+    // Mailbox names travel in modified UTF-7.
+    static QByteArray encodeMailboxName(const QString &name);
+    static QString decodeMailboxName(const QByteArray &name);
+
+private:
+    // A command in pieces: every piece but the last ends with a literal announcement "{n}\r\n";
+    // the next piece starts with the literal's bytes after the server's continuation.
+    using Command = QList<QByteArray>;
+    static void addAtom(Command *command, const QByteArray &atom);
+    static void addString(Command *command, const QByteArray &bytes);
+
+    bool execute(const Command &command, QList<ImapResponse> *untagged = nullptr);
+    bool readResponse(ImapResponse *response);
+    bool writeAll(const QByteArray &bytes);
+    bool readGreeting();
+    bool refreshCapabilities();
+    bool startTls();
+    void noteUntagged(const ImapResponse &response);
+    bool failConnection(const QString &error);
+    bool fail(const QString &error);
+
+    std::unique_ptr<QSslSocket> m_socket;
+    QByteArray m_buffer;
+    QList<QSslCertificate> m_extraCa;
+    QString m_host;
+    QString m_lastError;
+    QStringList m_capabilities;
+    int m_timeoutMs = 30000;
+    int m_tagCounter = 0;
+    qint64 m_exists = 0;
+    bool m_closing = false;
+};

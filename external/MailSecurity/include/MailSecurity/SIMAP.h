@@ -1,0 +1,193 @@
+#pragma once
+
+#include "MailSecurity/MIME.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class ImapClient;
+
+struct SIMAPConnectionStatusEventParams
+{
+    QString connectionEvent;  // "Connected" or "Disconnected"
+    int statusCode = 0;
+    QString description;
+    int eventRetVal = 0;
+};
+
+struct SIMAPErrorEventParams
+{
+    int errorCode = 0;
+    QString description;
+    int eventRetVal = 0;
+};
+
+// One entry of a message list fetched with fetchMessageInfo().
+struct SIMAPMessageInfo
+{
+    qint64 number = 0;      // message sequence number
+    qint64 uid = 0;
+    QString date;           // the mail's Date header as it stands
+    QString subject;
+    QString from;
+    qint64 size = 0;
+    QString flags;
+    QString internalDate;   // time of delivery to the mailbox
+};
+
+// IMAP client with S/MIME built in. Operations run synchronously in the calling thread and return
+// 0 on success, else an error code with lastError() telling why. The current mailbox and message
+// set are properties that the operations work on; the current message (header string and text) is
+// what the S/MIME operations check, decrypt and replace by the inner entity.
+class SIMAP : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum ErrorCode {
+        NoError = 0,
+        ErrNotConnected = 101,
+        ErrConnection = 102,
+        ErrServer = 103,
+        ErrSecurity = 104,
+        ErrCertificate = 105,
+        ErrArgument = 106
+    };
+    // SSL property: 0 upgrades with STARTTLS when offered, 1 TLS from the start (imaps),
+    // 2 STARTTLS required, 3 never encrypted.
+    enum SslMode { SslAutomatic = 0, SslImplicit = 1, SslStartTls = 2, SslNone = 3 };
+
+    explicit SIMAP(QObject *parent = nullptr);
+    ~SIMAP() override;
+
+    // "Name=Value" settings: RefetchHeaders, UseInternalSecurityAPI (both accepted; this component
+    // always uses its own OpenSSL-based security), Timeout (seconds), SSLCAFile (a PEM file of CA
+    // certificates trusted for the server in addition to the system store and certs/ROOT/).
+    int config(const QString &setting);
+
+    int setCertificate(int storeType, const QString &store, const QString &password, const QString &subject);
+    int setSignerCert(int storeType, const QString &store, const QString &password, const QString &subject);
+
+    void setMailServer(const QString &host) { m_host = host; }
+    void setMailPort(int port) { m_port = port; }
+    void setSSL(int mode) { m_sslMode = mode; }
+    void setUser(const QString &user) { m_user = user; }
+    void setPassword(const QString &password) { m_password = password; }
+
+    int connectToHost();
+    bool connected() const;
+    int disconnect();
+
+    void setMailbox(const QString &mailbox) { m_mailbox = mailbox; }
+    QString mailbox() const { return m_mailbox; }
+    // Lists the mailboxes matching the mailbox property as pattern.
+    int listMailboxes();
+    QStringList mailboxList() const { return m_mailboxList; }
+    int createMailbox();
+    int selectMailbox();
+    int closeMailbox();
+    int messageCount() const;
+
+    void setMessageSet(const QString &set) { m_messageSet = set; }
+    QString messageSet() const { return m_messageSet; }
+    int fetchMessageInfo();
+    QList<SIMAPMessageInfo> messageInfoList() const { return m_infoList; }
+    int fetchMessageHeaders();
+    int fetchMessageText();
+
+    // The current message. Header string and text are bytes carried as Latin-1 text.
+    QString messageHeadersString() const { return QString::fromLatin1(m_headers); }
+    void setMessageHeadersString(const QString &headers) { m_headers = headers.toLatin1(); }
+    QString messageText() const { return QString::fromLatin1(m_text); }
+    void setMessageText(const QString &text) { m_text = text.toLatin1(); }
+    QList<MIME::Header> messageHeaders() const;
+    QString messageSubject() const;
+    QString messageDate() const;
+    QString messageFrom() const;
+    QString messageSender() const;
+    QString messageNetId() const;
+    QString messageInReplyTo() const;
+    QString messageReplyTo() const;
+    QList<MIME::Address> messageRecipients() const;
+    QString messageContentType() const;
+    QString messageContentEncoding() const;
+    QString messageDeliveryTime() const { return m_info.internalDate; }
+    qint64 messageId() const { return m_info.uid; }
+    qint64 messageSize() const { return m_info.size; }
+    QString messageFlags() const { return m_info.flags; }
+    int messagePartCount() const;
+    bool messageEncrypted() const;
+    bool messageSigned() const;
+
+    int verifySignature();
+    int decryptAndVerifySignature();
+    int decrypt();
+    QByteArray signerCertEncoded() const { return m_signerDer; }
+    QString signerCertIssuer() const { return m_signerIssuer; }
+    QString signerCertSubject() const { return m_signerSubject; }
+    QString signerCertSerialNumber() const { return m_signerSerial; }
+    QString signingAlgorithm() const { return m_signingAlgorithm; }
+
+    // Appends header string + empty line + text to the mailbox property.
+    int appendToMailbox();
+    int copyToMailbox();
+    int deleteFromMailbox();
+    int expungeMailbox();
+
+    QString lastError() const { return m_lastError; }
+    int lastErrorCode() const { return m_lastErrorCode; }
+
+signals:
+    void ConnectionStatus(SIMAPConnectionStatusEventParams *params);
+    void Error(SIMAPErrorEventParams *params);
+
+private:
+    int fail(int code, const QString &text);
+    int imapFailure();
+    int requireConnection();
+    QString headerValue(const char *name) const;
+    void clearSigner();
+
+    std::unique_ptr<ImapClient> m_client;
+    QString m_host;
+    int m_port = 143;
+    int m_sslMode = SslAutomatic;
+    QString m_user;
+    QString m_password;
+    int m_timeoutSeconds = 60;
+    QString m_caFile;
+
+    struct CertChoice
+    {
+        int storeType = 0;
+        QString store;
+        QString password;
+        QString subject;
+    };
+    CertChoice m_decryptCert;
+    CertChoice m_signerCert;
+
+    QString m_mailbox;
+    QString m_selected;
+    QStringList m_mailboxList;
+    QString m_messageSet;
+    QList<SIMAPMessageInfo> m_infoList;
+    SIMAPMessageInfo m_info;
+    QByteArray m_headers;
+    QByteArray m_text;
+
+    QByteArray m_signerDer;
+    QString m_signerIssuer;
+    QString m_signerSubject;
+    QString m_signerSerial;
+    QString m_signingAlgorithm;
+
+    QString m_lastError;
+    int m_lastErrorCode = 0;
+    bool m_wasConnected = false;
+};

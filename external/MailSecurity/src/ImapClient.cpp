@@ -1,0 +1,481 @@
+#include "MailSecurity/ImapClient.h"
+
+#include <QDeadlineTimer>
+#include <QSslConfiguration>
+#include <QSslSocket>
+
+namespace {
+
+// Quoted strings carry short, printable 7-bit text; everything else goes as a literal.
+bool fitsQuoted(const QByteArray &bytes)
+{
+    if (bytes.size() > 1000)
+        return false;
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u >= 0x7f)
+            return false;
+    }
+    return true;
+}
+
+QString statusText(const ImapResponse &response)
+{
+    QByteArray text = response.status;
+    if (!response.code.isEmpty())
+        text += " [" + response.code + "]";
+    if (!response.text.isEmpty())
+        text += ' ' + response.text;
+    return QString::fromUtf8(text);
+}
+
+} // namespace
+
+ImapClient::ImapClient() = default;
+
+ImapClient::~ImapClient()
+{
+    abort();
+}
+
+bool ImapClient::fail(const QString &error)
+{
+    m_lastError = error;
+    return false;
+}
+
+bool ImapClient::failConnection(const QString &error)
+{
+    abort();
+    return fail(error);
+}
+
+bool ImapClient::isConnected() const
+{
+    return m_socket && m_socket->state() == QAbstractSocket::ConnectedState && !m_closing;
+}
+
+bool ImapClient::isEncrypted() const
+{
+    return m_socket && m_socket->isEncrypted();
+}
+
+void ImapClient::abort()
+{
+    if (m_socket) {
+        m_socket->abort();
+        m_socket.reset();
+    }
+    m_buffer.clear();
+    m_capabilities.clear();
+    m_closing = false;
+}
+
+bool ImapClient::connectToServer(const QString &host, quint16 port, Security security)
+{
+    abort();
+    m_lastError.clear();
+    m_exists = 0;
+    m_host = host;
+    m_socket = std::make_unique<QSslSocket>();
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    if (!m_extraCa.isEmpty())
+        configuration.addCaCertificates(m_extraCa);
+    m_socket->setSslConfiguration(configuration);
+    m_socket->setPeerVerifyName(host);
+
+    if (security == Security::ImplicitTls) {
+        m_socket->connectToHostEncrypted(host, port);
+        if (!m_socket->waitForEncrypted(m_timeoutMs)) {
+            QString error = m_socket->errorString();
+            const auto sslErrors = m_socket->sslHandshakeErrors();
+            if (!sslErrors.isEmpty()) {
+                QStringList texts;
+                for (const QSslError &sslError : sslErrors)
+                    texts << sslError.errorString();
+                error = texts.join(QStringLiteral("; "));
+            }
+            return failConnection(QStringLiteral("TLS connection to %1:%2 failed: %3").arg(host).arg(port).arg(error));
+        }
+    } else {
+        m_socket->connectToHost(host, port);
+        if (!m_socket->waitForConnected(m_timeoutMs))
+            return failConnection(QStringLiteral("Connection to %1:%2 failed: %3").arg(host).arg(port).arg(m_socket->errorString()));
+    }
+    if (!readGreeting())
+        return false;
+    if (security == Security::ImplicitTls || security == Security::Plain)
+        return true;
+    if (m_capabilities.isEmpty() && !refreshCapabilities())
+        return false;
+    if (!m_capabilities.contains(QStringLiteral("STARTTLS"))) {
+        if (security == Security::StartTls)
+            return failConnection(QStringLiteral("The server does not offer STARTTLS"));
+        return true;
+    }
+    return startTls();
+}
+
+bool ImapClient::readGreeting()
+{
+    ImapResponse greeting;
+    if (!readResponse(&greeting))
+        return false;
+    if (greeting.kind != ImapResponse::Untagged || (greeting.status != "OK" && greeting.status != "PREAUTH"))
+        return failConnection(QStringLiteral("Server refused the connection: %1").arg(statusText(greeting)));
+    if (greeting.code.toUpper().startsWith("CAPABILITY "))
+        m_capabilities = QString::fromLatin1(greeting.code.toUpper()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return true;
+}
+
+bool ImapClient::refreshCapabilities()
+{
+    Command command;
+    addAtom(&command, "CAPABILITY");
+    QList<ImapResponse> untagged;
+    if (!execute(command, &untagged))
+        return false;
+    m_capabilities.clear();
+    for (const ImapResponse &response : std::as_const(untagged)) {
+        if (response.name != "CAPABILITY")
+            continue;
+        for (const ImapValue &value : response.values)
+            m_capabilities << QString::fromLatin1(value.bytes().toUpper());
+    }
+    return true;
+}
+
+bool ImapClient::startTls()
+{
+    Command command;
+    addAtom(&command, "STARTTLS");
+    if (!execute(command))
+        return false;
+    if (!m_buffer.isEmpty())
+        return failConnection(QStringLiteral("Server sent data before the TLS handshake"));
+    m_socket->startClientEncryption();
+    if (!m_socket->waitForEncrypted(m_timeoutMs)) {
+        QStringList texts;
+        for (const QSslError &sslError : m_socket->sslHandshakeErrors())
+            texts << sslError.errorString();
+        const QString error = texts.isEmpty() ? m_socket->errorString() : texts.join(QStringLiteral("; "));
+        return failConnection(QStringLiteral("STARTTLS handshake failed: %1").arg(error));
+    }
+    m_capabilities.clear();
+    return refreshCapabilities();
+}
+
+bool ImapClient::login(const QString &user, const QString &password)
+{
+    Command command;
+    addAtom(&command, "LOGIN");
+    addString(&command, user.toUtf8());
+    addString(&command, password.toUtf8());
+    return execute(command);
+}
+
+bool ImapClient::list(const QString &pattern, QStringList *mailboxes)
+{
+    Command command;
+    addAtom(&command, "LIST");
+    addString(&command, QByteArray());
+    addString(&command, encodeMailboxName(pattern));
+    QList<ImapResponse> untagged;
+    if (!execute(command, &untagged))
+        return false;
+    mailboxes->clear();
+    for (const ImapResponse &response : std::as_const(untagged)) {
+        // * LIST (flags) delimiter name
+        if (response.name != "LIST" || response.values.size() < 3)
+            continue;
+        const ImapValue &name = response.values.at(2);
+        if (name.kind == ImapValue::Atom || name.kind == ImapValue::String)
+            mailboxes->append(decodeMailboxName(name.text));
+    }
+    return true;
+}
+
+bool ImapClient::create(const QString &mailbox)
+{
+    Command command;
+    addAtom(&command, "CREATE");
+    addString(&command, encodeMailboxName(mailbox));
+    return execute(command);
+}
+
+bool ImapClient::select(const QString &mailbox)
+{
+    Command command;
+    addAtom(&command, "SELECT");
+    addString(&command, encodeMailboxName(mailbox));
+    m_exists = 0;
+    return execute(command);
+}
+
+bool ImapClient::fetch(const QByteArray &messageSet, const QByteArray &items, QList<ImapResponse> *responses)
+{
+    Command command;
+    addAtom(&command, "FETCH");
+    addAtom(&command, messageSet);
+    addAtom(&command, items);
+    QList<ImapResponse> untagged;
+    if (!execute(command, &untagged))
+        return false;
+    responses->clear();
+    for (ImapResponse &response : untagged) {
+        if (response.name == "FETCH" && response.values.size() == 1 && response.values.at(0).kind == ImapValue::List)
+            responses->append(std::move(response));
+    }
+    return true;
+}
+
+bool ImapClient::append(const QString &mailbox, const QByteArray &message)
+{
+    Command command;
+    addAtom(&command, "APPEND");
+    addString(&command, encodeMailboxName(mailbox));
+    command.last() += " {" + QByteArray::number(message.size()) + "}\r\n";
+    command.append(message);
+    return execute(command);
+}
+
+bool ImapClient::copy(const QByteArray &messageSet, const QString &mailbox)
+{
+    Command command;
+    addAtom(&command, "COPY");
+    addAtom(&command, messageSet);
+    addString(&command, encodeMailboxName(mailbox));
+    return execute(command);
+}
+
+bool ImapClient::storeDeleted(const QByteArray &messageSet)
+{
+    Command command;
+    addAtom(&command, "STORE");
+    addAtom(&command, messageSet);
+    addAtom(&command, "+FLAGS.SILENT (\\Deleted)");
+    return execute(command);
+}
+
+bool ImapClient::expunge()
+{
+    Command command;
+    addAtom(&command, "EXPUNGE");
+    return execute(command);
+}
+
+bool ImapClient::close()
+{
+    Command command;
+    addAtom(&command, "CLOSE");
+    return execute(command);
+}
+
+bool ImapClient::logout()
+{
+    if (!isConnected())
+        return fail(QStringLiteral("Not connected"));
+    Command command;
+    addAtom(&command, "LOGOUT");
+    const bool ok = execute(command);
+    abort();
+    return ok;
+}
+
+void ImapClient::addAtom(Command *command, const QByteArray &atom)
+{
+    if (command->isEmpty())
+        command->append(QByteArray());
+    QByteArray &line = command->last();
+    if (!line.isEmpty() && !line.endsWith("\r\n"))
+        line += ' ';
+    line += atom;
+}
+
+void ImapClient::addString(Command *command, const QByteArray &bytes)
+{
+    if (fitsQuoted(bytes)) {
+        QByteArray quoted = bytes;
+        quoted.replace('\\', "\\\\").replace('"', "\\\"");
+        addAtom(command, '"' + quoted + '"');
+        return;
+    }
+    addAtom(command, '{' + QByteArray::number(bytes.size()) + "}\r\n");
+    command->append(bytes);
+}
+
+bool ImapClient::writeAll(const QByteArray &bytes)
+{
+    if (m_socket->write(bytes) != bytes.size())
+        return failConnection(QStringLiteral("Could not send to the server: %1").arg(m_socket->errorString()));
+    const QDeadlineTimer deadline(m_timeoutMs);
+    while (m_socket->bytesToWrite() > 0) {
+        if (!m_socket->waitForBytesWritten(int(deadline.remainingTime()))) {
+            if (m_socket->state() != QAbstractSocket::ConnectedState)
+                return failConnection(QStringLiteral("Connection lost while sending: %1").arg(m_socket->errorString()));
+            return failConnection(QStringLiteral("Time-out while sending to the server"));
+        }
+    }
+    return true;
+}
+
+bool ImapClient::execute(const Command &command, QList<ImapResponse> *untagged)
+{
+    if (!isConnected())
+        return fail(QStringLiteral("Not connected"));
+    const QByteArray tag = "Q" + QByteArray::number(++m_tagCounter);
+    for (qsizetype i = 0; i < command.size(); ++i) {
+        QByteArray piece = i == 0 ? tag + ' ' + command.at(0) : command.at(i);
+        if (i + 1 == command.size())
+            piece += "\r\n";
+        if (!writeAll(piece))
+            return false;
+        if (i + 1 == command.size())
+            break;
+        // A literal follows: wait for the server's go-ahead.
+        for (;;) {
+            ImapResponse response;
+            if (!readResponse(&response))
+                return false;
+            if (response.kind == ImapResponse::Continuation)
+                break;
+            if (response.kind == ImapResponse::Tagged) {
+                if (response.tag == tag)
+                    return fail(statusText(response));
+                continue;
+            }
+            noteUntagged(response);
+            if (untagged)
+                untagged->append(response);
+        }
+    }
+    for (;;) {
+        ImapResponse response;
+        if (!readResponse(&response))
+            return false;
+        if (response.kind == ImapResponse::Continuation)
+            return failConnection(QStringLiteral("Unexpected continuation request from the server"));
+        if (response.kind == ImapResponse::Tagged) {
+            if (response.tag != tag)
+                return failConnection(QStringLiteral("Response for unknown command tag '%1'").arg(QString::fromLatin1(response.tag.left(40))));
+            if (response.status == "OK")
+                return true;
+            return fail(statusText(response));
+        }
+        noteUntagged(response);
+        if (untagged)
+            untagged->append(std::move(response));
+    }
+}
+
+void ImapClient::noteUntagged(const ImapResponse &response)
+{
+    if (response.status == "BYE")
+        m_closing = true;
+    else if (response.name == "EXISTS")
+        m_exists = response.number;
+}
+
+bool ImapClient::readResponse(ImapResponse *response)
+{
+    const QDeadlineTimer deadline(m_timeoutMs);
+    qsizetype needed = 1;
+    for (;;) {
+        if (m_buffer.size() >= needed) {
+            qsizetype consumed = 0;
+            QString error;
+            switch (ImapTokenizer::parse(m_buffer, response, &consumed, &needed, &error)) {
+            case ImapTokenizer::Complete:
+                m_buffer.remove(0, consumed);
+                return true;
+            case ImapTokenizer::Malformed:
+                return failConnection(error);
+            case ImapTokenizer::NeedMore:
+                break;
+            }
+        }
+        if (!m_socket)
+            return fail(QStringLiteral("Not connected"));
+        if (m_socket->bytesAvailable() > 0) {
+            m_buffer += m_socket->readAll();
+            continue;
+        }
+        if (m_socket->state() != QAbstractSocket::ConnectedState)
+            return failConnection(QStringLiteral("Connection closed by the server"));
+        if (!m_socket->waitForReadyRead(int(qMax<qint64>(0, deadline.remainingTime())))) {
+            if (m_socket->bytesAvailable() > 0)
+                continue;
+            if (m_socket->state() != QAbstractSocket::ConnectedState)
+                return failConnection(QStringLiteral("Connection closed by the server"));
+            return failConnection(QStringLiteral("Time-out waiting for the server's response"));
+        }
+    }
+}
+
+const ImapValue *ImapClient::fetchItem(const ImapResponse &response, const QByteArray &name)
+{
+    if (response.values.isEmpty())
+        return nullptr;
+    const QList<ImapValue> &items = response.values.at(0).items;
+    for (qsizetype i = 0; i + 1 < items.size(); i += 2) {
+        if (items.at(i).kind == ImapValue::Atom && items.at(i).text.compare(name, Qt::CaseInsensitive) == 0)
+            return &items.at(i + 1);
+    }
+    return nullptr;
+}
+
+QByteArray ImapClient::encodeMailboxName(const QString &name)
+{
+    QByteArray out;
+    QByteArray pending;  // UTF-16BE bytes of a run of non-printable characters
+    auto flush = [&]() {
+        if (pending.isEmpty())
+            return;
+        QByteArray encoded = pending.toBase64(QByteArray::OmitTrailingEquals);
+        encoded.replace('/', ',');
+        out += '&' + encoded + '-';
+        pending.clear();
+    };
+    for (const QChar ch : name) {
+        const char16_t u = ch.unicode();
+        if (u >= 0x20 && u <= 0x7e) {
+            flush();
+            out += u == '&' ? QByteArray("&-") : QByteArray(1, char(u));
+        } else {
+            pending += char(u >> 8);
+            pending += char(u & 0xff);
+        }
+    }
+    flush();
+    return out;
+}
+
+QString ImapClient::decodeMailboxName(const QByteArray &name)
+{
+    QString out;
+    qsizetype i = 0;
+    while (i < name.size()) {
+        if (name.at(i) != '&') {
+            out += QLatin1Char(name.at(i));
+            ++i;
+            continue;
+        }
+        const qsizetype end = name.indexOf('-', i + 1);
+        if (end < 0) {  // not modified UTF-7 after all: keep it as it stands
+            out += QString::fromLatin1(name.mid(i));
+            break;
+        }
+        if (end == i + 1) {
+            out += QLatin1Char('&');
+        } else {
+            QByteArray encoded = name.mid(i + 1, end - i - 1);
+            encoded.replace(',', '/');
+            const QByteArray utf16 = QByteArray::fromBase64(encoded);
+            for (qsizetype k = 0; k + 1 < utf16.size(); k += 2)
+                out += QChar(char16_t((uchar(utf16.at(k)) << 8) | uchar(utf16.at(k + 1))));
+        }
+        i = end + 1;
+    }
+    return out;
+}
