@@ -8,10 +8,18 @@
 
 #include <QCoreApplication>
 
+#include <limits>
+
 namespace {
 const QString dmsUpPoint = QStringLiteral("System:Prog:DMS_UP");
 const QString periodPoint = QStringLiteral("System:Prog:WatchDog:Period");
 constexpr int periodTag = -65534;
+
+// The last-update check runs every maxLastUpdate minutes.
+int lastUpdateIntervalMs(int maxLastUpdate)
+{
+    return int(qMin<qint64>(qint64(maxLastUpdate) * 60000, std::numeric_limits<int>::max()));
+}
 } // namespace
 
 QString DmsHandler::stateText(DmsState state)
@@ -44,6 +52,7 @@ DmsHandler::DmsHandler(const DmsConfig &config, QObject *controller, const DmsTi
     m_lastUpdateTimer.setSingleShot(true);
     m_upWaitTimer.setSingleShot(true);
     connect(&m_upWaitTimer, &QTimer::timeout, this, &DmsHandler::onWaitDmsAsynchIsUp);
+    connect(&m_lastUpdateTimer, &QTimer::timeout, this, &DmsHandler::onCheckLastUpdateTimer);
     connect(&m_link->control(), &DmsControl::dmsTimedOut, this, &DmsHandler::onDmsTimedOut, Qt::QueuedConnection);
     connect(&m_link->control(), &DmsControl::dmsSaysQuit, this, &DmsHandler::onDmsQuitReceived, Qt::QueuedConnection);
 }
@@ -135,7 +144,9 @@ void DmsHandler::onWaitDmsAsynchIsUp()
     m_link->async().SendPrgName(m_applicationName);
     setProgramUp(true);
     m_link->control().startControl(m_timing.controlSeconds);
-    // The point supervision is loaded here, before the handler becomes ready.
+    m_supervision.load(m_link->sync());
+    if (m_config.maxLastUpdate > 0)
+        m_lastUpdateTimer.start(lastUpdateIntervalMs(m_config.maxLastUpdate));
     becomeReady();
 }
 
@@ -182,6 +193,15 @@ void DmsHandler::onWatchdogTimer()
     m_lastWatchdog = QDateTime::currentDateTime();
 }
 
+void DmsHandler::onCheckLastUpdateTimer()
+{
+    if (m_config.maxLastUpdate <= 0)
+        return;
+    if (m_supervision.checkLastUpdate(m_link->sync(), m_config.maxLastUpdate))
+        writeDriverStatusPoints();
+    m_lastUpdateTimer.start(lastUpdateIntervalMs(m_config.maxLastUpdate));
+}
+
 void DmsHandler::messageReceived(DmsAccess *, Orvane::Message *message)
 {
     const std::unique_ptr<Orvane::Message> owned(message);
@@ -222,7 +242,8 @@ DriverStatus DmsHandler::driverStatus() const
     status.paused = m_paused;
     status.lastMailError = m_lastMailError;
     status.lastReportError = m_lastRepError;
-    // The counts of points in state error and of expired points come from the point supervision.
+    status.stateErrors = m_supervision.stateErrorCount();
+    status.updateErrors = m_supervision.updateErrorCount(m_config.maxLastUpdate);
     return status;
 }
 

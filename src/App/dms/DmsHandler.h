@@ -10,6 +10,7 @@
 #include "config/Settings.h"
 #include "dms/DmsTiming.h"
 #include "dms/DriverStatusPoints.h"
+#include "dms/PointSupervision.h"
 
 #include "KyrIpc/DmsAccess.h"
 
@@ -44,6 +45,10 @@ public:
     // The watchdog period in seconds, as last sent by the DMS.
     int watchdogPeriod() const { return m_watchdogPeriod; }
 
+    // Lines of the status report (sorted), callable from the reporter's thread.
+    QStringList expiredPointLines() const { return m_supervision.expiredPointLines(m_config.maxLastUpdate); }
+    QStringList stateErrorLines() const { return m_supervision.stateErrorLines(); }
+
 signals:
     void sigDmsReady();
     void sigDmsDisconnected();
@@ -55,6 +60,7 @@ public slots:
     void onDmsAsynchConnected();
     void onDmsAsynchDisconnected();
     void onWatchdogTimer();
+    void onCheckLastUpdateTimer();
     void onDmsTimedOut();
     void onDmsQuitReceived();
 
@@ -78,6 +84,7 @@ private:
     QObject *const m_controller;
     std::unique_ptr<DmsLink> m_link;
     const DriverStatusPoints m_statusPoints;
+    PointSupervision m_supervision;
 
     std::atomic<bool> m_ready{false};
     std::atomic<int> m_valueCounter{0};
