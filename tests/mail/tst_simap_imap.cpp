@@ -1,0 +1,414 @@
+#include "MailSecurity/SIMAP.h"
+#include "fixtures/DovecotServer.h"
+#include "fixtures/SmimeFactory.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+// The IMAP side of SIMAP against a real dovecot on loopback ports.
+class TestSimapImap : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void login_data();
+    void login();
+    void createAndListFolders_data();
+    void createAndListFolders();
+    void listMessagesWithDates();
+    void fetchHeadersAndTextByteForByte_data();
+    void fetchHeadersAndTextByteForByte();
+    void appendMessage();
+    void copyMessageSet_data();
+    void copyMessageSet();
+    void deleteAndExpunge_data();
+    void deleteAndExpunge();
+    void failuresOnTheServerSide_data();
+    void failuresOnTheServerSide();
+    void droppedConnection();
+    void cleanupTestCase();
+
+private:
+    std::unique_ptr<SIMAP> connectedClient(int sslMode = SIMAP::SslNone);
+    static QByteArray mail(const QString &subject, const QString &date);
+    void seedFolder(const QString &folder, const QStringList &subjects);
+    QStringList subjectsIn(SIMAP *imap, const QString &folder);
+
+    DovecotServer m_server;
+};
+
+QByteArray TestSimapImap::mail(const QString &subject, const QString &date)
+{
+    return SmimeFactory::plainMail(subject, date, "values.csv", "time;value\r\n2024-01-01 00:15;1.5\r\n");
+}
+
+void TestSimapImap::initTestCase()
+{
+    QString error;
+    QVERIFY2(m_server.start(&error), qPrintable(error));
+}
+
+void TestSimapImap::cleanupTestCase()
+{
+    m_server.stop();
+}
+
+std::unique_ptr<SIMAP> TestSimapImap::connectedClient(int sslMode)
+{
+    auto imap = std::make_unique<SIMAP>();
+    imap->config(QStringLiteral("SSLCAFile=") + m_server.certificatePath());
+    imap->setMailServer(m_server.host());
+    imap->setMailPort(sslMode == SIMAP::SslImplicit ? m_server.imapsPort() : m_server.imapPort());
+    imap->setSSL(sslMode);
+    imap->setUser(m_server.user());
+    imap->setPassword(m_server.password());
+    if (imap->connectToHost() != 0)
+        qWarning() << "connect failed:" << imap->lastError();
+    return imap;
+}
+
+void TestSimapImap::seedFolder(const QString &folder, const QStringList &subjects)
+{
+    for (qsizetype i = 0; i < subjects.size(); ++i) {
+        const QString date = QStringLiteral("Mon, 1 Jan 2024 10:%1:00 +0100").arg(i, 2, 10, QLatin1Char('0'));
+        QVERIFY(m_server.seedMail(mail(subjects.at(i), date), folder));
+    }
+}
+
+QStringList TestSimapImap::subjectsIn(SIMAP *imap, const QString &folder)
+{
+    imap->setMailbox(folder);
+    if (imap->selectMailbox() != 0)
+        return {QStringLiteral("<select failed: %1>").arg(imap->lastError())};
+    QStringList subjects;
+    if (imap->messageCount() == 0)
+        return subjects;
+    imap->setMessageSet(QStringLiteral("1:%1").arg(imap->messageCount()));
+    if (imap->fetchMessageInfo() != 0)
+        return {QStringLiteral("<fetch failed: %1>").arg(imap->lastError())};
+    for (const SIMAPMessageInfo &info : imap->messageInfoList())
+        subjects << info.subject;
+    return subjects;
+}
+
+void TestSimapImap::login_data()
+{
+    QTest::addColumn<int>("sslMode");
+    QTest::addColumn<bool>("tlsPort");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<bool>("rightPassword");
+    QTest::addColumn<bool>("trustServer");
+    QTest::addColumn<int>("expectedCode");
+    QTest::addColumn<QString>("errorPart");
+
+    QTest::newRow("plain") << int(SIMAP::SslNone) << false << QString() << true << true << 0 << QString();
+    QTest::newRow("STARTTLS when offered") << int(SIMAP::SslAutomatic) << false << QString() << true << true << 0 << QString();
+    QTest::newRow("STARTTLS required") << int(SIMAP::SslStartTls) << false << QString() << true << true << 0 << QString();
+    QTest::newRow("implicit TLS") << int(SIMAP::SslImplicit) << true << QString() << true << true << 0 << QString();
+    QTest::newRow("wrong password") << int(SIMAP::SslNone) << false << QString() << false << true
+                                    << int(SIMAP::ErrServer) << QStringLiteral("NO [AUTHENTICATIONFAILED] Authentication failed.");
+    QTest::newRow("unknown user over TLS") << int(SIMAP::SslImplicit) << true << QStringLiteral("nobody") << true << true
+                                           << int(SIMAP::ErrServer) << QStringLiteral("[AUTHENTICATIONFAILED]");
+    QTest::newRow("implicit TLS, certificate not trusted") << int(SIMAP::SslImplicit) << true << QString() << true << false
+                                                           << int(SIMAP::ErrConnection) << QStringLiteral("self-signed");
+    QTest::newRow("STARTTLS, certificate not trusted") << int(SIMAP::SslAutomatic) << false << QString() << true << false
+                                                       << int(SIMAP::ErrConnection) << QStringLiteral("STARTTLS handshake failed");
+    QTest::newRow("TLS spoken to the plain port") << int(SIMAP::SslImplicit) << false << QString() << true << true
+                                                  << int(SIMAP::ErrConnection) << QStringLiteral("TLS connection to");
+}
+
+void TestSimapImap::login()
+{
+    QFETCH(int, sslMode);
+    QFETCH(bool, tlsPort);
+    QFETCH(QString, user);
+    QFETCH(bool, rightPassword);
+    QFETCH(bool, trustServer);
+    QFETCH(int, expectedCode);
+    QFETCH(QString, errorPart);
+
+    SIMAP imap;
+    QSignalSpy status(&imap, &SIMAP::ConnectionStatus);
+    if (trustServer)
+        QCOMPARE(imap.config(QStringLiteral("SSLCAFile=") + m_server.certificatePath()), 0);
+    QCOMPARE(imap.config(QStringLiteral("Timeout=10")), 0);
+    imap.setMailServer(m_server.host());
+    imap.setMailPort(tlsPort ? m_server.imapsPort() : m_server.imapPort());
+    imap.setSSL(sslMode);
+    imap.setUser(user.isEmpty() ? m_server.user() : user);
+    imap.setPassword(rightPassword ? m_server.password() : QStringLiteral("wrong"));
+
+    QCOMPARE(imap.connectToHost(), expectedCode);
+    QCOMPARE(imap.connected(), expectedCode == 0);
+    QVERIFY2(imap.lastError().contains(errorPart), qPrintable(imap.lastError()));
+    QCOMPARE(status.count(), expectedCode == 0 ? 1 : 0);
+    if (expectedCode == 0) {
+        QCOMPARE(imap.disconnect(), 0);
+        QVERIFY(!imap.connected());
+    }
+}
+
+void TestSimapImap::createAndListFolders_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("simple") << QStringLiteral("Success");
+    QTest::newRow("with a space") << QStringLiteral("Failed Mails");
+    QTest::newRow("non-ASCII and ampersand") << QStringLiteral("Erfolg äöü & Co");
+    QTest::newRow("quote and backslash") << QStringLiteral("Odd \"name\" \\ here");
+}
+
+void TestSimapImap::createAndListFolders()
+{
+    QFETCH(QString, folder);
+    auto imap = connectedClient();
+    QVERIFY(imap->connected());
+
+    imap->setMailbox(QStringLiteral("*"));
+    QCOMPARE(imap->listMailboxes(), 0);
+    QVERIFY(imap->mailboxList().contains(QStringLiteral("INBOX")));
+    QVERIFY(!imap->mailboxList().contains(folder));
+
+    imap->setMailbox(folder);
+    QCOMPARE(imap->createMailbox(), 0);
+    imap->setMailbox(QStringLiteral("*"));
+    QCOMPARE(imap->listMailboxes(), 0);
+    QVERIFY2(imap->mailboxList().contains(folder), qPrintable(imap->mailboxList().join(QLatin1Char('|'))));
+
+    // Creating it again is refused with the server's words; the session goes on.
+    imap->setMailbox(folder);
+    QCOMPARE(imap->createMailbox(), int(SIMAP::ErrServer));
+    QVERIFY2(imap->lastError().startsWith(QLatin1String("NO")), qPrintable(imap->lastError()));
+    QVERIFY(imap->connected());
+    QCOMPARE(imap->selectMailbox(), 0);
+    QCOMPARE(imap->messageCount(), 0);
+}
+
+void TestSimapImap::listMessagesWithDates()
+{
+    const QStringList dates = {QStringLiteral("Tue, 2 Jan 2024 08:00:00 +0100"),
+                               QStringLiteral("Mon, 1 Jan 2024 23:59:59 +0000"),
+                               QStringLiteral("Wed, 03 Jan 2024 12:30:00 -0500")};
+    for (qsizetype i = 0; i < dates.size(); ++i)
+        QVERIFY(m_server.seedMail(mail(QStringLiteral("Listed %1").arg(i), dates.at(i)), QStringLiteral("Listing")));
+
+    auto imap = connectedClient(SIMAP::SslStartTls);
+    imap->setMailbox(QStringLiteral("Listing"));
+    QCOMPARE(imap->selectMailbox(), 0);
+    QCOMPARE(imap->messageCount(), 3);
+    imap->setMessageSet(QStringLiteral("1:3"));
+    QCOMPARE(imap->fetchMessageInfo(), 0);
+    const QList<SIMAPMessageInfo> list = imap->messageInfoList();
+    QCOMPARE(list.size(), 3);
+    QSet<QString> seenDates;
+    QSet<qint64> numbers;
+    for (const SIMAPMessageInfo &info : list) {
+        numbers << info.number;
+        const int index = info.subject.mid(QStringLiteral("Listed ").size()).toInt();
+        QCOMPARE(info.date, dates.at(index));
+        QCOMPARE(info.from, QStringLiteral("Meter Portal <portal@meters.example>"));
+        QVERIFY(info.size > 0);
+        QVERIFY(info.uid > 0);
+        seenDates << info.date;
+    }
+    QCOMPARE(numbers, (QSet<qint64>{1, 2, 3}));
+    QCOMPARE(seenDates.size(), 3);
+}
+
+void TestSimapImap::fetchHeadersAndTextByteForByte_data()
+{
+    QTest::addColumn<QByteArray>("message");
+
+    QTest::newRow("multipart mail") << mail(QStringLiteral("Bytes"), QStringLiteral("Mon, 1 Jan 2024 10:00:00 +0100"));
+    QTest::newRow("8-bit Latin-1 body") << QByteArray("Subject: Z\xe4hler\r\nDate: Mon, 1 Jan 2024 10:00:00 +0100\r\n"
+                                                      "Content-Type: text/plain; charset=iso-8859-1\r\n"
+                                                      "Content-Transfer-Encoding: 8bit\r\n\r\nGr\xfc\xdf" "e\r\n\xff\xfe\r\n");
+    QTest::newRow("folded header, empty lines in body")
+        << QByteArray("Subject: a long\r\n subject folded\r\nDate: Mon, 1 Jan 2024 10:00:00 +0100\r\n\r\n\r\n\r\nx\r\n");
+    QByteArray large = "Subject: large\r\nDate: Mon, 1 Jan 2024 10:00:00 +0100\r\n\r\n";
+    for (int i = 0; i < 40000; ++i)
+        large += "line " + QByteArray::number(i) + " of a large attachment body with some padding\r\n";
+    QTest::newRow("two megabytes") << large;
+}
+
+void TestSimapImap::fetchHeadersAndTextByteForByte()
+{
+    QFETCH(QByteArray, message);
+    const QString folder = QStringLiteral("Fetch%1").arg(QTest::currentDataTag()).remove(QLatin1Char(' ')).left(20);
+    QVERIFY(m_server.seedMail(message, folder));
+
+    auto imap = connectedClient(SIMAP::SslImplicit);
+    imap->setMailbox(folder);
+    QCOMPARE(imap->selectMailbox(), 0);
+    QCOMPARE(imap->messageCount(), 1);
+    imap->setMessageSet(QStringLiteral("1"));
+    QCOMPARE(imap->fetchMessageInfo(), 0);
+    QCOMPARE(imap->fetchMessageHeaders(), 0);
+    QCOMPARE(imap->fetchMessageText(), 0);
+    const QByteArray fetched = imap->messageHeadersString().toLatin1() + "\r\n\r\n" + imap->messageText().toLatin1();
+    QCOMPARE(fetched.size(), message.size());
+    QVERIFY(fetched == message);
+    QCOMPARE(imap->messageDate(), QStringLiteral("Mon, 1 Jan 2024 10:00:00 +0100"));
+    QCOMPARE(imap->messageSize(), qint64(message.size()));
+}
+
+void TestSimapImap::appendMessage()
+{
+    auto imap = connectedClient();
+    imap->setMailbox(QStringLiteral("Appended"));
+    QCOMPARE(imap->createMailbox(), 0);
+    const QByteArray original = mail(QStringLiteral("Append me"), QStringLiteral("Fri, 5 Jan 2024 09:00:00 +0100"));
+    const qsizetype split = original.indexOf("\r\n\r\n");
+    imap->setMessageHeadersString(QString::fromLatin1(original.left(split)));
+    imap->setMessageText(QString::fromLatin1(original.mid(split + 4)));
+    QCOMPARE(imap->appendToMailbox(), 0);
+    QCOMPARE(imap->mailbox(), QStringLiteral("Appended"));
+    QCOMPARE(m_server.maildirCount(QStringLiteral("Appended")), 1);
+
+    QCOMPARE(subjectsIn(imap.get(), QStringLiteral("Appended")), QStringList{QStringLiteral("Append me")});
+    imap->setMessageSet(QStringLiteral("1"));
+    QCOMPARE(imap->fetchMessageHeaders(), 0);
+    QCOMPARE(imap->fetchMessageText(), 0);
+    QVERIFY(imap->messageHeadersString().toLatin1() + "\r\n\r\n" + imap->messageText().toLatin1() == original);
+
+    imap->setMailbox(QStringLiteral("Missing Folder"));
+    QCOMPARE(imap->appendToMailbox(), int(SIMAP::ErrServer));
+    QVERIFY2(imap->lastError().contains(QLatin1String("TRYCREATE")), qPrintable(imap->lastError()));
+}
+
+void TestSimapImap::copyMessageSet_data()
+{
+    QTest::addColumn<QString>("messageSet");
+    QTest::addColumn<QStringList>("copied");
+
+    QTest::newRow("two numbers") << QStringLiteral("1,3") << QStringList{QStringLiteral("A"), QStringLiteral("C")};
+    QTest::newRow("range") << QStringLiteral("2:4") << QStringList{QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")};
+    QTest::newRow("single") << QStringLiteral("4") << QStringList{QStringLiteral("D")};
+}
+
+void TestSimapImap::copyMessageSet()
+{
+    QFETCH(QString, messageSet);
+    QFETCH(QStringList, copied);
+    const QString tag = QString::fromLatin1(QTest::currentDataTag()).remove(QLatin1Char(' '));
+    const QString source = QStringLiteral("CopySource") + tag;
+    const QString target = QStringLiteral("CopyTarget") + tag;
+    seedFolder(source, {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")});
+
+    auto imap = connectedClient();
+    imap->setMailbox(target);
+    QCOMPARE(imap->createMailbox(), 0);
+    imap->setMailbox(source);
+    QCOMPARE(imap->selectMailbox(), 0);
+    imap->setMessageSet(messageSet);
+    imap->setMailbox(target);
+    QCOMPARE(imap->copyToMailbox(), 0);
+
+    QStringList inTarget = subjectsIn(imap.get(), target);
+    inTarget.sort();
+    QCOMPARE(inTarget, copied);
+    QCOMPARE(subjectsIn(imap.get(), source).size(), 4);
+}
+
+void TestSimapImap::deleteAndExpunge_data()
+{
+    QTest::addColumn<QString>("messageSet");
+    QTest::addColumn<QStringList>("remaining");
+
+    QTest::newRow("middle two") << QStringLiteral("2,3") << QStringList{QStringLiteral("A"), QStringLiteral("D")};
+    QTest::newRow("all") << QStringLiteral("1:4") << QStringList{};
+    QTest::newRow("first") << QStringLiteral("1") << QStringList{QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")};
+}
+
+void TestSimapImap::deleteAndExpunge()
+{
+    QFETCH(QString, messageSet);
+    QFETCH(QStringList, remaining);
+    const QString folder = QStringLiteral("Delete") + QString::fromLatin1(QTest::currentDataTag()).remove(QLatin1Char(' '));
+    seedFolder(folder, {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")});
+
+    auto imap = connectedClient(SIMAP::SslAutomatic);
+    imap->setMailbox(folder);
+    QCOMPARE(imap->selectMailbox(), 0);
+    imap->setMessageSet(messageSet);
+    QCOMPARE(imap->deleteFromMailbox(), 0);
+    QCOMPARE(m_server.maildirCount(folder), 4);  // only flagged so far
+    QCOMPARE(imap->expungeMailbox(), 0);
+    QCOMPARE(m_server.maildirCount(folder), int(remaining.size()));
+    QCOMPARE(imap->closeMailbox(), 0);
+
+    QStringList left = subjectsIn(imap.get(), folder);
+    left.sort();
+    QCOMPARE(left, remaining);
+}
+
+void TestSimapImap::failuresOnTheServerSide_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("errorPart");
+
+    QTest::newRow("select a missing folder") << QStringLiteral("select") << QStringLiteral("NO");
+    QTest::newRow("fetch beyond the last message") << QStringLiteral("fetch") << QStringLiteral("BAD");
+    QTest::newRow("copy to a missing folder") << QStringLiteral("copy") << QStringLiteral("TRYCREATE");
+    QTest::newRow("message set that is no set") << QStringLiteral("store") << QStringLiteral("BAD");
+}
+
+void TestSimapImap::failuresOnTheServerSide()
+{
+    QFETCH(QString, operation);
+    QFETCH(QString, errorPart);
+    seedFolder(QStringLiteral("Failures"), {QStringLiteral("only")});
+
+    auto imap = connectedClient();
+    imap->setMailbox(QStringLiteral("Failures"));
+    QCOMPARE(imap->selectMailbox(), 0);
+    int code = 0;
+    if (operation == QLatin1String("select")) {
+        imap->setMailbox(QStringLiteral("Nowhere"));
+        code = imap->selectMailbox();
+    } else if (operation == QLatin1String("fetch")) {
+        imap->setMessageSet(QStringLiteral("7"));
+        code = imap->fetchMessageInfo();
+    } else if (operation == QLatin1String("copy")) {
+        imap->setMessageSet(QStringLiteral("1"));
+        imap->setMailbox(QStringLiteral("Nowhere"));
+        code = imap->copyToMailbox();
+    } else {
+        imap->setMessageSet(QStringLiteral("1 2"));
+        code = imap->deleteFromMailbox();
+    }
+    QCOMPARE(code, int(SIMAP::ErrServer));
+    QVERIFY2(imap->lastError().contains(errorPart), qPrintable(imap->lastError()));
+    QVERIFY(imap->connected());
+}
+
+void TestSimapImap::droppedConnection()
+{
+    seedFolder(QStringLiteral("Dropped"), {QStringLiteral("one"), QStringLiteral("two")});
+    auto imap = connectedClient(SIMAP::SslImplicit);
+    QSignalSpy errors(imap.get(), &SIMAP::Error);
+    QSignalSpy status(imap.get(), &SIMAP::ConnectionStatus);
+    imap->setMailbox(QStringLiteral("Dropped"));
+    QCOMPARE(imap->selectMailbox(), 0);
+    QVERIFY(imap->connected());
+
+    QVERIFY(m_server.kickUser());
+    imap->setMessageSet(QStringLiteral("1:2"));
+    QCOMPARE(imap->fetchMessageInfo(), int(SIMAP::ErrConnection));
+    QVERIFY(!imap->connected());
+    QVERIFY(!imap->lastError().isEmpty());
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(status.count(), 1);
+
+    // Later calls say so at once; the mails stay on the server.
+    QCOMPARE(imap->expungeMailbox(), int(SIMAP::ErrNotConnected));
+    QCOMPARE(imap->lastError(), QStringLiteral("Not connected"));
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(m_server.maildirCount(QStringLiteral("Dropped")), 2);
+    QCOMPARE(imap->disconnect(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestSimapImap)
+#include "tst_simap_imap.moc"
