@@ -1,0 +1,163 @@
+#include "parsing/ParseHelpers.h"
+
+namespace ParseHelpers {
+
+QStringList splitQuoted(const QString &line, QChar separator, QChar quote)
+{
+    QStringList fields;
+    QString field;
+    bool inQuotes = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (inQuotes) {
+            if (c == quote) {
+                if (i + 1 < line.size() && line.at(i + 1) == quote) {
+                    field.append(quote);
+                    ++i;
+                } else {
+                    inQuotes = false;
+                }
+            } else {
+                field.append(c);
+            }
+        } else if (c == separator) {
+            fields.append(field);
+            field.clear();
+        } else if (c == quote) {
+            inQuotes = true;
+        } else {
+            field.append(c);
+        }
+    }
+    if (!field.isEmpty())
+        fields.append(field);
+    return fields;
+}
+
+namespace detail {
+
+QByteArray cleanEdifactPiece(QByteArrayView raw, char separator, char release)
+{
+    QByteArray clean;
+    clean.reserve(raw.size());
+    for (const char c : raw) {
+        if ((c == '\r' || c == '\n') && c != separator)
+            continue;
+        clean.append(c);
+    }
+    const char pair[2] = {release, separator};
+    clean.replace(QByteArrayView(pair, 2), QByteArrayView(&separator, 1));
+    return clean;
+}
+
+} // namespace detail
+
+bool splitEdifact(QByteArrayView data, qsizetype start, char separator, char release, QStringList &pieces)
+{
+    return forEachEdifactPiece(data, start, separator, release,
+                               [&pieces](QByteArrayView piece) { pieces.append(QString::fromLatin1(piece)); });
+}
+
+QString obisUnit(const QString &obis, bool &increment)
+{
+    increment = false;
+    QString dotted = obis;
+    dotted.replace(u'-', u'.').replace(u':', u'.').replace(u'*', u'.');
+    const QStringList parts = dotted.split(u'.');
+    if (parts.size() < 5)
+        return QString();
+    const int a = parts.at(0).toInt();
+    const int c = parts.at(2).toInt();
+    const int d = parts.at(3).toInt();
+
+    switch (a) {
+    case 1: // electricity
+        increment = d == 9 || d == 29;
+        switch (c) {
+        case 1: case 2: case 15: case 16: case 17: case 18: case 19: case 20: case 21: case 22:
+        case 41: case 42: case 61: case 62:
+            return QStringLiteral("kWh");
+        case 3: case 4: case 5: case 6: case 7: case 8:
+        case 23: case 24: case 25: case 26: case 27: case 28:
+            return QStringLiteral("kvarh");
+        case 9: case 10: case 29: case 30:
+            return QStringLiteral("kVA");
+        case 11: case 31: case 91:
+            return QStringLiteral("A");
+        case 12: case 32: case 92:
+            return QStringLiteral("V");
+        case 34:
+            return QStringLiteral("Hz");
+        default:
+            return QString();
+        }
+    case 5: // cooling
+    case 6: // heat
+        switch (c) {
+        case 0: case 2: case 4: case 6:
+            return QStringLiteral("m³");
+        case 1:
+            increment = true;
+            return QStringLiteral("kWh");
+        case 3: case 5: case 7:
+            return QStringLiteral("kg");
+        case 10: case 11: case 12:
+            return QStringLiteral("°C");
+        default:
+            return QString();
+        }
+    case 7: // gas
+        increment = d == 21 || d == 33 || d == 36;
+        switch (c) {
+        case 52: case 54:
+            return QStringLiteral("kWh/m³");
+        case 31: case 32: case 33: case 34: case 35: case 36: case 99:
+            return QStringLiteral("kWh");
+        case 41:
+            return QStringLiteral("°C");
+        default:
+            return QStringLiteral("m³");
+        }
+    case 16:
+        return c == 128 ? QStringLiteral("l") : QStringLiteral("m³");
+    default:
+        return QString();
+    }
+}
+
+QString ediUnit(const QString &code)
+{
+    if (code == QLatin1String("KWH"))
+        return QStringLiteral("kWh");
+    if (code == QLatin1String("K3"))
+        return QStringLiteral("kvarh");
+    if (code == QLatin1String("KWT"))
+        return QStringLiteral("kW");
+    if (code == QLatin1String("KVR"))
+        return QStringLiteral("kvar");
+    if (code == QLatin1String("MIN"))
+        return QStringLiteral("min");
+    return QString();
+}
+
+QString productName(const QString &code)
+{
+    static const struct {
+        const char *code;
+        const char *name;
+    } products[] = {
+        {"8716867000016", "Power active"},
+        {"8716867000023", "Power reactive"},
+        {"8716867000030", "Energy active"},
+        {"8716867000047", "Energy reactive"},
+        {"8716867000139", "Energy reactive capacitive"},
+        {"8716867000146", "Energy reactive inductive"},
+    };
+    for (const auto &p : products) {
+        if (code == QLatin1String(p.code))
+            return QString::fromLatin1(p.name);
+    }
+    return code;
+}
+
+} // namespace ParseHelpers

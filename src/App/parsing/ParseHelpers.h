@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+// Splitters and lookup tables shared by the format parsers.
+namespace ParseHelpers {
+
+// Splits one CSV line at separator; quote switches quoting on and off, a doubled quote inside
+// quotes stands for one quote character. Empty fields are kept, except a trailing one.
+QStringList splitQuoted(const QString &line, QChar separator, QChar quote);
+
+// Calls sink(QByteArrayView piece) for every piece of data (from start on) that ends with an
+// unescaped separator. Carriage returns and line feeds are dropped (unless one of them is the
+// separator); every release+separator pair is turned into the separator alone, other release
+// sequences stay for the next level. Returns true when nothing but line breaks follows the last
+// separator; otherwise the rest goes to sink as well and the result is false. A piece handed to
+// sink points either into data or into a buffer that lives only during the call.
+template <typename Sink>
+bool forEachEdifactPiece(QByteArrayView data, qsizetype start, char separator, char release, Sink &&sink);
+
+// The same pieces as a list of Latin-1 texts; returns whether the input ended cleanly.
+bool splitEdifact(QByteArrayView data, qsizetype start, char separator, char release, QStringList &pieces);
+
+// Unit of an OBIS code ("1-1:1.29.0" gives "kWh"); increment tells whether values with this
+// code are interval amounts. An unknown or short code gives an empty unit and no increment.
+QString obisUnit(const QString &obis, bool &increment);
+
+// Unit text of an EDIFACT measure unit code ("KWH" gives "kWh"), empty when unknown.
+QString ediUnit(const QString &code);
+
+// Text of an ebIX product code ("8716867000030" gives "Energy active"), the code when unknown.
+QString productName(const QString &code);
+
+namespace detail {
+// Builds the unescaped text of a piece that contains line breaks or escaped separators.
+QByteArray cleanEdifactPiece(QByteArrayView raw, char separator, char release);
+} // namespace detail
+
+template <typename Sink>
+bool forEachEdifactPiece(QByteArrayView data, qsizetype start, char separator, char release, Sink &&sink)
+{
+    const char *const d = data.data();
+    const qsizetype n = data.size();
+    qsizetype pos = start < 0 ? 0 : start;
+    while (pos < n) {
+        qsizetype first = -1;    // first byte of the piece's content
+        qsizetype last = -1;     // one past its last byte
+        bool lineBreakInside = false;
+        bool escapedSeparator = false;
+        bool pendingBreak = false;
+        bool escaped = false;
+        bool ended = false;
+        for (; pos < n; ++pos) {
+            const char c = d[pos];
+            if ((c == '\r' || c == '\n') && c != separator) {
+                pendingBreak = first >= 0;
+                continue;
+            }
+            if (c == separator && !escaped && c != release) {
+                ended = true;
+                break;
+            }
+            if (c == release) {
+                escaped = !escaped;
+            } else {
+                escapedSeparator |= c == separator;
+                escaped = false;
+            }
+            if (first < 0)
+                first = pos;
+            lineBreakInside |= pendingBreak;
+            pendingBreak = false;
+            last = pos + 1;
+        }
+        if (!ended && first < 0)
+            return true;
+        QByteArrayView raw = first < 0 ? QByteArrayView(d + pos, qsizetype(0))
+                                       : QByteArrayView(d + first, last - first);
+        if (lineBreakInside || escapedSeparator) {
+            const QByteArray clean = detail::cleanEdifactPiece(raw, separator, release);
+            sink(QByteArrayView(clean));
+        } else {
+            sink(raw);
+        }
+        if (!ended)
+            return false;
+        ++pos;
+    }
+    return true;
+}
+
+} // namespace ParseHelpers

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "parsing/formats/FormatParsers.h"
+#include "parsing/formats/TextFieldHelpers.h"
+
+#include "KyrLogger/Logger.h"
+
+#include <QVarLengthArray>
+
+// Reader of the column-table exports (Simple CSV 1, Simple CSV 2, pChart CSV): a header line
+// names the value columns, every following line holds a time and one value per column, and
+// every non-empty cell becomes one record named after its column. The three formats differ in
+// their time columns and in how forgiving they are; Layout holds those differences.
+namespace ColumnTableReader {
+
+using Fields = QVarLengthArray<QByteArrayView, 256>;
+
+enum class BadTime {
+    WarnAndSkip,         // log a warning, leave the line out
+    SkipEmptyElseFail,   // leave out a line without time text, fail on any other
+    Fail,                // fail the file
+};
+
+struct Layout {
+    DataParser::ImportType type;
+    qsizetype timeFields;        // fields a line needs before its time can be read
+    qsizetype firstValueColumn;
+    bool trimmedNames;           // identifiers and descriptions from trimmed header texts
+    bool unitHeader;             // a second line starting with ";;" describes the columns
+    BadTime badTime;
+    bool warnOnBadValue;         // log and skip an unreadable value instead of failing
+};
+
+// timeOf(const Fields &, QByteArray &timeText) -> QDateTime builds a line's time and the text
+// it was read from (quoted in messages).
+template <typename TimeOf>
+int read(const QByteArray &data, QString &errorText, FormatParsers::Records &values, const Layout &layout, TimeOf timeOf)
+{
+    using namespace TextFieldHelpers;
+    const QByteArray clean = withoutCarriageReturns(data);
+    const QList<QByteArrayView> lines = splitLines(clean);
+    const qsizetype firstCount = values.size();
+
+    QStringList names = decodeText(lines.at(0)).split(u';');
+    QStringList descriptions = names;
+    qsizetype firstDataLine = 1;
+    if (layout.unitHeader && lines.size() > 1 && lines.at(1).startsWith(";;")) {
+        const QStringList units = decodeText(lines.at(1)).split(u';');
+        for (qsizetype c = 0; c < units.size() && c < descriptions.size(); ++c)
+            descriptions[c] = units.at(c);
+        firstDataLine = 2;
+    }
+    if (layout.trimmedNames) {
+        for (QString &name : names)
+            name = name.trimmed();
+        descriptions = names;
+    }
+
+    Fields fields;
+    for (qsizetype index = firstDataLine; index < lines.size(); ++index) {
+        const QByteArrayView line = lines.at(index);
+        splitView(line, ';', fields);
+        if (fields.size() < layout.timeFields) {
+            if (line.trimmed().isEmpty())
+                continue;
+            errorText = QStringLiteral("No timestamp: ") + decodeText(line);
+            return 1;
+        }
+
+        DataParser::ValueRec rec;
+        DataParser::resetRecord(rec);
+        QByteArray timeText;
+        rec.timestamp = timeOf(fields, timeText);
+        if (!rec.timestamp.isValid()) {
+            const QString message = QStringLiteral("Could not parse timestamp: ") + decodeText(timeText);
+            if (layout.badTime == BadTime::WarnAndSkip) {
+                LOG_OUT(4, message).endl();
+                continue;
+            }
+            if (layout.badTime == BadTime::SkipEmptyElseFail && fields.at(0).trimmed().isEmpty())
+                continue;
+            errorText = message;
+            return 1;
+        }
+        rec.importType = layout.type;
+
+        for (qsizetype c = layout.firstValueColumn; c < fields.size(); ++c) {
+            const QByteArrayView cell = fields.at(c).trimmed();
+            if (cell.isEmpty())
+                continue;
+            if (c >= names.size()) {
+                errorText = QStringLiteral("Field # out of range: ") + decodeText(line);
+                return 1;
+            }
+            if (!parseCDouble(cell, rec.value)) {
+                if (layout.warnOnBadValue) {
+                    LOG_OUT(4, QStringLiteral("Could not parse value '%1' for '%2': %3"))
+                        .arg(decodeText(cell)).arg(names.at(c)).arg(decodeText(line)).endl();
+                    continue;
+                }
+                errorText = QStringLiteral("Could not parse value: ") + decodeText(cell);
+                return 1;
+            }
+            rec.iaks = names.at(c);
+            rec.description = descriptions.at(c);
+            values.append(rec);
+        }
+    }
+    if (values.size() == firstCount) {
+        errorText = QStringLiteral("No data found");
+        return 2;
+    }
+    return 0;
+}
+
+} // namespace ColumnTableReader

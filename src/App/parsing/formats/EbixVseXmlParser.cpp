@@ -1,0 +1,154 @@
+#include "parsing/ParseHelpers.h"
+#include "parsing/formats/FormatParsers.h"
+
+#include "KyrLogger/Logger.h"
+
+#include <QDomDocument>
+#include <QDomElement>
+#include <QLocale>
+#include <QtNumeric>
+
+// ebIX metering data of the Swiss VSE profile (namespace published under www.strom.ch):
+//   <MeteringData>
+//     <ConsumptionMeteringPoint><VSENationalID>CH...</VSENationalID></ConsumptionMeteringPoint>
+//     <Product><ID>8716867000030</ID><MeasureUnit>KWH</MeasureUnit></Product>
+//     <Interval><StartDateTime>2024-01-01T00:00:00Z</StartDateTime>...</Interval>
+//     <Resolution><Resolution>15</Resolution>...</Resolution>
+//     <Observation><Position><Sequence>1</Sequence></Position><Volume>1.5</Volume></Observation>
+//   </MeteringData>
+// Elements are matched by their local name, whatever prefix the document uses.
+
+namespace FormatParsers {
+
+namespace {
+
+const QString VseNamespaceHost = QStringLiteral("www.strom.ch");
+
+QString localName(const QDomNode &node)
+{
+    const QString local = node.localName();
+    return local.isEmpty() ? node.nodeName() : local;
+}
+
+QDomElement childNamed(const QDomNode &parent, const QString &name)
+{
+    for (QDomElement child = parent.firstChildElement(); !child.isNull(); child = child.nextSiblingElement()) {
+        if (localName(child) == name)
+            return child;
+    }
+    return QDomElement();
+}
+
+QDomElement nextSiblingNamed(const QDomElement &element, const QString &name)
+{
+    for (QDomElement next = element.nextSiblingElement(); !next.isNull(); next = next.nextSiblingElement()) {
+        if (localName(next) == name)
+            return next;
+    }
+    return QDomElement();
+}
+
+// Every element of that local name below parent, in document order.
+void collectDescendants(const QDomNode &parent, const QString &name, QList<QDomElement> &found)
+{
+    for (QDomElement child = parent.firstChildElement(); !child.isNull(); child = child.nextSiblingElement()) {
+        if (localName(child) == name)
+            found.append(child);
+        collectDescendants(child, name, found);
+    }
+}
+
+// Start of the interval at position (counted from 1); invalid when it is beyond any date.
+QDateTime intervalStart(const QDateTime &start, int position, qint64 resolutionMinutes)
+{
+    qint64 minutes = 0;
+    if (qMulOverflow(qint64(position) - 1, resolutionMinutes, &minutes) || qAbs(minutes) > Q_INT64_C(1) << 40)
+        return QDateTime();
+    return start.addSecs(minutes * 60);
+}
+
+} // namespace
+
+int parseEbixVseXml(const QByteArray &data, QString &errorText, Records &values)
+{
+    errorText.clear();
+    QDomDocument document;
+    QString message;
+    int line = 0;
+    int column = 0;
+    if (!document.setContent(data, true, &message, &line, &column)) {
+        errorText = QStringLiteral("Parsing XML input failed with '%1' on line %2, column %3").arg(message).arg(line).arg(column);
+        return 1;
+    }
+
+    DataParser::ValueRec rec;
+    DataParser::resetRecord(rec);
+    const QDomElement root = document.documentElement();
+    if (!root.namespaceURI().contains(VseNamespaceHost)) {
+        errorText = QStringLiteral("Wrong namespaceURI ") + root.namespaceURI();
+        return -1;
+    }
+    QDomElement block = childNamed(root, QStringLiteral("MeteringData"));
+    if (block.isNull()) {
+        errorText = QStringLiteral("MeteringData not found");
+        return -1;
+    }
+
+    const qsizetype firstCount = values.size();
+    for (; !block.isNull(); block = nextSiblingNamed(block, QStringLiteral("MeteringData"))) {
+        const QDomElement product = childNamed(block, QStringLiteral("Product"));
+        rec.importType = DataParser::IMPTYPE_EBIX_VSE;
+        rec.unit = ParseHelpers::ediUnit(childNamed(product, QStringLiteral("MeasureUnit")).text());
+        rec.description = ParseHelpers::productName(childNamed(product, QStringLiteral("ID")).text());
+        rec.serialNumber.clear();
+        rec.ipAddress.clear();
+        rec.obis.clear();
+        rec.increment = false;
+        rec.state = 0;
+
+        const QDomElement pointId = childNamed(childNamed(block, QStringLiteral("ConsumptionMeteringPoint")),
+                                               QStringLiteral("VSENationalID"));
+        if (pointId.isNull()) {
+            errorText = QStringLiteral("VSENationalID not found");
+            return 1;
+        }
+        const QString meteringPoint = pointId.text();
+
+        const QString startText = childNamed(childNamed(block, QStringLiteral("Interval")), QStringLiteral("StartDateTime")).text();
+        const QString resolutionText = childNamed(childNamed(block, QStringLiteral("Resolution")), QStringLiteral("Resolution")).text();
+        QDateTime start = QDateTime::fromString(startText, QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
+        if (start.isValid())
+            start = QDateTime(start.date(), start.time(), Qt::UTC);
+        const qint64 resolutionMinutes = resolutionText.toInt();
+        if (!start.isValid() || resolutionMinutes <= 0) {
+            errorText = QStringLiteral("Invalid StartDateTime / Resolution '%1' '%2'").arg(startText, resolutionText);
+            return 1;
+        }
+
+        QList<QDomElement> observations;
+        collectDescendants(block, QStringLiteral("Observation"), observations);
+        int expected = 1;
+        for (const QDomElement &observation : std::as_const(observations)) {
+            const int position = childNamed(childNamed(observation, QStringLiteral("Position")), QStringLiteral("Sequence")).text().toInt();
+            if (position != expected)
+                LOG_OUT(4, QStringLiteral("Sequence mismatch, expected %1, is %2")).arg(expected).arg(position).endl();
+            expected = position + 1;
+            rec.timestamp = intervalStart(start, position, resolutionMinutes);
+            for (QDomElement quantity = observation.firstChildElement(); !quantity.isNull(); quantity = quantity.nextSiblingElement()) {
+                const QString quantityName = localName(quantity);
+                if (quantityName == QLatin1String("Position"))
+                    continue;
+                rec.iaks = meteringPoint + u':' + quantityName;
+                rec.value = QLocale::c().toDouble(quantity.text()); // 0 when not a number
+                values.append(rec);
+            }
+        }
+    }
+    if (values.size() == firstCount) {
+        errorText = QStringLiteral("No data found");
+        return 2;
+    }
+    return 0;
+}
+
+} // namespace FormatParsers

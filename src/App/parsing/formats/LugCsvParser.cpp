@@ -1,0 +1,13 @@
+#include "parsing/formats/FormatParsers.h"
+
+namespace FormatParsers {
+
+int parseLugCsv(const QByteArray &data, QString &errorText, Records &values)
+{
+    Q_UNUSED(data)
+    Q_UNUSED(values)
+    errorText = QStringLiteral("Parser for IMPTYPE_LUG_CSV is not available");
+    return 1;
+}
+
+} // namespace FormatParsers
