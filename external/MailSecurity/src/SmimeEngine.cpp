@@ -256,6 +256,21 @@ bool SmimeEngine::decrypt(const Entity &entity, const QByteArray &certificatePem
         *error = QStringLiteral("No decryption certificate with private key");
         return false;
     }
+    // OpenSSL keeps quiet about a certificate that is no recipient (against oracle attacks);
+    // this side knows only its own certificate, so it says so.
+    bool recipient = false;
+    STACK_OF(CMS_RecipientInfo) *infos = CMS_get0_RecipientInfos(cms.get());
+    for (int i = 0; i < sk_CMS_RecipientInfo_num(infos) && !recipient; ++i) {
+        CMS_RecipientInfo *info = sk_CMS_RecipientInfo_value(infos, i);
+        recipient = CMS_RecipientInfo_type(info) != CMS_RECIPINFO_TRANS
+                    || CMS_RecipientInfo_ktri_cert_cmp(info, cert.get()) == 0;
+    }
+    if (!recipient) {
+        CertMgr reader;
+        reader.setCertEncoded(certificatePem);
+        *error = QStringLiteral("CMS routines: no matching recipient for %1").arg(reader.certSubject());
+        return false;
+    }
     BioPtr out(BIO_new(BIO_s_mem()), BIO_free);
     if (CMS_decrypt(cms.get(), key.get(), cert.get(), nullptr, out.get(), 0) != 1) {
         *error = opensslErrors(QStringLiteral("Decryption failed"));
