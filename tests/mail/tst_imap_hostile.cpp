@@ -1,0 +1,162 @@
+#include "MailSecurity/SIMAP.h"
+
+#include <QSemaphore>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QThread>
+
+// A loopback server that plays a fixed script: "send:<bytes>" writes, "read" waits for one
+// command line of the client, "close" hangs up, "hang" keeps the line open and says nothing.
+class ScriptedServer : public QThread
+{
+public:
+    explicit ScriptedServer(const QList<QByteArray> &script) : m_script(script) {}
+
+    quint16 startAndWaitForPort()
+    {
+        start();
+        m_ready.acquire();
+        return m_port;
+    }
+    void finish()
+    {
+        m_stop.release();
+        wait();
+    }
+
+protected:
+    void run() override
+    {
+        QTcpServer server;
+        server.listen(QHostAddress::LocalHost, 0);
+        m_port = server.serverPort();
+        m_ready.release();
+        if (!server.waitForNewConnection(10000))
+            return;
+        QTcpSocket *client = server.nextPendingConnection();
+        QByteArray received;
+        for (const QByteArray &step : std::as_const(m_script)) {
+            if (step.startsWith("send:")) {
+                client->write(step.mid(5));
+                client->waitForBytesWritten(2000);
+            } else if (step == "read") {
+                while (!received.contains('\n') && client->waitForReadyRead(5000))
+                    received += client->readAll();
+                received.remove(0, received.indexOf('\n') + 1);
+            } else if (step == "close") {
+                client->disconnectFromHost();
+                if (client->state() != QAbstractSocket::UnconnectedState)
+                    client->waitForDisconnected(2000);
+                break;
+            } else if (step == "hang") {
+                m_stop.tryAcquire(1, 20000);
+                break;
+            }
+        }
+        m_stop.tryAcquire(1, 0);
+    }
+
+private:
+    QList<QByteArray> m_script;
+    QSemaphore m_ready;
+    QSemaphore m_stop;
+    quint16 m_port = 0;
+};
+
+// Broken and hostile server behaviour ends in a clear error within the time-out, never in a
+// crash or a hang.
+class TestImapHostile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void brokenServer_data();
+    void brokenServer();
+};
+
+void TestImapHostile::brokenServer_data()
+{
+    QTest::addColumn<QList<QByteArray>>("script");
+    QTest::addColumn<QString>("failingStep");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("errorPart");
+
+    const QByteArray greeting = "send:* OK ready\r\n";
+    const QList<QByteArray> loggedIn = {greeting, "read", "send:Q1 OK logged in\r\n"};
+    const QList<QByteArray> selected = loggedIn + QList<QByteArray>{"read", "send:* 2 EXISTS\r\nQ2 OK selected\r\n", "read"};
+
+    QTest::newRow("not an IMAP server") << QList<QByteArray>{"send:HTTP/1.1 400 Bad Request\r\n", "hang"}
+                                        << QStringLiteral("connect") << int(SIMAP::ErrConnection)
+                                        << QStringLiteral("status expected after tag");
+    QTest::newRow("greeting says BYE") << QList<QByteArray>{"send:* BYE too busy\r\n", "close"} << QStringLiteral("connect")
+                                       << int(SIMAP::ErrConnection)
+                                       << QStringLiteral("Server refused the connection: BYE too busy");
+    QTest::newRow("silent server") << QList<QByteArray>{"hang"} << QStringLiteral("connect") << int(SIMAP::ErrConnection)
+                                   << QStringLiteral("Time-out waiting for the server's response");
+    QTest::newRow("closed inside the greeting") << QList<QByteArray>{"send:* OK hel", "close"} << QStringLiteral("connect")
+                                                << int(SIMAP::ErrConnection) << QStringLiteral("Connection closed by the server");
+    QTest::newRow("malformed answer to login") << QList<QByteArray>{greeting, "read", "send:Q1 (((\r\n", "hang"}
+                                               << QStringLiteral("connect") << int(SIMAP::ErrConnection)
+                                               << QStringLiteral("Malformed server response");
+    QTest::newRow("answer for a tag never sent") << QList<QByteArray>{greeting, "read", "send:Z9 OK\r\n", "hang"}
+                                                 << QStringLiteral("connect") << int(SIMAP::ErrConnection)
+                                                 << QStringLiteral("Response for unknown command tag 'Z9'");
+    QTest::newRow("unexpected continuation")
+        << (loggedIn + QList<QByteArray>{"read", "send:+ go on\r\n", "hang"}) << QStringLiteral("select")
+        << int(SIMAP::ErrConnection) << QStringLiteral("Unexpected continuation request");
+    QTest::newRow("literal cut short")
+        << (selected + QList<QByteArray>{"send:* 1 FETCH (BODY[TEXT] {100}\r\nonly ten..", "close"})
+        << QStringLiteral("fetch") << int(SIMAP::ErrConnection) << QStringLiteral("Connection closed by the server");
+    QTest::newRow("huge literal announced, then silence")
+        << (selected + QList<QByteArray>{"send:* 1 FETCH (BODY[TEXT] {999999999999}\r\nabc", "hang"})
+        << QStringLiteral("fetch") << int(SIMAP::ErrConnection) << QStringLiteral("Time-out");
+    QTest::newRow("nesting beyond reason")
+        << (selected + QList<QByteArray>{"send:* 1 FETCH " + QByteArray(100000, '(') + "\r\n", "hang"})
+        << QStringLiteral("fetch") << int(SIMAP::ErrConnection) << QStringLiteral("nested deeper than 64");
+    QTest::newRow("fetch answer without the text")
+        << (selected + QList<QByteArray>{"send:* 1 FETCH (UID 5)\r\nQ3 OK done\r\n", "hang"}) << QStringLiteral("fetch")
+        << int(SIMAP::ErrServer) << QStringLiteral("No text for message 1");
+    QTest::newRow("server says BYE and hangs up")
+        << (selected + QList<QByteArray>{"send:* BYE shutting down\r\n", "close"}) << QStringLiteral("fetch")
+        << int(SIMAP::ErrConnection) << QStringLiteral("Connection closed by the server");
+}
+
+void TestImapHostile::brokenServer()
+{
+    QFETCH(QList<QByteArray>, script);
+    QFETCH(QString, failingStep);
+    QFETCH(int, code);
+    QFETCH(QString, errorPart);
+
+    ScriptedServer server(script);
+    const quint16 port = server.startAndWaitForPort();
+    SIMAP imap;
+    QCOMPARE(imap.config(QStringLiteral("Timeout=1")), 0);
+    imap.setMailServer(QStringLiteral("127.0.0.1"));
+    imap.setMailPort(port);
+    imap.setSSL(SIMAP::SslNone);
+    imap.setUser(QStringLiteral("meter"));
+    imap.setPassword(QStringLiteral("secret"));
+
+    int result = imap.connectToHost();
+    QString step = QStringLiteral("connect");
+    if (result == 0) {
+        step = QStringLiteral("select");
+        imap.setMailbox(QStringLiteral("INBOX"));
+        result = imap.selectMailbox();
+    }
+    if (result == 0) {
+        step = QStringLiteral("fetch");
+        imap.setMessageSet(QStringLiteral("1"));
+        result = imap.fetchMessageText();
+    }
+    server.finish();
+    QCOMPARE(step, failingStep);
+    QCOMPARE(result, code);
+    QVERIFY2(imap.lastError().contains(errorPart), qPrintable(imap.lastError()));
+    QCOMPARE(imap.connected(), code == int(SIMAP::ErrServer));
+}
+
+QTEST_GUILESS_MAIN(TestImapHostile)
+#include "tst_imap_hostile.moc"
