@@ -337,6 +337,7 @@ void TestSimapImap::deleteAndExpunge()
     QCOMPARE(m_server.maildirCount(folder), 4);  // only flagged so far
     QCOMPARE(imap->expungeMailbox(), 0);
     QCOMPARE(m_server.maildirCount(folder), int(remaining.size()));
+    QCOMPARE(imap->messageCount(), int(remaining.size()));
     QCOMPARE(imap->closeMailbox(), 0);
 
     QStringList left = subjectsIn(imap.get(), folder);

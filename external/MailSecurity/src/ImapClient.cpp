@@ -375,6 +375,8 @@ void ImapClient::noteUntagged(const ImapResponse &response)
         m_closing = true;
     else if (response.name == "EXISTS")
         m_exists = response.number;
+    else if (response.name == "EXPUNGE" && m_exists > 0)
+        --m_exists;
 }
 
 bool ImapClient::readResponse(ImapResponse *response)
