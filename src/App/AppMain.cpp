@@ -2,33 +2,55 @@
 
 #include "KyrLogger/Logger.h"
 
+#include <QCoreApplication>
+
 namespace {
 bool serviceMode()
 {
     return !qEnvironmentVariableIsEmpty("ServiceMode");
 }
+
+constexpr auto kQueuedUnique = Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection);
 } // namespace
 
 AppMain::AppMain(int &argc, char **argv, const QString &applicationName, const QString &description,
                  int buildNumber)
     : Kyr::OrvaneApp(argc, argv, applicationName, description, buildNumber)
 {
+    // The program's own options, after the frame's.
+    addOption({QStringLiteral("dms_connection")},
+              QStringLiteral("Connection string for DMS (e.g. '127.0.0.1:9010' or 'ORVANE-DMS')."),
+              QStringLiteral("connection"), QStringLiteral("ORVANE_OPTION_DMS_CONNECTION"));
+    addOption({QStringLiteral("pdbs_connection")},
+              QStringLiteral("Connection string for PDBS (e.g. '127.0.0.1:9011' or 'PDBS')."),
+              QStringLiteral("connection"), QStringLiteral("ORVANE_OPTION_PDBS_CONNECTION"));
+    qRegisterMetaType<DmsHandler::DmsState>("DmsHandler::DmsState");
 }
 
 AppMain::~AppMain()
 {
-    onStop();
+    stopHandlers();
+}
+
+void AppMain::emitState()
+{
+    emit sigStateChanged(m_paused, m_dmsState, m_lastMailError, m_lastRepError);
 }
 
 void AppMain::onStart()
 {
     m_paused = serviceMode();
-    const QString path = ConfigFile::configFilePath();
-    ConfigFile::ensureFile(path);
+    m_dmsState = serviceMode() ? DmsHandler::Disabled : DmsHandler::Down;
+    ConfigFile::ensureFile(ConfigFile::configFilePath());
     readConfiguration();
+    startHandlers();
+    emitState();
 }
 
-void AppMain::onStop() {}
+void AppMain::onStop()
+{
+    stopHandlers();
+}
 
 void AppMain::readConfiguration()
 {
@@ -37,4 +59,80 @@ void AppMain::readConfiguration()
     LOG_OUT(7, "Configuration read from '%1'").arg(path).endl();
     for (const QString &line : ConfigFile::describe(m_config))
         LOG_OUT(7, "  %1").arg(line).endl();
+}
+
+void AppMain::startHandlers()
+{
+    startDmsHandler();
+}
+
+// Handlers stop one by one; the DMS handler last, so the others can still hand it values.
+void AppMain::stopHandlers()
+{
+    stopDmsHandler();
+}
+
+void AppMain::startDmsHandler()
+{
+    // Checked on every start, so a command-line override survives reloads.
+    const QString dmsOverride = qEnvironmentVariable("ORVANE_OPTION_DMS_CONNECTION");
+    if (!dmsOverride.isEmpty())
+        m_config.dms.dmsConnection = dmsOverride;
+    const QString pdbsOverride = qEnvironmentVariable("ORVANE_OPTION_PDBS_CONNECTION");
+    if (!pdbsOverride.isEmpty())
+        m_config.dms.pdbsConnection = pdbsOverride;
+    if (m_dmsHandler)
+        return;
+
+    LOG_OUT(6, "Starting DMS on DMS:'%1', PDBS:'%2'")
+        .arg(m_config.dms.dmsConnection)
+        .arg(m_config.dms.pdbsConnection)
+        .endl();
+    m_dmsHandler = new DmsHandler(m_config.dms, this);
+    connect(m_dmsHandler, &DmsHandler::sigDmsReady, this, &AppMain::onDmsReady, kQueuedUnique);
+    connect(m_dmsHandler, &DmsHandler::sigDmsDisconnected, this, &AppMain::onDmsDisconnected, kQueuedUnique);
+    connect(m_dmsHandler, &DmsHandler::sigDmsQuitReceived, this, &AppMain::onDmsQuitReceived, kQueuedUnique);
+    connect(this, &AppMain::sigStateChanged, m_dmsHandler, &DmsHandler::onAppStateChanged, kQueuedUnique);
+    m_dmsHandler->start();
+}
+
+void AppMain::stopDmsHandler()
+{
+    if (!m_dmsHandler)
+        return;
+    LOG_OUT(6, "Stopping DMS handler").endl();
+    disconnect(m_dmsHandler, nullptr, this, nullptr);
+    disconnect(this, nullptr, m_dmsHandler, nullptr);
+    m_dmsHandler->quit();
+    m_dmsHandler->wait();
+    delete m_dmsHandler;
+    m_dmsHandler = nullptr;
+}
+
+void AppMain::onDmsReady()
+{
+    m_dmsState = DmsHandler::Idle;
+    emitState();
+}
+
+void AppMain::onDmsDisconnected()
+{
+    m_dmsState = DmsHandler::Down;
+    emitState();
+}
+
+void AppMain::onDmsQuitReceived()
+{
+    if (!m_dmsHandler)
+        return;
+    if (m_dmsHandler->isDmsLocal()) {
+        LOG_OUT(6, "Quit received by local DMS -> Terminating").endl();
+        stopHandlers();
+        disconnect(this, nullptr, nullptr, nullptr);
+        QCoreApplication::quit();
+        return;
+    }
+    LOG_OUT(6, "Quit received from foreign DMS %1").arg(m_config.dms.dmsConnection).endl();
+    m_dmsState = DmsHandler::Down;
+    emitState();
 }

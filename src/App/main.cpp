@@ -12,12 +12,6 @@ int main(int argc, char **argv)
 {
     const QString name = applicationNameFromArguments(argc, argv);
     auto app = std::make_unique<AppMain>(argc, argv, name, QStringLiteral("Quillon Data Tool"), 20);
-    app->addOption({QStringLiteral("dms_connection")},
-                   QStringLiteral("Connection string for DMS (e.g. '127.0.0.1:9010' or 'ORVANE-DMS')."),
-                   QStringLiteral("connection"), QStringLiteral("ORVANE_OPTION_DMS_CONNECTION"));
-    app->addOption({QStringLiteral("pdbs_connection")},
-                   QStringLiteral("Connection string for PDBS (e.g. '127.0.0.1:9011' or 'PDBS')."),
-                   QStringLiteral("connection"), QStringLiteral("ORVANE_OPTION_PDBS_CONNECTION"));
     if (!app->init())
         return 1;
     // The support instance runs without mail handling.

@@ -291,12 +291,16 @@ void TestStartup::installedNames()
         arguments.prepend(instance);
     auto process = runner.start(arguments);
     const QString log = logOf(project, name);
-    QVERIFY2(waitForFileText(log, QStringLiteral("Configuration read from")), qPrintable(log));
+    QVERIFY2(waitForFileText(log, QStringLiteral("DMS handler started")), qPrintable(log));
+    // A support instance keeps the DMS handler but never connects it.
+    if (!support)
+        QVERIFY(waitForFileText(log, QStringLiteral("DMS handler is ready")));
     process->terminate();
     QVERIFY(process->waitForFinished(10000));
     const QString text = readText(log);
     QVERIFY(text.contains(kStartBanner.arg(name)));
     QCOMPARE(text.contains(QStringLiteral("ServiceMode='true'")), support);
+    QCOMPARE(text.contains(QStringLiteral("Synch DMS connected")), !support);
 }
 
 void TestStartup::multiStartSkipsGuard()

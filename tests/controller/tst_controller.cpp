@@ -1,0 +1,83 @@
+// The controller in a running application: it starts the DMS handler with the connection
+// overrides, follows the link's state, and ends the program on a quit from a local DMS only.
+
+#include "../common/ProcessRunner.h"
+#include "AppMain.h"
+
+#include "KyrIpc/PointStore.h"
+
+#include <QApplication>
+#include <QHostInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+class TestController : public QObject
+{
+    Q_OBJECT
+public:
+    TestController(AppMain *app, QString logFile) : m_app(app), m_log(std::move(logFile)) {}
+
+private slots:
+    void foreignQuitKeepsRunningLocalQuitEnds();
+
+private:
+    bool logHas(const QString &text) const { return readText(m_log).contains(text); }
+
+    AppMain *m_app;
+    QString m_log;
+};
+
+void TestController::foreignQuitKeepsRunningLocalQuitEnds()
+{
+    QSignalSpy states(m_app, &AppMain::sigStateChanged);
+    QTRY_COMPARE_WITH_TIMEOUT(m_app->dmsState(), DmsHandler::Idle, 15000);
+    QVERIFY2(logHas(QStringLiteral("Starting DMS on DMS:'plant-dms:9010', PDBS:'PDBS'")), qPrintable(readText(m_log)));
+    // The first broadcast after the start shows the link down, then ready.
+    QVERIFY(states.size() >= 2);
+    QCOMPARE(states.first().at(1).value<DmsHandler::DmsState>(), DmsHandler::Down);
+    QCOMPARE(states.last().at(1).value<DmsHandler::DmsState>(), DmsHandler::Idle);
+    QCOMPARE(states.last().at(0).toBool(), false);
+
+    // A foreign DMS may ask us to quit: the program keeps running and shows the link down.
+    Orvane::PointStore::forConnection(QStringLiteral("plant-dms:9010"))->sendQuit();
+    QTRY_VERIFY(logHas(QStringLiteral("Quit received from foreign DMS plant-dms:9010")));
+    QCOMPARE(m_app->dmsState(), DmsHandler::Down);
+    QVERIFY(m_app->dmsHandler());
+    QVERIFY(m_app->dmsHandler()->isRunning());
+
+    // Restarted against the local DMS, a quit from it ends the event loop with exit code 0.
+    qputenv("ORVANE_OPTION_DMS_CONNECTION", "local");
+    m_app->onRestart();
+    QTRY_COMPARE_WITH_TIMEOUT(m_app->dmsState(), DmsHandler::Idle, 15000);
+    QVERIFY(logHas(QStringLiteral("Starting DMS on DMS:'local', PDBS:'PDBS'")));
+    QTimer::singleShot(0, [] { Orvane::PointStore::forConnection(QStringLiteral("local"))->sendQuit(); });
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(!m_app->dmsHandler());
+    QVERIFY(logHas(QStringLiteral("Quit received by local DMS -> Terminating")));
+    QVERIFY(logHas(QStringLiteral("DMS logout")));
+    QVERIFY(logHas(QStringLiteral(" stopped ===================")));
+}
+
+// The application object comes from the frame, as in the program; the test runs inside it.
+int main(int argc, char **argv)
+{
+    QTemporaryDir dir;
+    const QByteArray project = dir.path().toLocal8Bit();
+    QByteArrayList arguments = {argv[0], "-m", "-p", project, "--dms_connection", "plant-dms:9010",
+                                "--pdbs_connection", "PDBS"};
+    std::vector<char *> appArgv;
+    for (QByteArray &a : arguments)
+        appArgv.push_back(a.data());
+    int appArgc = int(appArgv.size());
+    auto *app = new AppMain(appArgc, appArgv.data(), QStringLiteral("Quillon"), QStringLiteral("Quillon Data Tool"), 20);
+    if (!app->init())
+        return 1;
+    TestController test(app, dir.filePath(QStringLiteral("log/Quillon.log")));
+    const int failures = QTest::qExec(&test, argc, argv);
+    delete app;
+    return failures;
+}
+
+#include "tst_controller.moc"
