@@ -1,13 +1,492 @@
 #include "parsing/formats/FormatParsers.h"
 
+#include "parsing/ParseHelpers.h"
+
+#include <QHash>
+
+#include <charconv>
+#include <deque>
+#include <vector>
+
+// EDIFACT MSCONS interchanges: the envelope (UNB ... UNZ) and every message (UNH ... UNT) are
+// checked with their control counts; every quantity of every line item becomes one record.
+// The reader works on byte views into the file and copies only what ends up in a record.
+
+namespace {
+
+using Records = FormatParsers::Records;
+using Pieces = std::vector<QByteArrayView>;
+
+// How a DTM format code is read: its pattern and the kind of zone part at the end of the text.
+struct TimeFormat {
+    const char *pattern = nullptr;
+    enum Zone { NoZone, OffsetHhMm, OffsetHours } zone = NoZone;
+};
+
+TimeFormat timeFormat(QByteArrayView code)
+{
+    static const struct {
+        const char *code;
+        TimeFormat format;
+    } formats[] = {
+        {"102", {"yyyyMMdd", TimeFormat::NoZone}},
+        {"201", {"yyMMddHHmm", TimeFormat::NoZone}},
+        {"202", {"yyMMddHHmmss", TimeFormat::NoZone}},
+        {"203", {"yyyyMMddHHmm", TimeFormat::NoZone}},
+        {"204", {"yyyyMMddHHmmss", TimeFormat::NoZone}},
+        {"205", {"yyyyMMddHHmm", TimeFormat::OffsetHhMm}},
+        {"301", {"yyMMddHHmm", TimeFormat::OffsetHours}},
+        {"302", {"yyMMddHHmmss", TimeFormat::OffsetHours}},
+        {"303", {"yyyyMMddHHmm", TimeFormat::OffsetHours}},
+        {"304", {"yyyyMMddHHmmss", TimeFormat::OffsetHours}},
+    };
+    for (const auto &f : formats) {
+        if (code == f.code)
+            return f.format;
+    }
+    return TimeFormat();
+}
+
+// STS category 8 codes that mark a value as replaced or estimated.
+bool isStatusCode(QByteArrayView code)
+{
+    static const char *const codes[] = {"ZA2", "Z74", "Z75", "Z76", "Z77", "Z78", "Z79", "Z80",
+                                        "Z81", "Z82", "Z99", "ZA0", "ZA1", "ZC2", "ZC4", "ZA3",
+                                        "ZA4", "ZA5", "ZA6", "ZA7", "ZA8", "ZA9", "ZB0", "ZB9"};
+    for (const char *c : codes) {
+        if (code == c)
+            return true;
+    }
+    return false;
+}
+
+// A number as the C locale reads it; the common plain form is read without any copy.
+bool toDouble(QByteArrayView text, double &value)
+{
+    bool plain = !text.isEmpty();
+    for (const char c : text)
+        plain = plain && ((c >= '0' && c <= '9') || c == '.' || c == '-');
+    if (plain) {
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (ec == std::errc() && end == text.data() + text.size())
+            return true;
+    }
+    bool ok = false;
+    value = text.toDouble(&ok);
+    return ok;
+}
+
+// The service characters of an interchange.
+struct ServiceChars {
+    char component = ':';
+    char element = '+';
+    char decimal = '.';
+    char release = '?';
+    char terminator = '\'';
+};
+
+// Splits text at separator into views; pieces that had to be unescaped are kept in storage.
+class PieceSplitter
+{
+public:
+    bool split(QByteArrayView text, qsizetype start, char separator, char release, Pieces &out)
+    {
+        out.clear();
+        return ParseHelpers::forEachEdifactPiece(text, start, separator, release, [&](QByteArrayView piece) {
+            if (piece.empty() || (piece.data() >= text.data() && piece.data() < text.data() + text.size())) {
+                out.push_back(piece);
+            } else {
+                storage.emplace_back(piece.toByteArray());
+                out.push_back(QByteArrayView(storage.back()));
+            }
+        });
+    }
+
+    // Drops the unescaped copies of earlier splits; views into them become invalid.
+    void release() { storage.clear(); }
+
+private:
+    std::deque<QByteArray> storage;
+};
+
+class MsconsReader
+{
+public:
+    MsconsReader(const QByteArray &data, QString &errorText, Records &values)
+        : data(data), errorText(errorText), values(values)
+    {
+    }
+
+    int read();
+
+private:
+    int fail(const QString &text)
+    {
+        errorText = text;
+        return 1;
+    }
+    static QString text(QByteArrayView bytes) { return QString::fromLatin1(bytes); }
+
+    // Component i of element e of the current segment, or nothing when the element or the
+    // component does not exist. Components of one element stay valid until the next call.
+    const Pieces &components(qsizetype element)
+    {
+        componentSplitter.release();
+        if (element >= qsizetype(elements.size()))
+            comps.clear();
+        else
+            componentSplitter.split(elements[element], 0, chars.component, chars.release, comps);
+        return comps;
+    }
+
+    int walkSegment(QByteArrayView segment);
+    int readValue(QByteArrayView valueText);
+    int readTimestamp(const Pieces &dtm);
+    bool parseTime(QByteArrayView dateText, const TimeFormat &format, QDateTime &time);
+    void setLocation(QString &location, QByteArrayView value);
+    int completeRecord();
+
+    const QByteArray &data;
+    QString &errorText;
+    Records &values;
+
+    ServiceChars chars;
+    Pieces segments;
+    Pieces elements;
+    Pieces comps;
+    PieceSplitter segmentSplitter;
+    PieceSplitter elementSplitter;
+    PieceSplitter componentSplitter;
+
+    QString sender;
+    QString recipient;
+    QString senderRecipient;      // sender + "-" + recipient, the records' description
+    int messageSegments = 0;      // segments of the current message, UNH and UNT included
+    int messagesCounted = 0;
+    bool accept = false;          // the last BGM had message function "9" (original)
+
+    QString meteringPoint;        // LOC+172
+    QString meterNumber;          // RFF+MG
+    QString location237;
+    QString location107;
+    QString locationPair;         // location237 + "_" + location107 when both are set
+    QString dottedObis;
+    QString baseOfIdentifier;     // inputs and result of the last identifier built
+    QString obisOfIdentifier;
+    QString identifier;
+
+    DataParser::ValueRec rec;
+    bool valuePending = false;
+    bool timestampValid = false;
+    int sequence = 0;
+
+    // Time stamps already read in this interchange (a load profile repeats the same intervals
+    // for every meter): key = digits, format and zone offset.
+    struct TimeKey {
+        quint64 digits;
+        const char *pattern;
+        int offsetMinutes;
+        bool operator==(const TimeKey &o) const
+        {
+            return digits == o.digits && pattern == o.pattern && offsetMinutes == o.offsetMinutes;
+        }
+    };
+    friend size_t qHash(const TimeKey &k, size_t seed) { return qHashMulti(seed, k.digits, k.pattern, k.offsetMinutes); }
+    QHash<TimeKey, QDateTime> timeCache;
+};
+
+int MsconsReader::read()
+{
+    qsizetype start = 0;
+    if (data.startsWith("UNA")) {
+        if (data.size() <= 8)
+            return fail(QStringLiteral("Size for UNA does not fit"));
+        chars.component = data.at(3);
+        chars.element = data.at(4);
+        chars.decimal = data.at(5);
+        chars.release = data.at(6);
+        chars.terminator = data.at(8);
+        start = 9;
+    }
+
+    if (!segmentSplitter.split(data, start, chars.terminator, chars.release, segments))
+        return fail(QStringLiteral("Invalid end of file"));
+    if (segments.size() < 2)
+        return fail(QStringLiteral("Not enough segments"));
+
+    const QByteArrayView unb = segments.front();
+    elementSplitter.split(unb, 0, chars.element, chars.release, elements);
+    if (elements.size() < 4)
+        return fail(QStringLiteral("Not enough elements for UNB: ") + text(unb));
+    if (!(elements[0] == "UNB"))
+        return fail(QStringLiteral("No UNB: ") + text(unb));
+    if (!elements[1].startsWith("UNOC"))
+        return fail(QStringLiteral("No UNOC charset: ") + text(unb));
+    if (const Pieces &c = components(2); !c.empty())
+        sender = text(c[0]);
+    if (const Pieces &c = components(3); !c.empty())
+        recipient = text(c[0]);
+    senderRecipient = sender + u'-' + recipient;
+
+    const QByteArrayView unz = segments.back();
+    elementSplitter.release();
+    elementSplitter.split(unz, 0, chars.element, chars.release, elements);
+    if (elements.size() < 2)
+        return fail(QStringLiteral("Not enough elements for UNZ: ") + text(unz));
+    if (!(elements[0] == "UNZ"))
+        return fail(QStringLiteral("No UNZ: ") + text(unz));
+    const int controlCount = elements[1].toInt();
+
+    DataParser::resetRecord(rec);
+    for (size_t i = 1; i + 1 < segments.size(); ++i) {
+        if (const int rc = walkSegment(segments[i]))
+            return rc;
+    }
+
+    if (messageSegments != 0)
+        return fail(QStringLiteral("Additional records after UNT"));
+    if (controlCount != messagesCounted) {
+        return fail(QStringLiteral("Wrong message count: ") + QString::number(messagesCounted) + u'/'
+                    + QString::number(controlCount));
+    }
+    if (values.isEmpty()) {
+        errorText = QStringLiteral("No data found");
+        return 2;
+    }
+    return 0;
+}
+
+int MsconsReader::walkSegment(QByteArrayView segment)
+{
+    ++messageSegments;
+    elementSplitter.release();
+    elementSplitter.split(segment, 0, chars.element, chars.release, elements);
+    if (elements.empty())
+        return fail(QStringLiteral("Not enough elements: ") + text(segment));
+
+    const QByteArrayView tag = elements[0];
+    if (valuePending && (tag == "QTY" || tag == "UNT" || tag == "LIN")) {
+        if (const int rc = completeRecord())
+            return rc;
+    }
+
+    const qsizetype count = qsizetype(elements.size());
+    if (tag == "QTY") {
+        const Pieces &c = components(1);
+        if (c.size() <= 1)
+            return 0;
+        if (c[0] == "20")
+            rec.state = 1001;
+        return readValue(c[1]);
+    }
+    if (tag == "DTM") {
+        if (!valuePending)
+            return 0;
+        const Pieces &c = components(1);
+        if (c.size() > 2 && (c[0] == "164" || c[0] == "9"))
+            return readTimestamp(c);
+        return 0;
+    }
+    if (tag == "STS") {
+        const Pieces &c = components(1);
+        if (c.size() <= 3)
+            return 0;
+        if (c[0] == "6" && c[1].startsWith('T'))
+            sequence = c[1].sliced(1).toInt();
+        else if (c[0] == "8" && isStatusCode(c[3]))
+            rec.state = 1002;
+        return 0;
+    }
+    if (tag == "LOC") {
+        const QByteArrayView qualifier = count > 1 ? elements[1] : QByteArrayView();
+        if (count > 2 && qualifier == "172") {
+            if (const Pieces &c = components(2); !c.empty())
+                meteringPoint = text(c[0]);
+        } else if (count > 3 && qualifier == "237") {
+            if (const Pieces &c = components(3); !c.empty())
+                setLocation(location237, c[0]);
+        } else if (count > 2 && qualifier == "107") {
+            if (const Pieces &c = components(2); !c.empty())
+                setLocation(location107, c[0]);
+        }
+        return 0;
+    }
+    if (tag == "RFF") {
+        const Pieces &c = components(1);
+        if (c.size() > 1 && c[0] == "MG")
+            meterNumber = text(c[1]);
+        return 0;
+    }
+    if (tag == "PIA") {
+        if (count <= 2 || !(elements[1] == "5"))
+            return 0;
+        const Pieces &c = components(2);
+        if (c.size() > 1 && c[1] == "SRW") {
+            rec.obis = text(c[0]);
+            dottedObis = rec.obis;
+            dottedObis.replace(u'-', u'.').replace(u':', u'.').replace(u'*', u'.');
+            rec.unit = ParseHelpers::obisUnit(rec.obis, rec.increment);
+        }
+        return 0;
+    }
+    if (tag == "BGM") {
+        if (count > 3)
+            accept = elements[3] == "9";
+        return 0;
+    }
+    if (tag == "UNH") {
+        if (messageSegments != 1)
+            return fail(QStringLiteral("UNH is not first segment"));
+        if (count < 3)
+            return fail(QStringLiteral("Not enough UNH elements: ") + text(segment));
+        if (!elements[2].startsWith("MSCONS"))
+            return fail(QStringLiteral("Invalid INH message type: ") + text(segment));
+        return 0;
+    }
+    if (tag == "UNT") {
+        if (count < 2)
+            return fail(QStringLiteral("Not enough UNT elements: ") + text(segment));
+        const int counter = elements[1].toInt();
+        if (counter != messageSegments) {
+            return fail(QStringLiteral("UNT control counter does not match: ") + QString::number(counter) + u'/'
+                        + QString::number(messageSegments));
+        }
+        ++messagesCounted;
+        messageSegments = 0;
+        return 0;
+    }
+    return 0; // NAD, UNS, CCI, LIN and all others carry nothing for the records
+}
+
+int MsconsReader::readValue(QByteArrayView valueText)
+{
+    QByteArray replaced;
+    if (chars.decimal != '.' && valueText.contains(chars.decimal)) {
+        replaced = valueText.toByteArray();
+        replaced.replace(chars.decimal, '.');
+        valueText = replaced;
+    }
+    if (!toDouble(valueText, rec.value))
+        return fail(QStringLiteral("Could not parse value: ") + text(valueText));
+    valuePending = true;
+    return 0;
+}
+
+int MsconsReader::readTimestamp(const Pieces &dtm)
+{
+    const TimeFormat format = timeFormat(dtm[2]);
+    if (!format.pattern)
+        return fail(QStringLiteral("Unknown timestamp: ") + text(elements[1]));
+    QDateTime time;
+    if (!parseTime(dtm[1], format, time))
+        return fail(QStringLiteral("Could not parse timestamp: ") + text(elements[1]));
+    rec.timestamp = time;
+    timestampValid = true;
+    return 0;
+}
+
+// Reads the first pattern-length characters of dateText with the pattern (Qt's date-time
+// patterns: "yy" is a year of the 1900s, as QDateTime::fromString reads it). Without a zone
+// part the time is local time; with one it is read at that offset from UTC and converted to
+// local time. Returns false when the pattern does not match.
+bool MsconsReader::parseTime(QByteArrayView dateText, const TimeFormat &format, QDateTime &time)
+{
+    const qsizetype length = qsizetype(qstrlen(format.pattern));
+    const QByteArrayView head = dateText.first(std::min(length, dateText.size()));
+
+    int offsetMinutes = 0;
+    if (format.zone == TimeFormat::OffsetHhMm && dateText.size() >= 5) {
+        const QByteArrayView zone = dateText.last(5);
+        offsetMinutes = zone.sliced(1, 2).toInt() * 60 + zone.sliced(3, 2).toInt();
+        if (zone.front() == '-')
+            offsetMinutes = -offsetMinutes;
+    } else if (format.zone == TimeFormat::OffsetHours) {
+        offsetMinutes = dateText.last(std::min(qsizetype(3), dateText.size())).toInt() * 60;
+    }
+
+    quint64 digits = 0;
+    bool allDigits = head.size() == length;
+    for (const char c : head) {
+        allDigits = allDigits && c >= '0' && c <= '9';
+        digits = digits * 10 + quint64(c - '0');
+    }
+    const TimeKey key{digits, format.pattern, format.zone == TimeFormat::NoZone ? INT_MIN : offsetMinutes};
+    if (allDigits) {
+        const auto hit = timeCache.constFind(key);
+        if (hit != timeCache.constEnd()) {
+            time = *hit;
+            return true;
+        }
+    }
+
+    const QDateTime parsed = QDateTime::fromString(text(head), QLatin1String(format.pattern));
+    if (!parsed.isValid())
+        return false;
+    time = format.zone == TimeFormat::NoZone
+        ? parsed
+        : QDateTime(parsed.date(), parsed.time(), Qt::OffsetFromUTC, offsetMinutes * 60).toLocalTime();
+    if (allDigits) {
+        if (timeCache.size() > 100000)
+            timeCache.clear();
+        timeCache.insert(key, time);
+    }
+    return true;
+}
+
+void MsconsReader::setLocation(QString &location, QByteArrayView value)
+{
+    location = text(value);
+    if (!location237.isEmpty() && !location107.isEmpty())
+        locationPair = location237 + u'_' + location107;
+    else
+        locationPair.clear();
+}
+
+// Turns the pending value into a record: identifier from the metering point (or the meter
+// number, the two locations, the interchange partners), the OBIS code and the sequence.
+int MsconsReader::completeRecord()
+{
+    if (!timestampValid)
+        return fail(QStringLiteral("No valid timestamp"));
+    rec.importType = DataParser::IMPTYPE_MSCONS;
+
+    const QString &base = !meteringPoint.isEmpty() ? meteringPoint
+        : !meterNumber.isEmpty()                   ? meterNumber
+        : !locationPair.isEmpty()                  ? locationPair
+                                                   : senderRecipient;
+    // Without an OBIS code the identifier keeps what the previous value left in it.
+    if (!dottedObis.isEmpty()) {
+        if (identifier.isNull() || base != baseOfIdentifier || dottedObis != obisOfIdentifier) {
+            baseOfIdentifier = base;
+            obisOfIdentifier = dottedObis;
+            identifier = base + u'_' + dottedObis;
+        }
+        rec.iaks = identifier;
+    }
+    if (sequence > 1)
+        rec.iaks += u'_' + QString::number(sequence);
+    rec.description = senderRecipient;
+    rec.serialNumber = base;
+
+    // Only messages whose BGM says "original" (9) deliver values; others are read and dropped.
+    if (accept)
+        values.append(rec);
+
+    rec.state = 0;
+    sequence = 0;
+    valuePending = false;
+    timestampValid = false;
+    return 0;
+}
+
+} // namespace
+
 namespace FormatParsers {
 
 int parseMscons(const QByteArray &data, QString &errorText, Records &values)
 {
-    Q_UNUSED(data)
-    Q_UNUSED(values)
-    errorText = QStringLiteral("Parser for IMPTYPE_MSCONS is not available");
-    return 1;
+    MsconsReader reader(data, errorText, values);
+    return reader.read();
 }
 
 } // namespace FormatParsers
