@@ -1,13 +1,74 @@
+// IMMO-Box export: a title line, "Datum: " with the day of all readings, a column header, then
+// one comma-separated reading per line (channel, time of day, value, status). Faulty lines are
+// logged and dropped; the rest of the file is still read.
+
 #include "parsing/formats/FormatParsers.h"
+#include "parsing/formats/VendorCsvHelpers.h"
+
+#include "KyrLogger/Logger.h"
 
 namespace FormatParsers {
 
 int parseImmoBoxCsv(const QByteArray &data, QString &errorText, Records &values)
 {
-    Q_UNUSED(data)
-    Q_UNUSED(values)
-    errorText = QStringLiteral("Parser for IMPTYPE_IMMO_BOX_CSV is not available");
-    return 1;
+    errorText.clear();
+    QByteArray buffer;
+    const QList<QByteArrayView> lines = VendorCsv::splitLines(data, buffer);
+    if (lines.size() < 3)
+        return -1;
+    const QString dayLine = QString::fromUtf8(lines.at(1));
+    if (!dayLine.startsWith(QLatin1String("Datum: ")))
+        return -1;
+    const QString day = dayLine.mid(7).trimmed();
+
+    const qsizetype before = values.size();
+    DataParser::ValueRec rec;
+    QString lastTimeText;   // readings of several channels share their time
+    QDateTime lastTime;
+    for (qsizetype i = 3; i < lines.size(); ++i) {
+        const QString line = QString::fromUtf8(lines.at(i)).trimmed();
+        if (line.isEmpty())
+            continue;
+        const QList<QStringView> fields = QStringView(line).split(QLatin1Char(','));
+        if (fields.size() < 3) {
+            LOG_OUT(4, "Not enough data: %1").arg(line).endl();
+            continue;
+        }
+        DataParser::resetRecord(rec);
+        if (fields.at(1) != lastTimeText) {
+            lastTimeText = fields.at(1).toString();
+            lastTime = VendorCsv::readTime(VendorCsv::dateAndTime(day, lastTimeText), u"d.M.yyyy HH:mm:ss",
+                                           Qt::LocalTime);
+        }
+        rec.timestamp = lastTime;
+        if (!rec.timestamp.isValid()) {
+            LOG_OUT(4, "Could not parse timestamp: %1 - %2").arg(day).arg(line).endl();
+            continue;
+        }
+        // The OBIS-like channel code becomes "A-B:C" + " " + the next six characters + ":" + the rest.
+        QString code = fields.at(0).toString();
+        code.replace(QLatin1Char('.'), QLatin1Char(':')).replace(QLatin1Char('='), QLatin1Char(':'));
+        rec.iaks = code.left(5) + QLatin1Char(' ') + code.mid(5, 6) + QLatin1Char(':') + code.mid(11);
+        // A line of three fields carries no status; its value counts as normal.
+        rec.state = fields.size() > 3 && fields.at(3).trimmed() != QLatin1String("0") ? 6001 : 0;
+        rec.importType = DataParser::IMPTYPE_IMMO_BOX_CSV;
+        rec.description = fields.at(0).toString();
+        const QStringView valueText = fields.at(2).trimmed();
+        if (valueText.isEmpty()) {
+            LOG_OUT(4, "Empty value: %1").arg(line).endl();
+            continue;
+        }
+        if (!VendorCsv::readNumber(valueText, rec.value)) {
+            LOG_OUT(4, "Could not parse value: %1").arg(line).endl();
+            continue;
+        }
+        values.append(rec);
+    }
+    if (values.size() == before) {
+        errorText = QStringLiteral("No data found");
+        return 2;
+    }
+    return 0;
 }
 
 } // namespace FormatParsers

@@ -1,0 +1,185 @@
+// links: quillon_parsing
+// Throughput of the vendor CSV exports through DataParser::parse. Each export is generated in
+// memory with a realistic shape (wide PVSS and Simple CSV 3 tables, one-channel MSD and Froeschl
+// files, ...), about 8 MB each, and parsed several times on one core; the best run is reported in
+// MB/s and values/s.
+
+#include "parsing/DataParser.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QList>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+constexpr qsizetype targetBytes = 8 * 1024 * 1024;
+constexpr int runs = 5;
+
+// Successive quarter hours from the start of 2024, as the exports write them.
+QDateTime quarter(qsizetype i)
+{
+    return QDateTime(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC).addSecs(900 * i);
+}
+
+QByteArray number(qsizetype i, bool comma)
+{
+    QByteArray text = QByteArray::number(double(i % 100000) / 8.0, 'f', 3);
+    if (comma)
+        text.replace('.', ',');
+    return text;
+}
+
+QByteArray grow(const QByteArray &head, const std::function<QByteArray(qsizetype)> &line)
+{
+    QByteArray data = head;
+    data.reserve(targetBytes + 4096);
+    for (qsizetype i = 0; data.size() < targetBytes; ++i)
+        data += line(i);
+    return data;
+}
+
+QByteArray wideRow(qsizetype i, int columns, const char *format, bool comma)
+{
+    QByteArray row = quarter(i).toString(QLatin1String(format)).toLatin1();
+    for (int c = 0; c < columns; ++c)
+        row += ';' + number(i * columns + c, comma);
+    return row + "\r\n";
+}
+
+QByteArray pvss()
+{
+    constexpr int columns = 40;
+    QByteArray head = "SourceName:;Leitsystem Nord\r\nDPName:";
+    QByteArray units = "Unit:";
+    for (int c = 0; c < columns; ++c) {
+        head += ";Nord_Anlage" + QByteArray::number(c) + "_Energie";
+        units += ";kWh";
+    }
+    head += "\r\n" + units + "\r\n";
+    return grow(head, [](qsizetype i) { return wideRow(i, columns, "yyyy-MM-dd HH:mm:ss", true); });
+}
+
+QByteArray simpleCsv3()
+{
+    constexpr int columns = 40;
+    QByteArray titles = "Project: Nord";
+    QByteArray units;
+    for (int c = 0; c < columns; ++c) {
+        titles += ";Z\xc3\xa4hler " + QByteArray::number(c);
+        units += ";kWh";
+    }
+    return grow(titles + "\r\nExport\r\nPortal\r\nZone\r\n" + units + "\r\n",
+                [](qsizetype i) { return wideRow(i, columns, "dd.MM.yyyy HH:mm", true); });
+}
+
+QByteArray immoBox()
+{
+    static const QByteArray channels[] = {"1-1:1.8.0", "1-1:2.8.0", "8-0:1.0.0", "6-0:1.0.0"};
+    return grow("IMMO-Box Export\r\nDatum: 1.4.2025\r\nKanal,Uhrzeit,Wert,Status\r\n", [](qsizetype i) {
+        return channels[i % 4] + ',' + quarter(i / 4 % 96).toString(QStringLiteral("HH:mm:ss")).toLatin1() + ','
+               + number(i, false) + ",0\r\n";
+    });
+}
+
+QByteArray msd()
+{
+    return grow(";;Z42\r\n;;Boiler house\r\n;;Lastgang\r\n;;Bezug\r\n;;1.8.0\r\n", [](qsizetype i) {
+        return quarter(i).toString(QStringLiteral("dd.MM.yyyy;HH:mm:ss")).toLatin1() + ';' + number(i, true) + "\r\n";
+    });
+}
+
+QByteArray froeschl()
+{
+    return grow("Kanal-Information\r\nBeschreibung;Heat North\r\nBeschreibung;School\r\nGer\xe4tenummer;77\r\n"
+                "Einheit;kWh\r\nNachname;Muster\r\n",
+                [](qsizetype i) {
+                    return quarter(i).toString(QStringLiteral("dd.MM.yyyy;HH:mm")).toLatin1() + ';' + number(i, true)
+                           + "\r\n";
+                });
+}
+
+QByteArray innosolv()
+{
+    constexpr int meters = 20;
+    QByteArray names, obis, units;
+    for (int c = 0; c < meters; ++c) {
+        names += ";Meter " + QByteArray::number(c) + ';';
+        obis += ";1-1:1.8.0;S";
+        units += ";kWh;";
+    }
+    return grow("Version;1.2\r\nCreation;01.04.2025\r\nDevice;x\r\nLocation;y\r\nInterval;15\r\nComment;\r\n" + names
+                    + "\r\n" + obis + "\r\n" + units + "\r\n",
+                [](qsizetype i) {
+                    QByteArray row = quarter(i).toString(QStringLiteral("dd.MM.yyyy HH:mm")).toLatin1();
+                    for (int c = 0; c < meters; ++c)
+                        row += ';' + number(i * meters + c, true) + ";E";
+                    return row + ";\r\n";
+                });
+}
+
+QByteArray siloveda()
+{
+    return grow("Datum;Z\xe4hlerstand [MWh];Volumen [m3];E9 [kWh];Adresse;Z\xe4hler\r\n", [](qsizetype i) {
+        return quarter(i / 50 * 96).toString(QStringLiteral("dd.MM.yyyy")).toLatin1() + ';' + number(i, true) + ';'
+               + number(i + 1, true) + ';' + number(i + 2, true) + ";\"Seestrasse " + QByteArray::number(i % 50)
+               + "\";M" + QByteArray::number(i % 50) + "\r\n";
+    });
+}
+
+QByteArray pirelPortal()
+{
+    constexpr int columns = 20;
+    QByteArray titles, units;
+    for (int c = 0; c < columns; ++c) {
+        titles += ";Anlage " + QByteArray::number(c);
+        units += ";kWh";
+    }
+    return grow(titles + "\r\n" + units + "\r\n",
+                [](qsizetype i) { return wideRow(i, columns, "yyyy-MM-ddTHH:mm:ss", true); });
+}
+
+void measure(const char *name, const QByteArray &data)
+{
+    double best = 1e30;
+    qsizetype values = 0;
+    for (int run = 0; run < runs; ++run) {
+        DataParser parser;
+        QString errorText;
+        QList<DataParser::ValueRec> records;
+        QElapsedTimer timer;
+        timer.start();
+        const bool ok = parser.parse(data, errorText, records, QStringLiteral("-"));
+        const double seconds = timer.nsecsElapsed() / 1e9;
+        if (!ok) {
+            std::printf("%-14s FAILED: %s\n", name, qPrintable(errorText));
+            return;
+        }
+        values = records.size();
+        best = std::min(best, seconds);
+    }
+    const double megabytes = data.size() / 1e6;
+    std::printf("%-14s %7.2f MB  %9lld values  %7.1f MB/s  %10.0f values/s\n", name, megabytes,
+                static_cast<long long>(values), megabytes / best, values / best);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    std::printf("Vendor CSV parsing, best of %d runs on one core\n", runs);
+    measure("PVSS", pvss());
+    measure("Simple CSV 3", simpleCsv3());
+    measure("IMMO Box", immoBox());
+    measure("MSD", msd());
+    measure("Froeschl", froeschl());
+    measure("Innosolv", innosolv());
+    measure("SILOVEDA", siloveda());
+    measure("Pirel-Portal", pirelPortal());
+    return 0;
+}
