@@ -1,5 +1,6 @@
 #include "parsing/DataParser.h"
 
+#include "parsing/FormatDetection.h"
 #include "parsing/formats/FormatParsers.h"
 
 using namespace FormatParsers;
@@ -23,72 +24,56 @@ const char *const displayNameTexts[DataParser::ImportTypeCount] = {
     "LOYTEC CSV", "Innosolv CSV",
 };
 
-// The first bytes of a file as the signatures are tested against: decoded as UTF-8 (invalid
-// bytes become U+FFFD) and without any whitespace, so leading blank lines and indentation do
-// not matter.
-QString detectionHead(const QByteArray &data)
+// Runs the format parser that the detection chose. XML goes to the LertesBox parser and, when
+// that one declines, to the ebIX VSE parser; a file without a signature goes through the five
+// line formats in turn until one does not decline.
+int runParser(DataParser::ImportType type, const QByteArray &data, QString &errorText, Records &values,
+              const QString &fileName)
 {
-    QString head = QString::fromUtf8(data.left(50)).simplified();
-    head.remove(u' ');
-    return head;
-}
-
-bool startsWithAny(const QString &head, std::initializer_list<const char *> prefixes)
-{
-    for (const char *prefix : prefixes) {
-        if (head.startsWith(QLatin1String(prefix)))
-            return true;
-    }
-    return false;
-}
-
-// Runs the format parser whose signature matches the head first; the five line formats without
-// a signature of their own are tried in turn until one does not decline.
-int detectAndParse(const QString &head, const QByteArray &data, QString &errorText, Records &values,
-                   const QString &fileName)
-{
-    if (head.startsWith(QLatin1String("<?xml"))) {
+    switch (type) {
+    case DataParser::IMPTYPE_LERTESBOX: {
         const int rc = parseLertesBoxXml(data, errorText, values);
         return rc < 0 ? parseEbixVseXml(data, errorText, values) : rc;
     }
-    if (head.startsWith(QLatin1String("#DatumderAuswertung")))
+    case DataParser::IMPTYPE_METERPT_CSV:
         return parseMeterpointCsv(data, errorText, values);
-    if (head.startsWith(QLatin1String("Datum;Zeit;")))
+    case DataParser::IMPTYPE_SIMPLE_CSV_1:
         return parseSimpleCsv1(data, errorText, values);
-    if (startsWithAny(head, {"DatumUhrzeit;", "Zeitstempel;"}))
+    case DataParser::IMPTYPE_SIMPLE_CSV_2:
         return parseSimpleCsv2(data, errorText, values);
-    if (startsWithAny(head, {"Project:", "Tageswerte;"}))
+    case DataParser::IMPTYPE_SIMPLE_CSV_3:
         return parseSimpleCsv3(data, errorText, values);
-    if (head.startsWith(QLatin1String("serial-number;device-identification;")))
+    case DataParser::IMPTYPE_LUG_CSV:
         return parseLugCsv(data, errorText, values);
-    if (head.startsWith(QLatin1String("SourceName:;")))
+    case DataParser::IMPTYPE_PVSS_CSV:
         return parsePvssCsv(data, errorText, values);
-    if (head.startsWith(QLatin1String("Kanal-Information")))
+    case DataParser::IMPTYPE_FROESCHL_CSV:
         return parseFroeschlCsv(data, errorText, values);
-    if (head.startsWith(QLatin1String(";;")))
+    case DataParser::IMPTYPE_MSD_CSV:
         return parseMsdCsv(data, errorText, values);
-    if (head.contains(QLatin1String("IMMO-Box")))
+    case DataParser::IMPTYPE_IMMO_BOX_CSV:
         return parseImmoBoxCsv(data, errorText, values);
-    if (head.startsWith(QLatin1String("Date;Time;")))
+    case DataParser::IMPTYPE_PCHART_CSV:
         return parsePChartCsv(data, errorText, values);
-    if (startsWithAny(head, {"MeteoSchweiz", "stn;time", "Station/Location;Date;"}))
+    case DataParser::IMPTYPE_MS_WETTERDATEN:
         return parseMsWetterdatenCsv(data, errorText, values);
-    if (head.startsWith(u"\uFEFFID,TIME,NAME,") || head.startsWith(QLatin1String("ID,TIME,NAME,")))
+    case DataParser::IMPTYPE_VATTENFALL_WAERME:
         return parseVattenfallWaermeCsv(data, errorText, values);
-    if (head.startsWith(QLatin1String("Index;Timestamp;DeviceId;")))
+    case DataParser::IMPTYPE_SOLVIMUS_MUC_CSV:
         return parseSolvimusMucCsv(data, errorText, values, fileName);
-    // "Datum;Zählerstand" written in Latin-1: its "ä" is no valid UTF-8 and decodes to U+FFFD.
-    if (head.startsWith(u"Datum;Z\uFFFDhlerstand"))
+    case DataParser::IMPTYPE_SILOVEDA_CSV:
         return parseSilovedaCsv(data, errorText, values);
-    if (head.startsWith(QLatin1String("#log_csv_ver;")))
+    case DataParser::IMPTYPE_LOYTEC_CSV:
         return parseLoytecCsv(data, errorText, values);
-    if (head.startsWith(QLatin1String("Version;")))
+    case DataParser::IMPTYPE_INNOSOLV_CSV:
         return parseInnosolvCsv(data, errorText, values);
-    if (head.startsWith(u';'))
+    case DataParser::IMPTYPE_PIRELPORTAL_DATAROW_CSV:
         return parsePirelPortalDataRowsCsv(data, errorText, values);
-    if (startsWithAny(head, {"UNA", "UNB"}))
+    case DataParser::IMPTYPE_MSCONS:
         return parseMscons(data, errorText, values);
-
+    default:
+        break;
+    }
     int rc = parseEonCsv(data, errorText, values);
     if (rc < 0)
         rc = parseMpoCsv01(data, errorText, values);
@@ -107,7 +92,7 @@ bool DataParser::parse(const QByteArray &data, QString &errorText, QList<ValueRe
                        const QString &fileName)
 {
     errorText.clear();
-    const int rc = detectAndParse(detectionHead(data), data, errorText, values, fileName);
+    const int rc = runParser(FormatDetection::detect(FormatDetection::head(data)), data, errorText, values, fileName);
     if (rc < 0 && errorText.isEmpty())
         errorText = QStringLiteral("Unknown data format: ") + QString::fromUtf8(data.left(50));
     return rc == 0;
