@@ -67,6 +67,7 @@ void ImapClient::abort()
         m_socket.reset();
     }
     m_buffer.clear();
+    m_bufferStart = 0;
     m_capabilities.clear();
     m_closing = false;
 }
@@ -152,7 +153,7 @@ bool ImapClient::startTls()
     addAtom(&command, "STARTTLS");
     if (!execute(command))
         return false;
-    if (!m_buffer.isEmpty())
+    if (m_buffer.size() > m_bufferStart)
         return failConnection(QStringLiteral("Server sent data before the TLS handshake"));
     m_socket->startClientEncryption();
     if (!m_socket->waitForEncrypted(m_timeoutMs)) {
@@ -384,12 +385,20 @@ bool ImapClient::readResponse(ImapResponse *response)
     const QDeadlineTimer deadline(m_timeoutMs);
     qsizetype needed = 1;
     for (;;) {
-        if (m_buffer.size() >= needed) {
+        if (m_buffer.size() - m_bufferStart >= needed) {
             qsizetype consumed = 0;
             QString error;
-            switch (ImapTokenizer::parse(m_buffer, response, &consumed, &needed, &error)) {
+            const QByteArray pending = QByteArray::fromRawData(m_buffer.constData() + m_bufferStart,
+                                                               m_buffer.size() - m_bufferStart);
+            switch (ImapTokenizer::parse(pending, response, &consumed, &needed, &error)) {
             case ImapTokenizer::Complete:
-                m_buffer.remove(0, consumed);
+                // Responses are taken from the front; the buffer is compacted now and then only,
+                // so that many small responses in one read cost linear time.
+                m_bufferStart += consumed;
+                if (m_bufferStart == m_buffer.size() || m_bufferStart > 65536) {
+                    m_buffer.remove(0, m_bufferStart);
+                    m_bufferStart = 0;
+                }
                 return true;
             case ImapTokenizer::Malformed:
                 return failConnection(error);

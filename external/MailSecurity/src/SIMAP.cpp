@@ -49,6 +49,15 @@ SIMAPMessageInfo infoOf(const ImapResponse &response)
     return info;
 }
 
+const ImapValue *firstItem(const QList<ImapResponse> &responses, const QByteArray &name)
+{
+    for (const ImapResponse &response : responses) {
+        if (const ImapValue *value = ImapClient::fetchItem(response, name); value && !value->isNil())
+            return value;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 SIMAP::SIMAP(QObject *parent) : QObject(parent) {}
@@ -249,8 +258,11 @@ int SIMAP::fetchMessageInfo()
     if (!m_client->fetch(m_messageSet.toLatin1(), "(UID FLAGS INTERNALDATE RFC822.SIZE ENVELOPE)", &responses))
         return imapFailure();
     m_infoList.clear();
-    for (const ImapResponse &response : std::as_const(responses))
-        m_infoList.append(infoOf(response));
+    for (const ImapResponse &response : std::as_const(responses)) {
+        // Flag updates of other sessions may come in between; only answers with an envelope count.
+        if (ImapClient::fetchItem(response, "ENVELOPE"))
+            m_infoList.append(infoOf(response));
+    }
     m_info = m_infoList.size() == 1 ? m_infoList.first() : SIMAPMessageInfo();
     return NoError;
 }
@@ -262,7 +274,7 @@ int SIMAP::fetchMessageHeaders()
     QList<ImapResponse> responses;
     if (!m_client->fetch(m_messageSet.toLatin1(), "(BODY.PEEK[HEADER])", &responses))
         return imapFailure();
-    const ImapValue *header = responses.isEmpty() ? nullptr : ImapClient::fetchItem(responses.first(), "BODY[HEADER]");
+    const ImapValue *header = firstItem(responses, "BODY[HEADER]");
     if (!header)
         return fail(ErrServer, QStringLiteral("No headers for message %1").arg(m_messageSet));
     m_headers = header->bytes();
@@ -278,7 +290,7 @@ int SIMAP::fetchMessageText()
     QList<ImapResponse> responses;
     if (!m_client->fetch(m_messageSet.toLatin1(), "(BODY.PEEK[TEXT])", &responses))
         return imapFailure();
-    const ImapValue *text = responses.isEmpty() ? nullptr : ImapClient::fetchItem(responses.first(), "BODY[TEXT]");
+    const ImapValue *text = firstItem(responses, "BODY[TEXT]");
     if (!text)
         return fail(ErrServer, QStringLiteral("No text for message %1").arg(m_messageSet));
     m_text = text->bytes();

@@ -79,6 +79,7 @@ private:
 
     std::unique_ptr<QSslSocket> m_socket;
     QByteArray m_buffer;
+    qsizetype m_bufferStart = 0;  // bytes of m_buffer already parsed
     QList<QSslCertificate> m_extraCa;
     QString m_host;
     QString m_lastError;
