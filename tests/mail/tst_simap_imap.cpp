@@ -4,6 +4,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 #include <memory>
 
@@ -29,6 +30,7 @@ private slots:
     void failuresOnTheServerSide_data();
     void failuresOnTheServerSide();
     void droppedConnection();
+    void sessionInAHandlerThread();
     void cleanupTestCase();
 
 private:
@@ -409,6 +411,27 @@ void TestSimapImap::droppedConnection()
     QCOMPARE(errors.count(), 1);
     QCOMPARE(m_server.maildirCount(QStringLiteral("Dropped")), 2);
     QCOMPARE(imap->disconnect(), 0);
+}
+
+// A handler thread drives a whole session without an event loop of its own.
+void TestSimapImap::sessionInAHandlerThread()
+{
+    seedFolder(QStringLiteral("Threaded"), {QStringLiteral("first"), QStringLiteral("second")});
+    QStringList subjects;
+    QString text;
+    QThread *thread = QThread::create([&] {
+        auto imap = connectedClient(SIMAP::SslImplicit);
+        subjects = subjectsIn(imap.get(), QStringLiteral("Threaded"));
+        imap->setMessageSet(QStringLiteral("2"));
+        if (imap->fetchMessageText() == 0)
+            text = imap->messageText();
+        imap->disconnect();
+    });
+    thread->start();
+    QVERIFY(thread->wait(60000));
+    delete thread;
+    QCOMPARE(subjects, (QStringList{QStringLiteral("first"), QStringLiteral("second")}));
+    QVERIFY(text.contains(QLatin1String("Meter data attached.")));
 }
 
 QTEST_GUILESS_MAIN(TestSimapImap)
