@@ -50,8 +50,16 @@ void PointStore::restartAll()
         QMutexLocker lock(&registryMutex);
         stores.swap(registry());
     }
-    for (const std::shared_ptr<PointStore> &store : std::as_const(stores))
+    for (const std::shared_ptr<PointStore> &store : std::as_const(stores)) {
         store->dropLink();
+        store->flush();
+    }
+}
+
+void PointStore::flush()
+{
+    if (m_file)
+        m_file->flush();
 }
 
 PointStore::PointStore(const QString &connection) : m_connection(connection)
@@ -59,9 +67,12 @@ PointStore::PointStore(const QString &connection) : m_connection(connection)
     const QString project = qEnvironmentVariable("ORVANE_CURRENT_PROJECT_LOCATION");
     if (!project.isEmpty()) {
         m_filePath = StoreFile::pathForProject(project);
-        m_file = std::make_unique<StoreFile>(m_filePath);
-        for (const StoreFile::PointRow &row : m_file->points(m_connection))
-            m_points.insert(row.name, Point{row.type, row.value, row.stampMs});
+        auto file = std::make_unique<StoreFile>(m_filePath);
+        if (file->isOpen()) {
+            for (const StoreFile::PointRow &row : file->points(m_connection))
+                m_points.insert(row.name, Point{row.type, row.value, row.stampMs});
+            m_file = std::make_unique<StoreWriter>(std::move(file));
+        }
     }
     setPoint(dmsUpPoint, BIT, true);
     if (readType(periodPoint) != DWS)
@@ -72,7 +83,7 @@ PointStore::~PointStore() = default;
 
 QString PointStore::filePath() const
 {
-    return m_file && m_file->isOpen() ? m_filePath : QString();
+    return m_file ? m_filePath : QString();
 }
 
 int PointStore::attach(DmsAccess *access)

@@ -9,6 +9,8 @@ namespace Orvane {
 
 namespace {
 
+void bindText(sqlite3_stmt *stmt, int index, const QString &text);
+
 // One prepared statement, finalised on leaving the scope.
 class Statement
 {
@@ -17,11 +19,7 @@ public:
     ~Statement() { sqlite3_finalize(m_stmt); }
     bool ok() const { return m_stmt != nullptr; }
     sqlite3_stmt *get() const { return m_stmt; }
-    void bindText(int index, const QString &text)
-    {
-        const QByteArray utf8 = text.toUtf8();
-        sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-    }
+    void bindText(int index, const QString &text) { Orvane::bindText(m_stmt, index, text); }
     QString text(int column) const
     {
         return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column)),
@@ -32,13 +30,28 @@ private:
     sqlite3_stmt *m_stmt = nullptr;
 };
 
-void bindValue(Statement &st, int index, int type, const QVariant &value)
+void bindText(sqlite3_stmt *stmt, int index, const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_bind_text(stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+void bindValue(sqlite3_stmt *stmt, int index, int type, const QVariant &value)
 {
     switch (type) {
-    case FLT: sqlite3_bind_double(st.get(), index, value.toDouble()); break;
-    case STR: st.bindText(index, value.toString()); break;
-    default: sqlite3_bind_int64(st.get(), index, value.toLongLong()); break;
+    case FLT: sqlite3_bind_double(stmt, index, value.toDouble()); break;
+    case STR: bindText(stmt, index, value.toString()); break;
+    default: sqlite3_bind_int64(stmt, index, value.toLongLong()); break;
     }
+}
+
+// Runs a prepared statement once and makes it ready for the next run.
+bool runOnce(sqlite3_stmt *stmt)
+{
+    const bool done = sqlite3_step(stmt) == SQLITE_DONE;
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    return done;
 }
 
 QVariant columnValue(const Statement &st, int column, int type)
@@ -80,7 +93,17 @@ StoreFile::StoreFile(const QString &path, bool readOnly)
         && exec("CREATE TABLE IF NOT EXISTS trend(id INTEGER PRIMARY KEY, connection TEXT NOT NULL,"
                 " time_ms INTEGER NOT NULL, value REAL NOT NULL, state INTEGER NOT NULL, point TEXT NOT NULL)")
         && exec("CREATE INDEX IF NOT EXISTS trend_point ON trend(point, time_ms)");
-    if (!ok) {
+    const bool prepared = ok
+        && sqlite3_prepare_v2(m_db, "INSERT OR REPLACE INTO points(connection, name, type, value, stamp_ms)"
+                                    " VALUES(?1, ?2, ?3, ?4, ?5)", -1, &m_savePoint, nullptr) == SQLITE_OK
+        && sqlite3_prepare_v2(m_db, "INSERT INTO trend(connection, time_ms, value, state, point)"
+                                    " VALUES(?1, ?2, ?3, ?4, ?5)", -1, &m_appendTrend, nullptr) == SQLITE_OK;
+    if (!prepared) {
+        if (m_error.isEmpty())
+            m_error = QString::fromUtf8(sqlite3_errmsg(m_db));
+        sqlite3_finalize(m_savePoint);
+        sqlite3_finalize(m_appendTrend);
+        m_savePoint = m_appendTrend = nullptr;
         sqlite3_close(m_db);
         m_db = nullptr;
     }
@@ -88,6 +111,8 @@ StoreFile::StoreFile(const QString &path, bool readOnly)
 
 StoreFile::~StoreFile()
 {
+    sqlite3_finalize(m_savePoint);
+    sqlite3_finalize(m_appendTrend);
     sqlite3_close(m_db);
 }
 
@@ -124,34 +149,38 @@ QList<StoreFile::PointRow> StoreFile::points(const QString &connection, const QS
     return rows;
 }
 
+bool StoreFile::begin()
+{
+    return m_db && exec("BEGIN");
+}
+
+bool StoreFile::commit()
+{
+    return m_db && exec("COMMIT");
+}
+
 bool StoreFile::savePoint(const PointRow &row)
 {
-    if (!m_db)
+    if (!m_savePoint)
         return false;
-    Statement st(m_db, "INSERT OR REPLACE INTO points(connection, name, type, value, stamp_ms) VALUES(?1, ?2, ?3, ?4, ?5)");
-    if (!st.ok())
-        return false;
-    st.bindText(1, row.connection);
-    st.bindText(2, row.name);
-    st.bindText(3, pointTypeName(row.type));
-    bindValue(st, 4, row.type, row.value);
-    sqlite3_bind_int64(st.get(), 5, row.stampMs);
-    return sqlite3_step(st.get()) == SQLITE_DONE;
+    bindText(m_savePoint, 1, row.connection);
+    bindText(m_savePoint, 2, row.name);
+    bindText(m_savePoint, 3, pointTypeName(row.type));
+    bindValue(m_savePoint, 4, row.type, row.value);
+    sqlite3_bind_int64(m_savePoint, 5, row.stampMs);
+    return runOnce(m_savePoint);
 }
 
 bool StoreFile::appendTrend(const TrendRow &row)
 {
-    if (!m_db)
+    if (!m_appendTrend)
         return false;
-    Statement st(m_db, "INSERT INTO trend(connection, time_ms, value, state, point) VALUES(?1, ?2, ?3, ?4, ?5)");
-    if (!st.ok())
-        return false;
-    st.bindText(1, row.connection);
-    sqlite3_bind_int64(st.get(), 2, row.timeMs);
-    sqlite3_bind_double(st.get(), 3, row.value);
-    sqlite3_bind_int64(st.get(), 4, row.state);
-    st.bindText(5, row.point);
-    return sqlite3_step(st.get()) == SQLITE_DONE;
+    bindText(m_appendTrend, 1, row.connection);
+    sqlite3_bind_int64(m_appendTrend, 2, row.timeMs);
+    sqlite3_bind_double(m_appendTrend, 3, row.value);
+    sqlite3_bind_int64(m_appendTrend, 4, row.state);
+    bindText(m_appendTrend, 5, row.point);
+    return runOnce(m_appendTrend);
 }
 
 QList<StoreFile::TrendRow> StoreFile::trendRows(const QString &point, const QString &connection) const

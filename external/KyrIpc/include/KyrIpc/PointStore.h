@@ -4,6 +4,7 @@
 // Points keep their type, value and time stamp; with ORVANE_CURRENT_PROJECT_LOCATION set when the
 // store is first opened, points and trend rows are kept in "dms/points.sqlite" below the project
 // directory, so that a restart finds them again (without it the store lives in memory only).
+// Reads are answered from memory; a thread of the store writes the changes to the file.
 // A new store starts as a running DMS does: "System:Prog:DMS_UP" true, and
 // "System:Prog:WatchDog:Period" (DWS, 20 seconds) when it does not exist yet.
 //
@@ -13,6 +14,7 @@
 
 #include "KyrIpc/Message.h"
 #include "KyrIpc/StoreFile.h"
+#include "KyrIpc/StoreWriter.h"
 
 #include <QHash>
 #include <QList>
@@ -43,8 +45,10 @@ public:
     // The store of a connection string, opened (and loaded from its file) on first use.
     static std::shared_ptr<PointStore> forConnection(const QString &connection);
     // Restarts every store: drops all links and forgets the stores, so that the next connection
-    // opens its store again from the file.
+    // opens its store again from the file (written completely before).
     static void restartAll();
+    // Waits until every change is in the file.
+    void flush();
 
     ~PointStore();
     PointStore(const PointStore &) = delete;
@@ -114,7 +118,7 @@ private:
     mutable QRecursiveMutex m_mutex;
     QHash<QString, Point> m_points;
     QString m_filePath;
-    std::unique_ptr<StoreFile> m_file;
+    std::unique_ptr<StoreWriter> m_file; // null while the store lives in memory only
     QList<StoreFile::TrendRow> m_memoryTrend; // trend rows while there is no file
     bool m_linkUp = true;
     bool m_answering = true;

@@ -1,13 +1,14 @@
 #pragma once
 // The SQLite file of the embedded point store: table "points" (one row per point and connection
 // string) and table "trend" (the trend archive's rows, appended). Not locked by itself: the point
-// store serialises its calls; readers such as quillon-points open their own handle.
+// store's writer serialises its calls; readers such as quillon-points open their own handle.
 
 #include <QList>
 #include <QString>
 #include <QVariant>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace Orvane {
 
@@ -46,6 +47,9 @@ public:
     // Points of one connection string (all when empty) whose name matches the shell-style,
     // case-sensitive pattern (all when empty), ordered by name.
     QList<PointRow> points(const QString &connection = {}, const QString &pattern = {}) const;
+    // Changes between begin() and commit() go to the file in one transaction.
+    bool begin();
+    bool commit();
     bool savePoint(const PointRow &row);
     bool appendTrend(const TrendRow &row);
     // Trend rows of one point in the order they were appended.
@@ -55,6 +59,8 @@ private:
     bool exec(const char *sql);
 
     sqlite3 *m_db = nullptr;
+    sqlite3_stmt *m_savePoint = nullptr;   // prepared once: the writes are the frequent calls
+    sqlite3_stmt *m_appendTrend = nullptr;
     QString m_error;
 };
 
