@@ -148,7 +148,7 @@ void TestSimapImap::login()
     QVERIFY2(imap.lastError().contains(errorPart), qPrintable(imap.lastError()));
     QCOMPARE(status.count(), expectedCode == 0 ? 1 : 0);
     if (expectedCode == 0) {
-        QCOMPARE(imap.disconnect(), 0);
+        QCOMPARE(imap.disconnectFromHost(), 0);
         QVERIFY(!imap.connected());
     }
 }
@@ -410,7 +410,7 @@ void TestSimapImap::droppedConnection()
     QCOMPARE(imap->lastError(), QStringLiteral("Not connected"));
     QCOMPARE(errors.count(), 1);
     QCOMPARE(m_server.maildirCount(QStringLiteral("Dropped")), 2);
-    QCOMPARE(imap->disconnect(), 0);
+    QCOMPARE(imap->disconnectFromHost(), 0);
 }
 
 // A handler thread drives a whole session without an event loop of its own.
@@ -425,7 +425,7 @@ void TestSimapImap::sessionInAHandlerThread()
         imap->setMessageSet(QStringLiteral("2"));
         if (imap->fetchMessageText() == 0)
             text = imap->messageText();
-        imap->disconnect();
+        imap->disconnectFromHost();
     });
     thread->start();
     QVERIFY(thread->wait(60000));

@@ -230,7 +230,7 @@ void TestSmime::securityStepsOnFetchedMails()
     QCOMPARE(imap.fetchMessageText(), 0);
 
     checkOutcome(&imap, runSecuritySteps(&imap));
-    imap.disconnect();
+    imap.disconnectFromHost();
 }
 
 void TestSmime::flagsOfTheFetchedMail_data()

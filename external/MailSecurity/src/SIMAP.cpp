@@ -190,7 +190,7 @@ bool SIMAP::connected() const
     return m_client && m_client->isConnected();
 }
 
-int SIMAP::disconnect()
+int SIMAP::disconnectFromHost()
 {
     if (connected()) {
         m_client->logout();

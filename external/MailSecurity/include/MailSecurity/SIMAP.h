@@ -81,7 +81,8 @@ public:
 
     int connectToHost();
     bool connected() const;
-    int disconnect();
+    // Logs out and closes; named apart from QObject::disconnect, which stays usable for the events.
+    int disconnectFromHost();
 
     void setMailbox(const QString &mailbox) { m_mailbox = mailbox; }
     QString mailbox() const { return m_mailbox; }
