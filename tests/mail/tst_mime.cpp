@@ -66,7 +66,8 @@ private slots:
     void messageHeaders_data();
     void messageHeaders();
     void singlePartEntity();
-    void nothingToDecode();
+    void undecodable_data();
+    void undecodable();
 };
 
 void TestMime::attachmentPart_data()
@@ -267,11 +268,29 @@ void TestMime::singlePartEntity()
     QCOMPARE(mime.partDecodedContent(0), QByteArray("a;b\r\n1;2\r\n"));
 }
 
-void TestMime::nothingToDecode()
+void TestMime::undecodable_data()
 {
+    QTest::addColumn<QByteArray>("headers");
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("nothing") << QByteArray() << QByteArray() << QStringLiteral("No message data to decode");
+    QTest::newRow("blank lines only") << QByteArray() << QByteArray("\r\n\r\n") << QStringLiteral("No message data to decode");
+    QTest::newRow("multipart without boundary") << QByteArray("Content-Type: multipart/mixed")
+                                                << QByteArray("--x\r\n\r\na\r\n--x--\r\n")
+                                                << QStringLiteral("Multipart entity without a boundary");
+}
+
+void TestMime::undecodable()
+{
+    QFETCH(QByteArray, headers);
+    QFETCH(QByteArray, message);
+    QFETCH(QString, error);
     MIME mime;
+    mime.setMessageHeadersString(headers);
+    mime.setMessage(message);
     QVERIFY(mime.decodeFromString() != 0);
-    QCOMPARE(mime.lastError(), QStringLiteral("No message data to decode"));
+    QCOMPARE(mime.lastError(), error);
     QCOMPARE(mime.partCount(), 0);
     QCOMPARE(mime.contentType(), QString());
 }

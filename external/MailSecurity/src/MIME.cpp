@@ -107,6 +107,12 @@ int MIME::decodeFromString()
         m_lastError = QStringLiteral("The message is not a MIME entity");
         return 2;
     }
+    GMimeContentType *type = g_mime_object_get_content_type(root);
+    if (g_mime_content_type_is_type(type, "multipart", "*") && !g_mime_content_type_get_parameter(type, "boundary")) {
+        m_lastError = QStringLiteral("Multipart entity without a boundary");
+        g_object_unref(root);
+        return 3;
+    }
     auto decoded = std::make_unique<Decoded>();
     decoded->root = root;
     if (GMIME_IS_MULTIPART(root)) {
