@@ -36,7 +36,9 @@ int parseFroeschlCsv(const QByteArray &data, QString &errorText, Records &values
     bool increment = false;
     QByteArray buffer;
     DataParser::ValueRec rec;
-    for (const QByteArrayView raw : VendorCsv::splitLines(data, buffer)) {
+    const QList<QByteArrayView> lines = VendorCsv::splitLines(data, buffer);
+    VendorCsv::reserveRecords(values, lines.size(), 1, data.size());
+    for (const QByteArrayView raw : lines) {
         QString line = QString::fromUtf8(raw.trimmed());
         line.remove(QLatin1Char('"'));
         if (line.isEmpty())
@@ -44,9 +46,8 @@ int parseFroeschlCsv(const QByteArray &data, QString &errorText, Records &values
         const QList<QStringView> fields = QStringView(line).split(QLatin1Char(';'));
         if (fields.size() < 2)
             continue;
-        DataParser::resetRecord(rec);
-        rec.timestamp = VendorCsv::readTime(VendorCsv::dateAndTime(fields.at(0).trimmed(), fields.at(1).trimmed()),
-                                            u"dd.MM.yyyy HH:mm", Qt::UTC);
+        const QString when = VendorCsv::dateAndTime(fields.at(0).trimmed(), fields.at(1).trimmed());
+        VendorCsv::resetRecord(rec, VendorCsv::readTime(when, u"dd.MM.yyyy HH:mm", Qt::UTC));
         if (!rec.timestamp.isValid()) {
             if (readingMet) {
                 errorText = QStringLiteral("Could not parse timestamp: ") + line;

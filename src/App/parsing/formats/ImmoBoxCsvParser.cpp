@@ -22,6 +22,7 @@ int parseImmoBoxCsv(const QByteArray &data, QString &errorText, Records &values)
     const QString day = dayLine.mid(7).trimmed();
 
     const qsizetype before = values.size();
+    VendorCsv::reserveRecords(values, lines.size(), 1, data.size());
     DataParser::ValueRec rec;
     QString lastTimeText;   // readings of several channels share their time
     QDateTime lastTime;
@@ -34,13 +35,12 @@ int parseImmoBoxCsv(const QByteArray &data, QString &errorText, Records &values)
             LOG_OUT(4, "Not enough data: %1").arg(line).endl();
             continue;
         }
-        DataParser::resetRecord(rec);
         if (fields.at(1) != lastTimeText) {
             lastTimeText = fields.at(1).toString();
             lastTime = VendorCsv::readTime(VendorCsv::dateAndTime(day, lastTimeText), u"d.M.yyyy HH:mm:ss",
                                            Qt::LocalTime);
         }
-        rec.timestamp = lastTime;
+        VendorCsv::resetRecord(rec, lastTime);
         if (!rec.timestamp.isValid()) {
             LOG_OUT(4, "Could not parse timestamp: %1 - %2").arg(day).arg(line).endl();
             continue;

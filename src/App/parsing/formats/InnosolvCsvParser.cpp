@@ -50,6 +50,7 @@ int parseInnosolvCsv(const QByteArray &data, QString &errorText, Records &values
     const QStringList units = QString::fromUtf8(lines.at(8)).split(sep);
 
     const qsizetype before = values.size();
+    VendorCsv::reserveRecords(values, lines.size(), meterPoints.size(), data.size());
     DataParser::ValueRec rec;
     for (qsizetype i = 9; i < lines.size(); ++i) {
         const QString line = QString::fromUtf8(lines.at(i));
@@ -57,8 +58,7 @@ int parseInnosolvCsv(const QByteArray &data, QString &errorText, Records &values
         const QList<QStringView> fields = (line.endsWith(sep) ? QStringView(line).chopped(1) : QStringView(line)).split(sep);
         if (fields.size() < 2 || fields.at(0).isEmpty())
             continue;
-        DataParser::resetRecord(rec);
-        rec.timestamp = VendorCsv::readTime(fields.at(0), u"dd.MM.yyyy HH:mm", Qt::LocalTime);
+        VendorCsv::resetRecord(rec, VendorCsv::readTime(fields.at(0), u"dd.MM.yyyy HH:mm", Qt::LocalTime));
         if (!rec.timestamp.isValid()) {
             errorText = QStringLiteral("Could not parse timestamp (%1): %2").arg(fields.at(0).toString(), line);
             return 1;

@@ -37,6 +37,7 @@ int parseMsdCsv(const QByteArray &data, QString &errorText, Records &values)
     const QString unit = QStringLiteral("kWh");
 
     const qsizetype before = values.size();
+    VendorCsv::reserveRecords(values, lines.size(), 1, data.size());
     DataParser::ValueRec rec;
     for (qsizetype i = 5; i < lines.size(); ++i) {
         const QString line = QString::fromUtf8(lines.at(i).trimmed());
@@ -47,9 +48,8 @@ int parseMsdCsv(const QByteArray &data, QString &errorText, Records &values)
             errorText = QStringLiteral("Not enough data: ") + line;
             return 1;
         }
-        DataParser::resetRecord(rec);
-        rec.timestamp = VendorCsv::readTime(VendorCsv::dateAndTime(fields.at(0).trimmed(), fields.at(1).trimmed()),
-                                            u"dd.MM.yyyy HH:mm:ss", Qt::UTC);
+        const QString when = VendorCsv::dateAndTime(fields.at(0).trimmed(), fields.at(1).trimmed());
+        VendorCsv::resetRecord(rec, VendorCsv::readTime(when, u"dd.MM.yyyy HH:mm:ss", Qt::UTC));
         if (!rec.timestamp.isValid()) {
             errorText = QStringLiteral("Could not parse timestamp: ") + line;
             return 1;

@@ -35,15 +35,15 @@ int parsePirelPortalDataRowsCsv(const QByteArray &data, QString &errorText, Reco
     }
 
     const qsizetype before = values.size();
+    VendorCsv::reserveRecords(values, lines.size(), names.size(), data.size());
     DataParser::ValueRec rec;
     for (qsizetype i = first; i < lines.size(); ++i) {
         const QString line = QString::fromUtf8(lines.at(i));
         const QStringList fields = ParseHelpers::splitQuoted(line, separator, quote);
         if (fields.size() < 2)
             continue;
-        DataParser::resetRecord(rec);
         // A zone designator in the text is honoured; without one the time is local.
-        rec.timestamp = QDateTime::fromString(fields.at(0), Qt::ISODateWithMs);
+        VendorCsv::resetRecord(rec, QDateTime::fromString(fields.at(0), Qt::ISODateWithMs));
         if (!rec.timestamp.isValid()) {
             errorText = QStringLiteral("Could not parse timestamp: %1 (%2)").arg(fields.at(0), line);
             return 1;

@@ -29,7 +29,8 @@ int parsePvssCsv(const QByteArray &data, QString &errorText, Records &values)
     QStringList units;
     QByteArray buffer;
     DataParser::ValueRec rec;
-    for (const QByteArrayView raw : VendorCsv::splitLines(data, buffer)) {
+    const QList<QByteArrayView> lines = VendorCsv::splitLines(data, buffer);
+    for (const QByteArrayView raw : lines) {
         const QString line = QString::fromUtf8(raw.trimmed());
         if (line.isEmpty())
             continue;
@@ -39,6 +40,7 @@ int parsePvssCsv(const QByteArray &data, QString &errorText, Records &values)
                 identifiers = headerList(line, 7);
                 for (QString &name : identifiers)
                     name.replace(QLatin1Char('_'), QLatin1Char(':'));
+                VendorCsv::reserveRecords(values, lines.size(), identifiers.size(), data.size());
             } else if (line.startsWith(QLatin1String("Description:"))) {
                 descriptions = headerList(line, 12);
             } else if (line.startsWith(QLatin1String("Unit:"))) {
@@ -48,8 +50,7 @@ int parsePvssCsv(const QByteArray &data, QString &errorText, Records &values)
         }
         // A line that starts with a digit always splits into at least its time stamp field.
         const QList<QStringView> fields = QStringView(line).split(QLatin1Char(';'));
-        DataParser::resetRecord(rec);
-        rec.timestamp = VendorCsv::readTime(fields.at(0), u"yyyy-MM-dd HH:mm:ss", Qt::LocalTime);
+        VendorCsv::resetRecord(rec, VendorCsv::readTime(fields.at(0), u"yyyy-MM-dd HH:mm:ss", Qt::LocalTime));
         if (!rec.timestamp.isValid()) {
             errorText = QStringLiteral("Could not parse timestamp: ") + line;
             result = 1;

@@ -38,7 +38,10 @@ int parseSilovedaCsv(const QByteArray &data, QString &errorText, Records &values
     const QString units[3] = {bracketUnit(header.at(1)), bracketUnit(header.at(2)), bracketUnit(header.at(3))};
 
     const qsizetype before = values.size();
+    VendorCsv::reserveRecords(values, lines.size(), 3, data.size());
     DataParser::ValueRec rec;
+    QString lastDay;
+    QDateTime timestamp;
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QString line = QString::fromUtf8(lines.at(i));
         if (line.isEmpty())
@@ -50,9 +53,12 @@ int parseSilovedaCsv(const QByteArray &data, QString &errorText, Records &values
         }
         if (fields.at(0).isEmpty())
             continue;
-        // Each line holds the readings at the end of its day.
-        const QDateTime timestamp =
-            VendorCsv::readTime(QString(fields.at(0) + QLatin1String(" 23:45:00")), u"dd.MM.yyyy hh:mm:ss", Qt::LocalTime);
+        // Each line holds the readings at the end of its day; the lines of one day follow each other.
+        if (fields.at(0) != lastDay) {
+            lastDay = fields.at(0);
+            timestamp = VendorCsv::readTime(QString(lastDay + QLatin1String(" 23:45:00")), u"dd.MM.yyyy hh:mm:ss",
+                                            Qt::LocalTime);
+        }
         if (!timestamp.isValid()) {
             errorText = QStringLiteral("Could not parse timestamp on line '") + line + QStringLiteral("' (") + fields.at(0)
                         + QLatin1Char(')');
@@ -62,9 +68,8 @@ int parseSilovedaCsv(const QByteArray &data, QString &errorText, Records &values
         const QString prefix = QStringLiteral("SILOVEDA:") + meter + QLatin1Char(':');
         bool failed = false;
         for (int j = 0; j < 3; ++j) {
-            DataParser::resetRecord(rec);
+            VendorCsv::resetRecord(rec, timestamp);
             rec.importType = DataParser::IMPTYPE_SILOVEDA_CSV;
-            rec.timestamp = timestamp;
             rec.iaks = prefix + valueNames[j];
             rec.serialNumber = meter;
             rec.unit = units[j];

@@ -21,6 +21,7 @@ int parseSimpleCsv3(const QByteArray &data, QString &errorText, Records &values)
         descriptions << title.trimmed();
         identifiers << QString(descriptions.last()).replace(QLatin1Char('\''), QLatin1Char(':'));
     }
+    VendorCsv::reserveRecords(values, lines.size(), identifiers.size(), data.size());
     QStringList units;
     bool dataMet = false;
     DataParser::ValueRec rec;
@@ -29,8 +30,7 @@ int parseSimpleCsv3(const QByteArray &data, QString &errorText, Records &values)
         if (line.trimmed().isEmpty())
             continue;
         const QList<QStringView> fields = QStringView(line).split(separator);
-        DataParser::resetRecord(rec);
-        rec.timestamp = VendorCsv::readTime(fields.at(0).trimmed(), u"dd.MM.yyyy HH:mm", Qt::LocalTime);
+        VendorCsv::resetRecord(rec, VendorCsv::readTime(fields.at(0).trimmed(), u"dd.MM.yyyy HH:mm", Qt::LocalTime));
         if (!rec.timestamp.isValid()) {
             if (dataMet) {
                 errorText = QStringLiteral("Could not parse timestamp: ") + line;

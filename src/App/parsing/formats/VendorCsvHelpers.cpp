@@ -4,9 +4,27 @@
 #include <QLocale>
 #include <QTime>
 
+#include <algorithm>
 #include <charconv>
 
 namespace VendorCsv {
+
+void resetRecord(DataParser::ValueRec &rec, const QDateTime &timestamp)
+{
+    rec.timestamp = timestamp;
+    rec.iaks.clear();
+    rec.aks.clear();
+    rec.importType = DataParser::IMPTYPE_NA;
+    rec.value = 0.0;
+    rec.increment = false;
+    rec.state = 0;
+    rec.unit.clear();
+    rec.description.clear();
+    rec.serialNumber.clear();
+    rec.ipAddress.clear();
+    rec.obis.clear();
+    rec.flagList.clear();
+}
 
 QList<QByteArrayView> splitLines(const QByteArray &data, QByteArray &buffer)
 {
@@ -25,6 +43,14 @@ QList<QByteArrayView> splitLines(const QByteArray &data, QByteArray &buffer)
         lines.append(QByteArrayView(buffer.constData() + start, end - start));
         start = end + 1;
     }
+}
+
+void reserveRecords(QList<DataParser::ValueRec> &values, qsizetype lineCount, qsizetype valuesPerLine,
+                    qsizetype dataSize)
+{
+    // A value takes at least a digit and a separator; real exports spend far more than 8 bytes.
+    const qsizetype expected = std::min(lineCount * std::max<qsizetype>(valuesPerLine, 1), dataSize / 8);
+    values.reserve(values.size() + expected);
 }
 
 bool readNumber(QStringView text, double &value)

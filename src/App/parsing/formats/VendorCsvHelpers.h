@@ -4,6 +4,8 @@
 // Innosolv, SILOVEDA, Pirel-Portal): lines, decimal numbers, time stamps of a fixed pattern and
 // the rule that tells interval amounts from rates.
 
+#include "parsing/DataParser.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
@@ -13,9 +15,20 @@
 
 namespace VendorCsv {
 
+// Brings rec to the reset state of DataParser::resetRecord, except that the time is the reading's
+// own: the clock read of the full reset would be overwritten at once, and it costs more than
+// the rest of a reading.
+void resetRecord(DataParser::ValueRec &rec, const QDateTime &timestamp);
+
 // The lines of data: carriage returns removed, split at line feeds, empty lines kept. The views
 // point into buffer, which keeps the cleaned bytes alive.
 QList<QByteArrayView> splitLines(const QByteArray &data, QByteArray &buffer);
+
+// Makes room in values for the records a file of lineCount lines with valuesPerLine values each
+// would give, bounded by what dataSize bytes can hold, so that a long file is not copied over and
+// over while its list grows.
+void reserveRecords(QList<DataParser::ValueRec> &values, qsizetype lineCount, qsizetype valuesPerLine,
+                    qsizetype dataSize);
 
 // A number as these exports write it: "," is read as the decimal point, then the C locale
 // decides (surrounding blanks tolerated). value is untouched when the text is no number.
