@@ -1,0 +1,327 @@
+// Naming of data points: wildcard patterns, prefix and options, placeholders, the mapping table
+// with its cache, and the scripts with their failures.
+
+#include "dms/naming/AksNaming.h"
+#include "dms/naming/AksPlaceholders.h"
+#include "dms/naming/WildcardPattern.h"
+
+#include "KyrLogger/Logger.h"
+
+#include <QTest>
+#include <QTimeZone>
+
+using Rec = DataParser::ValueRec;
+Q_DECLARE_METATYPE(QList<MappingEntry>)
+Q_DECLARE_METATYPE(QList<OptionEntry>)
+
+namespace {
+
+Rec record(const QString &iaks, double value = 1.0, const QString &sn = QString())
+{
+    Rec r;
+    r.timestamp = QDateTime(QDate(2026, 3, 1), QTime(12, 0), Qt::UTC);
+    r.iaks = iaks;
+    r.value = value;
+    r.serialNumber = sn;
+    r.importType = DataParser::ImportType(3);
+    return r;
+}
+
+MappingEntry makeMapping(const QString &imported, const QString &dmsAks, const QString &script = QString())
+{
+    MappingEntry m;
+    m.imported = imported;
+    m.dmsAks = dmsAks;
+    m.script = script;
+    return m;
+}
+
+OptionEntry makeOption(const QString &pattern, int code, int importType = 0)
+{
+    OptionEntry o;
+    o.dmsAks = pattern;
+    o.option = code;
+    o.importType = importType;
+    return o;
+}
+
+// Collects the warnings logged while it lives.
+class WarningCatcher
+{
+public:
+    WarningCatcher()
+    {
+        m_id = Kyr::Logger::instance().addListener([this](quint8 level, const QString &line) {
+            if (level == 4)
+                m_lines.append(line);
+        });
+    }
+    ~WarningCatcher() { Kyr::Logger::instance().removeListener(m_id); }
+    QString joined() const { return m_lines.join(u'\n'); }
+
+private:
+    int m_id;
+    QStringList m_lines;
+};
+
+} // namespace
+
+class TestNaming : public QObject
+{
+    Q_OBJECT
+private slots:
+    void wildcard_data();
+    void wildcard();
+    void prefixAndOptions_data();
+    void prefixAndOptions();
+    void ignoreUtcReadsUtcAsLocalTime();
+    void placeholders_data();
+    void placeholders();
+    void mapping_data();
+    void mapping();
+    void mappingCacheKeepsFirstResult();
+    void scriptFailures_data();
+    void scriptFailures();
+};
+
+void TestNaming::wildcard_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("matches");
+    QTest::newRow("star spans level separators") << "M1:*" << "M1:E:1.8.0" << true;
+    QTest::newRow("star spans slashes") << "*:E" << "a/b:c/d:E" << true;
+    QTest::newRow("star matches nothing") << "M1:*" << "M1:" << true;
+    QTest::newRow("case-sensitive") << "m1:*" << "M1:E" << false;
+    QTest::newRow("whole text, not a prefix") << "M1" << "M1:E" << false;
+    QTest::newRow("whole text, not a part") << "*1" << "M1:E" << false;
+    QTest::newRow("question mark is one character") << "M?:E" << "M12:E" << false;
+    QTest::newRow("question mark matches a colon") << "M1?E" << "M1:E" << true;
+    QTest::newRow("bracket set") << "[AB]1" << "B1" << true;
+    QTest::newRow("bracket complement") << "[!AB]1" << "B1" << false;
+    QTest::newRow("bracket range") << "M[0-9]" << "M7" << true;
+    QTest::newRow("escaped star is literal") << "A\\*" << "AB" << false;
+    QTest::newRow("escaped star matches itself") << "A\\*" << "A*" << true;
+    QTest::newRow("regex characters are literal") << "a.b(c)+*" << "a.b(c)+x" << true;
+    QTest::newRow("regex dot is not any character") << "a.b*" << "axb" << false;
+    QTest::newRow("several stars") << "A*B*C" << "A:x:B:y:C" << true;
+    QTest::newRow("tail must follow head") << "AB*BA" << "ABA" << false;
+    QTest::newRow("unclosed bracket is literal") << "A[B" << "A[B" << true;
+    QTest::newRow("empty pattern matches empty text only") << "" << "x" << false;
+}
+
+void TestNaming::wildcard()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QString, text);
+    QFETCH(bool, matches);
+    QCOMPARE(WildcardPattern(pattern).matches(text), matches);
+}
+
+void TestNaming::prefixAndOptions_data()
+{
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<bool>("upper");
+    QTest::addColumn<QList<OptionEntry>>("options");
+    QTest::addColumn<QString>("iaks");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("expectedAks"); // empty: dropped
+    QTest::addColumn<QList<int>>("expectedFlags");
+
+    const QList<OptionEntry> none;
+    QTest::newRow("text prefix") << "SITE" << false << none << "M1:E" << 1.0 << "SITE:M1:E" << QList<int>();
+    QTest::newRow("no prefix") << "" << false << none << "M1:E" << 1.0 << "M1:E" << QList<int>();
+    QTest::newRow("upper-cased together with prefix") << "site" << true << none << "m1:e" << 1.0 << "SITE:M1:E" << QList<int>();
+    QTest::newRow("script prefix") << "='X_' + IAKS" << false << none << "M1" << 1.0 << "X_M1" << QList<int>();
+    QTest::newRow("script prefix sees the parts") << "=IAKS2 + '.' + IAKS1" << false << none << "M1:E" << 1.0 << "E.M1" << QList<int>();
+    QTest::newRow("failing prefix script keeps the identifier") << "=)(" << false << none << "M1" << 1.0 << "M1" << QList<int>();
+    QTest::newRow("option 5 second last") << "" << false << QList<OptionEntry>{makeOption("A:*", 5)} << "A:B:C" << 1.0 << "A:B:123:C" << QList<int>{5};
+    QTest::newRow("option 5 on one part") << "" << false << QList<OptionEntry>{makeOption("A", 5)} << "A" << 1.0 << "123:A" << QList<int>{5};
+    QTest::newRow("option 4 suffix") << "" << false << QList<OptionEntry>{makeOption("*", 4)} << "A:B" << 1.0 << "A:B:123" << QList<int>{4};
+    QTest::newRow("options 4 and 5: only 4") << "" << false << QList<OptionEntry>{makeOption("*", 5), makeOption("A*", 4)} << "A:B" << 1.0 << "A:B:123" << QList<int>{5, 4};
+    QTest::newRow("option 2 drops zero") << "" << false << QList<OptionEntry>{makeOption("*", 2)} << "A" << 0.0 << "" << QList<int>{2};
+    QTest::newRow("option 2 keeps non-zero") << "" << false << QList<OptionEntry>{makeOption("*", 2)} << "A" << 0.001 << "A" << QList<int>{2};
+    QTest::newRow("option for another import type") << "" << false << QList<OptionEntry>{makeOption("*", 2, 4)} << "A" << 0.0 << "A" << QList<int>();
+    QTest::newRow("option for this import type") << "" << false << QList<OptionEntry>{makeOption("*", 2, 3)} << "A" << 0.0 << "" << QList<int>{2};
+    QTest::newRow("every matching entry adds its code") << "" << false << QList<OptionEntry>{makeOption("*", 3), makeOption("B", 1), makeOption("A", 1)} << "A" << 1.0 << "A" << QList<int>{3, 1};
+    QTest::newRow("options see the prefixed identifier") << "P" << false << QList<OptionEntry>{makeOption("A:*", 4)} << "A:B" << 1.0 << "P:A:B" << QList<int>();
+    QTest::newRow("options match before upper-casing") << "" << true << QList<OptionEntry>{makeOption("A:*", 4)} << "a:b" << 1.0 << "A:B" << QList<int>();
+}
+
+void TestNaming::prefixAndOptions()
+{
+    QFETCH(QString, prefix);
+    QFETCH(bool, upper);
+    QFETCH(QList<OptionEntry>, options);
+    QFETCH(QString, iaks);
+    QFETCH(double, value);
+    QFETCH(QString, expectedAks);
+    QFETCH(QList<int>, expectedFlags);
+
+    DmsConfig cfg;
+    cfg.prefix = prefix;
+    cfg.aksToUppercase = upper;
+    cfg.options = options;
+    AksNaming naming(cfg);
+    AksNaming::MappingCache cache;
+    Rec r = record(iaks, value, QStringLiteral("123"));
+    AksNaming::applyPrefix(r, cfg.prefix);
+    const bool kept = naming.nameRecord(r, cache);
+    QCOMPARE(r.flagList, expectedFlags);
+    QCOMPARE(kept, !expectedAks.isEmpty());
+    if (kept)
+        QCOMPARE(r.aks, expectedAks);
+}
+
+void TestNaming::ignoreUtcReadsUtcAsLocalTime()
+{
+    DmsConfig cfg;
+    cfg.options = {makeOption("*", 0)};
+    AksNaming naming(cfg);
+    AksNaming::MappingCache cache;
+    Rec r = record(QStringLiteral("A"));
+    r.timestamp = QDateTime(QDate(2026, 7, 1), QTime(10, 0), Qt::UTC);
+    QVERIFY(naming.nameRecord(r, cache));
+    QCOMPARE(r.timestamp.date(), QDate(2026, 7, 1));
+    QCOMPARE(r.timestamp.time(), QTime(10, 0));
+    QCOMPARE(r.timestamp.timeSpec(), Qt::LocalTime);
+}
+
+void TestNaming::placeholders_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("whole names") << "%AKS%|%IAKS%" << "B:C:D|M1:E:1.8.0";
+    QTest::newRow("numbered parts") << "%IAKS1%-%IAKS3%-%AKS2%" << "M1-1.8.0-C";
+    QTest::newRow("missing part stays") << "%IAKS9%/%AKS4%" << "%IAKS9%/%AKS4%";
+    QTest::newRow("two-digit part is not part one") << "%IAKS10%" << "%IAKS10%";
+    QTest::newRow("record fields") << "%ITYPE%;%IUNIT%;%IOBIS%;%IDESCR%;%ISN%;%IIP%" << "MSCONS;kWh;1-1:1.8.0;Main;42;10.0.0.7";
+    QTest::newRow("case-sensitive") << "%iaks%" << "%iaks%";
+    QTest::newRow("no placeholder") << "PLAIN:TEXT" << "PLAIN:TEXT";
+    QTest::newRow("repeated") << "%ISN%%ISN%" << "4242";
+}
+
+void TestNaming::placeholders()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    Rec r = record(QStringLiteral("M1:E:1.8.0"), 1.0, QStringLiteral("42"));
+    r.aks = QStringLiteral("B:C:D");
+    r.unit = QStringLiteral("kWh");
+    r.obis = QStringLiteral("1-1:1.8.0");
+    r.description = QStringLiteral("Main");
+    r.ipAddress = QStringLiteral("10.0.0.7");
+    AksPlaceholders::replace(text, r);
+    QCOMPARE(text, expected);
+}
+
+void TestNaming::mapping_data()
+{
+    QTest::addColumn<QList<MappingEntry>>("table");
+    QTest::addColumn<QString>("iaks");
+    QTest::addColumn<QString>("expectedAks"); // empty: dropped
+    QTest::addColumn<double>("expectedValue");
+
+    QTest::newRow("numbered identifier part") << QList<MappingEntry>{makeMapping("M1:*", "BLD:%IAKS2%:VAL")} << "M1:E" << "BLD:E:VAL" << 2.5;
+    QTest::newRow("no match keeps the identifier") << QList<MappingEntry>{makeMapping("M2:*", "X")} << "M1:E" << "M1:E" << 2.5;
+    QTest::newRow("first matching entry wins") << QList<MappingEntry>{makeMapping("M1:?", "FIRST"), makeMapping("M1:*", "SECOND")} << "M1:E" << "FIRST" << 2.5;
+    QTest::newRow("AKS placeholders stand for the target text") << QList<MappingEntry>{makeMapping("*", "X:%AKS1%")} << "M1:E" << "X:X" << 2.5;
+    QTest::newRow("placeholder in the pattern") << QList<MappingEntry>{makeMapping("%ISN%:*", "SN:%IAKS2%")} << "77:X" << "SN:X" << 2.5;
+    QTest::newRow("rds script") << QList<MappingEntry>{makeMapping("*", "='R:' + IAKS1.toLowerCase() + ':' + ISN")} << "M1:E" << "R:m1:77" << 2.5;
+    QTest::newRow("value script scales") << QList<MappingEntry>{makeMapping("*", "%IAKS%", "Value * 1000")} << "M1:E" << "M1:E" << 2500.0;
+    QTest::newRow("value script sees type and unit") << QList<MappingEntry>{makeMapping("*", "%IAKS%", "ITYPE == 'MSCONS' && IUNIT == 'kWh' ? 1 : 2")} << "M1" << "M1" << 1.0;
+    QTest::newRow("numeric text result") << QList<MappingEntry>{makeMapping("*", "%IAKS%", "'12.5'")} << "M1" << "M1" << 12.5;
+    QTest::newRow("empty target drops") << QList<MappingEntry>{makeMapping("M1:*", "")} << "M1:E" << "" << 0.0;
+    QTest::newRow("empty script result drops") << QList<MappingEntry>{makeMapping("M1:*", "=''")} << "M1:E" << "" << 0.0;
+    QTest::newRow("disabled entry is skipped") << QList<MappingEntry>{[] { auto m = makeMapping("*", "OFF"); m.enabled = false; return m; }(), makeMapping("*", "ON")} << "M1" << "ON" << 2.5;
+}
+
+void TestNaming::mapping()
+{
+    QFETCH(QList<MappingEntry>, table);
+    QFETCH(QString, iaks);
+    QFETCH(QString, expectedAks);
+    QFETCH(double, expectedValue);
+    DmsConfig cfg;
+    cfg.mappings = table;
+    AksNaming naming(cfg);
+    AksNaming::MappingCache cache;
+    Rec r = record(iaks, 2.5, QStringLiteral("77"));
+    r.unit = QStringLiteral("kWh");
+    const bool kept = naming.mapRecord(r, cache);
+    QCOMPARE(kept, !expectedAks.isEmpty());
+    if (kept) {
+        QCOMPARE(r.aks, expectedAks);
+        QCOMPARE(r.value, expectedValue);
+    }
+}
+
+void TestNaming::mappingCacheKeepsFirstResult()
+{
+    DmsConfig cfg;
+    cfg.mappings = {makeMapping("%ISN%:*", "BY_SN:%IAKS2%"), makeMapping("*", "OTHER")};
+    AksNaming naming(cfg);
+    AksNaming::MappingCache cache;
+
+    Rec first = record(QStringLiteral("77:X"), 1.0, QStringLiteral("77"));
+    QVERIFY(naming.mapRecord(first, cache));
+    QCOMPARE(first.aks, QStringLiteral("BY_SN:X"));
+
+    // Same identifier from another meter: no longer matches the first pattern, but the cached
+    // index stands.
+    Rec second = record(QStringLiteral("77:X"), 1.0, QStringLiteral("88"));
+    QVERIFY(naming.mapRecord(second, cache));
+    QCOMPARE(second.aks, QStringLiteral("BY_SN:X"));
+
+    // A new identifier is matched afresh, and misses are cached as -1.
+    Rec third = record(QStringLiteral("88:Y"), 1.0, QStringLiteral("77"));
+    QVERIFY(naming.mapRecord(third, cache));
+    QCOMPARE(third.aks, QStringLiteral("OTHER"));
+    QCOMPARE(cache.value(QStringLiteral("77:X")), 0);
+    QCOMPARE(cache.value(QStringLiteral("88:Y")), 1);
+
+    DmsConfig empty;
+    AksNaming noTable(empty);
+    Rec r = record(QStringLiteral("Z"));
+    QVERIFY(noTable.mapRecord(r, cache = {}));
+    QCOMPARE(cache.value(QStringLiteral("Z")), -1);
+}
+
+void TestNaming::scriptFailures_data()
+{
+    QTest::addColumn<QString>("dmsAks");
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("expectedAks");
+    QTest::addColumn<double>("expectedValue");
+    QTest::addColumn<QString>("warning");
+
+    QTest::newRow("rds syntax error keeps the identifier") << "=IAKS +" << "" << "M1:E" << 2.5 << "Could not evaluate rds script 'IAKS +' - SyntaxError";
+    QTest::newRow("rds reference error") << "=nosuchvar" << "" << "M1:E" << 2.5 << "Could not evaluate rds script 'nosuchvar' - ReferenceError";
+    QTest::newRow("rds thrown error") << "=throw new Error('no')" << "" << "M1:E" << 2.5 << "Could not evaluate rds script 'throw new Error('no')' - Error: no";
+    QTest::newRow("value script error keeps the value") << "X" << "Value *" << "X" << 2.5 << "Could not evaluate value script 'Value *' - SyntaxError";
+    QTest::newRow("non-numeric result gives 0") << "X" << "'abc'" << "X" << 0.0 << "Could not convert script value 'abc' to double";
+    QTest::newRow("NaN gives 0") << "X" << "Value * 'x'" << "X" << 0.0 << "Could not convert script value 'NaN' to double";
+    QTest::newRow("undefined gives 0") << "X" << "var a = 1;" << "X" << 0.0 << "Could not convert script value 'undefined' to double";
+}
+
+void TestNaming::scriptFailures()
+{
+    QFETCH(QString, dmsAks);
+    QFETCH(QString, script);
+    QFETCH(QString, expectedAks);
+    QFETCH(double, expectedValue);
+    QFETCH(QString, warning);
+    DmsConfig cfg;
+    cfg.mappings = {makeMapping("*", dmsAks, script)};
+    AksNaming naming(cfg);
+    AksNaming::MappingCache cache;
+    Rec r = record(QStringLiteral("M1:E"), 2.5);
+    WarningCatcher warnings;
+    QVERIFY(naming.mapRecord(r, cache));
+    QCOMPARE(r.aks, expectedAks);
+    QCOMPARE(r.value, expectedValue);
+    QVERIFY2(warnings.joined().contains(warning), qPrintable(warnings.joined()));
+}
+
+QTEST_GUILESS_MAIN(TestNaming)
+#include "tst_naming.moc"
