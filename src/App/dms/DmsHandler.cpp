@@ -7,6 +7,7 @@
 #include "KyrLogger/Logger.h"
 
 #include <QCoreApplication>
+#include <QMetaMethod>
 
 #include <limits>
 
@@ -40,9 +41,25 @@ DmsHandler::DmsHandler(const DmsConfig &config, QObject *controller, const DmsTi
       m_applicationName(QCoreApplication::applicationName()),
       m_controller(controller),
       m_link(std::make_unique<DmsLink>(config.dmsConnection, config.pdbsConnection, m_applicationName)),
-      m_statusPoints(m_applicationName)
+      m_statusPoints(m_applicationName),
+      m_naming(config),
+      m_valuePath(config, m_applicationName, m_supervision)
 {
     qRegisterMetaType<DmsHandler::DmsState>("DmsHandler::DmsState");
+    DataParser::registerMetaTypes();
+    m_valuePath.setConnections(&m_link->sync(), &m_link->pdbs());
+    m_valuePath.onInfo = [this](const QString &info) { emit sigDmsInfo(info); };
+    m_valuePath.onFiftyValues = [this] {
+        // The event loop cannot run the watchdog timer while a mail's values are processed.
+        if (m_lastWatchdog.secsTo(QDateTime::currentDateTime()) > m_watchdogPeriod)
+            onWatchdogTimer();
+    };
+    m_valuePath.onWritten = [this](const DataParser::ValueRec &rec, quint32 dbState) {
+        static const QMetaMethod signal = QMetaMethod::fromSignal(&DmsHandler::sigValueToDb);
+        if (isSignalConnected(signal))
+            emit sigValueToDb(rec, dbState);
+    };
+    connect(this, &DmsHandler::sigIntValueFromMail, this, &DmsHandler::onIntValueFromMail, Qt::QueuedConnection);
     moveToThread(this);
     m_link->control().moveToThread(this);
     m_watchdogTimer.moveToThread(this);
@@ -120,6 +137,40 @@ void DmsHandler::onAppStateChanged(bool paused, DmsHandler::DmsState dmsState, Q
     writeDriverStatusPoints();
 }
 
+void DmsHandler::addMailValue(DataParser::ValueRec rec)
+{
+    AksNaming::applyPrefix(rec, m_config.prefix);
+    emit sigIntValueFromMail(rec);
+    static const QMetaMethod fromMail = QMetaMethod::fromSignal(&DmsHandler::sigValueFromMail);
+    if (isSignalConnected(fromMail))
+        emit sigValueFromMail(rec);
+}
+
+void DmsHandler::onIntValueFromMail(DataParser::ValueRec rec)
+{
+    // The marker carries "ENDMAILCHECK" in its point name when it arrives; it gets no options.
+    bool endOfMail = AksNaming::isEndMailMarker(rec);
+    if (!endOfMail)
+        m_naming.collectOptions(rec);
+    if (!AksNaming::applyOptions(rec))
+        return;
+    if (m_config.aksToUppercase)
+        rec.iaks = rec.iaks.toUpper();
+    if (!m_naming.mapRecord(rec, m_mappingCache))
+        return;
+    endOfMail = endOfMail || AksNaming::isEndMailMarker(rec);
+    if (!isReady()) {
+        LOG_OUT(4, "DMS not ready for value %1->%2").arg(rec.iaks).arg(rec.aks).endl();
+        if (endOfMail)
+            m_valuePath.discardMail();
+        return;
+    }
+    if (endOfMail)
+        m_valuePath.endOfMail();
+    else
+        m_valuePath.processValue(rec);
+}
+
 void DmsHandler::onDmsAsynchConnected()
 {
     LOG_OUT(6, "Asynch DMS connected").endl();
@@ -164,7 +215,7 @@ void DmsHandler::becomeReady()
         m_watchdogTimer.start(m_watchdogPeriod * m_timing.watchdogSecondMs);
         writeDriverStatusPoints();
     }
-    m_valueCounter = 0;
+    m_valuePath.resetValueCounter();
     emit sigDmsReady();
 }
 

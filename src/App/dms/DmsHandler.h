@@ -11,6 +11,9 @@
 #include "dms/DmsTiming.h"
 #include "dms/DriverStatusPoints.h"
 #include "dms/PointSupervision.h"
+#include "dms/ValuePath.h"
+#include "dms/naming/AksNaming.h"
+#include "parsing/DataParser.h"
 
 #include "KyrIpc/DmsAccess.h"
 
@@ -38,12 +41,20 @@ public:
     // The link is up and initialised and all three connections report connected.
     bool isReady() const;
     // Values of a mail are being processed.
-    bool isBusy() const { return m_valueCounter > 0; }
+    bool isBusy() const { return m_valuePath.valueCounter() > 0; }
     // "local", or the short local host name when the DMS runs elsewhere; computed on first use.
     QString dmsLocation() const;
     bool isDmsLocal() const;
     // The watchdog period in seconds, as last sent by the DMS.
     int watchdogPeriod() const { return m_watchdogPeriod; }
+
+    // Entry of a mail's values (from the mail intake's thread): applies the prefix and hands the
+    // record on into the handler's thread. The end-of-mail marker (point name ending with
+    // "ENDMAILCHECK") closes the mail.
+    void addMailValue(DataParser::ValueRec rec);
+    // Receiver of created points and problems for the status report; null for none. Set before
+    // start.
+    void setStatusReportSink(StatusReportSink *sink) { m_valuePath.setStatusReportSink(sink); }
 
     // Lines of the status report (sorted), callable from the reporter's thread.
     QStringList expiredPointLines() const { return m_supervision.expiredPointLines(m_config.maxLastUpdate); }
@@ -53,9 +64,14 @@ signals:
     void sigDmsReady();
     void sigDmsDisconnected();
     void sigDmsQuitReceived();
+    void sigDmsInfo(QString info);
+    void sigValueFromMail(DataParser::ValueRec valRec);
+    void sigValueToDb(DataParser::ValueRec valRec, quint32 dbState);
+    void sigIntValueFromMail(DataParser::ValueRec valRec);
 
 public slots:
     void onAppStateChanged(bool paused, DmsHandler::DmsState dmsState, QString lastMailError, QString lastRepError);
+    void onIntValueFromMail(DataParser::ValueRec rec);
     void onWaitDmsAsynchIsUp();
     void onDmsAsynchConnected();
     void onDmsAsynchDisconnected();
@@ -85,9 +101,11 @@ private:
     std::unique_ptr<DmsLink> m_link;
     const DriverStatusPoints m_statusPoints;
     PointSupervision m_supervision;
+    AksNaming m_naming;
+    AksNaming::MappingCache m_mappingCache;
+    ValuePath m_valuePath;
 
     std::atomic<bool> m_ready{false};
-    std::atomic<int> m_valueCounter{0};
     mutable std::once_flag m_locationOnce;
     mutable QString m_location;
 
