@@ -1,6 +1,7 @@
 #include "AppMain.h"
 
 #include "KyrLogger/Logger.h"
+#include "parsing/DataParser.h"
 
 #include <QCoreApplication>
 
@@ -24,7 +25,9 @@ AppMain::AppMain(int &argc, char **argv, const QString &applicationName, const Q
     addOption({QStringLiteral("pdbs_connection")},
               QStringLiteral("Connection string for PDBS (e.g. '127.0.0.1:9011' or 'PDBS')."),
               QStringLiteral("connection"), QStringLiteral("ORVANE_OPTION_PDBS_CONNECTION"));
+    // The types that travel through queued connections between the handlers' threads.
     qRegisterMetaType<DmsHandler::DmsState>("DmsHandler::DmsState");
+    DataParser::registerMetaTypes();
 }
 
 AppMain::~AppMain()
