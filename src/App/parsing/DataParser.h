@@ -87,5 +87,7 @@ public:
     static void registerMetaTypes();
 };
 
+// Every member moves by plain memory copy, so lists of records grow without copying them.
+Q_DECLARE_TYPEINFO(DataParser::ValueRec, Q_RELOCATABLE_TYPE);
 Q_DECLARE_METATYPE(DataParser::ValueRec)
 Q_DECLARE_METATYPE(DataParser::ImportType)

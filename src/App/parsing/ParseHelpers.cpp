@@ -36,25 +36,30 @@ QStringList splitQuoted(const QString &line, QChar separator, QChar quote)
 
 namespace detail {
 
-QByteArray cleanEdifactPiece(QByteArrayView raw, char separator, char release)
+void appendCleanPiece(QByteArrayView raw, char separator, char release, std::string &out)
 {
-    QByteArray clean;
-    clean.reserve(raw.size());
+    const std::size_t begin = out.size();
     for (const char c : raw) {
         if ((c == '\r' || c == '\n') && c != separator)
             continue;
-        clean.append(c);
+        out.push_back(c);
     }
-    const char pair[2] = {release, separator};
-    clean.replace(QByteArrayView(pair, 2), QByteArrayView(&separator, 1));
-    return clean;
+    // Every release+separator pair becomes the separator, pairs taken from left to right.
+    std::size_t to = begin;
+    for (std::size_t from = begin; from < out.size(); ++from, ++to) {
+        if (out[from] == release && from + 1 < out.size() && out[from + 1] == separator)
+            ++from;
+        out[to] = out[from];
+    }
+    out.resize(to);
 }
 
 } // namespace detail
 
 bool splitEdifact(QByteArrayView data, qsizetype start, char separator, char release, QStringList &pieces)
 {
-    return forEachEdifactPiece(data, start, separator, release,
+    std::string cleaned;
+    return forEachEdifactPiece(data, start, separator, release, cleaned,
                                [&pieces](QByteArrayView piece) { pieces.append(QString::fromLatin1(piece)); });
 }
 

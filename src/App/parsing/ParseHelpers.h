@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+#include <type_traits>
+
 // Splitters and lookup tables shared by the format parsers.
 namespace ParseHelpers {
 
@@ -16,10 +19,13 @@ QStringList splitQuoted(const QString &line, QChar separator, QChar quote);
 // unescaped separator. Carriage returns and line feeds are dropped (unless one of them is the
 // separator); every release+separator pair is turned into the separator alone, other release
 // sequences stay for the next level. Returns true when nothing but line breaks follows the last
-// separator; otherwise the rest goes to sink as well and the result is false. A piece handed to
-// sink points either into data or into a buffer that lives only during the call.
+// separator; otherwise the rest goes to sink as well and the result is false.
+// A piece handed to sink points into data, or, when it had to be unescaped, to its copy at the
+// end of cleaned; with cleaned's capacity reserved to data's size all those views stay valid.
+// A sink that returns bool stops the walk by returning false (the result is then true).
 template <typename Sink>
-bool forEachEdifactPiece(QByteArrayView data, qsizetype start, char separator, char release, Sink &&sink);
+bool forEachEdifactPiece(QByteArrayView data, qsizetype start, char separator, char release,
+                         std::string &cleaned, Sink &&sink);
 
 // The same pieces as a list of Latin-1 texts; returns whether the input ended cleanly.
 bool splitEdifact(QByteArrayView data, qsizetype start, char separator, char release, QStringList &pieces);
@@ -35,12 +41,13 @@ QString ediUnit(const QString &code);
 QString productName(const QString &code);
 
 namespace detail {
-// Builds the unescaped text of a piece that contains line breaks or escaped separators.
-QByteArray cleanEdifactPiece(QByteArrayView raw, char separator, char release);
+// Appends the unescaped text of a piece that contains line breaks or escaped separators to out.
+void appendCleanPiece(QByteArrayView raw, char separator, char release, std::string &out);
 } // namespace detail
 
 template <typename Sink>
-bool forEachEdifactPiece(QByteArrayView data, qsizetype start, char separator, char release, Sink &&sink)
+bool forEachEdifactPiece(QByteArrayView data, qsizetype start, char separator, char release,
+                         std::string &cleaned, Sink &&sink)
 {
     const char *const d = data.data();
     const qsizetype n = data.size();
@@ -53,10 +60,25 @@ bool forEachEdifactPiece(QByteArrayView data, qsizetype start, char separator, c
         bool pendingBreak = false;
         bool escaped = false;
         bool ended = false;
-        for (; pos < n; ++pos) {
+        while (pos < n) {
+            // A run of ordinary bytes is taken as a whole.
+            const qsizetype run = pos;
+            while (pos < n && d[pos] != separator && d[pos] != release && d[pos] != '\r' && d[pos] != '\n')
+                ++pos;
+            if (pos > run) {
+                if (first < 0)
+                    first = run;
+                lineBreakInside |= pendingBreak;
+                pendingBreak = false;
+                escaped = false;
+                last = pos;
+                if (pos == n)
+                    break;
+            }
             const char c = d[pos];
             if ((c == '\r' || c == '\n') && c != separator) {
                 pendingBreak = first >= 0;
+                ++pos;
                 continue;
             }
             if (c == separator && !escaped && c != release) {
@@ -66,22 +88,27 @@ bool forEachEdifactPiece(QByteArrayView data, qsizetype start, char separator, c
             if (c == release) {
                 escaped = !escaped;
             } else {
-                escapedSeparator |= c == separator;
+                escapedSeparator = true; // a released separator
                 escaped = false;
             }
             if (first < 0)
                 first = pos;
             lineBreakInside |= pendingBreak;
             pendingBreak = false;
-            last = pos + 1;
+            last = ++pos;
         }
         if (!ended && first < 0)
             return true;
         QByteArrayView raw = first < 0 ? QByteArrayView(d + pos, qsizetype(0))
                                        : QByteArrayView(d + first, last - first);
         if (lineBreakInside || escapedSeparator) {
-            const QByteArray clean = detail::cleanEdifactPiece(raw, separator, release);
-            sink(QByteArrayView(clean));
+            const std::size_t offset = cleaned.size();
+            detail::appendCleanPiece(raw, separator, release, cleaned);
+            raw = QByteArrayView(cleaned.data() + offset, qsizetype(cleaned.size() - offset));
+        }
+        if constexpr (std::is_same_v<decltype(sink(raw)), bool>) {
+            if (!sink(raw))
+                return true;
         } else {
             sink(raw);
         }

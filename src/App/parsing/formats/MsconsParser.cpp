@@ -5,7 +5,6 @@
 #include <QHash>
 
 #include <charconv>
-#include <deque>
 #include <vector>
 
 // EDIFACT MSCONS interchanges: the envelope (UNB ... UNZ) and every message (UNH ... UNT) are
@@ -85,28 +84,22 @@ struct ServiceChars {
     char terminator = '\'';
 };
 
-// Splits text at separator into views; pieces that had to be unescaped are kept in storage.
+// Splits text at separator into views into the text or into its own buffer of unescaped
+// pieces; the views stay valid until the next split.
 class PieceSplitter
 {
 public:
     bool split(QByteArrayView text, qsizetype start, char separator, char release, Pieces &out)
     {
         out.clear();
-        return ParseHelpers::forEachEdifactPiece(text, start, separator, release, [&](QByteArrayView piece) {
-            if (piece.empty() || (piece.data() >= text.data() && piece.data() < text.data() + text.size())) {
-                out.push_back(piece);
-            } else {
-                storage.emplace_back(piece.toByteArray());
-                out.push_back(QByteArrayView(storage.back()));
-            }
-        });
+        cleaned.clear();
+        cleaned.reserve(std::size_t(text.size()));
+        return ParseHelpers::forEachEdifactPiece(text, start, separator, release, cleaned,
+                                                 [&out](QByteArrayView piece) { out.push_back(piece); });
     }
 
-    // Drops the unescaped copies of earlier splits; views into them become invalid.
-    void release() { storage.clear(); }
-
 private:
-    std::deque<QByteArray> storage;
+    std::string cleaned;
 };
 
 class MsconsReader
@@ -131,7 +124,6 @@ private:
     // component does not exist. Components of one element stay valid until the next call.
     const Pieces &components(qsizetype element)
     {
-        componentSplitter.release();
         if (element >= qsizetype(elements.size()))
             comps.clear();
         else
@@ -151,10 +143,10 @@ private:
     Records &values;
 
     ServiceChars chars;
-    Pieces segments;
+    std::string scratch;          // unescaped copy of the current segment
+    QByteArrayView lastSegment;
     Pieces elements;
     Pieces comps;
-    PieceSplitter segmentSplitter;
     PieceSplitter elementSplitter;
     PieceSplitter componentSplitter;
 
@@ -209,12 +201,30 @@ int MsconsReader::read()
         start = 9;
     }
 
-    if (!segmentSplitter.split(data, start, chars.terminator, chars.release, segments))
+    // First pass: the end of the interchange, the number of segments, the first and the last.
+    qsizetype segmentCount = 0;
+    qsizetype quantities = 0;
+    QByteArray unb;
+    QByteArray unz;
+    const bool endsCleanly = ParseHelpers::forEachEdifactPiece(
+        data, start, chars.terminator, chars.release, scratch, [&](QByteArrayView segment) {
+            if (segmentCount++ == 0)
+                unb = segment.toByteArray();
+            quantities += segment.startsWith("QTY");
+            lastSegment = segment;
+            if (scratch.size() > 0) { // an unescaped copy: keep it beyond this call
+                unz = segment.toByteArray();
+                lastSegment = unz;
+                scratch.clear();
+            }
+        });
+    if (!endsCleanly)
         return fail(QStringLiteral("Invalid end of file"));
-    if (segments.size() < 2)
+    if (segmentCount < 2)
         return fail(QStringLiteral("Not enough segments"));
+    if (lastSegment.data() != unz.constData())
+        unz = lastSegment.toByteArray();
 
-    const QByteArrayView unb = segments.front();
     elementSplitter.split(unb, 0, chars.element, chars.release, elements);
     if (elements.size() < 4)
         return fail(QStringLiteral("Not enough elements for UNB: ") + text(unb));
@@ -228,8 +238,6 @@ int MsconsReader::read()
         recipient = text(c[0]);
     senderRecipient = sender + u'-' + recipient;
 
-    const QByteArrayView unz = segments.back();
-    elementSplitter.release();
     elementSplitter.split(unz, 0, chars.element, chars.release, elements);
     if (elements.size() < 2)
         return fail(QStringLiteral("Not enough elements for UNZ: ") + text(unz));
@@ -237,11 +245,21 @@ int MsconsReader::read()
         return fail(QStringLiteral("No UNZ: ") + text(unz));
     const int controlCount = elements[1].toInt();
 
+    // Second pass: the segments between UNB and UNZ.
+    const qsizetype before = values.size();
+    values.reserve(before + quantities);
     DataParser::resetRecord(rec);
-    for (size_t i = 1; i + 1 < segments.size(); ++i) {
-        if (const int rc = walkSegment(segments[i]))
-            return rc;
-    }
+    qsizetype index = 0;
+    int rc = 0;
+    ParseHelpers::forEachEdifactPiece(data, start, chars.terminator, chars.release, scratch,
+                                      [&](QByteArrayView segment) {
+                                          if (index++ > 0)
+                                              rc = walkSegment(segment);
+                                          scratch.clear();
+                                          return rc == 0 && index + 1 < segmentCount;
+                                      });
+    if (rc)
+        return rc;
 
     if (messageSegments != 0)
         return fail(QStringLiteral("Additional records after UNT"));
@@ -249,7 +267,7 @@ int MsconsReader::read()
         return fail(QStringLiteral("Wrong message count: ") + QString::number(messagesCounted) + u'/'
                     + QString::number(controlCount));
     }
-    if (values.isEmpty()) {
+    if (values.size() == before) {
         errorText = QStringLiteral("No data found");
         return 2;
     }
@@ -259,7 +277,6 @@ int MsconsReader::read()
 int MsconsReader::walkSegment(QByteArrayView segment)
 {
     ++messageSegments;
-    elementSplitter.release();
     elementSplitter.split(segment, 0, chars.element, chars.release, elements);
     if (elements.empty())
         return fail(QStringLiteral("Not enough elements: ") + text(segment));
