@@ -225,6 +225,8 @@ void TestMscons::failures_data()
     fail("released last terminator", defaultUna + unb + "UNZ+0+1?'", "Invalid end of file");
     fail("short UNB", "UNB+UNOC:3+S'UNZ+0+1'", "Not enough elements for UNB: UNB+UNOC:3+S");
     fail("no UNB after UNA", "UNA:+.? 'UNX+UNOC:3+S+R'UNZ+0+1'", "No UNB: UNX+UNOC:3+S+R");
+    // The service string advice counts only at the very start of the data.
+    fail("blank line before UNA", "\r\nUNA:+.? 'UNB+UNOC:3+S+R'UNZ+0+1'", "Not enough elements for UNB: UNA:+.? ");
     fail("spaces before UNB", "  UNB+UNOC:3+S+R'UNZ+0+1'", "No UNB:   UNB+UNOC:3+S+R");
     fail("other character set", "UNB+UNOA:3+S+R'UNZ+0+1'", "No UNOC charset: UNB+UNOA:3+S+R");
     fail("short UNZ", unb + "UNZ'", "Not enough elements for UNZ: UNZ");

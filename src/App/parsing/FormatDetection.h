@@ -7,7 +7,8 @@ class FormatDetection
 {
 public:
     // The first 50 bytes decoded as UTF-8 (invalid bytes become U+FFFD) without any whitespace,
-    // so that leading blank lines and indentation do not matter.
+    // so that leading blank lines and indentation do not matter. The decoding drops a leading
+    // byte-order mark, so the Vattenfall signature with U+FEFF in front is met by its plain form.
     static QString head(const QByteArray &data);
 
     // The format whose signature the head carries, tested in a fixed order; the first match

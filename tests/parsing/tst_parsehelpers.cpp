@@ -1,0 +1,241 @@
+// The helpers shared by the format parsers: CSV and EDIFACT splitting, the unit and product
+// tables, and gunzip.
+
+#include "parsing/Gunzip.h"
+#include "parsing/ParseHelpers.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestParseHelpers : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void splitQuoted_data();
+    void splitQuoted();
+    void splitEdifact_data();
+    void splitEdifact();
+    void obisUnit_data();
+    void obisUnit();
+    void ediUnit_data();
+    void ediUnit();
+    void productName_data();
+    void productName();
+    void gunzip_data();
+    void gunzip();
+};
+
+void TestParseHelpers::splitQuoted_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QStringList>("fields");
+
+    QTest::newRow("plain") << "a;b;c" << QStringList{"a", "b", "c"};
+    QTest::newRow("empty fields in the middle stay") << ";a;;b" << QStringList{"", "a", "", "b"};
+    QTest::newRow("trailing separator gives no field") << "a;b;" << QStringList{"a", "b"};
+    QTest::newRow("trailing empty quotes give no field") << "a;\"\"" << QStringList{"a"};
+    QTest::newRow("separator inside quotes") << "\"a;b\";c" << QStringList{"a;b", "c"};
+    QTest::newRow("doubled quote") << "\"say \"\"hi\"\"\";x" << QStringList{"say \"hi\"", "x"};
+    QTest::newRow("quotes in the middle of a field") << "ab\"c;d\"e;f" << QStringList{"abc;de", "f"};
+    QTest::newRow("unclosed quote runs to the end") << "\"a;b" << QStringList{"a;b"};
+    QTest::newRow("only separators") << ";;" << QStringList{"", ""};
+    QTest::newRow("empty line") << "" << QStringList{};
+}
+
+void TestParseHelpers::splitQuoted()
+{
+    QFETCH(QString, line);
+    QFETCH(QStringList, fields);
+    QCOMPARE(ParseHelpers::splitQuoted(line, u';', u'"'), fields);
+}
+
+void TestParseHelpers::splitEdifact_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<char>("separator");
+    QTest::addColumn<QStringList>("pieces");
+    QTest::addColumn<bool>("clean");
+
+    QTest::newRow("segments") << QByteArray("UNB+1'UNZ+1'") << 0 << '\'' << QStringList{"UNB+1", "UNZ+1"} << true;
+    QTest::newRow("from an offset") << QByteArray("UNA:+.? 'A'B'") << 9 << '\'' << QStringList{"A", "B"} << true;
+    QTest::newRow("line breaks skipped anywhere")
+        << QByteArray("\r\nA\r\nB'\nC'\r\n") << 0 << '\'' << QStringList{"AB", "C"} << true;
+    QTest::newRow("rest after the last separator")
+        << QByteArray("A'B") << 0 << '\'' << QStringList{"A", "B"} << false;
+    QTest::newRow("empty pieces are kept") << QByteArray("A''B'") << 0 << '\'' << QStringList{"A", "", "B"} << true;
+    QTest::newRow("released separator") << QByteArray("A?'B'C'") << 0 << '\'' << QStringList{"A'B", "C"} << true;
+    QTest::newRow("released release ends the piece")
+        << QByteArray("A??'B'") << 0 << '\'' << QStringList{"A??", "B"} << true;
+    QTest::newRow("other levels stay escaped")
+        << QByteArray("A?+B?:C'") << 0 << '\'' << QStringList{"A?+B?:C"} << true;
+    QTest::newRow("elements") << QByteArray("DTM+164:2018?+01:303") << 0 << '+'
+                              << QStringList{"DTM", "164:2018+01:303"} << false;
+    QTest::newRow("trailing separator") << QByteArray("BGM+7+") << 0 << '+' << QStringList{"BGM", "7"} << true;
+    QTest::newRow("release before a line break")
+        << QByteArray("A?\r\n'B'") << 0 << '\'' << QStringList{"A'B"} << true;
+    QTest::newRow("only line breaks") << QByteArray("\r\n\r\n") << 0 << '\'' << QStringList{} << true;
+    QTest::newRow("Latin-1 bytes") << QByteArray("Z\xE4hler'") << 0 << '\'' << QStringList{"Z\u00E4hler"} << true;
+    QTest::newRow("line feed as separator")
+        << QByteArray("A\r\nB\n") << 0 << '\n' << QStringList{"A", "B"} << true;
+}
+
+void TestParseHelpers::splitEdifact()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(int, start);
+    QFETCH(char, separator);
+    QFETCH(QStringList, pieces);
+    QFETCH(bool, clean);
+
+    QStringList got;
+    QCOMPARE(ParseHelpers::splitEdifact(data, start, separator, '?', got), clean);
+    QCOMPARE(got, pieces);
+}
+
+void TestParseHelpers::obisUnit_data()
+{
+    QTest::addColumn<QString>("obis");
+    QTest::addColumn<QString>("unit");
+    QTest::addColumn<bool>("increment");
+
+    QTest::newRow("active energy reading") << "1-1:1.8.0" << "kWh" << false;
+    QTest::newRow("active energy interval") << "1-1:1.29.0" << "kWh" << true;
+    QTest::newRow("D 9 is an amount") << "1-0:2.9.0" << "kWh" << true;
+    QTest::newRow("reactive") << "1-1:3.8.0" << "kvarh" << false;
+    QTest::newRow("reactive 28") << "1-1:28.29.0" << "kvarh" << true;
+    QTest::newRow("apparent") << "1-1:9.8.0" << "kVA" << false;
+    QTest::newRow("current") << "1-0:31.7.0" << "A" << false;
+    QTest::newRow("voltage") << "1-0:92.7.0" << "V" << false;
+    QTest::newRow("frequency") << "1-0:34.7.0" << "Hz" << false;
+    QTest::newRow("other electricity, still an amount") << "1-0:99.29.0" << "" << true;
+    QTest::newRow("62 is energy") << "1-0:62.8.0" << "kWh" << false;
+    QTest::newRow("heat volume") << "6-0:2.0.0" << "m³" << false;
+    QTest::newRow("heat energy always an amount") << "6-0:1.0.0" << "kWh" << true;
+    QTest::newRow("cooling mass") << "5-0:7.0.0" << "kg" << false;
+    QTest::newRow("heat temperature") << "6-0:11.0.0" << "°C" << false;
+    QTest::newRow("heat other") << "6-0:8.0.0" << "" << false;
+    QTest::newRow("gas calorific value") << "7-0:54.0.0" << "kWh/m³" << false;
+    QTest::newRow("gas energy interval") << "7-0:33.33.0" << "kWh" << true;
+    QTest::newRow("gas temperature") << "7-0:41.0.0" << "°C" << false;
+    QTest::newRow("gas volume") << "7-20:3.0.0" << "m³" << false;
+    QTest::newRow("gas volume D 21") << "7-20:3.21.0" << "m³" << true;
+    QTest::newRow("water litres") << "16-0:128.0.0" << "l" << false;
+    QTest::newRow("water") << "16-0:1.0.0" << "m³" << false;
+    QTest::newRow("unknown medium") << "8-0:1.29.0" << "" << false;
+    QTest::newRow("star separator") << "1-1:1.29.0*255" << "kWh" << true;
+    QTest::newRow("dotted") << "1.1.1.29.0" << "kWh" << true;
+    QTest::newRow("four parts only") << "1-1:1.29" << "" << false;
+    QTest::newRow("not a number counts as 0") << "1-1:x.29.0" << "" << true;
+    QTest::newRow("too big counts as 0") << "1-1:4294967297.8.0" << "" << false;
+}
+
+void TestParseHelpers::obisUnit()
+{
+    QFETCH(QString, obis);
+    QFETCH(QString, unit);
+    QFETCH(bool, increment);
+    bool inc = !increment;
+    QCOMPARE(ParseHelpers::obisUnit(obis, inc), unit);
+    QCOMPARE(inc, increment);
+}
+
+void TestParseHelpers::ediUnit_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("unit");
+    QTest::newRow("KWH") << "KWH" << "kWh";
+    QTest::newRow("K3") << "K3" << "kvarh";
+    QTest::newRow("KWT") << "KWT" << "kW";
+    QTest::newRow("KVR") << "KVR" << "kvar";
+    QTest::newRow("MIN") << "MIN" << "min";
+    QTest::newRow("case-sensitive") << "kwh" << "";
+    QTest::newRow("unknown") << "MTQ" << "";
+}
+
+void TestParseHelpers::ediUnit()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, unit);
+    QCOMPARE(ParseHelpers::ediUnit(code), unit);
+}
+
+void TestParseHelpers::productName_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("power active") << "8716867000016" << "Power active";
+    QTest::newRow("power reactive") << "8716867000023" << "Power reactive";
+    QTest::newRow("energy active") << "8716867000030" << "Energy active";
+    QTest::newRow("energy reactive") << "8716867000047" << "Energy reactive";
+    QTest::newRow("capacitive") << "8716867000139" << "Energy reactive capacitive";
+    QTest::newRow("inductive") << "8716867000146" << "Energy reactive inductive";
+    QTest::newRow("unknown stays") << "8716867000999" << "8716867000999";
+}
+
+void TestParseHelpers::productName()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, name);
+    QCOMPARE(ParseHelpers::productName(code), name);
+}
+
+void TestParseHelpers::gunzip_data()
+{
+    QTest::addColumn<QByteArray>("packed");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QByteArray>("plain");
+
+    QFile gz(QStringLiteral(QUILLON_SOURCE_DIR "/tests/data/mscons/mscons_load_profile.edi.gz"));
+    QFile edi(QStringLiteral(QUILLON_SOURCE_DIR "/tests/data/mscons/mscons_load_profile.edi"));
+    QVERIFY(gz.open(QIODevice::ReadOnly) && edi.open(QIODevice::ReadOnly));
+    const QByteArray packed = gz.readAll();
+    const QByteArray plain = edi.readAll();
+
+    QTest::newRow("gzip file") << packed << true << plain;
+    QTest::newRow("empty input") << QByteArray() << true << QByteArray();
+    QTest::newRow("truncated") << packed.left(packed.size() / 2) << false << QByteArray();
+    QByteArray damaged = packed;
+    damaged[damaged.size() / 2] = char(damaged.at(damaged.size() / 2) ^ 0x55);
+    QTest::newRow("damaged") << damaged << false << QByteArray();
+    // A zlib stream without the gzip wrapper is not accepted.
+    QTest::newRow("zlib wrapper") << qCompress(plain).mid(4) << false << QByteArray();
+    QTest::newRow("plain text") << plain << false << QByteArray();
+
+    // More than one input piece and output buffer of 32 KiB.
+    QByteArray big;
+    for (int i = 0; big.size() < 300000; ++i)
+        big += QByteArray::number(i * 7919) + ';';
+    QTest::newRow("large") << QByteArray() << true << big;
+}
+
+void TestParseHelpers::gunzip()
+{
+    QFETCH(QByteArray, packed);
+    QFETCH(bool, ok);
+    QFETCH(QByteArray, plain);
+
+    if (packed.isEmpty() && !plain.isEmpty()) {
+        // Pack the large text with the gzip tool, so that the reader is tested against it.
+        QTemporaryDir dir;
+        QFile f(dir.filePath(QStringLiteral("big.txt")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(plain);
+        f.close();
+        QCOMPARE(QProcess::execute(QStringLiteral("gzip"), {QStringLiteral("-n"), f.fileName()}), 0);
+        QFile packedFile(f.fileName() + QStringLiteral(".gz"));
+        QVERIFY(packedFile.open(QIODevice::ReadOnly));
+        packed = packedFile.readAll();
+        QVERIFY(packed.size() > 32768 || plain.size() > 32768);
+    }
+    QByteArray out;
+    QCOMPARE(Gunzip::gunzip(packed, out), ok);
+    if (ok)
+        QCOMPARE(out, plain);
+}
+
+QTEST_GUILESS_MAIN(TestParseHelpers)
+#include "tst_parsehelpers.moc"
