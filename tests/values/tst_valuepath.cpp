@@ -175,6 +175,7 @@ private slots:
     void valuesToDmsAndLastValue();
     void stateErrorEntryAndRecovery();
     void expiryAndRecovery();
+    void mailWhileLinkDownIsLost();
 };
 
 void TestValuePath::initTestCase()
@@ -535,6 +536,32 @@ void TestValuePath::expiryAndRecovery()
     QVERIFY(run.mail({value(QStringLiteral("X:Old"), 3.0, QDateTime::fromSecsSinceEpoch(now - 10))}));
     QCOMPARE(run.pointValue(QStringLiteral("X:Old:MDLastUpdate")).toLongLong(), now - 10);
     QVERIFY(run.handler->expiredPointLines().isEmpty());
+}
+
+void TestValuePath::mailWhileLinkDownIsLost()
+{
+    HandlerRun run(DmsConfig{});
+    QVERIFY(run.ok);
+    QSignalSpy down(run.handler.get(), &DmsHandler::sigDmsDisconnected);
+    QSignalSpy ready(run.handler.get(), &DmsHandler::sigDmsReady);
+    run.dms->dropLink();
+    QVERIFY(down.wait(5000));
+    LogCatcher warnings(4);
+    const QDateTime stamp = QDateTime::currentDateTime().addSecs(-60);
+    run.handler->addMailValue(value(QStringLiteral("L"), 1.0, stamp));
+    run.handler->addMailValue(marker());
+    QTRY_VERIFY(warnings.joined().contains(QStringLiteral("DMS not ready for value ENDMAILCHECK->ENDMAILCHECK")));
+    QVERIFY(warnings.joined().contains(QStringLiteral("DMS not ready for value L->L")));
+    QVERIFY(!run.handler->isBusy());
+
+    // Back up: the next mail carries only its own values.
+    run.dms->restoreLink();
+    QVERIFY(ready.wait(10000));
+    QVERIFY(run.mail({value(QStringLiteral("L"), 2.0, stamp.addSecs(1))}));
+    const auto rows = run.trend(QStringLiteral("L"));
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0].value, 2.0);
+    QCOMPARE(rows[0].state, 16u);
 }
 
 QTEST_GUILESS_MAIN(TestValuePath)
