@@ -40,6 +40,7 @@ int read(const QByteArray &data, QString &errorText, FormatParsers::Records &val
     const QByteArray clean = withoutCarriageReturns(data);
     const QList<QByteArrayView> lines = splitLines(clean);
     const qsizetype firstCount = values.size();
+    reserveRecords(values, clean.count(';')); // at most one value per separator
 
     QStringList names = decodeText(lines.at(0)).split(u';');
     QStringList descriptions = names;
@@ -56,6 +57,11 @@ int read(const QByteArray &data, QString &errorText, FormatParsers::Records &val
         descriptions = names;
     }
 
+    // The record is reset once per line and its time set right after, so one reset template
+    // serves every line (a reset reads the clock in local time, which costs a zone lookup).
+    DataParser::ValueRec blank;
+    DataParser::resetRecord(blank);
+
     Fields fields;
     for (qsizetype index = firstDataLine; index < lines.size(); ++index) {
         const QByteArrayView line = lines.at(index);
@@ -67,8 +73,7 @@ int read(const QByteArray &data, QString &errorText, FormatParsers::Records &val
             return 1;
         }
 
-        DataParser::ValueRec rec;
-        DataParser::resetRecord(rec);
+        DataParser::ValueRec rec = blank;
         QByteArray timeText;
         rec.timestamp = timeOf(fields, timeText);
         if (!rec.timestamp.isValid()) {

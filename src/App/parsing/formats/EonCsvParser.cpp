@@ -31,6 +31,7 @@ int parseEonCsv(const QByteArray &data, QString &errorText, Records &values)
     const QByteArray clean = withoutCarriageReturns(data);
     const QList<QByteArrayView> lines = splitLines(clean);
     const qsizetype firstCount = values.size();
+    reserveRecords(values, clean.count(';') / 2); // about one value per two separators
 
     // The record is reset before each value; its time is set right after, so one reset
     // template serves all values of the file.
@@ -39,6 +40,9 @@ int parseEonCsv(const QByteArray &data, QString &errorText, Records &values)
 
     bool accepted = false;
     Fields fields;
+    QList<QDateTime> stamps; // interval ends of the current day and interval, in value order
+    QDate stampDay;
+    qint64 stampStep = 0;
     for (qsizetype index = 0; index < lines.size(); ++index) {
         const QByteArrayView line = lines.at(index);
         if (line.isEmpty())
@@ -63,8 +67,14 @@ int parseEonCsv(const QByteArray &data, QString &errorText, Records &values)
         const QString iaks = decodeText(fields.at(0)) + u':' + decodeText(codeField);
         const qint64 stepSeconds = qint64(intervalMinutes) * 60;
 
-        QDateTime timestamp(day, QTime(0, 0));
-        for (qsizetype k = 5; k < fields.size(); k += 2) {
+        // Lines of further meter points for the same day share the interval ends of the line
+        // before; a local time costs a time-zone conversion, a copy does not.
+        if (day != stampDay || stepSeconds != stampStep) {
+            stamps.clear();
+            stampDay = day;
+            stampStep = stepSeconds;
+        }
+        for (qsizetype k = 5, n = 0; k < fields.size(); k += 2, ++n) {
             const QByteArrayView valueText = fields.at(k);
             if (valueText.isEmpty() && k == fields.size() - 1)
                 continue; // a line that ends with the separator
@@ -74,10 +84,11 @@ int parseEonCsv(const QByteArray &data, QString &errorText, Records &values)
                     + QStringLiteral("' , index %1 on line %2 :").arg(k).arg(index + 1) + decodeText(line);
                 return 1;
             }
-            timestamp = timestamp.addSecs(stepSeconds);
+            if (n == stamps.size())
+                stamps.append((n == 0 ? QDateTime(day, QTime(0, 0)) : stamps.at(n - 1)).addSecs(stepSeconds));
 
-            DataParser::ValueRec rec = blank;
-            rec.timestamp = timestamp;
+            DataParser::ValueRec &rec = values.emplaceBack(blank);
+            rec.timestamp = stamps.at(n);
             rec.iaks = iaks;
             rec.importType = DataParser::IMPTYPE_EON_CSV;
             rec.obis = obis;
@@ -88,7 +99,6 @@ int parseEonCsv(const QByteArray &data, QString &errorText, Records &values)
                 if (!status.isEmpty() && !(status.size() == 1 && (status.at(0) == 'W' || status.at(0) == 'w')))
                     rec.state = 3001;
             }
-            values.append(rec);
         }
     }
     if (!accepted)
