@@ -69,7 +69,7 @@ void TestParseHelpers::splitEdifact_data()
     QTest::newRow("empty pieces are kept") << QByteArray("A''B'") << 0 << '\'' << QStringList{"A", "", "B"} << true;
     QTest::newRow("released separator") << QByteArray("A?'B'C'") << 0 << '\'' << QStringList{"A'B", "C"} << true;
     QTest::newRow("released release ends the piece")
-        << QByteArray("A??'B'") << 0 << '\'' << QStringList{"A??", "B"} << true;
+        << QByteArray("A?" "?'B'") << 0 << '\'' << QStringList{"A??", "B"} << true;
     QTest::newRow("other levels stay escaped")
         << QByteArray("A?+B?:C'") << 0 << '\'' << QStringList{"A?+B?:C"} << true;
     QTest::newRow("elements") << QByteArray("DTM+164:2018?+01:303") << 0 << '+'

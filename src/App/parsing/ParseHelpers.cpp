@@ -39,19 +39,29 @@ namespace detail {
 void appendCleanPiece(QByteArrayView raw, char separator, char release, std::string &out)
 {
     const std::size_t begin = out.size();
+    out.resize(begin + std::size_t(raw.size()));
+    char *const first = out.data() + begin;
+    char *to = first;
     for (const char c : raw) {
         if ((c == '\r' || c == '\n') && c != separator)
             continue;
-        out.push_back(c);
+        // Every release+separator pair becomes the separator; pairs cannot overlap as long as
+        // the two characters differ.
+        if (c == separator && separator != release && to > first && to[-1] == release)
+            to[-1] = c;
+        else
+            *to++ = c;
     }
-    // Every release+separator pair becomes the separator, pairs taken from left to right.
-    std::size_t to = begin;
-    for (std::size_t from = begin; from < out.size(); ++from, ++to) {
-        if (out[from] == release && from + 1 < out.size() && out[from + 1] == separator)
-            ++from;
-        out[to] = out[from];
+    out.resize(std::size_t(to - out.data()));
+    if (separator == release) { // pairs of one character: taken from left to right
+        std::size_t w = begin;
+        for (std::size_t r = begin; r < out.size(); ++r, ++w) {
+            if (r + 1 < out.size() && out[r] == release && out[r + 1] == separator)
+                ++r;
+            out[w] = out[r];
+        }
+        out.resize(w);
     }
-    out.resize(to);
 }
 
 } // namespace detail

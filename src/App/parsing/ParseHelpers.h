@@ -6,6 +6,10 @@
 #include <QStringList>
 
 #include <string>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <type_traits>
 
 // Splitters and lookup tables shared by the format parsers.
@@ -43,6 +47,28 @@ QString productName(const QString &code);
 namespace detail {
 // Appends the unescaped text of a piece that contains line breaks or escaped separators to out.
 void appendCleanPiece(QByteArrayView raw, char separator, char release, std::string &out);
+
+// Position of the first byte from pos on that is the separator, the release character, a
+// carriage return or a line feed; n when there is none.
+inline qsizetype skipOrdinary(const char *d, qsizetype pos, qsizetype n, char separator, char release)
+{
+#if defined(__SSE2__)
+    const __m128i sep = _mm_set1_epi8(separator);
+    const __m128i rel = _mm_set1_epi8(release);
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; pos + 16 <= n; pos += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + pos));
+        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, sep), _mm_cmpeq_epi8(x, rel)),
+                                         _mm_or_si128(_mm_cmpeq_epi8(x, cr), _mm_cmpeq_epi8(x, lf)));
+        if (const int mask = _mm_movemask_epi8(hit))
+            return pos + __builtin_ctz(unsigned(mask));
+    }
+#endif
+    while (pos < n && d[pos] != separator && d[pos] != release && d[pos] != '\r' && d[pos] != '\n')
+        ++pos;
+    return pos;
+}
 } // namespace detail
 
 template <typename Sink>
@@ -63,8 +89,7 @@ bool forEachEdifactPiece(QByteArrayView data, qsizetype start, char separator, c
         while (pos < n) {
             // A run of ordinary bytes is taken as a whole.
             const qsizetype run = pos;
-            while (pos < n && d[pos] != separator && d[pos] != release && d[pos] != '\r' && d[pos] != '\n')
-                ++pos;
+            pos = detail::skipOrdinary(d, pos, n, separator, release);
             if (pos > run) {
                 if (first < 0)
                     first = run;

@@ -5,6 +5,8 @@
 #include <QHash>
 
 #include <charconv>
+#include <cstring>
+#include <climits>
 #include <vector>
 
 // EDIFACT MSCONS interchanges: the envelope (UNB ... UNZ) and every message (UNH ... UNT) are
@@ -16,9 +18,29 @@ namespace {
 using Records = FormatParsers::Records;
 using Pieces = std::vector<QByteArrayView>;
 
+// Exact comparison with a short literal, without a library call.
+template <std::size_t N>
+bool is(QByteArrayView text, const char (&literal)[N])
+{
+    return text.size() == qsizetype(N - 1) && std::memcmp(text.data(), literal, N - 1) == 0;
+}
+
+// Texts that share their data are equal without looking at them.
+bool sameText(const QString &a, const QString &b)
+{
+    return (a.constData() == b.constData() && a.size() == b.size()) || a == b;
+}
+
+void assignShared(QString &to, const QString &from)
+{
+    if (to.constData() != from.constData() || to.size() != from.size())
+        to = from;
+}
+
 // How a DTM format code is read: its pattern and the kind of zone part at the end of the text.
 struct TimeFormat {
     const char *pattern = nullptr;
+    qsizetype length = 0; // of the pattern
     enum Zone { NoZone, OffsetHhMm, OffsetHours } zone = NoZone;
 };
 
@@ -28,19 +50,19 @@ TimeFormat timeFormat(QByteArrayView code)
         const char *code;
         TimeFormat format;
     } formats[] = {
-        {"102", {"yyyyMMdd", TimeFormat::NoZone}},
-        {"201", {"yyMMddHHmm", TimeFormat::NoZone}},
-        {"202", {"yyMMddHHmmss", TimeFormat::NoZone}},
-        {"203", {"yyyyMMddHHmm", TimeFormat::NoZone}},
-        {"204", {"yyyyMMddHHmmss", TimeFormat::NoZone}},
-        {"205", {"yyyyMMddHHmm", TimeFormat::OffsetHhMm}},
-        {"301", {"yyMMddHHmm", TimeFormat::OffsetHours}},
-        {"302", {"yyMMddHHmmss", TimeFormat::OffsetHours}},
-        {"303", {"yyyyMMddHHmm", TimeFormat::OffsetHours}},
-        {"304", {"yyyyMMddHHmmss", TimeFormat::OffsetHours}},
+        {"102", {"yyyyMMdd", 8, TimeFormat::NoZone}},
+        {"201", {"yyMMddHHmm", 10, TimeFormat::NoZone}},
+        {"202", {"yyMMddHHmmss", 12, TimeFormat::NoZone}},
+        {"203", {"yyyyMMddHHmm", 12, TimeFormat::NoZone}},
+        {"204", {"yyyyMMddHHmmss", 14, TimeFormat::NoZone}},
+        {"205", {"yyyyMMddHHmm", 12, TimeFormat::OffsetHhMm}},
+        {"301", {"yyMMddHHmm", 10, TimeFormat::OffsetHours}},
+        {"302", {"yyMMddHHmmss", 12, TimeFormat::OffsetHours}},
+        {"303", {"yyyyMMddHHmm", 12, TimeFormat::OffsetHours}},
+        {"304", {"yyyyMMddHHmmss", 14, TimeFormat::OffsetHours}},
     };
     for (const auto &f : formats) {
-        if (code == f.code)
+        if (code == QByteArrayView(f.code))
             return f.format;
     }
     return TimeFormat();
@@ -53,7 +75,7 @@ bool isStatusCode(QByteArrayView code)
                                         "Z81", "Z82", "Z99", "ZA0", "ZA1", "ZC2", "ZC4", "ZA3",
                                         "ZA4", "ZA5", "ZA6", "ZA7", "ZA8", "ZA9", "ZB0", "ZB9"};
     for (const char *c : codes) {
-        if (code == c)
+        if (code == QByteArrayView(c))
             return true;
     }
     return false;
@@ -228,7 +250,7 @@ int MsconsReader::read()
     elementSplitter.split(unb, 0, chars.element, chars.release, elements);
     if (elements.size() < 4)
         return fail(QStringLiteral("Not enough elements for UNB: ") + text(unb));
-    if (!(elements[0] == "UNB"))
+    if (!is(elements[0], "UNB"))
         return fail(QStringLiteral("No UNB: ") + text(unb));
     if (!elements[1].startsWith("UNOC"))
         return fail(QStringLiteral("No UNOC charset: ") + text(unb));
@@ -241,7 +263,7 @@ int MsconsReader::read()
     elementSplitter.split(unz, 0, chars.element, chars.release, elements);
     if (elements.size() < 2)
         return fail(QStringLiteral("Not enough elements for UNZ: ") + text(unz));
-    if (!(elements[0] == "UNZ"))
+    if (!is(elements[0], "UNZ"))
         return fail(QStringLiteral("No UNZ: ") + text(unz));
     const int controlCount = elements[1].toInt();
 
@@ -282,63 +304,63 @@ int MsconsReader::walkSegment(QByteArrayView segment)
         return fail(QStringLiteral("Not enough elements: ") + text(segment));
 
     const QByteArrayView tag = elements[0];
-    if (valuePending && (tag == "QTY" || tag == "UNT" || tag == "LIN")) {
+    if (valuePending && (is(tag, "QTY") || is(tag, "UNT") || is(tag, "LIN"))) {
         if (const int rc = completeRecord())
             return rc;
     }
 
     const qsizetype count = qsizetype(elements.size());
-    if (tag == "QTY") {
+    if (is(tag, "QTY")) {
         const Pieces &c = components(1);
         if (c.size() <= 1)
             return 0;
-        if (c[0] == "20")
+        if (is(c[0], "20"))
             rec.state = 1001;
         return readValue(c[1]);
     }
-    if (tag == "DTM") {
+    if (is(tag, "DTM")) {
         if (!valuePending)
             return 0;
         const Pieces &c = components(1);
-        if (c.size() > 2 && (c[0] == "164" || c[0] == "9"))
+        if (c.size() > 2 && (is(c[0], "164") || is(c[0], "9")))
             return readTimestamp(c);
         return 0;
     }
-    if (tag == "STS") {
+    if (is(tag, "STS")) {
         const Pieces &c = components(1);
         if (c.size() <= 3)
             return 0;
-        if (c[0] == "6" && c[1].startsWith('T'))
+        if (is(c[0], "6") && c[1].startsWith('T'))
             sequence = c[1].sliced(1).toInt();
-        else if (c[0] == "8" && isStatusCode(c[3]))
+        else if (is(c[0], "8") && isStatusCode(c[3]))
             rec.state = 1002;
         return 0;
     }
-    if (tag == "LOC") {
+    if (is(tag, "LOC")) {
         const QByteArrayView qualifier = count > 1 ? elements[1] : QByteArrayView();
-        if (count > 2 && qualifier == "172") {
+        if (count > 2 && is(qualifier, "172")) {
             if (const Pieces &c = components(2); !c.empty())
                 meteringPoint = text(c[0]);
-        } else if (count > 3 && qualifier == "237") {
+        } else if (count > 3 && is(qualifier, "237")) {
             if (const Pieces &c = components(3); !c.empty())
                 setLocation(location237, c[0]);
-        } else if (count > 2 && qualifier == "107") {
+        } else if (count > 2 && is(qualifier, "107")) {
             if (const Pieces &c = components(2); !c.empty())
                 setLocation(location107, c[0]);
         }
         return 0;
     }
-    if (tag == "RFF") {
+    if (is(tag, "RFF")) {
         const Pieces &c = components(1);
-        if (c.size() > 1 && c[0] == "MG")
+        if (c.size() > 1 && is(c[0], "MG"))
             meterNumber = text(c[1]);
         return 0;
     }
-    if (tag == "PIA") {
-        if (count <= 2 || !(elements[1] == "5"))
+    if (is(tag, "PIA")) {
+        if (count <= 2 || !is(elements[1], "5"))
             return 0;
         const Pieces &c = components(2);
-        if (c.size() > 1 && c[1] == "SRW") {
+        if (c.size() > 1 && is(c[1], "SRW")) {
             rec.obis = text(c[0]);
             dottedObis = rec.obis;
             dottedObis.replace(u'-', u'.').replace(u':', u'.').replace(u'*', u'.');
@@ -346,12 +368,12 @@ int MsconsReader::walkSegment(QByteArrayView segment)
         }
         return 0;
     }
-    if (tag == "BGM") {
+    if (is(tag, "BGM")) {
         if (count > 3)
-            accept = elements[3] == "9";
+            accept = is(elements[3], "9");
         return 0;
     }
-    if (tag == "UNH") {
+    if (is(tag, "UNH")) {
         if (messageSegments != 1)
             return fail(QStringLiteral("UNH is not first segment"));
         if (count < 3)
@@ -360,7 +382,7 @@ int MsconsReader::walkSegment(QByteArrayView segment)
             return fail(QStringLiteral("Invalid INH message type: ") + text(segment));
         return 0;
     }
-    if (tag == "UNT") {
+    if (is(tag, "UNT")) {
         if (count < 2)
             return fail(QStringLiteral("Not enough UNT elements: ") + text(segment));
         const int counter = elements[1].toInt();
@@ -408,7 +430,7 @@ int MsconsReader::readTimestamp(const Pieces &dtm)
 // local time. Returns false when the pattern does not match.
 bool MsconsReader::parseTime(QByteArrayView dateText, const TimeFormat &format, QDateTime &time)
 {
-    const qsizetype length = qsizetype(qstrlen(format.pattern));
+    const qsizetype length = format.length;
     const QByteArrayView head = dateText.first(std::min(length, dateText.size()));
 
     int offsetMinutes = 0;
@@ -473,17 +495,17 @@ int MsconsReader::completeRecord()
                                                    : senderRecipient;
     // Without an OBIS code the identifier keeps what the previous value left in it.
     if (!dottedObis.isEmpty()) {
-        if (identifier.isNull() || base != baseOfIdentifier || dottedObis != obisOfIdentifier) {
+        if (identifier.isNull() || !sameText(base, baseOfIdentifier) || !sameText(dottedObis, obisOfIdentifier)) {
             baseOfIdentifier = base;
             obisOfIdentifier = dottedObis;
             identifier = base + u'_' + dottedObis;
         }
-        rec.iaks = identifier;
+        assignShared(rec.iaks, identifier);
     }
     if (sequence > 1)
         rec.iaks += u'_' + QString::number(sequence);
-    rec.description = senderRecipient;
-    rec.serialNumber = base;
+    assignShared(rec.description, senderRecipient);
+    assignShared(rec.serialNumber, base);
 
     // Only messages whose BGM says "original" (9) deliver values; others are read and dropped.
     if (accept)
