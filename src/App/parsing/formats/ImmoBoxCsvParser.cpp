@@ -9,6 +9,35 @@
 
 namespace FormatParsers {
 
+namespace {
+
+// A channel code as written and the identifier built from it.
+struct Channel {
+    QString code;
+    QString identifier;
+};
+
+// The channel of a code; a file has a few channels whose lines alternate, so the identifiers are
+// built once per channel.
+const Channel &channelOf(QList<Channel> &channels, QStringView code)
+{
+    for (const Channel &channel : channels) {
+        if (channel.code == code)
+            return channel;
+    }
+    // The code becomes its first 5 characters + " " + the next 6 + ":" + the rest, after every
+    // "." and "=" turned into ":".
+    QString k = code.toString();
+    k.replace(QLatin1Char('.'), QLatin1Char(':')).replace(QLatin1Char('='), QLatin1Char(':'));
+    Channel channel{code.toString(), k.left(5) + QLatin1Char(' ') + k.mid(5, 6) + QLatin1Char(':') + k.mid(11)};
+    if (channels.size() >= 64)
+        channels.removeFirst();
+    channels.append(channel);
+    return channels.last();
+}
+
+} // namespace
+
 int parseImmoBoxCsv(const QByteArray &data, QString &errorText, Records &values)
 {
     errorText.clear();
@@ -24,6 +53,7 @@ int parseImmoBoxCsv(const QByteArray &data, QString &errorText, Records &values)
     const qsizetype before = values.size();
     VendorCsv::reserveRecords(values, lines.size(), 1, data.size());
     DataParser::ValueRec rec;
+    QList<Channel> channels;
     QString lastTimeText;   // readings of several channels share their time
     QDateTime lastTime;
     for (qsizetype i = 3; i < lines.size(); ++i) {
@@ -45,14 +75,12 @@ int parseImmoBoxCsv(const QByteArray &data, QString &errorText, Records &values)
             LOG_OUT(4, "Could not parse timestamp: %1 - %2").arg(day).arg(line).endl();
             continue;
         }
-        // The OBIS-like channel code becomes "A-B:C" + " " + the next six characters + ":" + the rest.
-        QString code = fields.at(0).toString();
-        code.replace(QLatin1Char('.'), QLatin1Char(':')).replace(QLatin1Char('='), QLatin1Char(':'));
-        rec.iaks = code.left(5) + QLatin1Char(' ') + code.mid(5, 6) + QLatin1Char(':') + code.mid(11);
+        const Channel &channel = channelOf(channels, fields.at(0));
+        rec.iaks = channel.identifier;
         // A line of three fields carries no status; its value counts as normal.
         rec.state = fields.size() > 3 && fields.at(3).trimmed() != QLatin1String("0") ? 6001 : 0;
         rec.importType = DataParser::IMPTYPE_IMMO_BOX_CSV;
-        rec.description = fields.at(0).toString();
+        rec.description = channel.code;
         const QStringView valueText = fields.at(2).trimmed();
         if (valueText.isEmpty()) {
             LOG_OUT(4, "Empty value: %1").arg(line).endl();
