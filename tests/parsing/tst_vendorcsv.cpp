@@ -176,6 +176,9 @@ void TestVendorCsv::detection_data()
     QTest::newRow("quoted Kanal-Information is no Froeschl head")
         << QByteArray("\"Kanal-Information\"\nBeschreibung;P\nBeschreibung;Q\nGer\xe4tenummer;1\n01.04.2025;00:15;1\n")
         << 0 << QStringLiteral("UNKNOWN");
+    QTest::newRow("UTF-8 SILOVEDA head falls through to the fallback chain")
+        << QByteArray("Datum;Z\xc3\xa4hlerstand [MWh];V [m3];E9 [kWh];a;b\n31.03.2025;1;2;3;a;M\n") << 0
+        << QStringLiteral("UNKNOWN");
     QTest::newRow("Latin-1 SILOVEDA head")
         << QByteArray("Datum;Z\xe4hlerstand [MWh];V [m3];E9 [kWh];a;b\n31.03.2025;1;2;3;a;M\n") << 23 << QString();
     QTest::newRow("Latin-1 head after a blank line: detected, but the header is line 0")
@@ -621,6 +624,7 @@ void TestVendorCsv::sampleFiles_data()
         "2025-03-31T22:15:00Z|Meter A|1.5|kWh|+|0|||1-1:1.8.0");
     row("innosolv_csv/innosolv_no_titles.csv", false, "Not enough lines for titles", 0, {});
     row("siloveda_csv/siloveda_latin1.csv", true, {}, 8, "2025-03-31T21:45:00Z|SILOVEDA:M7A:ENERGIE|12.5|MWh|-|0||M7A|");
+    row("siloveda_csv/siloveda_utf8.csv", false, "UNKNOWN", 0, {});
     row("siloveda_csv/siloveda_short_header.csv", false, "Not enough fields", 0, {});
     row("siloveda_csv/siloveda_bad_value.csv", false,
         QStringLiteral("Could not parse value 2 'n/a' on line '01.04.2025;12,75;3,1;n/a;Seestrasse 1;M7A'"), 5,
