@@ -1,7 +1,9 @@
 #pragma once
 // The program's link to the process database (DMS) and the trend archive (PDBS): a thread with its
 // own event loop that brings the link up, keeps it alive (UP point, watchdog), takes it down, and
-// publishes the driver's status points.
+// publishes the driver's status points. Mail values arrive through addMailValue, are named
+// (AksNaming) and written (ValuePath) in the handler's thread; the written points are supervised
+// (PointSupervision) for expired last updates and state errors.
 //
 // The handler lives in its own thread (it moves itself there), so its slots run there whatever
 // thread emits the signals they are connected to. The controller that creates it keeps it and
