@@ -50,6 +50,13 @@ Row sample(const QString &relative, const QString &name = QString())
     return Row{readSample(relative), name.isEmpty() ? relative.section(u'/', -1) : name};
 }
 
+// One fixed-column MPO CSV 02 line: end and start time with their zones, device, channel, value.
+QByteArray mpoLine(const QByteArray &end, const QByteArray &start, const QByteArray &channel, const QByteArray &value)
+{
+    return end.leftJustified(17, ' ') + start.leftJustified(33, ' ') + QByteArray("DEV 1").leftJustified(32, ' ')
+        + channel.leftJustified(17, ' ') + value.rightJustified(35, ' ') + "Kanal\n";
+}
+
 Row inlineData(const QByteArray &data, const QString &name = QStringLiteral("-"))
 {
     return Row{data, name};
@@ -213,6 +220,19 @@ void TestFormatFamilies::fallbackChain_data()
     addRow("mpo02 unreadable value", sample("mpo_csv_02/mpo02_bad_value.txt"), false,
            "Could not parse value 'abc' , index 99 on line 2 :20240101003000+01*", mpo2,
            {"2023-12-31T23:15:00Z|DEVICE 4711:1.1.1.29.0|0.25|kWh|+|0|ok|DEVICE 4711|1-1:1.29.0"});
+
+    addRow("mpo02 unreadable start time marks the value",
+           inlineData(mpoLine("20240101001500+01", "gestern", "1.1.1.29.0.255", "1") + mpoLine("20240101003000-02", "20240101003000-02", "1.1.1.29.0.7", "2")),
+           true, QString(), mpo2,
+           {"2023-12-31T23:15:00Z|DEV 1:1.1.1.29.0|1|kWh|+|5001|Kanal|DEV 1|1-1:1.29.0",
+            "2024-01-01T02:30:00Z|DEV 1:1.1.1.29.0*7|2|kWh|+|5001|Kanal|DEV 1|1-1:1.29.0*7"});
+    addRow("mpo02 first long line without time declines",
+           inlineData(mpoLine("2024-01-01 00:15", "20240101000000+01", "1.1.1.29.0", "1")), false,
+           "Unknown data format: *", 0, {});
+    addRow("mpo02 later long line without zone fails",
+           inlineData(mpoLine("20240101001500+01", "20240101000000+01", "1.1.1.29.0", "1") + mpoLine("20240101003000+15", "20240101001500+01", "1.1.1.29.0", "1")),
+           false, "Invalid format on line 2 :20240101003000+15*", mpo2,
+           {"2023-12-31T23:15:00Z|DEV 1:1.1.1.29.0|1|kWh|+|0|Kanal|DEV 1|1-1:1.29.0"});
 
     addRow("trend unit from the file name", sample("trend_csv/Leistung in kW.TXT"), true, QString(), trend,
            {"2023-12-31T23:15:00Z|Leistung|12.5|kW|-|0|||", "2023-12-31T23:30:00Z|Leistung|13|kW|-|0|||",
