@@ -2,13 +2,13 @@
 // readers accept, with the same result: numbers against QByteArray::toDouble (with the decimal
 // comma read as a point), times against QDateTime::fromString with the same pattern.
 
-#include "parsing/formats/TextFieldHelpers.h"
+#include "parsing/FieldReaders.h"
 
 #include <QTest>
 
 #include <cmath>
 
-using namespace TextFieldHelpers;
+using namespace FieldReaders;
 
 class TestTextFieldHelpers : public QObject
 {
@@ -109,7 +109,7 @@ void TestTextFieldHelpers::decodeText()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, text);
-    QCOMPARE(TextFieldHelpers::decodeText(QByteArrayView(bytes)), text);
+    QCOMPARE(FieldReaders::decodeText(QByteArrayView(bytes)), text);
 }
 
 QTEST_GUILESS_MAIN(TestTextFieldHelpers)

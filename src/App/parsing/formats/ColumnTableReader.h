@@ -1,7 +1,7 @@
 #pragma once
 
 #include "parsing/formats/FormatParsers.h"
-#include "parsing/formats/TextFieldHelpers.h"
+#include "parsing/FieldReaders.h"
 
 #include "KyrLogger/Logger.h"
 
@@ -36,7 +36,7 @@ struct Layout {
 template <typename TimeOf>
 int read(const QByteArray &data, QString &errorText, FormatParsers::Records &values, const Layout &layout, TimeOf timeOf)
 {
-    using namespace TextFieldHelpers;
+    using namespace FieldReaders;
     const QByteArray clean = withoutCarriageReturns(data);
     const QList<QByteArrayView> lines = splitLines(clean);
     const qsizetype firstCount = values.size();

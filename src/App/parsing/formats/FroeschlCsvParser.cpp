@@ -2,7 +2,7 @@
 // per line (date, time in UTC, value). The first faulty reading after the header ends the file.
 
 #include "parsing/formats/FormatParsers.h"
-#include "parsing/formats/VendorCsvHelpers.h"
+#include "parsing/FieldReaders.h"
 
 namespace FormatParsers {
 
@@ -36,8 +36,8 @@ int parseFroeschlCsv(const QByteArray &data, QString &errorText, Records &values
     bool increment = false;
     QByteArray buffer;
     DataParser::ValueRec rec;
-    const QList<QByteArrayView> lines = VendorCsv::splitLines(data, buffer);
-    VendorCsv::reserveRecords(values, lines.size(), 1, data.size());
+    const QList<QByteArrayView> lines = FieldReaders::splitLines(data, buffer);
+    FieldReaders::reserveRecordsForLines(values, lines.size(), 1, data.size());
     for (const QByteArrayView raw : lines) {
         QString line = QString::fromUtf8(raw.trimmed());
         line.remove(QLatin1Char('"'));
@@ -46,8 +46,8 @@ int parseFroeschlCsv(const QByteArray &data, QString &errorText, Records &values
         const QList<QStringView> fields = QStringView(line).split(QLatin1Char(';'));
         if (fields.size() < 2)
             continue;
-        const QString when = VendorCsv::dateAndTime(fields.at(0).trimmed(), fields.at(1).trimmed());
-        VendorCsv::resetRecord(rec, VendorCsv::readTime(when, u"dd.MM.yyyy HH:mm", Qt::UTC));
+        const QString when = FieldReaders::dateAndTime(fields.at(0).trimmed(), fields.at(1).trimmed());
+        FieldReaders::resetRecord(rec, FieldReaders::readTime(when, u"dd.MM.yyyy HH:mm", Qt::UTC));
         if (!rec.timestamp.isValid()) {
             if (readingMet) {
                 errorText = QStringLiteral("Could not parse timestamp: ") + line;
@@ -76,7 +76,7 @@ int parseFroeschlCsv(const QByteArray &data, QString &errorText, Records &values
                 stopAfterLine = true;
             }
             identifier = location + QLatin1Char(':') + device + QLatin1Char(':') + channel;
-            increment = VendorCsv::isIntervalUnit(unit);
+            increment = FieldReaders::isIntervalUnit(unit);
         }
         rec.importType = DataParser::IMPTYPE_FROESCHL_CSV;
         rec.iaks = identifier;
@@ -93,7 +93,7 @@ int parseFroeschlCsv(const QByteArray &data, QString &errorText, Records &values
             errorText = QStringLiteral("Empty value: ") + line;
             return 1;
         }
-        if (!VendorCsv::readNumber(valueText, rec.value)) {
+        if (!FieldReaders::readNumber(valueText, rec.value)) {
             errorText = QStringLiteral("Could not parse value: ") + line;
             return 1;
         }

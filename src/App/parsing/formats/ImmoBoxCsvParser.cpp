@@ -3,7 +3,7 @@
 // logged and dropped; the rest of the file is still read.
 
 #include "parsing/formats/FormatParsers.h"
-#include "parsing/formats/VendorCsvHelpers.h"
+#include "parsing/FieldReaders.h"
 
 #include "KyrLogger/Logger.h"
 
@@ -42,7 +42,7 @@ int parseImmoBoxCsv(const QByteArray &data, QString &errorText, Records &values)
 {
     errorText.clear();
     QByteArray buffer;
-    const QList<QByteArrayView> lines = VendorCsv::splitLines(data, buffer);
+    const QList<QByteArrayView> lines = FieldReaders::splitLines(data, buffer);
     if (lines.size() < 3)
         return -1;
     const QString dayLine = QString::fromUtf8(lines.at(1));
@@ -51,7 +51,7 @@ int parseImmoBoxCsv(const QByteArray &data, QString &errorText, Records &values)
     const QString day = dayLine.mid(7).trimmed();
 
     const qsizetype before = values.size();
-    VendorCsv::reserveRecords(values, lines.size(), 1, data.size());
+    FieldReaders::reserveRecordsForLines(values, lines.size(), 1, data.size());
     DataParser::ValueRec rec;
     QList<Channel> channels;
     QString lastTimeText;   // readings of several channels share their time
@@ -67,10 +67,10 @@ int parseImmoBoxCsv(const QByteArray &data, QString &errorText, Records &values)
         }
         if (fields.at(1) != lastTimeText) {
             lastTimeText = fields.at(1).toString();
-            lastTime = VendorCsv::readTime(VendorCsv::dateAndTime(day, lastTimeText), u"d.M.yyyy HH:mm:ss",
+            lastTime = FieldReaders::readTime(FieldReaders::dateAndTime(day, lastTimeText), u"d.M.yyyy HH:mm:ss",
                                            Qt::LocalTime);
         }
-        VendorCsv::resetRecord(rec, lastTime);
+        FieldReaders::resetRecord(rec, lastTime);
         if (!rec.timestamp.isValid()) {
             LOG_OUT(4, "Could not parse timestamp: %1 - %2").arg(day).arg(line).endl();
             continue;
@@ -86,7 +86,7 @@ int parseImmoBoxCsv(const QByteArray &data, QString &errorText, Records &values)
             LOG_OUT(4, "Empty value: %1").arg(line).endl();
             continue;
         }
-        if (!VendorCsv::readNumber(valueText, rec.value)) {
+        if (!FieldReaders::readNumber(valueText, rec.value)) {
             LOG_OUT(4, "Could not parse value: %1").arg(line).endl();
             continue;
         }

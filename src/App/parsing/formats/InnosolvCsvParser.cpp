@@ -4,7 +4,7 @@
 // data line ends the file.
 
 #include "parsing/formats/FormatParsers.h"
-#include "parsing/formats/VendorCsvHelpers.h"
+#include "parsing/FieldReaders.h"
 
 namespace FormatParsers {
 
@@ -30,7 +30,7 @@ int parseInnosolvCsv(const QByteArray &data, QString &errorText, Records &values
 {
     errorText.clear();
     QByteArray buffer;
-    const QList<QByteArrayView> lines = VendorCsv::splitLines(data, buffer);
+    const QList<QByteArrayView> lines = FieldReaders::splitLines(data, buffer);
     if (lines.size() < 2) {
         errorText = QStringLiteral("Not enough lines");
         return 1;
@@ -50,7 +50,7 @@ int parseInnosolvCsv(const QByteArray &data, QString &errorText, Records &values
     const QStringList units = QString::fromUtf8(lines.at(8)).split(sep);
 
     const qsizetype before = values.size();
-    VendorCsv::reserveRecords(values, lines.size(), meterPoints.size(), data.size());
+    FieldReaders::reserveRecordsForLines(values, lines.size(), meterPoints.size(), data.size());
     DataParser::ValueRec rec;
     for (qsizetype i = 9; i < lines.size(); ++i) {
         const QString line = QString::fromUtf8(lines.at(i));
@@ -58,7 +58,7 @@ int parseInnosolvCsv(const QByteArray &data, QString &errorText, Records &values
         const QList<QStringView> fields = (line.endsWith(sep) ? QStringView(line).chopped(1) : QStringView(line)).split(sep);
         if (fields.size() < 2 || fields.at(0).isEmpty())
             continue;
-        VendorCsv::resetRecord(rec, VendorCsv::readTime(fields.at(0), u"dd.MM.yyyy HH:mm", Qt::LocalTime));
+        FieldReaders::resetRecord(rec, FieldReaders::readTime(fields.at(0), u"dd.MM.yyyy HH:mm", Qt::LocalTime));
         if (!rec.timestamp.isValid()) {
             errorText = QStringLiteral("Could not parse timestamp (%1): %2").arg(fields.at(0).toString(), line);
             return 1;
@@ -81,12 +81,12 @@ int parseInnosolvCsv(const QByteArray &data, QString &errorText, Records &values
             rec.iaks = meterPoints.at(k);
             rec.obis = obisCodes.at(k);
             rec.unit = units.at(k);
-            if (!VendorCsv::readNumber(fields.at(k), rec.value)) {
+            if (!FieldReaders::readNumber(fields.at(k), rec.value)) {
                 errorText = QStringLiteral("Could not parse value (%1) on field index %2: %3")
                                 .arg(fields.at(k).toString(), QString::number(k), line);
                 return 1;
             }
-            rec.increment = VendorCsv::isIntervalUnit(rec.unit);
+            rec.increment = FieldReaders::isIntervalUnit(rec.unit);
             // The record is reset once per line, yet the state belongs to this column alone: a
             // column without a status column is normal, whatever an earlier column carried.
             rec.state = 0;

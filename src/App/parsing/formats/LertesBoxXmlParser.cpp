@@ -1,5 +1,5 @@
 #include "parsing/formats/FormatParsers.h"
-#include "parsing/formats/TextFieldHelpers.h"
+#include "parsing/FieldReaders.h"
 
 #include <QDomDocument>
 #include <QDomElement>
@@ -111,7 +111,7 @@ int parseLertesBoxXml(const QByteArray &data, QString &errorText, Records &value
                 if (isNamed(node, "DATETIME"))
                     continue;
                 const QString text = node.text();
-                if (!TextFieldHelpers::parseCDouble(text, rec.value, TextFieldHelpers::DecimalComma::NotANumber)) {
+                if (!FieldReaders::parseCDouble(text, rec.value, FieldReaders::DecimalComma::NotANumber)) {
                     errorText = QStringLiteral("Could not convert ") + text;
                     return 1;
                 }

@@ -1,9 +1,9 @@
 #include "parsing/formats/FormatParsers.h"
-#include "parsing/formats/TextFieldHelpers.h"
+#include "parsing/FieldReaders.h"
 
 #include <QVarLengthArray>
 
-using namespace TextFieldHelpers;
+using namespace FieldReaders;
 
 namespace FormatParsers {
 

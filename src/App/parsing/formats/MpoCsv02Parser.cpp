@@ -1,8 +1,8 @@
 #include "parsing/ParseHelpers.h"
 #include "parsing/formats/FormatParsers.h"
-#include "parsing/formats/TextFieldHelpers.h"
+#include "parsing/FieldReaders.h"
 
-using namespace TextFieldHelpers;
+using namespace FieldReaders;
 
 // MPO CSV 02: one value per fixed-column line. Character positions (0-based) of a line:
 //

@@ -1,5 +1,5 @@
 #include "parsing/formats/FormatParsers.h"
-#include "parsing/formats/TextFieldHelpers.h"
+#include "parsing/FieldReaders.h"
 
 #include <QVarLengthArray>
 
@@ -7,7 +7,7 @@
 //   stn;time;tre200h0;gre000h0;...   (or Station/Location;Date;...)
 // and one line per station and time (yyyyMMddHH or yyyyMMddHHmm, UTC), "-" for a missing value.
 
-using namespace TextFieldHelpers;
+using namespace FieldReaders;
 
 namespace FormatParsers {
 

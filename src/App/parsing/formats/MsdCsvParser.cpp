@@ -3,7 +3,7 @@
 // The first faulty reading ends the file.
 
 #include "parsing/formats/FormatParsers.h"
-#include "parsing/formats/VendorCsvHelpers.h"
+#include "parsing/FieldReaders.h"
 
 namespace FormatParsers {
 
@@ -11,7 +11,7 @@ int parseMsdCsv(const QByteArray &data, QString &errorText, Records &values)
 {
     errorText.clear();
     QByteArray buffer;
-    const QList<QByteArrayView> lines = VendorCsv::splitLines(data, buffer);
+    const QList<QByteArrayView> lines = FieldReaders::splitLines(data, buffer);
     if (lines.size() < 5)
         return -1;
     const QChar separator = QLatin1Char(';');
@@ -37,7 +37,7 @@ int parseMsdCsv(const QByteArray &data, QString &errorText, Records &values)
     const QString unit = QStringLiteral("kWh");
 
     const qsizetype before = values.size();
-    VendorCsv::reserveRecords(values, lines.size(), 1, data.size());
+    FieldReaders::reserveRecordsForLines(values, lines.size(), 1, data.size());
     DataParser::ValueRec rec;
     for (qsizetype i = 5; i < lines.size(); ++i) {
         const QString line = QString::fromUtf8(lines.at(i).trimmed());
@@ -48,8 +48,8 @@ int parseMsdCsv(const QByteArray &data, QString &errorText, Records &values)
             errorText = QStringLiteral("Not enough data: ") + line;
             return 1;
         }
-        const QString when = VendorCsv::dateAndTime(fields.at(0).trimmed(), fields.at(1).trimmed());
-        VendorCsv::resetRecord(rec, VendorCsv::readTime(when, u"dd.MM.yyyy HH:mm:ss", Qt::UTC));
+        const QString when = FieldReaders::dateAndTime(fields.at(0).trimmed(), fields.at(1).trimmed());
+        FieldReaders::resetRecord(rec, FieldReaders::readTime(when, u"dd.MM.yyyy HH:mm:ss", Qt::UTC));
         if (!rec.timestamp.isValid()) {
             errorText = QStringLiteral("Could not parse timestamp: ") + line;
             return 1;
@@ -65,7 +65,7 @@ int parseMsdCsv(const QByteArray &data, QString &errorText, Records &values)
             errorText = QStringLiteral("Empty value: ") + line;
             return 1;
         }
-        if (!VendorCsv::readNumber(valueText, rec.value)) {
+        if (!FieldReaders::readNumber(valueText, rec.value)) {
             errorText = QStringLiteral("Could not parse value: ") + line;
             return 1;
         }

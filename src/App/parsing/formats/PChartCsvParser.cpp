@@ -13,7 +13,7 @@ int parsePChartCsv(const QByteArray &data, QString &errorText, Records &values)
                                    [](const ColumnTableReader::Fields &fields, QByteArray &timeText) {
                                        const QByteArray day = fields.at(0).trimmed().toByteArray();
                                        timeText = day.left(6) + "20" + day.right(2) + ' ' + fields.at(1).trimmed().toByteArray();
-                                       return TextFieldHelpers::parseDateTime(timeText, "dd.MM.yyyy HH:mm:ss", Qt::LocalTime);
+                                       return FieldReaders::parseDateTime(timeText, "dd.MM.yyyy HH:mm:ss", Qt::LocalTime);
                                    });
 }
 

@@ -4,7 +4,7 @@
 // faulty data line ends the file.
 
 #include "parsing/formats/FormatParsers.h"
-#include "parsing/formats/VendorCsvHelpers.h"
+#include "parsing/FieldReaders.h"
 #include "parsing/ParseHelpers.h"
 
 namespace FormatParsers {
@@ -15,7 +15,7 @@ int parsePirelPortalDataRowsCsv(const QByteArray &data, QString &errorText, Reco
     const QChar separator = QLatin1Char(';');
     const QChar quote = QLatin1Char('"');
     QByteArray buffer;
-    const QList<QByteArrayView> lines = VendorCsv::splitLines(data, buffer);
+    const QList<QByteArrayView> lines = FieldReaders::splitLines(data, buffer);
     if (lines.size() < 2 || !lines.at(1).startsWith(';')) {
         // Kept as the reason: the caller reports it instead of its generic text.
         errorText = QStringLiteral("Can not be IMPTYPE_PIRELPORTAL_DATAROW_CSV");
@@ -35,7 +35,7 @@ int parsePirelPortalDataRowsCsv(const QByteArray &data, QString &errorText, Reco
     }
 
     const qsizetype before = values.size();
-    VendorCsv::reserveRecords(values, lines.size(), names.size(), data.size());
+    FieldReaders::reserveRecordsForLines(values, lines.size(), names.size(), data.size());
     DataParser::ValueRec rec;
     for (qsizetype i = first; i < lines.size(); ++i) {
         const QString line = QString::fromUtf8(lines.at(i));
@@ -43,7 +43,7 @@ int parsePirelPortalDataRowsCsv(const QByteArray &data, QString &errorText, Reco
         if (fields.size() < 2)
             continue;
         // A zone designator in the text is honoured; without one the time is local.
-        VendorCsv::resetRecord(rec, QDateTime::fromString(fields.at(0), Qt::ISODateWithMs));
+        FieldReaders::resetRecord(rec, QDateTime::fromString(fields.at(0), Qt::ISODateWithMs));
         if (!rec.timestamp.isValid()) {
             errorText = QStringLiteral("Could not parse timestamp: %1 (%2)").arg(fields.at(0), line);
             return 1;
@@ -59,12 +59,12 @@ int parsePirelPortalDataRowsCsv(const QByteArray &data, QString &errorText, Reco
             }
             rec.iaks = identifier;
             rec.unit = units.value(k);
-            rec.increment = VendorCsv::isIntervalUnit(rec.unit);
+            rec.increment = FieldReaders::isIntervalUnit(rec.unit);
             rec.description = names.value(k);
             const QString valueText = fields.at(k).trimmed();
             if (valueText.isEmpty())
                 continue;
-            if (!VendorCsv::readNumber(valueText, rec.value)) {
+            if (!FieldReaders::readNumber(valueText, rec.value)) {
                 errorText = QStringLiteral("Could not parse value: %1 (%2/%3)").arg(valueText, fields.at(0), line);
                 faulty = true;
                 continue;

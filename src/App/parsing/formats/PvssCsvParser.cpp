@@ -4,7 +4,7 @@
 // tells the caller that the file was not clean.
 
 #include "parsing/formats/FormatParsers.h"
-#include "parsing/formats/VendorCsvHelpers.h"
+#include "parsing/FieldReaders.h"
 
 namespace FormatParsers {
 
@@ -29,7 +29,7 @@ int parsePvssCsv(const QByteArray &data, QString &errorText, Records &values)
     QStringList units;
     QByteArray buffer;
     DataParser::ValueRec rec;
-    const QList<QByteArrayView> lines = VendorCsv::splitLines(data, buffer);
+    const QList<QByteArrayView> lines = FieldReaders::splitLines(data, buffer);
     for (const QByteArrayView raw : lines) {
         const QString line = QString::fromUtf8(raw.trimmed());
         if (line.isEmpty())
@@ -40,7 +40,7 @@ int parsePvssCsv(const QByteArray &data, QString &errorText, Records &values)
                 identifiers = headerList(line, 7);
                 for (QString &name : identifiers)
                     name.replace(QLatin1Char('_'), QLatin1Char(':'));
-                VendorCsv::reserveRecords(values, lines.size(), identifiers.size(), data.size());
+                FieldReaders::reserveRecordsForLines(values, lines.size(), identifiers.size(), data.size());
             } else if (line.startsWith(QLatin1String("Description:"))) {
                 descriptions = headerList(line, 12);
             } else if (line.startsWith(QLatin1String("Unit:"))) {
@@ -50,7 +50,7 @@ int parsePvssCsv(const QByteArray &data, QString &errorText, Records &values)
         }
         // A line that starts with a digit always splits into at least its time stamp field.
         const QList<QStringView> fields = QStringView(line).split(QLatin1Char(';'));
-        VendorCsv::resetRecord(rec, VendorCsv::readTime(fields.at(0), u"yyyy-MM-dd HH:mm:ss", Qt::LocalTime));
+        FieldReaders::resetRecord(rec, FieldReaders::readTime(fields.at(0), u"yyyy-MM-dd HH:mm:ss", Qt::LocalTime));
         if (!rec.timestamp.isValid()) {
             errorText = QStringLiteral("Could not parse timestamp: ") + line;
             result = 1;
@@ -66,7 +66,7 @@ int parsePvssCsv(const QByteArray &data, QString &errorText, Records &values)
             rec.iaks = identifiers.at(i);
             rec.unit = units.value(i);
             rec.description = descriptions.value(i);
-            if (!VendorCsv::readNumber(fields.at(i), rec.value)) {
+            if (!FieldReaders::readNumber(fields.at(i), rec.value)) {
                 errorText = QStringLiteral("Could not parse value: ") + line;
                 result = 1;
                 continue;

@@ -3,7 +3,7 @@
 // meter number in field 5). The first faulty line ends the file.
 
 #include "parsing/formats/FormatParsers.h"
-#include "parsing/formats/VendorCsvHelpers.h"
+#include "parsing/FieldReaders.h"
 #include "parsing/ParseHelpers.h"
 
 #include <QRegularExpression>
@@ -29,7 +29,7 @@ int parseSilovedaCsv(const QByteArray &data, QString &errorText, Records &values
     const QChar separator = QLatin1Char(';');
     const QChar quote = QLatin1Char('"');
     QByteArray buffer;
-    const QList<QByteArrayView> lines = VendorCsv::splitLines(data, buffer);
+    const QList<QByteArrayView> lines = FieldReaders::splitLines(data, buffer);
     const QStringList header = ParseHelpers::splitQuoted(QString::fromUtf8(lines.at(0)), separator, quote);
     if (header.size() < 6) {
         errorText = QStringLiteral("Not enough fields");
@@ -38,7 +38,7 @@ int parseSilovedaCsv(const QByteArray &data, QString &errorText, Records &values
     const QString units[3] = {bracketUnit(header.at(1)), bracketUnit(header.at(2)), bracketUnit(header.at(3))};
 
     const qsizetype before = values.size();
-    VendorCsv::reserveRecords(values, lines.size(), 3, data.size());
+    FieldReaders::reserveRecordsForLines(values, lines.size(), 3, data.size());
     DataParser::ValueRec rec;
     QString lastDay;
     QDateTime timestamp;
@@ -56,7 +56,7 @@ int parseSilovedaCsv(const QByteArray &data, QString &errorText, Records &values
         // Each line holds the readings at the end of its day; the lines of one day follow each other.
         if (fields.at(0) != lastDay) {
             lastDay = fields.at(0);
-            timestamp = VendorCsv::readTime(QString(lastDay + QLatin1String(" 23:45:00")), u"dd.MM.yyyy hh:mm:ss",
+            timestamp = FieldReaders::readTime(QString(lastDay + QLatin1String(" 23:45:00")), u"dd.MM.yyyy hh:mm:ss",
                                             Qt::LocalTime);
         }
         if (!timestamp.isValid()) {
@@ -68,7 +68,7 @@ int parseSilovedaCsv(const QByteArray &data, QString &errorText, Records &values
         const QString prefix = QStringLiteral("SILOVEDA:") + meter + QLatin1Char(':');
         bool failed = false;
         for (int j = 0; j < 3; ++j) {
-            VendorCsv::resetRecord(rec, timestamp);
+            FieldReaders::resetRecord(rec, timestamp);
             rec.importType = DataParser::IMPTYPE_SILOVEDA_CSV;
             rec.iaks = prefix + valueNames[j];
             rec.serialNumber = meter;
@@ -76,7 +76,7 @@ int parseSilovedaCsv(const QByteArray &data, QString &errorText, Records &values
             const QString &valueText = fields.at(1 + j);
             if (valueText.isEmpty())
                 continue;
-            if (!VendorCsv::readNumber(valueText, rec.value)) {
+            if (!FieldReaders::readNumber(valueText, rec.value)) {
                 errorText = QStringLiteral("Could not parse value %1 '%2' on line '%3'").arg(QString::number(j), valueText, line);
                 failed = true;
                 continue;

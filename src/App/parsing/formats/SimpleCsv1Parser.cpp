@@ -13,7 +13,7 @@ int parseSimpleCsv1(const QByteArray &data, QString &errorText, Records &values)
     return ColumnTableReader::read(data, errorText, values, layout,
                                    [](const ColumnTableReader::Fields &fields, QByteArray &timeText) {
                                        timeText = fields.at(0).trimmed().toByteArray() + ' ' + fields.at(1).trimmed().toByteArray();
-                                       return TextFieldHelpers::parseDateTime(timeText, "yyyy/MM/dd HH:mm:ss", Qt::UTC).toLocalTime();
+                                       return FieldReaders::parseDateTime(timeText, "yyyy/MM/dd HH:mm:ss", Qt::UTC).toLocalTime();
                                    });
 }
 

@@ -16,8 +16,8 @@ int parseSimpleCsv2(const QByteArray &data, QString &errorText, Records &values)
                                        const QByteArrayView text = fields.at(0).trimmed();
                                        timeText = text.toByteArray();
                                        const QDateTime time = text.contains('.')
-                                           ? TextFieldHelpers::parseDateTime(text, "yyyy-MM-dd HH:mm:ss.zzz", Qt::UTC)
-                                           : TextFieldHelpers::parseDateTime(text, "yyyy-MM-dd HH:mm:ss", Qt::UTC);
+                                           ? FieldReaders::parseDateTime(text, "yyyy-MM-dd HH:mm:ss.zzz", Qt::UTC)
+                                           : FieldReaders::parseDateTime(text, "yyyy-MM-dd HH:mm:ss", Qt::UTC);
                                        return time.toLocalTime();
                                    });
 }

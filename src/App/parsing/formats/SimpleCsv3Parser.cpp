@@ -3,7 +3,7 @@
 // the file.
 
 #include "parsing/formats/FormatParsers.h"
-#include "parsing/formats/VendorCsvHelpers.h"
+#include "parsing/FieldReaders.h"
 
 namespace FormatParsers {
 
@@ -12,7 +12,7 @@ int parseSimpleCsv3(const QByteArray &data, QString &errorText, Records &values)
     errorText.clear();
     const qsizetype before = values.size();
     QByteArray buffer;
-    const QList<QByteArrayView> lines = VendorCsv::splitLines(data, buffer);
+    const QList<QByteArrayView> lines = FieldReaders::splitLines(data, buffer);
     const QChar separator = QLatin1Char(';');
 
     QStringList descriptions;   // trimmed titles
@@ -21,7 +21,7 @@ int parseSimpleCsv3(const QByteArray &data, QString &errorText, Records &values)
         descriptions << title.trimmed();
         identifiers << QString(descriptions.last()).replace(QLatin1Char('\''), QLatin1Char(':'));
     }
-    VendorCsv::reserveRecords(values, lines.size(), identifiers.size(), data.size());
+    FieldReaders::reserveRecordsForLines(values, lines.size(), identifiers.size(), data.size());
     QStringList units;
     bool dataMet = false;
     DataParser::ValueRec rec;
@@ -30,7 +30,7 @@ int parseSimpleCsv3(const QByteArray &data, QString &errorText, Records &values)
         if (line.trimmed().isEmpty())
             continue;
         const QList<QStringView> fields = QStringView(line).split(separator);
-        VendorCsv::resetRecord(rec, VendorCsv::readTime(fields.at(0).trimmed(), u"dd.MM.yyyy HH:mm", Qt::LocalTime));
+        FieldReaders::resetRecord(rec, FieldReaders::readTime(fields.at(0).trimmed(), u"dd.MM.yyyy HH:mm", Qt::LocalTime));
         if (!rec.timestamp.isValid()) {
             if (dataMet) {
                 errorText = QStringLiteral("Could not parse timestamp: ") + line;
@@ -58,7 +58,7 @@ int parseSimpleCsv3(const QByteArray &data, QString &errorText, Records &values)
             const QStringView valueText = fields.at(k).trimmed();
             if (valueText.isEmpty() || valueText == QLatin1String("?"))
                 continue;
-            if (!VendorCsv::readNumber(valueText, rec.value)) {
+            if (!FieldReaders::readNumber(valueText, rec.value)) {
                 errorText = QStringLiteral("Could not parse value: ") + line;
                 faulty = true;
                 continue;

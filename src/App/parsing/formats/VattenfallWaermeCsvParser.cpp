@@ -1,6 +1,6 @@
 #include "parsing/ParseHelpers.h"
 #include "parsing/formats/FormatParsers.h"
-#include "parsing/formats/TextFieldHelpers.h"
+#include "parsing/FieldReaders.h"
 
 // Vattenfall heat-meter export: a header naming the columns (any order), then one quantity
 // per line, for example
@@ -8,7 +8,7 @@
 //   1,1704067200,"WMZ Arbeit",12345,Wh,71234567,A100
 // TIME counts seconds since 1970 (UTC). Small units are scaled to the units of the system.
 
-using namespace TextFieldHelpers;
+using namespace FieldReaders;
 
 namespace FormatParsers {
 

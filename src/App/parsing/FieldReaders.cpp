@@ -1,0 +1,124 @@
+#include "parsing/FieldReaders.h"
+
+#include <QDate>
+#include <QLocale>
+#include <QTime>
+
+namespace FieldReaders {
+
+void resetRecord(DataParser::ValueRec &rec, const QDateTime &timestamp)
+{
+    rec.timestamp = timestamp;
+    rec.iaks.clear();
+    rec.aks.clear();
+    rec.importType = DataParser::IMPTYPE_NA;
+    rec.value = 0.0;
+    rec.increment = false;
+    rec.state = 0;
+    rec.unit.clear();
+    rec.description.clear();
+    rec.serialNumber.clear();
+    rec.ipAddress.clear();
+    rec.obis.clear();
+    rec.flagList.clear();
+}
+
+bool readNumber(QStringView text, double &value)
+{
+    // Only texts of digits, points, commas, minus signs and exponent letters take the fast path;
+    // blanks, plus signs, "inf" and the like go to Qt.
+    char buffer[64];
+    const qsizetype n = text.size();
+    if (n > 0 && n < qsizetype(sizeof buffer)) {
+        bool plain = true;
+        for (qsizetype i = 0; i < n && plain; ++i) {
+            const char16_t c = text[i].unicode();
+            plain = (c >= '0' && c <= '9') || c == '.' || c == ',' || c == '-' || c == 'e' || c == 'E';
+            buffer[i] = char(c);
+        }
+        if (plain && detail::readPlainDecimal(QByteArrayView(buffer, n), value, '.'))
+            return true;
+    }
+    bool ok = false;
+    const double v = QLocale::c().toDouble(text.toString().replace(QLatin1Char(','), QLatin1Char('.')).trimmed(), &ok);
+    if (ok)
+        value = v;
+    return ok;
+}
+
+QString dateAndTime(QStringView date, QStringView time)
+{
+    QString text;
+    text.reserve(date.size() + 1 + time.size());
+    text.append(date).append(QLatin1Char(' ')).append(time);
+    return text;
+}
+
+namespace {
+
+// Reads text of the plain shape of pattern: a single d or M takes one or two digits, every other
+// run of a field letter exactly as many digits as it is long, every other character itself.
+bool readPlainShape(QStringView text, QStringView pattern, QDate &date, QTime &time)
+{
+    int fields[128] = {};   // by pattern letter
+    fields['M'] = fields['d'] = 1;
+    qsizetype t = 0;
+    for (qsizetype p = 0; p < pattern.size();) {
+        const char16_t letter = pattern[p].unicode();
+        if (letter != 'd' && letter != 'M' && letter != 'y' && letter != 'H' && letter != 'h' && letter != 'm'
+            && letter != 's') {
+            if (t >= text.size() || text[t] != pattern[p])
+                return false;
+            ++t;
+            ++p;
+            continue;
+        }
+        qsizetype run = 1;
+        while (p + run < pattern.size() && pattern[p + run] == pattern[p])
+            ++run;
+        p += run;
+        qsizetype digits = 0;
+        int number = 0;
+        const qsizetype most = run == 1 ? 2 : run;
+        while (digits < most && t < text.size() && text[t] >= QLatin1Char('0') && text[t] <= QLatin1Char('9')) {
+            number = number * 10 + (text[t].unicode() - '0');
+            ++digits;
+            ++t;
+        }
+        if (digits == 0 || (run > 1 && digits != run))
+            return false;
+        fields[letter == 'h' ? 'H' : letter] = number;
+    }
+    if (t != text.size())
+        return false;
+    date = QDate(fields['y'], fields['M'], fields['d']);
+    time = QTime(fields['H'], fields['m'], fields['s']);
+    return true;
+}
+
+} // namespace
+
+QDateTime readTime(QStringView text, QStringView pattern, Qt::TimeSpec spec)
+{
+    QDate date;
+    QTime time;
+    if (readPlainShape(text, pattern, date, time)) {
+        if (!date.isValid() || !time.isValid())
+            return QDateTime();
+        const QDateTime result(date, time, spec);
+        return result.isValid() ? result : QDateTime();
+    }
+    if (spec == Qt::UTC) {
+        // Qt's pattern reader takes local time; a zone designator appended to text and pattern
+        // makes it read UTC, so a time that local time skips stays valid.
+        return QDateTime::fromString(text.toString() + QLatin1String(" Z"), pattern.toString() + QLatin1String(" t"));
+    }
+    return QDateTime::fromString(text.toString(), pattern.toString());
+}
+
+bool isIntervalUnit(const QString &unit)
+{
+    return unit.endsWith(QLatin1String("wh"), Qt::CaseInsensitive) || unit.contains(QLatin1Char('/'));
+}
+
+} // namespace FieldReaders

@@ -1,0 +1,275 @@
+#pragma once
+
+// Line, field, number and time readers shared by the format parsers. The byte-view readers let
+// wide tables and long load profiles be read without a copy per field; the text readers serve
+// the vendor exports that are split into QStrings.
+
+#include "parsing/DataParser.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QDate>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringDecoder>
+#include <QStringView>
+#include <QTime>
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
+namespace FieldReaders {
+
+// Makes room for count more records. A large list is asked to live on huge pages: a file of a
+// few MB gives millions of records of some 200 bytes each, and filling them page by page costs
+// far more than reading the file (the kernel ignores the advice where huge pages are off).
+template <typename Records>
+inline void reserveRecords(Records &values, qsizetype count)
+{
+    values.reserve(values.size() + count);
+#ifdef __linux__
+    constexpr quintptr hugePage = 2 * 1024 * 1024;
+    const quintptr begin = reinterpret_cast<quintptr>(values.data() + values.size());
+    const quintptr end = reinterpret_cast<quintptr>(values.data() + values.capacity());
+    const quintptr first = (begin + hugePage - 1) & ~(hugePage - 1);
+    if (end > first + hugePage)
+        madvise(reinterpret_cast<void *>(first), (end - first) & ~(hugePage - 1), MADV_HUGEPAGE);
+#endif
+}
+
+// Makes room for the records a file of lineCount lines with valuesPerLine values each would
+// give, bounded by what dataSize bytes can hold (a value takes at least a digit and a separator;
+// real exports spend far more than 8 bytes).
+inline void reserveRecordsForLines(QList<DataParser::ValueRec> &values, qsizetype lineCount,
+                                   qsizetype valuesPerLine, qsizetype dataSize)
+{
+    reserveRecords(values, std::min(lineCount * std::max<qsizetype>(valuesPerLine, 1), dataSize / 8));
+}
+
+// Brings rec to the reset state of DataParser::resetRecord, except that the time is the reading's
+// own: the clock read of the full reset would be overwritten at once, and it costs more than
+// the rest of a reading.
+void resetRecord(DataParser::ValueRec &rec, const QDateTime &timestamp);
+
+// The data with every carriage-return byte removed (a copy only when there is one).
+inline QByteArray withoutCarriageReturns(const QByteArray &data)
+{
+    if (!data.contains('\r'))
+        return data;
+    QByteArray clean = data;
+    clean.removeIf([](char c) { return c == '\r'; });
+    return clean;
+}
+
+// Splits at every occurrence of separator; empty pieces, also a trailing one, are kept, so
+// "a;;b;" gives four pieces and "" gives one empty piece. The views point into text.
+template <typename List>
+inline void splitView(QByteArrayView text, char separator, List &pieces)
+{
+    pieces.clear();
+    const char *const begin = text.data();
+    const qsizetype size = text.size();
+    qsizetype start = 0;
+    for (;;) {
+        const void *hit = size > start ? memchr(begin + start, separator, size_t(size - start)) : nullptr;
+        if (!hit) {
+            pieces.append(QByteArrayView(begin + start, size - start));
+            return;
+        }
+        const qsizetype pos = static_cast<const char *>(hit) - begin;
+        pieces.append(QByteArrayView(begin + start, pos - start));
+        start = pos + 1;
+    }
+}
+
+// The lines of data split at line feeds (the index of a piece is the line index).
+inline QList<QByteArrayView> splitLines(QByteArrayView data)
+{
+    QList<QByteArrayView> lines;
+    splitView(data, '\n', lines);
+    return lines;
+}
+
+// The lines of data with carriage returns removed; the views point into buffer, which keeps the
+// cleaned bytes alive.
+inline QList<QByteArrayView> splitLines(const QByteArray &data, QByteArray &buffer)
+{
+    buffer = withoutCarriageReturns(data);
+    return splitLines(QByteArrayView(buffer));
+}
+
+// Text of bytes from a file whose character set is not declared: plain ASCII and valid UTF-8
+// are read as UTF-8 (a leading byte-order mark is dropped), anything else as Latin-1, the
+// character set of the older exports.
+inline QString decodeText(QByteArrayView bytes)
+{
+    bool ascii = true;
+    for (const char c : bytes) {
+        if (uchar(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii)
+        return QString::fromLatin1(bytes);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        return QString::fromLatin1(bytes);
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    return text;
+}
+
+enum class DecimalComma {
+    AsPoint,     // "," is read as "." (the exports written with a German decimal comma)
+    NotANumber,  // "," makes the text unreadable, as in any C-locale number
+};
+
+// A C-locale double; surrounding whitespace is tolerated as by QByteArray::toDouble. Plain
+// decimal numbers take a fast path; everything else (signs, "inf", out-of-range exponents ...)
+// is decided by Qt, so both paths accept the same texts.
+namespace detail {
+
+// The fast path of the number readers: a plain decimal text (first character a digit, "-" or
+// ".") that std::from_chars takes whole, with "," read as point. from_chars accepts none that
+// Qt refuses; whatever it refuses is left to the caller's Qt reader.
+inline bool readPlainDecimal(QByteArrayView text, double &value, char point)
+{
+    const qsizetype n = text.size();
+    if (n <= 0 || n >= 64)
+        return false;
+    const char first = text.at(0);
+    if (!((first >= '0' && first <= '9') || first == '-' || first == '.'))
+        return false;
+    char buffer[64];
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = text.at(i);
+        buffer[i] = c == ',' ? point : c;
+    }
+    double v = 0;
+    const auto result = std::from_chars(buffer, buffer + n, v, std::chars_format::general);
+    if (result.ec != std::errc() || result.ptr != buffer + n)
+        return false;
+    value = v;
+    return true;
+}
+
+} // namespace detail
+
+// A C-locale double; surrounding whitespace is tolerated as by QByteArray::toDouble. Plain
+// decimal numbers take a fast path; everything else (signs, "inf", out-of-range exponents ...)
+// is decided by Qt, so both paths accept the same texts.
+inline bool parseCDouble(QByteArrayView text, double &value, DecimalComma comma = DecimalComma::AsPoint)
+{
+    if (detail::readPlainDecimal(text, value, comma == DecimalComma::AsPoint ? '.' : ','))
+        return true;
+    QByteArray copy = text.toByteArray();
+    if (comma == DecimalComma::AsPoint)
+        copy.replace(',', '.');
+    bool ok = false;
+    value = copy.toDouble(&ok);
+    return ok;
+}
+
+inline bool parseCDouble(const QString &text, double &value, DecimalComma comma = DecimalComma::AsPoint)
+{
+    // Any character outside Latin-1 turns into "?" and fails, as it would in Qt's own reader.
+    return parseCDouble(QByteArrayView(text.toLatin1()), value, comma);
+}
+
+namespace detail {
+
+// Reads a time text that has exactly the shape of pattern (every letter one digit, every other
+// character itself); letters: y year, M month, d day, H or h hour, m minute, s second,
+// z millisecond. Returns false when the shape differs; date and time are then untouched.
+inline bool readFixedShape(QByteArrayView text, const char *pattern, QDate &date, QTime &time)
+{
+    int year = 0, month = 1, day = 1, hour = 0, minute = 0, second = 0, msec = 0;
+    qsizetype i = 0;
+    for (const char *p = pattern; *p; ++p, ++i) {
+        if (i >= text.size())
+            return false;
+        const char c = text.at(i);
+        int *field = nullptr;
+        switch (*p) {
+        case 'y': field = &year; break;
+        case 'M': field = &month; break;
+        case 'd': field = &day; break;
+        case 'H': case 'h': field = &hour; break;
+        case 'm': field = &minute; break;
+        case 's': field = &second; break;
+        case 'z': field = &msec; break;
+        default:
+            if (c != *p)
+                return false;
+            continue;
+        }
+        if (c < '0' || c > '9')
+            return false;
+        if (p == pattern || p[-1] != *p)
+            *field = 0;
+        *field = *field * 10 + (c - '0');
+    }
+    if (i != text.size())
+        return false;
+    date = QDate(year, month, day);
+    time = QTime(hour, minute, second, msec);
+    return true;
+}
+
+} // namespace detail
+
+// A time text read with a Qt date-time pattern (letters as in QDateTime::fromString, only
+// digit fields). The wall-clock time is taken in spec (UTC or local time); an invalid text
+// gives an invalid QDateTime. Texts of the exact shape of the pattern are read directly, all
+// others by QDateTime::fromString, so that both ways accept the same texts.
+inline QDateTime parseDateTime(QByteArrayView text, const char *qtPattern, const char *shape, Qt::TimeSpec spec)
+{
+    QDate date;
+    QTime time;
+    if (!detail::readFixedShape(text, shape, date, time)) {
+        const QDateTime parsed = QDateTime::fromString(QString::fromLatin1(text), QLatin1String(qtPattern));
+        if (!parsed.isValid())
+            return QDateTime();
+        date = parsed.date();
+        time = parsed.time();
+    }
+    if (!date.isValid() || !time.isValid())
+        return QDateTime();
+    return QDateTime(date, time, spec);
+}
+
+// Convenience for the patterns whose shape is the pattern itself ("yyyyMMdd", "dd.MM.yyyy HH:mm:ss").
+inline QDateTime parseDateTime(QByteArrayView text, const char *pattern, Qt::TimeSpec spec)
+{
+    return parseDateTime(text, pattern, pattern, spec);
+}
+
+// A number in a text field as the vendor exports write it: "," is read as the decimal point,
+// then the C locale decides (surrounding blanks, also Unicode ones, tolerated). value is
+// untouched when the text is no number.
+bool readNumber(QStringView text, double &value);
+
+// The text "date time" of a reading whose date and time stand in separate fields.
+QString dateAndTime(QStringView date, QStringView time);
+
+// text read with a QDateTime::fromString pattern made of the digit fields d, dd, M, MM, yyyy,
+// HH, hh, mm and ss, taken as a wall-clock time in spec (Qt::LocalTime or Qt::UTC). Invalid when
+// the text does not match or names a local time that does not exist. Texts of the plain shape
+// are read directly; any other text is left to Qt's parser, so both ways accept the same texts.
+// Unlike parseDateTime, a single d or M takes one or two digits, and a UTC text that Qt's reader
+// does not take directly is read as UTC, not as local time.
+QDateTime readTime(QStringView text, QStringView pattern, Qt::TimeSpec spec);
+
+// An amount per interval rather than a rate: energy units end in "wh" (any case), and units
+// with a "/" are amounts per unit of something.
+bool isIntervalUnit(const QString &unit);
+
+} // namespace FieldReaders
