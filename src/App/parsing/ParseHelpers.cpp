@@ -4,30 +4,41 @@ namespace ParseHelpers {
 
 QStringList splitQuoted(const QString &line, QChar separator, QChar quote)
 {
+    // Runs of ordinary characters are appended as a whole; only separators and quotes are
+    // looked at one by one.
+    const QStringView text(line);
+    const qsizetype n = text.size();
     QStringList fields;
     QString field;
     bool inQuotes = false;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const QChar c = line.at(i);
+    qsizetype i = 0;
+    while (i < n) {
+        qsizetype end = i;
         if (inQuotes) {
-            if (c == quote) {
-                if (i + 1 < line.size() && line.at(i + 1) == quote) {
-                    field.append(quote);
-                    ++i;
-                } else {
-                    inQuotes = false;
-                }
+            while (end < n && text[end] != quote)
+                ++end;
+        } else {
+            while (end < n && text[end] != separator && text[end] != quote)
+                ++end;
+        }
+        if (end > i)
+            field.append(text.sliced(i, end - i));
+        if (end == n)
+            break;
+        if (inQuotes) {
+            if (end + 1 < n && text[end + 1] == quote) {
+                field.append(quote);
+                ++end;
             } else {
-                field.append(c);
+                inQuotes = false;
             }
-        } else if (c == separator) {
+        } else if (text[end] == separator) {
             fields.append(field);
             field.clear();
-        } else if (c == quote) {
-            inQuotes = true;
         } else {
-            field.append(c);
+            inQuotes = true;
         }
+        i = end + 1;
     }
     if (!field.isEmpty())
         fields.append(field);
