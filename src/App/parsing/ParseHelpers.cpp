@@ -9,6 +9,7 @@ QStringList splitQuoted(const QString &line, QChar separator, QChar quote)
     const QStringView text(line);
     const qsizetype n = text.size();
     QStringList fields;
+    fields.reserve(text.count(separator) + 1);
     QString field;
     bool inQuotes = false;
     qsizetype i = 0;
