@@ -5,6 +5,7 @@
 // local zone is fixed to Central European time, so a time read as local time and one read as
 // UTC differ in every expectation.
 
+#include "ParsingTestSupport.h"
 #include "parsing/DataParser.h"
 
 #include "KyrLogger/Logger.h"
@@ -16,25 +17,8 @@
 
 namespace {
 
+using namespace ParsingTestSupport;
 using Records = QList<DataParser::ValueRec>;
-
-// One record as "UTC time|iaks|value|unit|+ or -|state|description|serial|obis".
-QString describe(const DataParser::ValueRec &r)
-{
-    const QDateTime utc = r.timestamp.toUTC();
-    return QStringList{utc.toString(utc.time().msec() ? Qt::ISODateWithMs : Qt::ISODate), r.iaks,
-                       QString::number(r.value, 'g', 12), r.unit, r.increment ? QStringLiteral("+") : QStringLiteral("-"),
-                       QString::number(r.state), r.description, r.serialNumber, r.obis}
-        .join(u'|');
-}
-
-QByteArray readSample(const QString &relative)
-{
-    QFile f(QStringLiteral(QUILLON_SOURCE_DIR "/tests/data/") + relative);
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("missing sample %s", qPrintable(relative));
-    return f.readAll();
-}
 
 QMutex logMutex;
 QStringList warnings;

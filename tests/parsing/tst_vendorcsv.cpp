@@ -3,6 +3,7 @@
 // every case. The local zone is fixed to Central European time, so a value read as local time
 // and one read as UTC differ.
 
+#include "ParsingTestSupport.h"
 #include "parsing/DataParser.h"
 
 #include "KyrLogger/Logger.h"
@@ -14,16 +15,8 @@
 
 namespace {
 
+using namespace ParsingTestSupport;
 using Records = QList<DataParser::ValueRec>;
-
-// One record as "UTC time|iaks|value|unit|+ or -|state|description|serial|obis".
-QString describe(const DataParser::ValueRec &r)
-{
-    return QStringList{r.timestamp.toUTC().toString(Qt::ISODate), r.iaks, QString::number(r.value, 'g', 12),
-                       r.unit, r.increment ? QStringLiteral("+") : QStringLiteral("-"),
-                       QString::number(r.state), r.description, r.serialNumber, r.obis}
-        .join(QLatin1Char('|'));
-}
 
 // Expected error texts: "UNKNOWN" stands for the generic text with the file's head, a text with
 // "*" is a wildcard pattern, anything else must match exactly.
@@ -44,14 +37,6 @@ void compareError(const QString &actual, const QString &expected, const QByteArr
     } else {
         QCOMPARE(actual, expected);
     }
-}
-
-QByteArray readSample(const QString &relative)
-{
-    QFile f(QStringLiteral(QUILLON_SOURCE_DIR "/tests/data/") + relative);
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("missing sample %s", qPrintable(relative));
-    return f.readAll();
 }
 
 // Lines a test collects from the logger while it runs.
