@@ -1,5 +1,7 @@
 #include "parsing/ParseHelpers.h"
 
+#include <QDomDocument>
+
 namespace ParseHelpers {
 
 QStringList splitQuoted(const QString &line, QChar separator, QChar quote)
@@ -44,6 +46,17 @@ QStringList splitQuoted(const QString &line, QChar separator, QChar quote)
     if (!field.isEmpty())
         fields.append(field);
     return fields;
+}
+
+bool loadXml(const QByteArray &data, bool namespaceProcessing, QDomDocument &document, QString &errorText)
+{
+    QString message;
+    int line = 0;
+    int column = 0;
+    if (document.setContent(data, namespaceProcessing, &message, &line, &column))
+        return true;
+    errorText = QStringLiteral("Parsing XML input failed with '%1' on line %2, column %3").arg(message).arg(line).arg(column);
+    return false;
 }
 
 namespace detail {

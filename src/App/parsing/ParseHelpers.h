@@ -12,6 +12,8 @@
 #endif
 #include <type_traits>
 
+class QDomDocument;
+
 // Splitters and lookup tables shared by the format parsers.
 namespace ParseHelpers {
 
@@ -33,6 +35,10 @@ bool forEachEdifactPiece(QByteArrayView data, qsizetype start, char separator, c
 
 // The same pieces as a list of Latin-1 texts; returns whether the input ended cleanly.
 bool splitEdifact(QByteArrayView data, qsizetype start, char separator, char release, QStringList &pieces);
+
+// Loads an XML file into document; on failure errorText names the parser's message and where it
+// stopped, and the result is false.
+bool loadXml(const QByteArray &data, bool namespaceProcessing, QDomDocument &document, QString &errorText);
 
 // Unit of an OBIS code ("1-1:1.29.0" gives "kWh"); increment tells whether values with this
 // code are interval amounts. An unknown or short code gives an empty unit and no increment.

@@ -73,13 +73,8 @@ int parseEbixVseXml(const QByteArray &data, QString &errorText, Records &values)
 {
     errorText.clear();
     QDomDocument document;
-    QString message;
-    int line = 0;
-    int column = 0;
-    if (!document.setContent(data, true, &message, &line, &column)) {
-        errorText = QStringLiteral("Parsing XML input failed with '%1' on line %2, column %3").arg(message).arg(line).arg(column);
+    if (!ParseHelpers::loadXml(data, true, document, errorText))
         return 1;
-    }
 
     DataParser::ValueRec rec;
     DataParser::resetRecord(rec);

@@ -1,4 +1,5 @@
 #include "parsing/formats/FormatParsers.h"
+#include "parsing/ParseHelpers.h"
 #include "parsing/FieldReaders.h"
 
 #include <QDomDocument>
@@ -50,13 +51,8 @@ int parseLertesBoxXml(const QByteArray &data, QString &errorText, Records &value
 {
     errorText.clear();
     QDomDocument document;
-    QString message;
-    int line = 0;
-    int column = 0;
-    if (!document.setContent(data, false, &message, &line, &column)) {
-        errorText = QStringLiteral("Parsing XML input failed with '%1' on line %2, column %3").arg(message).arg(line).arg(column);
+    if (!ParseHelpers::loadXml(data, false, document, errorText))
         return 1;
-    }
 
     DataParser::ValueRec rec;
     DataParser::resetRecord(rec);
