@@ -1,5 +1,6 @@
 #include "parsing/DataParser.h"
 
+#include "parsing/FieldReaders.h"
 #include "parsing/FormatDetection.h"
 #include "parsing/formats/FormatParsers.h"
 
@@ -100,19 +101,7 @@ bool DataParser::parse(const QByteArray &data, QString &errorText, QList<ValueRe
 
 void DataParser::resetRecord(ValueRec &rec)
 {
-    rec.timestamp = QDateTime::currentDateTime();
-    rec.iaks.clear();
-    rec.aks.clear();
-    rec.importType = IMPTYPE_NA;
-    rec.value = 0.0;
-    rec.increment = false;
-    rec.state = 0;
-    rec.unit.clear();
-    rec.description.clear();
-    rec.serialNumber.clear();
-    rec.ipAddress.clear();
-    rec.obis.clear();
-    rec.flagList.clear();
+    FieldReaders::resetRecord(rec, QDateTime::currentDateTime());
 }
 
 QString DataParser::configName(int type)

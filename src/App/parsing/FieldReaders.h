@@ -52,9 +52,9 @@ inline void reserveRecordsForLines(QList<DataParser::ValueRec> &values, qsizetyp
     reserveRecords(values, std::min(lineCount * std::max<qsizetype>(valuesPerLine, 1), dataSize / 8));
 }
 
-// Brings rec to the reset state of DataParser::resetRecord, except that the time is the reading's
-// own: the clock read of the full reset would be overwritten at once, and it costs more than
-// the rest of a reading.
+// Brings rec to the reset state with the given time. DataParser::resetRecord passes the current
+// time; a parser that has the reading's time passes that and saves the clock read, which costs
+// more than the rest of a reading.
 void resetRecord(DataParser::ValueRec &rec, const QDateTime &timestamp);
 
 // The data with every carriage-return byte removed (a copy only when there is one).
