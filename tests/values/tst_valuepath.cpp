@@ -112,7 +112,7 @@ public:
         handler->setStatusReportSink(&sink);
         QSignalSpy ready(handler.get(), &DmsHandler::sigDmsReady);
         handler->start();
-        ok = ready.wait(10000);
+        ok = QTest::qWaitFor([&] { return !ready.isEmpty(); }, 10000);
     }
     ~HandlerRun()
     {
@@ -545,7 +545,8 @@ void TestValuePath::mailWhileLinkDownIsLost()
     QSignalSpy down(run.handler.get(), &DmsHandler::sigDmsDisconnected);
     QSignalSpy ready(run.handler.get(), &DmsHandler::sigDmsReady);
     run.dms->dropLink();
-    QVERIFY(down.wait(5000));
+    // The handler's thread may emit before a wait would begin, so count rather than wait.
+    QTRY_COMPARE_WITH_TIMEOUT(down.size(), 1, 5000);
     LogCatcher warnings(4);
     const QDateTime stamp = QDateTime::currentDateTime().addSecs(-60);
     run.handler->addMailValue(value(QStringLiteral("L"), 1.0, stamp));
@@ -556,7 +557,7 @@ void TestValuePath::mailWhileLinkDownIsLost()
 
     // Back up: the next mail carries only its own values.
     run.dms->restoreLink();
-    QVERIFY(ready.wait(10000));
+    QTRY_COMPARE_WITH_TIMEOUT(ready.size(), 1, 10000);
     QVERIFY(run.mail({value(QStringLiteral("L"), 2.0, stamp.addSecs(1))}));
     const auto rows = run.trend(QStringLiteral("L"));
     QCOMPARE(rows.size(), 1);
