@@ -2,9 +2,10 @@
 // System logger: one call per line with a level, a text with "%1"-style placeholders filled in
 // order, and the caller's source file and line.
 //
-//   LOG_OUT(6, "Starting DMS on DMS:'%1', PDBS:'%2'").arg(dms).arg(pdbs).endl();
+//   LOG_OUT(Kyr::LogInfo, "Starting DMS on DMS:'%1', PDBS:'%2'").arg(dms).arg(pdbs).endl();
 //
-// Levels: 2 critical, 3 error, 4 warning, 5 notice, 6 information, 7 debug.
+// Levels (the numbers appear in the log and the configuration): 2 critical, 3 error, 4 warning,
+// 5 notice, 6 information, 7 debug.
 // Lines go to a rotating file named after the application in ORVANE_CURRENT_LOG_LOCATION
 // (standard error while that variable is unset). Safe to call from any thread.
 
@@ -15,6 +16,15 @@
 #include <memory>
 
 namespace Kyr {
+
+enum LogLevel : quint8 {
+    LogCritical = 2,
+    LogError = 3,
+    LogWarning = 4,
+    LogNotice = 5,
+    LogInfo = 6,
+    LogDebug = 7,
+};
 
 class LogMessage
 {
