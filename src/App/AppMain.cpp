@@ -59,9 +59,9 @@ void AppMain::readConfiguration()
 {
     const QString path = ConfigFile::configFilePath();
     m_config = ConfigFile::read(path);
-    LOG_OUT(7, "Configuration read from '%1'").arg(path).endl();
+    LOG_OUT(Kyr::LogDebug, "Configuration read from '%1'").arg(path).endl();
     for (const QString &line : ConfigFile::describe(m_config))
-        LOG_OUT(7, "  %1").arg(line).endl();
+        LOG_OUT(Kyr::LogDebug, "  %1").arg(line).endl();
 }
 
 void AppMain::startHandlers()
@@ -87,7 +87,7 @@ void AppMain::startDmsHandler()
     if (m_dmsHandler)
         return;
 
-    LOG_OUT(6, "Starting DMS on DMS:'%1', PDBS:'%2'")
+    LOG_OUT(Kyr::LogInfo, "Starting DMS on DMS:'%1', PDBS:'%2'")
         .arg(m_config.dms.dmsConnection)
         .arg(m_config.dms.pdbsConnection)
         .endl();
@@ -103,7 +103,7 @@ void AppMain::stopDmsHandler()
 {
     if (!m_dmsHandler)
         return;
-    LOG_OUT(6, "Stopping DMS handler").endl();
+    LOG_OUT(Kyr::LogInfo, "Stopping DMS handler").endl();
     disconnect(m_dmsHandler, nullptr, this, nullptr);
     disconnect(this, nullptr, m_dmsHandler, nullptr);
     m_dmsHandler->quit();
@@ -129,13 +129,13 @@ void AppMain::onDmsQuitReceived()
     if (!m_dmsHandler)
         return;
     if (m_dmsHandler->isDmsLocal()) {
-        LOG_OUT(6, "Quit received by local DMS -> Terminating").endl();
+        LOG_OUT(Kyr::LogInfo, "Quit received by local DMS -> Terminating").endl();
         stopHandlers();
         disconnect(this, nullptr, nullptr, nullptr);
         QCoreApplication::quit();
         return;
     }
-    LOG_OUT(6, "Quit received from foreign DMS %1").arg(m_config.dms.dmsConnection).endl();
+    LOG_OUT(Kyr::LogInfo, "Quit received from foreign DMS %1").arg(m_config.dms.dmsConnection).endl();
     m_dmsState = DmsHandler::Down;
     emitState();
 }

@@ -143,7 +143,7 @@ void TestLogRouting::placeholders()
     QFETCH(QString, text);
     LogCapture capture;
     {
-        Kyr::LogMessage message = LOG_OUT(5, format);
+        Kyr::LogMessage message = LOG_OUT(Kyr::LogNotice, format);
         for (const QVariant &arg : args)
             message.arg(arg);
         QCOMPARE(message.text(), text);
@@ -166,7 +166,7 @@ void TestLogRouting::fileLinesFromSeveralThreads()
     for (int t = 0; t < kThreads; ++t) {
         threads.append(QThread::create([t] {
             for (int i = 0; i < kLines; ++i)
-                LOG_OUT(7, "thread %1 line %2").arg(t).arg(i).endl();
+                LOG_OUT(Kyr::LogDebug, "thread %1 line %2").arg(t).arg(i).endl();
         }));
         threads.last()->start();
     }

@@ -1,6 +1,7 @@
 // The helpers shared by the format parsers: CSV and EDIFACT splitting, the unit and product
-// tables, and gunzip.
+// tables, gunzip, and the road from file bytes to records.
 
+#include "parsing/DataFileReader.h"
 #include "parsing/Gunzip.h"
 #include "parsing/ParseHelpers.h"
 
@@ -8,6 +9,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <limits>
 
 class TestParseHelpers : public QObject
 {
@@ -26,6 +29,10 @@ private slots:
     void productName();
     void gunzip_data();
     void gunzip();
+    void charsetFromAttributes_data();
+    void charsetFromAttributes();
+    void dataFileRoad_data();
+    void dataFileRoad();
 };
 
 void TestParseHelpers::splitQuoted_data()
@@ -186,7 +193,8 @@ void TestParseHelpers::productName()
 void TestParseHelpers::gunzip_data()
 {
     QTest::addColumn<QByteArray>("packed");
-    QTest::addColumn<bool>("ok");
+    QTest::addColumn<qint64>("limit");
+    QTest::addColumn<Gunzip::Result>("result");
     QTest::addColumn<QByteArray>("plain");
 
     QFile gz(QStringLiteral(QUILLON_SOURCE_DIR "/tests/data/mscons/mscons_load_profile.edi.gz"));
@@ -194,28 +202,35 @@ void TestParseHelpers::gunzip_data()
     QVERIFY(gz.open(QIODevice::ReadOnly) && edi.open(QIODevice::ReadOnly));
     const QByteArray packed = gz.readAll();
     const QByteArray plain = edi.readAll();
+    const qint64 noLimit = std::numeric_limits<qint64>::max();
+    using R = Gunzip::Result;
 
-    QTest::newRow("gzip file") << packed << true << plain;
-    QTest::newRow("empty input") << QByteArray() << true << QByteArray();
-    QTest::newRow("truncated") << packed.left(packed.size() / 2) << false << QByteArray();
+    QTest::newRow("gzip file") << packed << noLimit << R::Ok << plain;
+    QTest::newRow("empty input") << QByteArray() << noLimit << R::Ok << QByteArray();
+    QTest::newRow("truncated") << packed.left(packed.size() / 2) << noLimit << R::Damaged << QByteArray();
     QByteArray damaged = packed;
     damaged[damaged.size() / 2] = char(damaged.at(damaged.size() / 2) ^ 0x55);
-    QTest::newRow("damaged") << damaged << false << QByteArray();
+    QTest::newRow("damaged") << damaged << noLimit << R::Damaged << QByteArray();
     // A zlib stream without the gzip wrapper is not accepted.
-    QTest::newRow("zlib wrapper") << qCompress(plain).mid(4) << false << QByteArray();
-    QTest::newRow("plain text") << plain << false << QByteArray();
+    QTest::newRow("zlib wrapper") << qCompress(plain).mid(4) << noLimit << R::Damaged << QByteArray();
+    QTest::newRow("plain text") << plain << noLimit << R::Damaged << QByteArray();
+    // Concatenated members unpack to the concatenated contents; trailing zeros are ignored.
+    QTest::newRow("two members") << packed + packed + QByteArray(8, '\0') << noLimit << R::Ok << plain + plain;
+    QTest::newRow("one byte over the limit") << packed << qint64(plain.size() - 1) << R::TooLarge << QByteArray();
+    QTest::newRow("exactly the limit") << packed << qint64(plain.size()) << R::Ok << plain;
 
     // More than one input piece and output buffer of 32 KiB.
     QByteArray big;
     for (int i = 0; big.size() < 300000; ++i)
         big += QByteArray::number(i * 7919) + ';';
-    QTest::newRow("large") << QByteArray() << true << big;
+    QTest::newRow("large") << QByteArray() << noLimit << R::Ok << big;
 }
 
 void TestParseHelpers::gunzip()
 {
     QFETCH(QByteArray, packed);
-    QFETCH(bool, ok);
+    QFETCH(qint64, limit);
+    QFETCH(Gunzip::Result, result);
     QFETCH(QByteArray, plain);
 
     if (packed.isEmpty() && !plain.isEmpty()) {
@@ -232,9 +247,87 @@ void TestParseHelpers::gunzip()
         QVERIFY(packed.size() > 32768 || plain.size() > 32768);
     }
     QByteArray out;
-    QCOMPARE(Gunzip::gunzip(packed, out), ok);
-    if (ok)
+    QCOMPARE(Gunzip::gunzip(packed, out, limit), result);
+    if (result == Gunzip::Result::Ok)
         QCOMPARE(out, plain);
+}
+
+void TestParseHelpers::charsetFromAttributes_data()
+{
+    QTest::addColumn<QString>("attributes");
+    QTest::addColumn<QString>("charset");
+
+    QTest::newRow("quoted, before a name") << "charset=\"us-ascii\"; name=\"a.csv\"" << "US-ASCII";
+    QTest::newRow("last entry counts too") << "name=a.csv; Charset=iso-8859-1" << "ISO-8859-1";
+    QTest::newRow("only entry") << "CHARSET=windows-1252" << "WINDOWS-1252";
+    QTest::newRow("without value the search goes on") << "charset=; charset=utf-16" << "UTF-16";
+    QTest::newRow("none") << "name=a.csv" << "";
+}
+
+void TestParseHelpers::charsetFromAttributes()
+{
+    QFETCH(QString, attributes);
+    QFETCH(QString, charset);
+    QCOMPARE(DataFileReader::charsetFromAttributes(attributes), charset);
+}
+
+void TestParseHelpers::dataFileRoad_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("convert");
+    QTest::addColumn<QString>("charset");
+    QTest::addColumn<qint64>("limit");
+    QTest::addColumn<bool>("parsed");
+    QTest::addColumn<QString>("problem"); // gunzip, codec or the error text
+    QTest::addColumn<QByteArray>("dataHas"); // bytes the parser must have seen
+
+    QFile gz(QStringLiteral(QUILLON_SOURCE_DIR "/tests/data/mscons/mscons_load_profile.edi.gz"));
+    QVERIFY(gz.open(QIODevice::ReadOnly));
+    const QByteArray packed = gz.readAll();
+    QFile latin1File(QStringLiteral(QUILLON_SOURCE_DIR "/tests/data/simple_csv_1/simplecsv1_latin1.csv"));
+    QVERIFY(latin1File.open(QIODevice::ReadOnly));
+    const QByteArray latin1 = latin1File.readAll(); // Latin-1 umlauts in its head
+    const QByteArray utf8 = "Z\xc3\xa4hler S\xc3\xbc" "d";
+    const QByteArray raw = "Z\xe4hler S\xfc" "d";
+    const qint64 big = DataLimits::MaxUnpackedBytes;
+
+    QTest::newRow("gz by name") << "a.edi.gz" << packed << false << "" << big << true << "" << QByteArray("UNH+");
+    QTest::newRow("GZ is no gzip name") << "a.edi.GZ" << packed << false << "" << big << false << "" << packed.left(10);
+    QTest::newRow("damaged gzip goes on packed") << "a.gz" << packed.left(40) << false << "" << big << false << "gunzip" << packed.left(40);
+    QTest::newRow("unpacked past the limit") << "a.gz" << packed << false << "" << qint64(1000) << false
+                                             << DataFileReader::tooLargeText(1000) << QByteArray();
+    QTest::newRow("Latin-1 part") << "a.csv" << latin1 << true << "ISO-8859-1" << big << true << "" << utf8;
+    QTest::newRow("US-ASCII read as Latin-1") << "a.csv" << latin1 << true << "US-ASCII" << big << true << "" << utf8;
+    QTest::newRow("plain file keeps its bytes") << "a.csv" << latin1 << false << "ISO-8859-1" << big << true << "" << raw;
+    QTest::newRow("unknown set leaves the bytes") << "a.csv" << latin1 << true << "NO-SUCH-SET" << big << true << "codec" << raw;
+}
+
+void TestParseHelpers::dataFileRoad()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, convert);
+    QFETCH(QString, charset);
+    QFETCH(qint64, limit);
+    QFETCH(bool, parsed);
+    QFETCH(QString, problem);
+    QFETCH(QByteArray, dataHas);
+
+    DataFileInput input;
+    input.name = name;
+    input.bytes = bytes;
+    input.convertCharset = convert;
+    input.charsetName = charset;
+    input.maxUnpackedBytes = limit;
+    const DataFileResult result = DataFileReader::read(input);
+    QCOMPARE(result.parsed, parsed);
+    QCOMPARE(result.gunzipFailed, problem == QLatin1String("gunzip"));
+    QCOMPARE(result.codecMissing, problem == QLatin1String("codec"));
+    if (problem.size() > 6)
+        QCOMPARE(result.errorText, problem);
+    QVERIFY(result.data.contains(dataHas));
+    QCOMPARE(result.records.isEmpty(), !parsed);
 }
 
 QTEST_GUILESS_MAIN(TestParseHelpers)

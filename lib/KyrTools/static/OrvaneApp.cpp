@@ -261,18 +261,18 @@ void OrvaneApp::onStartInt()
 {
     stopping = false;
     started = false;
-    LOG_OUT(6, QStringLiteral("=================== %1 - %2 start ===================")
+    LOG_OUT(Kyr::LogInfo, QStringLiteral("=================== %1 - %2 start ===================")
                    .arg(m_applicationName, m_applicationVersion))
         .endl();
     for (const QString &name : std::as_const(m_unknownOptions))
-        LOG_OUT(4, "Unknown command line option '%1'").arg(name).endl();
+        LOG_OUT(Kyr::LogWarning, "Unknown command line option '%1'").arg(name).endl();
     if (m_headless)
-        LOG_OUT(6, "No display found: running headless on the offscreen platform").endl();
+        LOG_OUT(Kyr::LogInfo, "No display found: running headless on the offscreen platform").endl();
     for (const char *name : kPublishedVariables) {
         if (qEnvironmentVariableIsSet(name))
-            LOG_OUT(7, "%1='%2'").arg(QString::fromLatin1(name)).arg(qEnvironmentVariable(name)).endl();
+            LOG_OUT(Kyr::LogDebug, "%1='%2'").arg(QString::fromLatin1(name)).arg(qEnvironmentVariable(name)).endl();
     }
-    LOG_OUT(7, "Language code '%1', translations loaded: %2")
+    LOG_OUT(Kyr::LogDebug, "Language code '%1', translations loaded: %2")
         .arg(m_languageCode)
         .arg(m_translators.isEmpty() ? QStringLiteral("none") : m_translatorFiles.join(QStringLiteral(", ")))
         .endl();
@@ -289,9 +289,9 @@ void OrvaneApp::onStopInt()
         started = false;
         onStop();
     } else {
-        LOG_OUT(4, "App was not yet started").endl();
+        LOG_OUT(Kyr::LogWarning, "App was not yet started").endl();
     }
-    LOG_OUT(6, QStringLiteral("=================== %1 - %2 stopped ===================")
+    LOG_OUT(Kyr::LogInfo, QStringLiteral("=================== %1 - %2 stopped ===================")
                    .arg(m_applicationName, m_applicationVersion))
         .endl();
 }

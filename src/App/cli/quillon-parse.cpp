@@ -1,12 +1,11 @@
 // links: quillon_parsing
 //
 // quillon-parse FILE...
-// Parses data files the way the mail intake does (".gz" files are unpacked first) and prints
+// Parses data files through the same road as the mail intake (".gz" files are unpacked first) and prints
 // their records as CSV on standard output. A file that cannot be parsed is reported on standard
 // error with its name in front; the exit code is 0 only when every file parsed.
 
-#include "parsing/DataParser.h"
-#include "parsing/Gunzip.h"
+#include "parsing/DataFileReader.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -77,23 +76,19 @@ int main(int argc, char *argv[])
             allParsed = false;
             continue;
         }
-        QByteArray data = file.readAll();
-        if (path.endsWith(QLatin1String(".gz"))) {
-            QByteArray unpacked;
-            if (Gunzip::gunzip(data, unpacked))
-                data = unpacked;
-            else // like the mail intake: go on with the packed bytes
-                err << path << ": Could not gunzip file\n";
-        }
-
-        QString errorText;
-        QList<DataParser::ValueRec> records;
-        if (!DataParser::parse(data, errorText, records, name)) {
-            err << path << ": " << errorText << '\n';
+        DataFileInput input;
+        input.name = name;
+        input.parserFileName = name;
+        input.bytes = file.readAll();
+        const DataFileResult result = DataFileReader::read(input);
+        if (result.gunzipFailed) // the parser then got the packed bytes
+            err << path << ": Could not gunzip file\n";
+        if (!result.parsed) {
+            err << path << ": " << result.errorText << '\n';
             allParsed = false;
             continue;
         }
-        for (const DataParser::ValueRec &r : std::as_const(records))
+        for (const DataParser::ValueRec &r : result.records)
             out << csvLine(r) << '\n';
     }
     out.flush();

@@ -79,7 +79,7 @@ DmsHandler::~DmsHandler()
     m_watchdogTimer.stop();
     m_lastUpdateTimer.stop();
     m_link.reset();
-    LOG_OUT(6, "DMS handler finished").endl();
+    LOG_OUT(Kyr::LogInfo, "DMS handler finished").endl();
 }
 
 bool DmsHandler::isReady() const
@@ -100,7 +100,7 @@ bool DmsHandler::isDmsLocal() const
 
 void DmsHandler::run()
 {
-    LOG_OUT(6, "DMS handler started").endl();
+    LOG_OUT(Kyr::LogInfo, "DMS handler started").endl();
     connect(&m_link->async(), &DmsAccess::dmsConnected, this, &DmsHandler::onDmsAsynchConnected,
             Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
     connect(&m_link->async(), &DmsAccess::dmsDisconnected, this, &DmsHandler::onDmsAsynchDisconnected,
@@ -108,7 +108,7 @@ void DmsHandler::run()
     if (qEnvironmentVariable("ServiceMode").isEmpty()) {
         m_link->openAsync(this);
         if (!m_link->connectSynch())
-            LOG_OUT(6, "Could not connect synch connection on startup").endl();
+            LOG_OUT(Kyr::LogInfo, "Could not connect synch connection on startup").endl();
     }
 
     exec();
@@ -118,7 +118,7 @@ void DmsHandler::run()
     m_upWaitTimer.stop();
     m_link->control().stopControl();
     if (m_ready) {
-        LOG_OUT(6, "DMS logout").endl();
+        LOG_OUT(Kyr::LogInfo, "DMS logout").endl();
         if (isDmsLocal()) {
             m_link->async().Unregister(periodPoint, periodTag, false);
             m_link->sync().SendDws(watchdogPointName(), -1, 10, false);
@@ -160,7 +160,7 @@ void DmsHandler::onIntValueFromMail(DataParser::ValueRec rec)
         return;
     endOfMail = endOfMail || AksNaming::isEndMailMarker(rec);
     if (!isReady()) {
-        LOG_OUT(4, "DMS not ready for value %1->%2").arg(rec.iaks).arg(rec.aks).endl();
+        LOG_OUT(Kyr::LogWarning, "DMS not ready for value %1->%2").arg(rec.iaks).arg(rec.aks).endl();
         if (endOfMail)
             m_valuePath.discardMail();
         return;
@@ -173,7 +173,7 @@ void DmsHandler::onIntValueFromMail(DataParser::ValueRec rec)
 
 void DmsHandler::onDmsAsynchConnected()
 {
-    LOG_OUT(6, "Asynch DMS connected").endl();
+    LOG_OUT(Kyr::LogInfo, "Asynch DMS connected").endl();
     m_upWaitTimer.start(m_timing.asyncUpDelayMs);
 }
 
@@ -187,11 +187,11 @@ void DmsHandler::onWaitDmsAsynchIsUp()
     }
     bool up = false;
     if (m_link->sync().ReadBit(dmsUpPoint, up) != 0 || !up) {
-        LOG_OUT(4, "DMS waiting for up").endl();
+        LOG_OUT(Kyr::LogWarning, "DMS waiting for up").endl();
         m_upWaitTimer.start(m_timing.upRetryMs);
         return;
     }
-    LOG_OUT(6, "DMS is up").endl();
+    LOG_OUT(Kyr::LogInfo, "DMS is up").endl();
     m_link->async().SendPrgName(m_applicationName);
     setProgramUp(true);
     m_link->control().startControl(m_timing.controlSeconds);
@@ -204,7 +204,7 @@ void DmsHandler::onWaitDmsAsynchIsUp()
 void DmsHandler::becomeReady()
 {
     m_ready = true;
-    LOG_OUT(6, "DMS handler is ready").endl();
+    LOG_OUT(Kyr::LogInfo, "DMS handler is ready").endl();
     if (isDmsLocal()) {
         m_link->async().Register(periodPoint, periodTag, false);
         m_link->sync().CreatePoint(watchdogPointName(), Orvane::DWS, 0, false, -1);
@@ -259,7 +259,7 @@ void DmsHandler::messageReceived(DmsAccess *, Orvane::Message *message)
     const QString text = DmsAccess::msgToString(message);
     if (message->tag == periodTag) {
         if (message->answerCode != Orvane::Message::Positive)
-            LOG_OUT(4, "DMS Received negative answer for System:Prog:WatchDog:Period - %1").arg(text).endl();
+            LOG_OUT(Kyr::LogWarning, "DMS Received negative answer for System:Prog:WatchDog:Period - %1").arg(text).endl();
         else if (message->value > 0) // a period of 0 or less would make the watchdog spin
             m_watchdogPeriod = message->value;
         return;
@@ -269,14 +269,14 @@ void DmsHandler::messageReceived(DmsAccess *, Orvane::Message *message)
         return;
     case Orvane::Message::PointDoesNotExist:
         if (message->subCode == Orvane::Message::FailedOnWrite)
-            LOG_OUT(4, "DMS Missing data point on write %1").arg(text).endl();
+            LOG_OUT(Kyr::LogWarning, "DMS Missing data point on write %1").arg(text).endl();
         else if (message->subCode == Orvane::Message::FailedOnRegister)
-            LOG_OUT(4, "DMS Missing data point on register %1").arg(text).endl();
+            LOG_OUT(Kyr::LogWarning, "DMS Missing data point on register %1").arg(text).endl();
         else
-            LOG_OUT(3, "DMS Point does not exist: %1").arg(text).endl();
+            LOG_OUT(Kyr::LogError, "DMS Point does not exist: %1").arg(text).endl();
         return;
     default:
-        LOG_OUT(3, "DMS Negative answer received: %1").arg(text).endl();
+        LOG_OUT(Kyr::LogError, "DMS Negative answer received: %1").arg(text).endl();
     }
 }
 
@@ -301,7 +301,7 @@ DriverStatus DmsHandler::driverStatus() const
 void DmsHandler::onDmsAsynchDisconnected()
 {
     clearReady();
-    LOG_OUT(4, "Asynch DMS disconnected").endl();
+    LOG_OUT(Kyr::LogWarning, "Asynch DMS disconnected").endl();
     emit sigDmsDisconnected();
 }
 
@@ -309,7 +309,7 @@ void DmsHandler::onDmsTimedOut()
 {
     if (!m_ready)
         return;
-    LOG_OUT(2, "DMS timed out").endl();
+    LOG_OUT(Kyr::LogCritical, "DMS timed out").endl();
     clearReady();
     m_link->disconnectAll();
     emit sigDmsDisconnected();

@@ -29,7 +29,7 @@ void DmsLink::openAsync(DmsAccess::MessageHandler *receiver)
 bool DmsLink::connectSynch()
 {
     if (m_sync->getConnectionState() != 0 && m_sync->ConnectDms(m_dmsConnection, &m_syncMessages, true, ConnectTimeoutMs) == 0) {
-        LOG_OUT(6, "Synch DMS connected").endl();
+        LOG_OUT(Kyr::LogInfo, "Synch DMS connected").endl();
         m_sync->SendPrgName(m_applicationName);
     }
     return m_sync->getConnectionState() == 0;
@@ -38,7 +38,7 @@ bool DmsLink::connectSynch()
 bool DmsLink::connectPdbs()
 {
     if (m_pdbs->getConnectionState() != 0 && m_pdbs->Connect(m_pdbsConnection, &m_pdbsMessages, true, ConnectTimeoutMs) == 0)
-        LOG_OUT(6, "Pdbs connected").endl();
+        LOG_OUT(Kyr::LogInfo, "Pdbs connected").endl();
     return m_pdbs->getConnectionState() == 0;
 }
 

@@ -48,7 +48,7 @@ bool PointSupervision::checkLastUpdate(DmsAccess &dms, int maxLastUpdate)
         m_table.expire(QDateTime::currentSecsSinceEpoch(), qint64(maxLastUpdate) * 60);
     const bool connected = dms.getConnectionState() == 0;
     for (const SupervisionTable::Expired &e : expired) {
-        LOG_OUT(4, "Last update %1 for %2 expired")
+        LOG_OUT(Kyr::LogWarning, "Last update %1 for %2 expired")
             .arg(QDateTime::fromSecsSinceEpoch(e.lastUpdate).toString(Qt::ISODate))
             .arg(e.aks)
             .endl();
@@ -72,7 +72,7 @@ void PointSupervision::recordLastUpdate(DmsAccess &dms, const QString &aks, cons
             // An expired point recovers only with a value younger than the maximum age.
             if (seconds + qint64(maxLastUpdate) * 60 < QDateTime::currentSecsSinceEpoch())
                 return;
-            LOG_OUT(6, "Last update for datapoint %1 is ok now").arg(aks).endl();
+            LOG_OUT(Kyr::LogInfo, "Last update for datapoint %1 is ok now").arg(aks).endl();
         }
     }
     m_table.setLastUpdate(aks, seconds);
@@ -89,10 +89,10 @@ void PointSupervision::evaluateStateErrors(DmsAccess &dms, const QString &aks,
     case StateErrorTable::Change::None:
         return;
     case StateErrorTable::Change::Recovered:
-        LOG_OUT(6, "State for datapoint %1 is ok now").arg(aks).endl();
+        LOG_OUT(Kyr::LogInfo, "State for datapoint %1 is ok now").arg(aks).endl();
         break;
     case StateErrorTable::Change::Entered:
-        LOG_OUT(4, "State error %1 datapoint %2").arg(stats.lastBadState).arg(aks).endl();
+        LOG_OUT(Kyr::LogWarning, "State error %1 datapoint %2").arg(stats.lastBadState).arg(aks).endl();
         state = stats.lastBadState;
         break;
     case StateErrorTable::Change::StillInError:
@@ -101,7 +101,7 @@ void PointSupervision::evaluateStateErrors(DmsAccess &dms, const QString &aks,
     }
     const QString statePoint = aks + QStringLiteral(":State");
     if (dms.SendDws(statePoint, state, 10, true) != 0) {
-        LOG_OUT(4, "Could not send state %1 - %2").arg(aks).arg(state).endl();
+        LOG_OUT(Kyr::LogWarning, "Could not send state %1 - %2").arg(aks).arg(state).endl();
         dms.CreatePoint(statePoint, Orvane::DWS, 10, true, -1);
     }
 }

@@ -81,7 +81,7 @@ bool ValuePath::createPointIfMissing(const DataParser::ValueRec &rec)
 {
     if (m_dms->ReadType(rec.aks) == Orvane::FLT)
         return false;
-    LOG_OUT(6, "Creating %1").arg(rec.aks).endl();
+    LOG_OUT(Kyr::LogInfo, "Creating %1").arg(rec.aks).endl();
     m_dms->CreatePoint(rec.aks, Orvane::FLT, 10, true, -1);
     m_dms->CreatePoint(rec.aks + QStringLiteral(":State"), Orvane::DWS, 10, true, -1);
     const QString lastUpdatePoint = rec.aks + QStringLiteral(":MDLastUpdate");
@@ -151,7 +151,7 @@ void ValuePath::writeValue(const DataParser::ValueRec &rec, quint32 dbState)
         return;
     if (!m_config.writeDataToPdbs) {
         if (m_dms->SendFlt(rec.aks, rec.value, rec.timestamp, 10, true) != 0)
-            LOG_OUT(4, "Could not send value %1 - %2").arg(rec.aks).arg(rec.value).endl();
+            LOG_OUT(Kyr::LogWarning, "Could not send value %1 - %2").arg(rec.aks).arg(rec.value).endl();
     } else {
         m_pdbs->AppendTrendData(rec.timestamp.toMSecsSinceEpoch(), rec.value, dbState, rec.aks);
     }
@@ -169,7 +169,7 @@ void ValuePath::endOfMail()
         const bool skipBadState = r.flagList.contains(AksNaming::OptSkipBadState) && r.state != 0;
         if (m_config.writeDataToPdbs && m_config.writeLastEntryToDms && !skipBadState) {
             if (m_dms->SendFlt(aks, r.value, r.timestamp, 10, true) != 0)
-                LOG_OUT(4, "Could not send last value %1 - %2").arg(aks).arg(r.value).endl();
+                LOG_OUT(Kyr::LogWarning, "Could not send last value %1 - %2").arg(aks).arg(r.value).endl();
         }
         m_supervision.recordLastUpdate(*m_dms, aks, r.timestamp, m_config.maxLastUpdate);
         if (m_config.alwaysCheckDps)
@@ -225,7 +225,7 @@ void ValuePath::updateModbusAddress(const DataParser::ValueRec &rec)
     QString oldIp;
     if (m_dms->ReadStr(ipPoint, oldIp) != 0 || oldIp == rec.ipAddress)
         return;
-    LOG_OUT(6, "Changing MODBUS IP for %1 from %2 to %3 (SN:%4)")
+    LOG_OUT(Kyr::LogInfo, "Changing MODBUS IP for %1 from %2 to %3 (SN:%4)")
         .arg(ipPoint).arg(oldIp).arg(rec.ipAddress).arg(rec.serialNumber).endl();
     m_dms->SendStr(ipPoint, rec.ipAddress, 10, true);
     quint32 telegram = 0;
@@ -237,7 +237,7 @@ void ValuePath::updateModbusAddress(const DataParser::ValueRec &rec)
 
 void ValuePath::warnAndReport(const QString &text)
 {
-    LOG_OUT(4, text).endl();
+    LOG_OUT(Kyr::LogWarning, text).endl();
     if (m_sink)
         m_sink->addMiscMessage(text);
 }

@@ -6,21 +6,30 @@
 
 namespace Gunzip {
 
-bool gunzip(const QByteArray &data, QByteArray &out)
+namespace {
+
+bool startsMember(const QByteArray &data, qsizetype at)
+{
+    return at + 1 < data.size() && quint8(data.at(at)) == 0x1f && quint8(data.at(at + 1)) == 0x8b;
+}
+
+} // namespace
+
+Result gunzip(const QByteArray &data, QByteArray &out, qint64 maxBytes)
 {
     out.clear();
     if (data.isEmpty())
-        return true;
+        return Result::Ok;
 
     constexpr qsizetype chunk = 32768;
     z_stream stream{};
     if (inflateInit2(&stream, 31) != Z_OK) // 15 window bits + 16: gzip wrapper only
-        return false;
+        return Result::Damaged;
 
     char buffer[chunk];
-    qsizetype offset = 0;
-    int rc = Z_OK;
-    while (rc != Z_STREAM_END) {
+    qsizetype offset = 0; // input handed to zlib so far
+    Result result = Result::Damaged;
+    for (;;) {
         if (stream.avail_in == 0) {
             if (offset >= data.size())
                 break; // input ran out before the stream end
@@ -31,17 +40,29 @@ bool gunzip(const QByteArray &data, QByteArray &out)
         }
         stream.next_out = reinterpret_cast<Bytef *>(buffer);
         stream.avail_out = uInt(chunk);
-        rc = inflate(&stream, Z_NO_FLUSH);
-        if (rc == Z_NEED_DICT || rc == Z_DATA_ERROR || rc == Z_STREAM_ERROR || rc == Z_MEM_ERROR) {
-            inflateEnd(&stream);
-            return false;
-        }
-        out.append(buffer, chunk - qsizetype(stream.avail_out));
-        if (rc == Z_BUF_ERROR && stream.avail_in == 0 && offset >= data.size())
+        const int rc = inflate(&stream, Z_NO_FLUSH);
+        if (rc == Z_NEED_DICT || rc == Z_DATA_ERROR || rc == Z_STREAM_ERROR || rc == Z_MEM_ERROR)
             break;
+        const qsizetype produced = chunk - qsizetype(stream.avail_out);
+        if (out.size() + produced > maxBytes) {
+            result = Result::TooLarge;
+            break;
+        }
+        out.append(buffer, produced);
+        if (rc == Z_STREAM_END) {
+            // Another member may follow; anything else after the stream is ignored.
+            const qsizetype next = offset - qsizetype(stream.avail_in);
+            if (!startsMember(data, next)) {
+                result = Result::Ok;
+                break;
+            }
+            inflateReset(&stream);
+        } else if (rc == Z_BUF_ERROR && stream.avail_in == 0 && offset >= data.size()) {
+            break;
+        }
     }
     inflateEnd(&stream);
-    return rc == Z_STREAM_END;
+    return result;
 }
 
 } // namespace Gunzip

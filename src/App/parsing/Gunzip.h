@@ -5,8 +5,16 @@
 // Unpacks gzip-compressed data (mail attachments and files ending in ".gz").
 namespace Gunzip {
 
-// Inflates data with the gzip wrapper into out. Empty input gives empty output and success;
-// damaged or truncated data gives false (out then holds what was unpacked so far).
-bool gunzip(const QByteArray &data, QByteArray &out);
+enum class Result {
+    Ok,        // every member of the file unpacked
+    Damaged,   // damaged or truncated data
+    TooLarge,  // the unpacked data would exceed the limit given
+};
+
+// Inflates data with the gzip wrapper into out, member after member (a file of concatenated gzip
+// members unpacks to the concatenation of their contents; bytes after the last member that do
+// not start another member are ignored). Empty input gives empty output and Ok. Unpacking stops
+// as soon as out would grow past maxBytes. On failure out holds what was unpacked so far.
+Result gunzip(const QByteArray &data, QByteArray &out, qint64 maxBytes);
 
 } // namespace Gunzip

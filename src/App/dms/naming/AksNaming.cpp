@@ -43,7 +43,7 @@ void AksNaming::applyPrefix(DataParser::ValueRec &rec, const QString &prefix)
     // The result's text becomes the identifier. An evaluation error is logged and leaves the
     // identifier as it was, so that no point is named after an error text.
     if (!result.ok) {
-        LOG_OUT(4, "Could not evaluate prefix script '%1' - %2").arg(prefix.mid(1)).arg(result.text).endl();
+        LOG_OUT(Kyr::LogWarning, "Could not evaluate prefix script '%1' - %2").arg(prefix.mid(1)).arg(result.text).endl();
         return;
     }
     rec.iaks = result.text;
@@ -136,7 +136,7 @@ bool AksNaming::mapRecord(DataParser::ValueRec &rec, MappingCache &cache)
         if (result.ok)
             rec.aks = result.text;
         else
-            LOG_OUT(4, "Could not evaluate rds script '%1' - %2").arg(script).arg(result.text).endl();
+            LOG_OUT(Kyr::LogWarning, "Could not evaluate rds script '%1' - %2").arg(script).arg(result.text).endl();
     }
     if (rec.aks.isEmpty())
         return false;
@@ -144,10 +144,10 @@ bool AksNaming::mapRecord(DataParser::ValueRec &rec, MappingCache &cache)
     if (!entry.script.isEmpty()) {
         const NamingScript::Result result = NamingScript::evaluate(entry.script, rec);
         if (!result.ok) {
-            LOG_OUT(4, "Could not evaluate value script '%1' - %2").arg(entry.script).arg(result.text).endl();
+            LOG_OUT(Kyr::LogWarning, "Could not evaluate value script '%1' - %2").arg(entry.script).arg(result.text).endl();
         } else if (!NamingScript::toValue(result, rec.value)) {
             rec.value = 0.0;
-            LOG_OUT(4, "Could not convert script value '%1' to double").arg(result.text).endl();
+            LOG_OUT(Kyr::LogWarning, "Could not convert script value '%1' to double").arg(result.text).endl();
         }
     }
     return true;

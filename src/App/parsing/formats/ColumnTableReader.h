@@ -79,7 +79,7 @@ int read(const QByteArray &data, QString &errorText, FormatParsers::Records &val
         if (!rec.timestamp.isValid()) {
             const QString message = QStringLiteral("Could not parse timestamp: ") + decodeText(timeText);
             if (layout.badTime == BadTime::WarnAndSkip) {
-                LOG_OUT(4, message).endl();
+                LOG_OUT(Kyr::LogWarning, message).endl();
                 continue;
             }
             if (layout.badTime == BadTime::SkipEmptyElseFail && fields.at(0).trimmed().isEmpty())
@@ -99,7 +99,7 @@ int read(const QByteArray &data, QString &errorText, FormatParsers::Records &val
             }
             if (!parseCDouble(cell, rec.value)) {
                 if (layout.warnOnBadValue) {
-                    LOG_OUT(4, QStringLiteral("Could not parse value '%1' for '%2': %3"))
+                    LOG_OUT(Kyr::LogWarning, QStringLiteral("Could not parse value '%1' for '%2': %3"))
                         .arg(decodeText(cell)).arg(names.at(c)).arg(decodeText(line)).endl();
                     continue;
                 }

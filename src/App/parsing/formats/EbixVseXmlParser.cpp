@@ -126,7 +126,7 @@ int parseEbixVseXml(const QByteArray &data, QString &errorText, Records &values)
         for (const QDomElement &observation : std::as_const(observations)) {
             const int position = childNamed(childNamed(observation, QStringLiteral("Position")), QStringLiteral("Sequence")).text().toInt();
             if (position != expected)
-                LOG_OUT(4, QStringLiteral("Sequence mismatch, expected %1, is %2")).arg(expected).arg(position).endl();
+                LOG_OUT(Kyr::LogWarning, QStringLiteral("Sequence mismatch, expected %1, is %2")).arg(expected).arg(position).endl();
             expected = position + 1;
             rec.timestamp = intervalStart(start, position, resolutionMinutes);
             for (QDomElement quantity = observation.firstChildElement(); !quantity.isNull(); quantity = quantity.nextSiblingElement()) {

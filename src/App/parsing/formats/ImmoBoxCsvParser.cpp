@@ -62,7 +62,7 @@ int parseImmoBoxCsv(const QByteArray &data, QString &errorText, Records &values)
             continue;
         const QList<QStringView> fields = QStringView(line).split(QLatin1Char(','));
         if (fields.size() < 3) {
-            LOG_OUT(4, "Not enough data: %1").arg(line).endl();
+            LOG_OUT(Kyr::LogWarning, "Not enough data: %1").arg(line).endl();
             continue;
         }
         if (fields.at(1) != lastTimeText) {
@@ -72,7 +72,7 @@ int parseImmoBoxCsv(const QByteArray &data, QString &errorText, Records &values)
         }
         FieldReaders::resetRecord(rec, lastTime);
         if (!rec.timestamp.isValid()) {
-            LOG_OUT(4, "Could not parse timestamp: %1 - %2").arg(day).arg(line).endl();
+            LOG_OUT(Kyr::LogWarning, "Could not parse timestamp: %1 - %2").arg(day).arg(line).endl();
             continue;
         }
         const Channel &channel = channelOf(channels, fields.at(0));
@@ -83,11 +83,11 @@ int parseImmoBoxCsv(const QByteArray &data, QString &errorText, Records &values)
         rec.description = channel.code;
         const QStringView valueText = fields.at(2).trimmed();
         if (valueText.isEmpty()) {
-            LOG_OUT(4, "Empty value: %1").arg(line).endl();
+            LOG_OUT(Kyr::LogWarning, "Empty value: %1").arg(line).endl();
             continue;
         }
         if (!FieldReaders::readNumber(valueText, rec.value)) {
-            LOG_OUT(4, "Could not parse value: %1").arg(line).endl();
+            LOG_OUT(Kyr::LogWarning, "Could not parse value: %1").arg(line).endl();
             continue;
         }
         values.append(rec);

@@ -1,0 +1,57 @@
+#pragma once
+// The one road from the bytes of a data file or mail attachment to value records. The mail
+// intake, quillon-parse and the offline tools all read through it:
+//   name rule ".gz" -> gunzip (bounded) -> character set to UTF-8 (mail parts) -> detection and
+//   parsing -> records or the error text.
+// Stateless; callable from any thread.
+
+#include "parsing/DataParser.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace DataLimits {
+// Largest unpacked size of one attachment or data file. Larger ones fail with a clear text
+// instead of exhausting memory.
+inline constexpr qint64 MaxUnpackedBytes = 512LL * 1024 * 1024;
+} // namespace DataLimits
+
+struct DataFileInput
+{
+    QString name;            // attachment or file name; a name ending in ".gz" (exact case) is unpacked
+    QByteArray bytes;        // as read or as decoded from the mail part
+    bool convertCharset = false; // mail parts: convert to UTF-8 by charsetName and byte-order mark
+    QString charsetName;     // as DataFileReader::charsetFromAttributes gives it; empty means UTF-8
+    QString parserFileName = QStringLiteral("-"); // the name the parser sees ("-" for plain files)
+    qint64 maxUnpackedBytes = DataLimits::MaxUnpackedBytes;
+};
+
+struct DataFileResult
+{
+    bool parsed = false;
+    QString errorText;       // why it failed: the parser's text or the size limit's
+    QList<DataParser::ValueRec> records; // records parsed before a failure stay here
+    QByteArray data;         // the bytes the parser saw (UTF-8 after a conversion)
+
+    // Problems that did not stop the road; the caller logs them in its own words.
+    bool gunzipFailed = false;       // damaged gzip data: the packed bytes went on to the parser
+    bool codecMissing = false;       // no codec for charsetName: bytes left unchanged
+    bool utfCodecMissing = false;    // no codec after the byte-order mark test: bytes unchanged
+    QString codecName;               // the set name looked up (upper-cased, "UTF-8" for empty)
+};
+
+class DataFileReader
+{
+public:
+    static DataFileResult read(const DataFileInput &input);
+
+    // The character set a mail part declares in its content-type attributes ("charset=..." in
+    // any case, wherever it stands in the list, the last one included): upper-cased, double
+    // quotes removed. Empty when no charset entry carries a value.
+    static QString charsetFromAttributes(const QString &contentTypeAttributes);
+
+    // The text of the size-limit failure, for example
+    // "Unpacked data larger than 536870912 bytes (limit of one attachment or file)".
+    static QString tooLargeText(qint64 maxBytes);
+};
