@@ -4,6 +4,8 @@
 #include "parsing/DataParser.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 
 namespace {
 bool serviceMode()
@@ -28,11 +30,16 @@ AppMain::AppMain(int &argc, char **argv, const QString &applicationName, const Q
     // The types that travel through queued connections between the handlers' threads.
     qRegisterMetaType<DmsHandler::DmsState>("DmsHandler::DmsState");
     DataParser::registerMetaTypes();
+    m_reloadGuard.setParent(this);
+    m_reloadGuard.setObjectName(QStringLiteral("reloadGuard"));
+    m_reloadGuard.setSingleShot(true);
+    m_reloadGuard.setInterval(80);
 }
 
 AppMain::~AppMain()
 {
     stopHandlers();
+    delete m_watcher;
 }
 
 void AppMain::emitState()
@@ -40,14 +47,51 @@ void AppMain::emitState()
     emit sigStateChanged(m_paused, m_dmsState, m_lastMailError, m_lastRepError);
 }
 
+void AppMain::pause()
+{
+    LOG_OUT(Kyr::LogInfo, "%1 paused").arg(applicationName()).endl();
+    m_paused = true;
+    emitState();
+}
+
+void AppMain::resume()
+{
+    LOG_OUT(Kyr::LogInfo, "%1 resumed").arg(applicationName()).endl();
+    m_paused = false;
+    emitState();
+}
+
 void AppMain::onStart()
 {
     m_paused = serviceMode();
     m_dmsState = serviceMode() ? DmsHandler::Disabled : DmsHandler::Down;
-    ConfigFile::ensureFile(ConfigFile::configFilePath());
+    const QString path = ConfigFile::configFilePath();
+    ConfigFile::ensureFile(path);
     readConfiguration();
+    if (!m_watcher) {
+        m_watcher = new QFileSystemWatcher;
+        connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &AppMain::onConfigFileChanged, Qt::QueuedConnection);
+    }
+    m_watcher->addPath(path);
     startHandlers();
     emitState();
+}
+
+void AppMain::onConfigFileChanged(QString path)
+{
+    if (m_reloadGuard.isActive()) {
+        LOG_OUT(Kyr::LogNotice, "onConfigFileChanged received twice").endl();
+        return;
+    }
+    LOG_OUT(Kyr::LogInfo, "Configuration has changed").endl();
+    stopHandlers();
+    readConfiguration();
+    startHandlers();
+    // An editor that replaces the file (write to a new file, rename over the old) ends the watch
+    // on the old file; watch the new one, so that the next save reloads too.
+    if (m_watcher && !m_watcher->files().contains(path) && QFileInfo::exists(path))
+        m_watcher->addPath(path);
+    m_reloadGuard.start();
 }
 
 void AppMain::onStop()
@@ -130,6 +174,7 @@ void AppMain::onDmsQuitReceived()
         return;
     if (m_dmsHandler->isDmsLocal()) {
         LOG_OUT(Kyr::LogInfo, "Quit received by local DMS -> Terminating").endl();
+        m_reloadGuard.stop();
         stopHandlers();
         disconnect(this, nullptr, nullptr, nullptr);
         QCoreApplication::quit();
@@ -137,5 +182,17 @@ void AppMain::onDmsQuitReceived()
     }
     LOG_OUT(Kyr::LogInfo, "Quit received from foreign DMS %1").arg(m_config.dms.dmsConnection).endl();
     m_dmsState = DmsHandler::Down;
+    emitState();
+}
+
+void AppMain::onMailHandlerLastErrorChanged(QString lastError)
+{
+    m_lastMailError = lastError;
+    emitState();
+}
+
+void AppMain::onMailSenderLastErrorChanged(QString lastError)
+{
+    m_lastRepError = lastError;
     emitState();
 }

@@ -8,6 +8,9 @@
 #include "dms/DmsHandler.h"
 
 #include <QDateTime>
+#include <QTimer>
+
+class QFileSystemWatcher;
 
 class AppMain : public Kyr::OrvaneApp
 {
@@ -17,6 +20,9 @@ public:
     ~AppMain() override;
 
     void emitState();
+    // Mail intake on hold (tray menu "&Running" unchecked) and back.
+    void pause();
+    void resume();
 
     const DmsConfig &dmsConfig() const { return m_config.dms; }
     const MailConfig &mailConfig() const { return m_config.mail; }
@@ -35,6 +41,9 @@ public slots:
     void onDmsReady();
     void onDmsDisconnected();
     void onDmsQuitReceived();
+    void onMailHandlerLastErrorChanged(QString lastError);
+    void onMailSenderLastErrorChanged(QString lastError);
+    void onConfigFileChanged(QString path);
 
 private:
     void readConfiguration();
@@ -48,5 +57,8 @@ private:
     QString m_lastMailError;
     QString m_lastRepError;
     Configuration m_config;
+    // Running while a reload is fresh: change notifications within it are the same save.
+    QTimer m_reloadGuard;
+    QFileSystemWatcher *m_watcher = nullptr;
     DmsHandler *m_dmsHandler = nullptr;
 };

@@ -1,8 +1,10 @@
 // The controller in a running application: it starts the DMS handler with the connection
-// overrides, follows the link's state, and ends the program on a quit from a local DMS only.
+// overrides, pauses and resumes, reloads on a change of the configuration file, follows the link's
+// state, and ends the program on a quit from a local DMS only.
 
 #include "../common/ProcessRunner.h"
 #include "AppMain.h"
+#include "config/ConfigFile.h"
 
 #include "KyrIpc/PointStore.h"
 
@@ -20,16 +22,19 @@ public:
     TestController(AppMain *app, QString logFile) : m_app(app), m_log(std::move(logFile)) {}
 
 private slots:
+    void startPauseAndResume();
+    void reloadOnChange();
     void foreignQuitKeepsRunningLocalQuitEnds();
 
 private:
     bool logHas(const QString &text) const { return readText(m_log).contains(text); }
+    int logCount(const QString &text) const { return int(readText(m_log).count(text)); }
 
     AppMain *m_app;
     QString m_log;
 };
 
-void TestController::foreignQuitKeepsRunningLocalQuitEnds()
+void TestController::startPauseAndResume()
 {
     QSignalSpy states(m_app, &AppMain::sigStateChanged);
     QTRY_COMPARE_WITH_TIMEOUT(m_app->dmsState(), DmsHandler::Idle, 15000);
@@ -40,9 +45,52 @@ void TestController::foreignQuitKeepsRunningLocalQuitEnds()
     QCOMPARE(states.last().at(1).value<DmsHandler::DmsState>(), DmsHandler::Idle);
     QCOMPARE(states.last().at(0).toBool(), false);
 
+    m_app->pause();
+    QVERIFY(logHas(QStringLiteral("Quillon paused")));
+    QCOMPARE(states.last().at(0).toBool(), true);
+    m_app->resume();
+    QVERIFY(logHas(QStringLiteral("Quillon resumed")));
+    QCOMPARE(states.last().at(0).toBool(), false);
+}
+
+void TestController::reloadOnChange()
+{
+    const QString path = ConfigFile::configFilePath();
+    QTRY_VERIFY_WITH_TIMEOUT(m_app->dmsHandler(), 15000);
+    DmsHandler *before = m_app->dmsHandler();
+    // A save through the writer (which replaces the file) reloads with the new settings; the
+    // command-line connection override survives.
+    Configuration config = ConfigFile::read(path, ConfigFile::Rows::All);
+    config.dms.prefix = QStringLiteral("Site1:");
+    ConfigFile::write(path, config, QString());
+    QTRY_COMPARE_WITH_TIMEOUT(logCount(QStringLiteral("Configuration has changed")), 1, 15000);
+    QVERIFY(m_app->dmsHandler() != before);
+    QCOMPARE(m_app->dmsConfig().prefix, QStringLiteral("Site1:"));
+    QCOMPARE(m_app->dmsConfig().dmsConnection, QStringLiteral("plant-dms:9010"));
+
+    // The watch follows the replaced file: a later save reloads again.
+    auto *guard = m_app->findChild<QTimer *>(QStringLiteral("reloadGuard"));
+    QVERIFY(guard);
+    QTRY_VERIFY(!guard->isActive());
+    config.dms.prefix = QStringLiteral("Site2:");
+    ConfigFile::write(path, config, QString());
+    QTRY_COMPARE_WITH_TIMEOUT(logCount(QStringLiteral("Configuration has changed")), 2, 15000);
+    QCOMPARE(m_app->dmsConfig().prefix, QStringLiteral("Site2:"));
+
+    // A notification within 80 ms of a reload is the same save. The first call reloads or is
+    // held by the last reload's guard; the second comes right after a reload either way.
+    m_app->onConfigFileChanged(path);
+    m_app->onConfigFileChanged(path);
+    QVERIFY(logHas(QStringLiteral("onConfigFileChanged received twice")));
+    // A reload broadcasts no state: the new handler's own readiness tells when the link is back.
+    QTRY_VERIFY_WITH_TIMEOUT(m_app->dmsHandler()->isReady(), 15000);
+}
+
+void TestController::foreignQuitKeepsRunningLocalQuitEnds()
+{
     // A foreign DMS may ask us to quit: the program keeps running and shows the link down.
     Orvane::PointStore::forConnection(QStringLiteral("plant-dms:9010"))->sendQuit();
-    QTRY_VERIFY(logHas(QStringLiteral("Quit received from foreign DMS plant-dms:9010")));
+    QTRY_VERIFY2(logHas(QStringLiteral("Quit received from foreign DMS plant-dms:9010")), qPrintable(readText(m_log)));
     QCOMPARE(m_app->dmsState(), DmsHandler::Down);
     QVERIFY(m_app->dmsHandler());
     QVERIFY(m_app->dmsHandler()->isRunning());
