@@ -1,0 +1,157 @@
+// quillon-demo-mailbox PROJECT_DIR
+// The demo's mailbox: a real dovecot on loopback (the test fixture), filled with sample mails of
+// several formats, one of them signed and encrypted for the demo's own certificate, and one
+// broken. It writes a configuration into PROJECT_DIR that points Quillon at the mailbox, installs
+// the certificates there, and runs until SIGINT or SIGTERM. Files dropped into PROJECT_DIR/drop
+// are delivered as new mails: an ".eml" file as it is, any other file as the attachment of a mail.
+
+#include "config/ConfigFile.h"
+#include "fixtures/DovecotServer.h"
+#include "fixtures/SmimeFactory.h"
+#include "TerminationSignals.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTextStream>
+#include <QTimer>
+
+#include <zlib.h>
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray gzip(const QByteArray &data)
+{
+    z_stream stream{};
+    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
+    QByteArray out(int(deflateBound(&stream, uLong(data.size()))) + 32, '\0');
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
+    stream.avail_in = uInt(data.size());
+    stream.next_out = reinterpret_cast<Bytef *>(out.data());
+    stream.avail_out = uInt(out.size());
+    deflate(&stream, Z_FINISH);
+    out.truncate(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    return out;
+}
+
+QString mailDate(int minutesAgo)
+{
+    return QDateTime::currentDateTime().addSecs(-60 * minutesAgo).toString(Qt::RFC2822Date);
+}
+
+// Delivers the files that appear in the drop folder, each once, oldest name first.
+class DropFolder : public QObject
+{
+public:
+    DropFolder(QString folder, DovecotServer &server) : m_folder(std::move(folder)), m_server(server)
+    {
+        QDir().mkpath(m_folder);
+        connect(&m_timer, &QTimer::timeout, this, &DropFolder::deliver);
+        m_timer.start(2000);
+    }
+
+private:
+    void deliver()
+    {
+        QDir dir(m_folder);
+        for (const QFileInfo &info : dir.entryInfoList(QDir::Files, QDir::Name)) {
+            const QByteArray content = readFile(info.filePath());
+            const QByteArray mail = info.suffix().compare(QLatin1String("eml"), Qt::CaseInsensitive) == 0
+                ? content
+                : SmimeFactory::plainMail(QStringLiteral("Dropped file ") + info.fileName(), mailDate(0),
+                                          info.fileName().toUtf8(), content);
+            if (m_server.seedMail(mail)) {
+                QTextStream(stdout) << "Mailbox: delivered " << info.fileName() << Qt::endl;
+                QFile::remove(info.filePath());
+            }
+        }
+    }
+
+    QString m_folder;
+    DovecotServer &m_server;
+    QTimer m_timer;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTextStream err(stderr);
+    if (argc != 2) {
+        err << "Usage: quillon-demo-mailbox PROJECT_DIR\n";
+        return 1;
+    }
+    const QString project = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    const QString samples = QStringLiteral(QUILLON_SOURCE_DIR "/tests/data/");
+    Kyr::TerminationSignals signalsToQuit;
+
+    DovecotServer server;
+    SmimeFactory smime;
+    QString error;
+    if (!server.start(&error) || !smime.create(&error)) {
+        err << "Could not start the demo mailbox: " << error << '\n';
+        return 1;
+    }
+
+    // The decryption certificate as an operator installs it, and trust in the server's certificate.
+    const QString certs = project + QStringLiteral("/cfg/certs/");
+    QDir().mkpath(certs + QStringLiteral("ROOT"));
+    QFile::remove(certs + QStringLiteral("ROOT/demo-mailbox.pem"));
+    QFile::copy(server.certificatePath(), certs + QStringLiteral("ROOT/demo-mailbox.pem"));
+    smime.installRecipient(certs + QStringLiteral("MY"));
+
+    struct Sample { QString subject; QByteArray name; QByteArray data; bool secured; };
+    const QList<Sample> mails = {
+        {QStringLiteral("MSCONS load profile"), "load_profile.edi", readFile(samples + QStringLiteral("mscons/mscons_load_profile.edi")), false},
+        {QStringLiteral("IMMO Box day export"), "immobox_day.csv", readFile(samples + QStringLiteral("immobox_csv/immobox_day.csv")), false},
+        {QStringLiteral("ebIX metering data"), "ebix.xml", readFile(samples + QStringLiteral("ebix_vse_xml/ebix_two_quantities.xml")), false},
+        {QStringLiteral("LertesBox, gzip"), "lertesbox.xml.gz", gzip(readFile(samples + QStringLiteral("lertesbox_xml/lertesbox_ilc_latin1.xml"))), false},
+        {QStringLiteral("PVSS, signed and encrypted"), "pvss.csv", readFile(samples + QStringLiteral("pvss_csv/pvss_export.csv")), true},
+        {QStringLiteral("Broken attachment"), "notes.txt", QByteArray("These are no meter values.\r\n"), false},
+    };
+    int minutesAgo = int(mails.size());
+    for (const Sample &sample : mails) {
+        QByteArray mail = SmimeFactory::plainMail(sample.subject, mailDate(minutesAgo--), sample.name, sample.data);
+        if (sample.secured)
+            mail = smime.signedThenEncrypted(mail);
+        server.seedMail(mail);
+    }
+
+    // Quillon's configuration: the mailbox over TLS, checked every minute, handled mails also
+    // kept as files under the project.
+    Configuration config;
+    config.mail.host = server.host();
+    config.mail.port = server.imapsPort();
+    config.mail.ssl = true;
+    config.mail.userName = server.user();
+    config.mail.password = server.password();
+    config.mail.checkInterval = QStringLiteral("1");
+    config.mail.successCopyToLocal = true;
+    config.mail.successLocalFolder = QStringLiteral("'%1/mails/Success/'yyyyMMdd").arg(project);
+    config.mail.failedCopyToLocal = true;
+    config.mail.failedLocalFolder = QStringLiteral("'%1/mails/Failed/'yyyyMMdd").arg(project);
+    config.dms.dmsConnection = QStringLiteral("local");
+    config.dms.pdbsConnection = QStringLiteral("PDBS");
+    QDir().mkpath(project + QStringLiteral("/cfg"));
+    ConfigFile::write(project + QStringLiteral("/cfg/Quillon.ini"), config, QString());
+
+    DropFolder drop(project + QStringLiteral("/drop"), server);
+    QTextStream(stdout) << "Mailbox: dovecot on " << server.host() << ':' << server.imapsPort() << " (TLS) with "
+                        << mails.size() << " mails for user " << server.user() << Qt::endl;
+    QFile ready(project + QStringLiteral("/mailbox.ready"));
+    ready.open(QIODevice::WriteOnly);
+    ready.close();
+    const int code = QCoreApplication::exec();
+    QFile::remove(ready.fileName());
+    return code;
+}
