@@ -14,7 +14,7 @@
 #include "dms/DriverStatusPoints.h"
 #include "dms/PointSupervision.h"
 #include "dms/ValuePath.h"
-#include "dms/naming/AksNaming.h"
+#include "naming/AksNaming.h"
 #include "parsing/DataParser.h"
 
 #include "KyrIpc/DmsAccess.h"
