@@ -103,7 +103,7 @@ void bench(const char *label, bool toPdbs, bool withScript, int values)
     const DmsConfig cfg = benchConfig(toPdbs, withScript);
     DmsTiming timing;
     timing.asyncUpDelayMs = 1;
-    DmsHandler handler(cfg, nullptr, timing);
+    DmsHandler handler(cfg, timing);
     QEventLoop ready;
     QObject::connect(&handler, &DmsHandler::sigDmsReady, &ready, &QEventLoop::quit);
     handler.start();

@@ -135,7 +135,7 @@ void AppMain::startDmsHandler()
         .arg(m_config.dms.dmsConnection)
         .arg(m_config.dms.pdbsConnection)
         .endl();
-    m_dmsHandler = new DmsHandler(m_config.dms, this);
+    m_dmsHandler = new DmsHandler(m_config.dms);
     connect(m_dmsHandler, &DmsHandler::sigDmsReady, this, &AppMain::onDmsReady, kQueuedUnique);
     connect(m_dmsHandler, &DmsHandler::sigDmsDisconnected, this, &AppMain::onDmsDisconnected, kQueuedUnique);
     connect(m_dmsHandler, &DmsHandler::sigDmsQuitReceived, this, &AppMain::onDmsQuitReceived, kQueuedUnique);

@@ -73,6 +73,75 @@ QString writeFile(const QTemporaryDir &dir, const QByteArray &content)
     file.write(content);
     return path;
 }
+// A configuration in which every key differs from its default and every table has rows, with
+// texts the settings library must quote or escape.
+Configuration fullConfiguration()
+{
+    Configuration c;
+    MailConfig &m = c.mail;
+    m.host = QStringLiteral("imap.example.org");
+    m.port = 993;
+    m.ssl = false;
+    m.userName = QStringLiteral("meter data");
+    m.password = QStringLiteral("p,w;\"x\"=1");
+    m.oAuthClientId = QStringLiteral("client-1");
+    m.oAuthServerAuthURL = QStringLiteral("https://login.example.org/auth?a=1&b=2");
+    m.oAuthServerTokenURL = QStringLiteral("https://login.example.org/token");
+    m.oAuthAuthorizationScope = QStringLiteral("imap offline_access");
+    m.oAuthConfigUserId = QStringLiteral("user@example.org");
+    m.inboxFolder = QStringLiteral("INBOX/Zähler");
+    m.checkInterval = QStringLiteral("06:00;18:00");
+    m.maxMailsPerSession = 250;
+    m.successCopyToImap = false;
+    m.successCopyToImapWithoutEncrypted = true;
+    m.successImapFolder = QStringLiteral("Done");
+    m.successCopyToImapDecrypted = true;
+    m.successImapFolderDecrypted = QStringLiteral("Done/Plain");
+    m.successCopyToLocal = true;
+    m.successLocalFolder = QStringLiteral("'D:\\mails\\ok\\'yyyyMM");
+    m.failedCopyToImap = false;
+    m.failedImapFolder = QStringLiteral("Bad");
+    m.failedCopyToLocal = true;
+    m.failedLocalFolder = QStringLiteral("/var/mail/failed");
+    m.useMSCryptoAPI_VerifySignature = true;
+    m.useMSCryptoAPI_Decrypt = false;
+    m.verifySignature = false;
+    DmsConfig &d = c.dms;
+    d.dmsConnection = QStringLiteral("10.0.0.5:9010");
+    d.pdbsConnection = QStringLiteral("local");
+    d.prefix = QStringLiteral("='X_' + IAKS");
+    d.writeDataToPdbs = false;
+    d.writeLastEntryToDms = false;
+    d.useTrdConfig = true;
+    d.aksToUppercase = true;
+    d.maxLastUpdate = 0;
+    d.maxStateErrorPercent = 55;
+    d.alwaysCheckDps = true;
+    d.dps = {{true, QStringLiteral("%AKS%:Unit"), QStringLiteral("STR"), QStringLiteral("%IUNIT%")},
+             {false, QStringLiteral("P:B"), QStringLiteral("BIT"), QStringLiteral("1")}};
+    d.mappings = {{true, QStringLiteral("M1:*"), QStringLiteral("BLD:%IAKS2%:VAL"), QStringLiteral("Value * 1000")},
+                  {false, QStringLiteral("b,c"), QStringLiteral("=IAKS1 + ':' + ISN"), {}}};
+    d.options = {{true, 3, QStringLiteral("x*"), 5}, {false, 0, QStringLiteral("[ab]?"), 0}};
+    d.checks = {{true, QStringLiteral("T*"), -10.5, 1e6}, {false, QStringLiteral("U"), 0.1, 1e-7}};
+    ReportConfig &r = c.report;
+    r.host = QStringLiteral("smtp.example.org");
+    r.port = 587;
+    r.connType = QStringLiteral("TLS");
+    r.name = QStringLiteral("quillon.example.org");
+    r.userName = QStringLiteral("reporter");
+    r.password = QStringLiteral("s p@ce");
+    r.authType = QStringLiteral("LOGIN");
+    r.sender = QStringLiteral("Quillon <quillon@example.org>");
+    r.checkInterval = 30;
+    r.subjectOnError = QStringLiteral("States changed, see below");
+    r.subjectOnOk = QStringLiteral("All ok");
+    r.users = {{true, QStringLiteral("Ops"), QStringLiteral("ops@example.org")},
+               {false, QStringLiteral("Müller, Hans"), QStringLiteral("hm@example.org")}};
+    return c;
+}
+
+// A stored client secret as another machine enciphered it; the editor's mask keeps it as it is.
+const QByteArray storedSecret = "[Mail]\noAuthClientSecret=00112233445566778899aabbccddeeff\n";
 } // namespace
 
 class TestConfigFile : public QObject
@@ -90,6 +159,8 @@ private slots:
     void secretRule_data();
     void secretRule();
     void writtenTableShrinks();
+    void writtenFileIsUnchanged();
+    void fileIsPrivate();
 };
 
 void TestConfigFile::defaults_data()
@@ -338,6 +409,32 @@ void TestConfigFile::writtenTableShrinks()
     QCOMPARE(back.report.users[0].name, QStringLiteral("b"));
     QSettings s(path, QSettings::IniFormat);
     QVERIFY(!s.contains(QStringLiteral("Reporting/Users/3/Name")));
+}
+
+void TestConfigFile::writtenFileIsUnchanged()
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, storedSecret);
+    ConfigFile::write(path, fullConfiguration(), ConfigFile::kSecretMask);
+    QFile written(path);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QFile expected(QStringLiteral(QUILLON_SOURCE_DIR "/tests/config/data/full.ini"));
+    QVERIFY(expected.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), expected.readAll());
+}
+
+void TestConfigFile::fileIsPrivate()
+{
+    // The file holds the mail passwords: only its owner may read it, when it is created and
+    // after the editor has saved over a file that others could read.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Quillon.ini"));
+    const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
+    ConfigFile::ensureFile(path);
+    QCOMPARE(QFile::permissions(path), ownerOnly);
+    QFile::setPermissions(path, ownerOnly | QFile::ReadGroup | QFile::ReadOther);
+    ConfigFile::write(path, Configuration(), {});
+    QCOMPARE(QFile::permissions(path), ownerOnly);
 }
 
 QTEST_GUILESS_MAIN(TestConfigFile)

@@ -52,7 +52,7 @@ struct Running
 
     void start()
     {
-        handler = std::make_unique<DmsHandler>(config, nullptr, fastTiming());
+        handler = std::make_unique<DmsHandler>(config, fastTiming());
         ready = std::make_unique<QSignalSpy>(handler.get(), &DmsHandler::sigDmsReady);
         disconnected = std::make_unique<QSignalSpy>(handler.get(), &DmsHandler::sigDmsDisconnected);
         quitReceived = std::make_unique<QSignalSpy>(handler.get(), &DmsHandler::sigDmsQuitReceived);
@@ -171,7 +171,7 @@ void TestDmsHandler::dmsLocation()
     QCOMPARE(DmsLocation::of(connection), local ? QStringLiteral("local") : DmsLocation::shortHostName());
     DmsConfig config;
     config.dmsConnection = connection;
-    DmsHandler handler(config, nullptr);
+    DmsHandler handler(config);
     QCOMPARE(handler.isDmsLocal(), local);
 }
 
@@ -193,7 +193,7 @@ void TestDmsHandler::stateTexts()
     QFETCH(int, state);
     QFETCH(QString, text);
     QCOMPARE(DmsHandler::stateText(DmsHandler::DmsState(state)), text);
-    DmsHandler handler(DmsConfig(), nullptr); // registers the meta-type
+    DmsHandler handler{DmsConfig()}; // registers the meta-type
     QVERIFY(QMetaType::fromName("DmsHandler::DmsState").isValid());
 }
 

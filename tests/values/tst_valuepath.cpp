@@ -108,7 +108,7 @@ public:
         DmsTiming timing;
         timing.asyncUpDelayMs = 1;
         timing.logoutDelayMs = 1;
-        handler = std::make_unique<DmsHandler>(config, nullptr, timing);
+        handler = std::make_unique<DmsHandler>(config, timing);
         handler->setStatusReportSink(&sink);
         QSignalSpy ready(handler.get(), &DmsHandler::sigDmsReady);
         handler->start();

@@ -2,16 +2,9 @@
 // The INI configuration file of one instance: its path, creation, reading into the three settings
 // records, and writing as the configuration editor saves it.
 
-#include "config/Settings.h"
+#include "config/ConfigKeys.h"
 
 #include <QStringList>
-
-struct Configuration
-{
-    MailConfig mail;
-    DmsConfig dms;
-    ReportConfig report;
-};
 
 namespace ConfigFile {
 
@@ -21,8 +14,8 @@ inline const QString kSecretMask = QStringLiteral("*_*_*_*_*_*_*_*");
 // ORVANE_CURRENT_CONFIG_LOCATION + application name + ".ini", recomputed on every call.
 QString configFilePath();
 
-// Creates an empty file (and its directory) at the path when none exists; all defaults then
-// apply. An unwritable location leaves it uncreated, and reading then gives all defaults.
+// Creates an empty file (and its directory) at the path when none exists, readable by its owner
+// only, for it holds the mail passwords; all defaults then apply. An unwritable location leaves it uncreated, and reading then gives all defaults.
 void ensureFile(const QString &path);
 
 enum class Rows { EnabledOnly, All };
@@ -33,10 +26,12 @@ Configuration read(const QString &path, Rows rows = Rows::EnabledOnly);
 
 // Writes every key of every group and each table as a whole. secretField is what the editor's
 // client-secret field shows: the mask keeps the stored value, an empty field stores an empty
-// value, anything else is enciphered and stored as lower-case hexadecimal text.
+// value, anything else is enciphered and stored as lower-case hexadecimal text. The file is left
+// readable by its owner only.
 void write(const QString &path, const Configuration &config, const QString &secretField);
 
-// A short account of the settings for the debug log; passwords and the secret are not shown.
+// An account of every setting for the debug log, one line per group, tables by their row count;
+// passwords and the secret show only whether they are set.
 QStringList describe(const Configuration &config);
 
 } // namespace ConfigFile

@@ -50,8 +50,9 @@ QByteArray cryptSecretForHost(bool encrypt, const QByteArray &data, const QByteA
     QByteArray buffer(input.size() + EVP_MAX_BLOCK_LENGTH, '\0');
     auto *out = reinterpret_cast<unsigned char *>(buffer.data());
     int produced = 0;
-    EVP_CipherUpdate(ctx.get(), out, &produced,
-                     reinterpret_cast<const unsigned char *>(input.constData()), int(input.size()));
+    if (EVP_CipherUpdate(ctx.get(), out, &produced,
+                         reinterpret_cast<const unsigned char *>(input.constData()), int(input.size())) != 1)
+        return {};
     int finalBytes = 0;
     // A failed final step (wrong key, damaged value) contributes no bytes.
     if (EVP_CipherFinal_ex(ctx.get(), out + produced, &finalBytes) != 1)

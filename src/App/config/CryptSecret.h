@@ -7,6 +7,7 @@
 // encrypt: data is the secret's Latin-1 bytes, the result the ciphertext.
 // decrypt: data is the ciphertext, the result the secret bytes (or, for a value that does not
 // decipher with this machine's key, whatever the cipher produced; nothing is reported).
+// Empty when the cipher itself fails.
 QByteArray cryptSecret(bool encrypt, const QByteArray &data);
 
 // The same with the host name given, so that the key's dependence on it can be checked.

@@ -1,6 +1,6 @@
 #include "dms/ConfiguredDataPoints.h"
 
-#include "dms/naming/AksPlaceholders.h"
+#include "naming/AksPlaceholders.h"
 
 #include "KyrIpc/DmsAccess.h"
 

@@ -35,11 +35,10 @@ QString DmsHandler::stateText(DmsState state)
     return QStringLiteral("unknown");
 }
 
-DmsHandler::DmsHandler(const DmsConfig &config, QObject *controller, const DmsTiming &timing)
+DmsHandler::DmsHandler(const DmsConfig &config, const DmsTiming &timing)
     : m_config(config),
       m_timing(timing),
       m_applicationName(QCoreApplication::applicationName()),
-      m_controller(controller),
       m_link(std::make_unique<DmsLink>(config.dmsConnection, config.pdbsConnection, m_applicationName)),
       m_statusPoints(m_applicationName),
       m_naming(config),
@@ -128,10 +127,10 @@ void DmsHandler::run()
     }
 }
 
-void DmsHandler::onAppStateChanged(bool paused, DmsHandler::DmsState dmsState, QString lastMailError, QString lastRepError)
+// The link's own state is known here already; the broadcast's copy of it is not needed.
+void DmsHandler::onAppStateChanged(bool paused, DmsHandler::DmsState, QString lastMailError, QString lastRepError)
 {
     m_paused = paused;
-    m_appDmsState = dmsState;
     m_lastMailError = lastMailError;
     m_lastRepError = lastRepError;
     writeDriverStatusPoints();
@@ -148,17 +147,12 @@ void DmsHandler::addMailValue(DataParser::ValueRec rec)
 
 void DmsHandler::onIntValueFromMail(DataParser::ValueRec rec)
 {
-    // The marker carries "ENDMAILCHECK" in its point name when it arrives; it gets no options.
-    bool endOfMail = AksNaming::isEndMailMarker(rec);
-    if (!endOfMail)
-        m_naming.collectOptions(rec);
-    if (!AksNaming::applyOptions(rec))
+    // The marker carries "ENDMAILCHECK" in its point name when it arrives (it gets no options);
+    // a record whose mapped name ends so closes the mail as well.
+    const bool markerOnArrival = AksNaming::isEndMailMarker(rec);
+    if (!m_naming.nameRecord(rec, m_mappingCache))
         return;
-    if (m_config.aksToUppercase)
-        rec.iaks = rec.iaks.toUpper();
-    if (!m_naming.mapRecord(rec, m_mappingCache))
-        return;
-    endOfMail = endOfMail || AksNaming::isEndMailMarker(rec);
+    const bool endOfMail = markerOnArrival || AksNaming::isEndMailMarker(rec);
     if (!isReady()) {
         LOG_OUT(Kyr::LogWarning, "DMS not ready for value %1->%2").arg(rec.iaks).arg(rec.aks).endl();
         if (endOfMail)

@@ -14,7 +14,7 @@
 #include "dms/DriverStatusPoints.h"
 #include "dms/PointSupervision.h"
 #include "dms/ValuePath.h"
-#include "dms/naming/AksNaming.h"
+#include "naming/AksNaming.h"
 #include "parsing/DataParser.h"
 
 #include "KyrIpc/DmsAccess.h"
@@ -37,7 +37,7 @@ public:
     // "Idle", "Disabled", "Connecting", "ErrorRegistration", "Down"; "unknown" for any other value.
     static QString stateText(DmsState state);
 
-    DmsHandler(const DmsConfig &config, QObject *controller, const DmsTiming &timing = DmsTiming());
+    explicit DmsHandler(const DmsConfig &config, const DmsTiming &timing = DmsTiming());
     ~DmsHandler() override;
 
     // The link is up and initialised and all three connections report connected.
@@ -99,7 +99,6 @@ private:
     const DmsConfig m_config;
     const DmsTiming m_timing;
     const QString m_applicationName;
-    QObject *const m_controller;
     std::unique_ptr<DmsLink> m_link;
     const DriverStatusPoints m_statusPoints;
     PointSupervision m_supervision;
@@ -112,7 +111,6 @@ private:
     mutable QString m_location;
 
     bool m_paused = false;
-    DmsState m_appDmsState = Down;
     QString m_lastMailError;
     QString m_lastRepError;
 

@@ -1,7 +1,7 @@
 #include "dms/ValuePath.h"
 
 #include "dms/StatusReportSink.h"
-#include "dms/naming/AksNaming.h"
+#include "naming/AksNaming.h"
 
 #include "KyrIpc/DmsAccess.h"
 #include "KyrIpc/PdbsAccess.h"

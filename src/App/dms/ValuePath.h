@@ -7,7 +7,7 @@
 #include "config/Settings.h"
 #include "dms/ConfiguredDataPoints.h"
 #include "dms/PointSupervision.h"
-#include "dms/naming/WildcardPattern.h"
+#include "naming/WildcardPattern.h"
 #include "parsing/DataParser.h"
 
 #include <QHash>

@@ -1,4 +1,4 @@
-#include "dms/naming/WildcardPattern.h"
+#include "naming/WildcardPattern.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "dms/naming/NamingScript.h"
+#include "naming/NamingScript.h"
 
-#include "dms/naming/AksPlaceholders.h"
+#include "naming/AksPlaceholders.h"
 
 #include <QJSEngine>
 #include <QJSValue>

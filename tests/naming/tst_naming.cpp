@@ -1,9 +1,9 @@
 // Naming of data points: wildcard patterns, prefix and options, placeholders, the mapping table
 // with its cache, and the scripts with their failures.
 
-#include "dms/naming/AksNaming.h"
-#include "dms/naming/AksPlaceholders.h"
-#include "dms/naming/WildcardPattern.h"
+#include "naming/AksNaming.h"
+#include "naming/AksPlaceholders.h"
+#include "naming/WildcardPattern.h"
 
 #include "KyrLogger/Logger.h"
 

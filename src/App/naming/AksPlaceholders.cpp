@@ -1,4 +1,4 @@
-#include "dms/naming/AksPlaceholders.h"
+#include "naming/AksPlaceholders.h"
 
 namespace {
 

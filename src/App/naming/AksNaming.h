@@ -5,7 +5,7 @@
 // compiled patterns of its settings and keeps no global state.
 
 #include "config/Settings.h"
-#include "dms/naming/WildcardPattern.h"
+#include "naming/WildcardPattern.h"
 #include "parsing/DataParser.h"
 
 #include <QHash>

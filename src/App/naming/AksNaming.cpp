@@ -1,7 +1,7 @@
-#include "dms/naming/AksNaming.h"
+#include "naming/AksNaming.h"
 
-#include "dms/naming/AksPlaceholders.h"
-#include "dms/naming/NamingScript.h"
+#include "naming/AksPlaceholders.h"
+#include "naming/NamingScript.h"
 
 #include "KyrLogger/Logger.h"
 
