@@ -1,6 +1,7 @@
 // Qt's messages routed into the logger: level table, line format, filters; the logger's
 // placeholders and its log file.
 
+#include "../common/LogCapture.h"
 #include "KyrLogger/Logger.h"
 #include "KyrLogger/QtMsgHandler.h"
 
@@ -12,30 +13,6 @@
 #include <QThread>
 
 namespace {
-struct Captured
-{
-    quint8 level = 0;
-    QString line;
-};
-
-// Collects the lines the logger writes while it lives.
-class LogCapture
-{
-public:
-    LogCapture()
-    {
-        m_id = Kyr::Logger::instance().addListener([this](quint8 level, const QString &line) {
-            m_lines.append({level, line});
-        });
-    }
-    ~LogCapture() { Kyr::Logger::instance().removeListener(m_id); }
-    const QList<Captured> &lines() const { return m_lines; }
-
-private:
-    int m_id = 0;
-    QList<Captured> m_lines;
-};
-
 // The text after "file:line " of a logged line.
 QString textOf(const QString &line)
 {
@@ -118,9 +95,9 @@ void TestLogRouting::routing()
     }
     QCOMPARE(capture.lines().size(), 1);
     QCOMPARE(int(capture.lines().first().level), level);
-    QCOMPARE(textOf(capture.lines().first().line), text);
+    QCOMPARE(textOf(capture.lines().first().text), text);
     // The location of the line is the handler's own source file.
-    QVERIFY(capture.lines().first().line.contains(QStringLiteral("QtMsgHandler.cpp:")));
+    QVERIFY(capture.lines().first().text.contains(QStringLiteral("QtMsgHandler.cpp:")));
 }
 
 void TestLogRouting::placeholders_data()
@@ -150,7 +127,7 @@ void TestLogRouting::placeholders()
     } // a message without endl() is still written when it goes out of scope
     QCOMPARE(capture.lines().size(), 1);
     QCOMPARE(int(capture.lines().first().level), 5);
-    QVERIFY(capture.lines().first().line.endsWith(text));
+    QVERIFY(capture.lines().first().text.endsWith(text));
 }
 
 void TestLogRouting::fileLinesFromSeveralThreads()

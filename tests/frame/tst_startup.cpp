@@ -144,7 +144,7 @@ void TestStartup::runsLogsAndStopsOnSigterm()
     QVERIFY(QFile::exists(project + QStringLiteral("/cfg/Quillon.ini")));
 
     ::kill(pid_t(process->processId()), SIGTERM);
-    QVERIFY(process->waitForFinished(10000));
+    QVERIFY(process->waitForFinished(30000)); // safety net only
     QCOMPARE(process->exitStatus(), QProcess::NormalExit);
     QCOMPARE(process->exitCode(), 0);
 

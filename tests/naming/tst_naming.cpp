@@ -5,6 +5,7 @@
 #include "naming/AksPlaceholders.h"
 #include "naming/WildcardPattern.h"
 
+#include "../common/LogCapture.h"
 #include "KyrLogger/Logger.h"
 
 #include <QTest>
@@ -44,25 +45,6 @@ OptionEntry makeOption(const QString &pattern, int code, int importType = 0)
     o.importType = importType;
     return o;
 }
-
-// Collects the warnings logged while it lives.
-class WarningCatcher
-{
-public:
-    WarningCatcher()
-    {
-        m_id = Kyr::Logger::instance().addListener([this](quint8 level, const QString &line) {
-            if (level == 4)
-                m_lines.append(line);
-        });
-    }
-    ~WarningCatcher() { Kyr::Logger::instance().removeListener(m_id); }
-    QString joined() const { return m_lines.join(u'\n'); }
-
-private:
-    int m_id;
-    QStringList m_lines;
-};
 
 } // namespace
 
@@ -316,11 +298,11 @@ void TestNaming::scriptFailures()
     AksNaming naming(cfg);
     AksNaming::MappingCache cache;
     Rec r = record(QStringLiteral("M1:E"), 2.5);
-    WarningCatcher warnings;
+    LogCapture log;
     QVERIFY(naming.mapRecord(r, cache));
     QCOMPARE(r.aks, expectedAks);
     QCOMPARE(r.value, expectedValue);
-    QVERIFY2(warnings.joined().contains(warning), qPrintable(warnings.joined()));
+    QVERIFY2(log.joined(Kyr::LogWarning).contains(warning), qPrintable(log.joined(Kyr::LogWarning)));
 }
 
 QTEST_GUILESS_MAIN(TestNaming)

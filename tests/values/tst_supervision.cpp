@@ -6,30 +6,12 @@
 
 #include "KyrIpc/DmsAccess.h"
 #include "KyrIpc/PointStore.h"
+#include "../common/LogCapture.h"
 #include "KyrLogger/Logger.h"
 
 #include <QTest>
 
 namespace {
-
-// Log lines of the given level seen while it lives.
-class LogCatcher
-{
-public:
-    explicit LogCatcher(quint8 level)
-    {
-        m_id = Kyr::Logger::instance().addListener([this, level](quint8 l, const QString &line) {
-            if (l == level)
-                m_lines.append(line);
-        });
-    }
-    ~LogCatcher() { Kyr::Logger::instance().removeListener(m_id); }
-    QString joined() const { return m_lines.join(u'\n'); }
-
-private:
-    int m_id;
-    QStringList m_lines;
-};
 
 qint64 pointInt(Orvane::PointStore &store, const QString &name)
 {
@@ -215,14 +197,13 @@ void TestSupervision::stateErrorEntryAndRecovery()
     PointSupervision sup;
     if (inErrorBefore)
         sup.stateErrors().insert(p, 4001);
-    LogCatcher warnings(4);
-    LogCatcher infos(6);
+    LogCapture capture;
     sup.evaluateStateErrors(*m_dms, p, {values, bad, bad ? 2003 : 0}, threshold);
     QCOMPARE(sup.stateErrors().contains(p), inErrorAfter);
     QCOMPARE(pointInt(*m_store, p + QStringLiteral(":State")), qint64(statePoint));
     if (inErrorAfter)
         QCOMPARE(sup.stateErrors().state(p), 2003);
-    const QString logged = warnings.joined() + infos.joined();
+    const QString logged = capture.joined(Kyr::LogWarning) + capture.joined(Kyr::LogInfo);
     if (log.isEmpty())
         QVERIFY2(!logged.contains(QStringLiteral("datapoint P")), qPrintable(logged));
     else
@@ -232,10 +213,10 @@ void TestSupervision::stateErrorEntryAndRecovery()
 void TestSupervision::failingStateWriteCreatesThePoint()
 {
     PointSupervision sup;
-    LogCatcher warnings(4);
+    LogCapture log;
     QVERIFY(!m_store->point(QStringLiteral("Q:State")));
     sup.evaluateStateErrors(*m_dms, QStringLiteral("Q"), {1, 1, 1001}, 10);
-    QVERIFY2(warnings.joined().contains(QStringLiteral("Could not send state Q - 1001")), qPrintable(warnings.joined()));
+    QVERIFY2(log.joined(Kyr::LogWarning).contains(QStringLiteral("Could not send state Q - 1001")), qPrintable(log.joined(Kyr::LogWarning)));
     const auto created = m_store->point(QStringLiteral("Q:State"));
     QVERIFY(created);
     QCOMPARE(created->type, int(Orvane::DWS));
@@ -273,20 +254,19 @@ void TestSupervision::expiryAndRecovery()
     PointSupervision sup;
     sup.load(*m_dms);
 
-    LogCatcher warnings(4);
+    LogCapture log;
     QCOMPARE(sup.checkLastUpdate(*m_dms, maxLastUpdate), expires);
     QCOMPARE(sup.updateErrorCount(maxLastUpdate), expires ? 1 : 0);
     QCOMPARE(pointInt(*m_store, p + QStringLiteral(":MDLastUpdate")), expires ? -last : last);
     if (expires) {
         const QString expected = QStringLiteral("Last update %1 for %2 expired")
                                      .arg(QDateTime::fromSecsSinceEpoch(last).toString(Qt::ISODate), p);
-        QVERIFY2(warnings.joined().contains(expected), qPrintable(warnings.joined()));
+        QVERIFY2(log.joined(Kyr::LogWarning).contains(expected), qPrintable(log.joined(Kyr::LogWarning)));
         QCOMPARE(sup.expiredPointLines(maxLastUpdate).size(), 1);
         // A second pass does not expire it again.
         QVERIFY(!sup.checkLastUpdate(*m_dms, maxLastUpdate));
     }
 
-    LogCatcher infos(6);
     const QDateTime stamp = QDateTime::fromSecsSinceEpoch(now - newValueAgeMinutes * 60);
     sup.recordLastUpdate(*m_dms, p, stamp, maxLastUpdate);
     SupervisionRecord rec;
@@ -294,7 +274,7 @@ void TestSupervision::expiryAndRecovery()
     if (recovers) {
         QCOMPARE(rec.lastUpdate, stamp.toSecsSinceEpoch());
         QCOMPARE(pointInt(*m_store, p + QStringLiteral(":MDLastUpdate")), stamp.toSecsSinceEpoch());
-        QCOMPARE(infos.joined().contains(QStringLiteral("Last update for datapoint E:P is ok now")), expires);
+        QCOMPARE(log.joined(Kyr::LogInfo).contains(QStringLiteral("Last update for datapoint E:P is ok now")), expires);
     } else {
         QCOMPARE(rec.lastUpdate, expires ? -last : last);
         QCOMPARE(pointInt(*m_store, p + QStringLiteral(":MDLastUpdate")), expires ? -last : last);

@@ -5,6 +5,7 @@
 #include "dms/StatusReportSink.h"
 
 #include "KyrIpc/PointStore.h"
+#include "../common/LogCapture.h"
 #include "KyrLogger/Logger.h"
 
 #include <QCoreApplication>
@@ -24,33 +25,6 @@ struct TrendRowExpect
     quint32 state;
 };
 using TrendRows = QList<TrendRowExpect>;
-
-// Lines logged at one level while it lives.
-class LogCatcher
-{
-public:
-    explicit LogCatcher(quint8 level)
-    {
-        m_id = Kyr::Logger::instance().addListener([this, level](quint8 l, const QString &line) {
-            if (l == level) {
-                QMutexLocker lock(&m_mutex);
-                m_lines.append(line);
-            }
-        });
-    }
-    ~LogCatcher() { Kyr::Logger::instance().removeListener(m_id); }
-    QString joined() const
-    {
-        QMutexLocker lock(&m_mutex);
-        return m_lines.join(u'\n');
-    }
-    int count(const QString &text) const { return int(joined().count(text)); }
-
-private:
-    int m_id;
-    mutable QMutex m_mutex;
-    QStringList m_lines;
-};
 
 // Collects what the handler reports for the status report.
 class CollectingSink : public StatusReportSink
@@ -341,15 +315,15 @@ void TestValuePath::rangeCheck()
     cfg.checks = checks;
     HandlerRun run(cfg);
     QVERIFY(run.ok);
-    LogCatcher warnings(4);
+    LogCapture log;
     const QDateTime stamp = QDateTime::currentDateTime();
     // Only the point's last value of the mail is checked.
     QVERIFY(run.mail({value(QStringLiteral("R:X"), 1e6, stamp.addSecs(-60)), value(QStringLiteral("R:X"), lastValue, stamp)}));
     if (message.isEmpty()) {
-        QVERIFY2(!warnings.joined().contains(QStringLiteral("out of range")), qPrintable(warnings.joined()));
+        QVERIFY2(!log.joined(Kyr::LogWarning).contains(QStringLiteral("out of range")), qPrintable(log.joined(Kyr::LogWarning)));
         QVERIFY(run.sink.messages.isEmpty());
     } else {
-        QCOMPARE(warnings.count(message), 1);
+        QCOMPARE(log.count(Kyr::LogWarning, message), 1);
         QCOMPARE(run.sink.messages, QStringList{message});
     }
 }
@@ -413,7 +387,7 @@ void TestValuePath::multipleWrite()
     QFETCH(QStringList, messages);
     HandlerRun run(DmsConfig{});
     QVERIFY(run.ok);
-    LogCatcher warnings(4);
+    LogCapture log;
     QList<Rec> recs;
     const QDateTime stamp = QDateTime::currentDateTime().addSecs(-100);
     for (int i = 0; i < serials.size(); ++i) {
@@ -423,7 +397,7 @@ void TestValuePath::multipleWrite()
     }
     QVERIFY(run.mail(recs));
     QCOMPARE(run.sink.messages, messages);
-    QCOMPARE(warnings.count(QStringLiteral("Multiple write")), messages.size());
+    QCOMPARE(log.count(Kyr::LogWarning, QStringLiteral("Multiple write")), messages.size());
     // Every value is written; the last one is the point's last value.
     QCOMPARE(run.trend(QStringLiteral("W")).size(), serials.size());
     QCOMPARE(run.pointValue(QStringLiteral("W")).toDouble(), double(serials.size() - 1));
@@ -522,7 +496,7 @@ void TestValuePath::expiryAndRecovery()
         s.setPoint(QStringLiteral("X:Young:MDLastUpdate"), Orvane::DWS, now - 60);
     });
     QVERIFY(run.ok);
-    LogCatcher warnings(4);
+    LogCapture log;
     QMetaObject::invokeMethod(run.handler.get(), "onCheckLastUpdateTimer", Qt::QueuedConnection);
     QTRY_COMPARE(run.pointValue(QStringLiteral("X:Old:MDLastUpdate")).toLongLong(), -(now - 7200));
     QCOMPARE(run.pointValue(QStringLiteral("X:Young:MDLastUpdate")).toLongLong(), now - 60);
@@ -547,12 +521,12 @@ void TestValuePath::mailWhileLinkDownIsLost()
     run.dms->dropLink();
     // The handler's thread may emit before a wait would begin, so count rather than wait.
     QTRY_COMPARE_WITH_TIMEOUT(down.size(), 1, 5000);
-    LogCatcher warnings(4);
+    LogCapture log;
     const QDateTime stamp = QDateTime::currentDateTime().addSecs(-60);
     run.handler->addMailValue(value(QStringLiteral("L"), 1.0, stamp));
     run.handler->addMailValue(marker());
-    QTRY_VERIFY(warnings.joined().contains(QStringLiteral("DMS not ready for value ENDMAILCHECK->ENDMAILCHECK")));
-    QVERIFY(warnings.joined().contains(QStringLiteral("DMS not ready for value L->L")));
+    QTRY_VERIFY(log.joined(Kyr::LogWarning).contains(QStringLiteral("DMS not ready for value ENDMAILCHECK->ENDMAILCHECK")));
+    QVERIFY(log.joined(Kyr::LogWarning).contains(QStringLiteral("DMS not ready for value L->L")));
     QVERIFY(!run.handler->isBusy());
 
     // Back up: the next mail carries only its own values.
