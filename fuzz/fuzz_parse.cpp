@@ -1,19 +1,22 @@
-// Feeds arbitrary bytes to the parser entry: detection, every format parser and the shared
-// splitters must end with a result for any input, and a failure must carry an error text.
+// Feeds arbitrary bytes down the road every attachment takes: DataFileReader with a ".gz" name,
+// so gzip input is unpacked (every member, bounded) and anything else reaches detection and the
+// format parsers as it is. Every call must end with a result, and a failure must carry its reason.
 
-#include "parsing/DataParser.h"
+#include "parsing/DataFileReader.h"
 
 #include <cstdint>
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    DataFileInput input;
+    input.name = QStringLiteral("fuzz.gz");
     // A copy of exactly size bytes, so that a read past the end is caught by AddressSanitizer.
-    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
-    QString errorText;
-    QList<DataParser::ValueRec> values;
-    const bool ok = DataParser::parse(bytes, errorText, values, QStringLiteral("fuzz in kWh.txt"));
-    if (!ok && errorText.isEmpty())
-        std::abort(); // a failure always comes with its reason
+    input.bytes = QByteArray(reinterpret_cast<const char *>(data), qsizetype(size));
+    input.parserFileName = QStringLiteral("fuzz in kWh.txt"); // TREND and SingleMeterpoint read the name
+    input.maxUnpackedBytes = 16 * 1024 * 1024;                // far below libFuzzer's memory limit
+    const DataFileResult result = DataFileReader::read(input);
+    if (!result.parsed && result.errorText.isEmpty())
+        std::abort();
     return 0;
 }

@@ -278,11 +278,11 @@ void TestMscons::resultCodes()
 {
     QString errorText;
     Records out;
-    QCOMPARE(FormatParsers::parseMscons("UNB+UNOC:3+S+R'UNZ+0+1'", errorText, out), 2);
+    QCOMPARE(FormatParsers::parseMscons("UNB+UNOC:3+S+R'UNZ+0+1'", errorText, out), FormatParsers::ParseResult::NoData);
     QCOMPARE(errorText, QStringLiteral("No data found"));
-    QCOMPARE(FormatParsers::parseMscons("UNB+UNOC:3+S+R'UNZ+1+1'", errorText, out), 1);
+    QCOMPARE(FormatParsers::parseMscons("UNB+UNOC:3+S+R'UNZ+1+1'", errorText, out), FormatParsers::ParseResult::Faulty);
     QCOMPARE(errorText, QStringLiteral("Wrong message count: 0/1"));
-    QCOMPARE(FormatParsers::parseMscons(interchange({lineItem({"QTY+220:1", "DTM+164:20180101:102"})}), errorText, out), 0);
+    QCOMPARE(FormatParsers::parseMscons(interchange({lineItem({"QTY+220:1", "DTM+164:20180101:102"})}), errorText, out), FormatParsers::ParseResult::Parsed);
 }
 
 void TestMscons::recordsBeforeFailureStay()

@@ -1,67 +1,14 @@
 #pragma once
 
-#include <QDateTime>
-#include <QList>
-#include <QMetaType>
-#include <QString>
-#include <QStringList>
+#include "parsing/ValueRec.h"
 
 // The one entry that turns the bytes of a data file into value records. It recognises the
 // format from the file's first bytes and hands the data to the matching format parser.
 // The class keeps no state: construct it on the stack, call parse once, discard it; parse may
-// run in several threads at once.
-class DataParser
+// run in several threads at once. Records, import types and their names come from ValueRecTypes.
+class DataParser : public ValueRecTypes
 {
 public:
-    // The format that produced a record; 0 means automatic detection. The value is part of the
-    // configuration file, so the numbers never change.
-    enum ImportType : qint32 {
-        IMPTYPE_NA = 0,
-        IMPTYPE_LERTESBOX = 1,
-        IMPTYPE_METERPT_CSV = 2,
-        IMPTYPE_MSCONS = 3,
-        IMPTYPE_EON_CSV = 4,
-        IMPTYPE_SIMPLE_CSV_1 = 5,
-        IMPTYPE_SIMPLE_CSV_2 = 6,
-        IMPTYPE_SIMPLE_CSV_3 = 7,
-        IMPTYPE_LUG_CSV = 8,
-        IMPTYPE_PVSS_CSV = 9,
-        IMPTYPE_FROESCHL_CSV = 10,
-        IMPTYPE_MSD_CSV = 11,
-        IMPTYPE_MPO_CSV_01 = 12,
-        IMPTYPE_MPO_CSV_02 = 13,
-        IMPTYPE_TREND_CSV = 14,
-        IMPTYPE_IMMO_BOX_CSV = 15,
-        IMPTYPE_PCHART_CSV = 16,
-        IMPTYPE_SINGLEMETERPT_CSV = 17,
-        IMPTYPE_MS_WETTERDATEN = 18,
-        IMPTYPE_VATTENFALL_WAERME = 19,
-        IMPTYPE_PIRELPORTAL_DATAROW_CSV = 20,
-        IMPTYPE_EBIX_VSE = 21,
-        IMPTYPE_SOLVIMUS_MUC_CSV = 22,
-        IMPTYPE_SILOVEDA_CSV = 23,
-        IMPTYPE_LOYTEC_CSV = 24,
-        IMPTYPE_INNOSOLV_CSV = 25,
-    };
-    static constexpr int ImportTypeCount = 26;
-
-    // One parsed value. Travels by copy, also through queued signals.
-    struct ValueRec {
-        QDateTime timestamp;      // time of the value
-        QString iaks;             // import identifier built from the file
-        QString aks;              // DMS point name; empty from the parser, filled by the mapping
-        ImportType importType = IMPTYPE_NA;
-        double value = 0.0;
-        bool increment = false;   // an amount for its interval rather than a reading
-        qint32 state = 0;         // 0 = normal, otherwise a format's own state code
-        QString unit;
-        QString description;
-        QString serialNumber;
-        QString ipAddress;
-        QString obis;
-        QList<qint32> flagList;   // AKS option codes; never filled by a parser
-    };
-
     virtual ~DataParser() = default;
 
     // Recognises the format of data and appends its records to values. errorText is cleared on
@@ -73,21 +20,4 @@ public:
     // Brings a record to the state a format parser starts from: the current local time,
     // empty texts, type 0, value 0, no increment, state 0, no flags.
     static void resetRecord(ValueRec &rec);
-
-    // Configuration name of a type ("MSCONS"), "?" outside the known range.
-    static QString configName(int type);
-    // Display names of all types, index = type value ("All", "LertesBox", ...).
-    static const QStringList &displayNames();
-    // Display name of a type, "?" outside the known range.
-    static QString displayName(int type);
-    // Display name of the type of a file's first record, "?" for an empty list.
-    static QString displayName(const QList<ValueRec> &records);
-
-    // Registers ValueRec and ImportType for queued connections; call once before threads start.
-    static void registerMetaTypes();
 };
-
-// Every member moves by plain memory copy, so lists of records grow without copying them.
-Q_DECLARE_TYPEINFO(DataParser::ValueRec, Q_RELOCATABLE_TYPE);
-Q_DECLARE_METATYPE(DataParser::ValueRec)
-Q_DECLARE_METATYPE(DataParser::ImportType)

@@ -11,8 +11,8 @@ public:
     // byte-order mark, so the Vattenfall signature with U+FEFF in front is met by its plain form.
     static QString head(const QByteArray &data);
 
-    // The format whose signature the head carries, tested in a fixed order; the first match
-    // wins. XML files give IMPTYPE_LERTESBOX (the ebIX VSE parser is tried when that one
+    // The format whose signature the head carries, tested in the order of the format table;
+    // the first match wins. XML files give IMPTYPE_LERTESBOX (the ebIX VSE parser is tried when that one
     // declines); a head without any signature gives IMPTYPE_NA: the line formats of the fallback
     // chain then decide.
     static DataParser::ImportType detect(const QString &head);

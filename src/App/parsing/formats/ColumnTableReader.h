@@ -14,6 +14,7 @@
 namespace ColumnTableReader {
 
 using Fields = QVarLengthArray<QByteArrayView, 256>;
+using FormatParsers::ParseResult;
 
 enum class BadTime {
     WarnAndSkip,         // log a warning, leave the line out
@@ -34,7 +35,8 @@ struct Layout {
 // timeOf(const Fields &, QByteArray &timeText) -> QDateTime builds a line's time and the text
 // it was read from (quoted in messages).
 template <typename TimeOf>
-int read(const QByteArray &data, QString &errorText, FormatParsers::Records &values, const Layout &layout, TimeOf timeOf)
+ParseResult read(const QByteArray &data, QString &errorText, FormatParsers::Records &values, const Layout &layout,
+                 TimeOf timeOf)
 {
     using namespace FieldReaders;
     const QByteArray clean = withoutCarriageReturns(data);
@@ -70,7 +72,7 @@ int read(const QByteArray &data, QString &errorText, FormatParsers::Records &val
             if (line.trimmed().isEmpty())
                 continue;
             errorText = QStringLiteral("No timestamp: ") + decodeText(line);
-            return 1;
+            return ParseResult::Faulty;
         }
 
         DataParser::ValueRec rec = blank;
@@ -85,7 +87,7 @@ int read(const QByteArray &data, QString &errorText, FormatParsers::Records &val
             if (layout.badTime == BadTime::SkipEmptyElseFail && fields.at(0).trimmed().isEmpty())
                 continue;
             errorText = message;
-            return 1;
+            return ParseResult::Faulty;
         }
         rec.importType = layout.type;
 
@@ -95,7 +97,7 @@ int read(const QByteArray &data, QString &errorText, FormatParsers::Records &val
                 continue;
             if (c >= names.size()) {
                 errorText = QStringLiteral("Field # out of range: ") + decodeText(line);
-                return 1;
+                return ParseResult::Faulty;
             }
             if (!parseCDouble(cell, rec.value)) {
                 if (layout.warnOnBadValue) {
@@ -104,7 +106,7 @@ int read(const QByteArray &data, QString &errorText, FormatParsers::Records &val
                     continue;
                 }
                 errorText = QStringLiteral("Could not parse value: ") + decodeText(cell);
-                return 1;
+                return ParseResult::Faulty;
             }
             rec.iaks = names.at(c);
             rec.description = descriptions.at(c);
@@ -113,9 +115,9 @@ int read(const QByteArray &data, QString &errorText, FormatParsers::Records &val
     }
     if (values.size() == firstCount) {
         errorText = QStringLiteral("No data found");
-        return 2;
+        return ParseResult::NoData;
     }
-    return 0;
+    return ParseResult::Parsed;
 }
 
 } // namespace ColumnTableReader

@@ -69,24 +69,24 @@ QDateTime intervalStart(const QDateTime &start, int position, qint64 resolutionM
 
 } // namespace
 
-int parseEbixVseXml(const QByteArray &data, QString &errorText, Records &values)
+ParseResult parseEbixVseXml(const QByteArray &data, QString &errorText, Records &values)
 {
     errorText.clear();
     QDomDocument document;
     if (!ParseHelpers::loadXml(data, true, document, errorText))
-        return 1;
+        return ParseResult::Faulty;
 
     DataParser::ValueRec rec;
     DataParser::resetRecord(rec);
     const QDomElement root = document.documentElement();
     if (!root.namespaceURI().contains(VseNamespaceHost)) {
         errorText = QStringLiteral("Wrong namespaceURI ") + root.namespaceURI();
-        return -1;
+        return ParseResult::NotThisFormat;
     }
     QDomElement block = childNamed(root, QStringLiteral("MeteringData"));
     if (block.isNull()) {
         errorText = QStringLiteral("MeteringData not found");
-        return -1;
+        return ParseResult::NotThisFormat;
     }
 
     const qsizetype firstCount = values.size();
@@ -105,7 +105,7 @@ int parseEbixVseXml(const QByteArray &data, QString &errorText, Records &values)
                                                QStringLiteral("VSENationalID"));
         if (pointId.isNull()) {
             errorText = QStringLiteral("VSENationalID not found");
-            return 1;
+            return ParseResult::Faulty;
         }
         const QString meteringPoint = pointId.text();
 
@@ -117,7 +117,7 @@ int parseEbixVseXml(const QByteArray &data, QString &errorText, Records &values)
         const qint64 resolutionMinutes = resolutionText.toInt();
         if (!start.isValid() || resolutionMinutes <= 0) {
             errorText = QStringLiteral("Invalid StartDateTime / Resolution '%1' '%2'").arg(startText, resolutionText);
-            return 1;
+            return ParseResult::Faulty;
         }
 
         QList<QDomElement> observations;
@@ -141,9 +141,9 @@ int parseEbixVseXml(const QByteArray &data, QString &errorText, Records &values)
     }
     if (values.size() == firstCount) {
         errorText = QStringLiteral("No data found");
-        return 2;
+        return ParseResult::NoData;
     }
-    return 0;
+    return ParseResult::Parsed;
 }
 
 } // namespace FormatParsers

@@ -26,7 +26,7 @@ bool isEonLine(const Fields &fields, QDate &day, int &intervalMinutes)
 
 } // namespace
 
-int parseEonCsv(const QByteArray &data, QString &errorText, Records &values)
+ParseResult parseEonCsv(const QByteArray &data, QString &errorText, Records &values)
 {
     const QByteArray clean = withoutCarriageReturns(data);
     const QList<QByteArrayView> lines = splitLines(clean);
@@ -52,9 +52,9 @@ int parseEonCsv(const QByteArray &data, QString &errorText, Records &values)
         int intervalMinutes = 0;
         if (!isEonLine(fields, day, intervalMinutes)) {
             if (!accepted)
-                return -1;
+                return ParseResult::NotThisFormat;
             errorText = QStringLiteral("Invalid format on line %1 :").arg(index + 1) + decodeText(line);
-            return 1;
+            return ParseResult::Faulty;
         }
         accepted = true;
 
@@ -82,7 +82,7 @@ int parseEonCsv(const QByteArray &data, QString &errorText, Records &values)
             if (!parseCDouble(valueText, value)) {
                 errorText = QStringLiteral("Could not parse value '") + decodeText(valueText)
                     + QStringLiteral("' , index %1 on line %2 :").arg(k).arg(index + 1) + decodeText(line);
-                return 1;
+                return ParseResult::Faulty;
             }
             if (n == stamps.size())
                 stamps.append((n == 0 ? QDateTime(day, QTime(0, 0)) : stamps.at(n - 1)).addSecs(stepSeconds));
@@ -102,12 +102,12 @@ int parseEonCsv(const QByteArray &data, QString &errorText, Records &values)
         }
     }
     if (!accepted)
-        return -1;
+        return ParseResult::NotThisFormat;
     if (values.size() == firstCount) {
         errorText = QStringLiteral("No data found");
-        return 1;
+        return ParseResult::Faulty;
     }
-    return 0;
+    return ParseResult::Parsed;
 }
 
 } // namespace FormatParsers

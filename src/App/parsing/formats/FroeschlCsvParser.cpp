@@ -21,7 +21,7 @@ QString requiredText(QStringView value)
 
 } // namespace
 
-int parseFroeschlCsv(const QByteArray &data, QString &errorText, Records &values)
+ParseResult parseFroeschlCsv(const QByteArray &data, QString &errorText, Records &values)
 {
     errorText.clear();
     const qsizetype before = values.size();
@@ -51,7 +51,7 @@ int parseFroeschlCsv(const QByteArray &data, QString &errorText, Records &values
         if (!rec.timestamp.isValid()) {
             if (readingMet) {
                 errorText = QStringLiteral("Could not parse timestamp: ") + line;
-                return 1;
+                return ParseResult::Faulty;
             }
             const QStringView key = fields.at(0).trimmed();
             const QStringView value = fields.at(1).trimmed();
@@ -86,26 +86,26 @@ int parseFroeschlCsv(const QByteArray &data, QString &errorText, Records &values
         rec.serialNumber = device;
         if (fields.size() < 3) {
             errorText = QStringLiteral("No value field: ") + line;
-            return 1;
+            return ParseResult::Faulty;
         }
         const QStringView valueText = fields.at(2).trimmed();
         if (valueText.isEmpty()) {
             errorText = QStringLiteral("Empty value: ") + line;
-            return 1;
+            return ParseResult::Faulty;
         }
         if (!FieldReaders::readNumber(valueText, rec.value)) {
             errorText = QStringLiteral("Could not parse value: ") + line;
-            return 1;
+            return ParseResult::Faulty;
         }
         values.append(rec);
         if (stopAfterLine)
-            return 1;
+            return ParseResult::Faulty;
     }
     if (values.size() == before) {
         errorText = QStringLiteral("No data found");
-        return 2;
+        return ParseResult::NoData;
     }
-    return 0;
+    return ParseResult::Parsed;
 }
 
 } // namespace FormatParsers

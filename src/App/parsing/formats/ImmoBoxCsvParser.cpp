@@ -38,16 +38,16 @@ const Channel &channelOf(QList<Channel> &channels, QStringView code)
 
 } // namespace
 
-int parseImmoBoxCsv(const QByteArray &data, QString &errorText, Records &values)
+ParseResult parseImmoBoxCsv(const QByteArray &data, QString &errorText, Records &values)
 {
     errorText.clear();
     QByteArray buffer;
     const QList<QByteArrayView> lines = FieldReaders::splitLines(data, buffer);
     if (lines.size() < 3)
-        return -1;
+        return ParseResult::NotThisFormat;
     const QString dayLine = QString::fromUtf8(lines.at(1));
     if (!dayLine.startsWith(QLatin1String("Datum: ")))
-        return -1;
+        return ParseResult::NotThisFormat;
     const QString day = dayLine.mid(7).trimmed();
 
     const qsizetype before = values.size();
@@ -94,9 +94,9 @@ int parseImmoBoxCsv(const QByteArray &data, QString &errorText, Records &values)
     }
     if (values.size() == before) {
         errorText = QStringLiteral("No data found");
-        return 2;
+        return ParseResult::NoData;
     }
-    return 0;
+    return ParseResult::Parsed;
 }
 
 } // namespace FormatParsers

@@ -26,23 +26,23 @@ qint32 statusState(QStringView letter)
 
 } // namespace
 
-int parseInnosolvCsv(const QByteArray &data, QString &errorText, Records &values)
+ParseResult parseInnosolvCsv(const QByteArray &data, QString &errorText, Records &values)
 {
     errorText.clear();
     QByteArray buffer;
     const QList<QByteArrayView> lines = FieldReaders::splitLines(data, buffer);
     if (lines.size() < 2) {
         errorText = QStringLiteral("Not enough lines");
-        return 1;
+        return ParseResult::Faulty;
     }
     if (!lines.at(1).startsWith("Creation;")) {
         // Kept as the reason: the caller reports it instead of its generic text.
         errorText = QStringLiteral("No Innosolv device");
-        return -1;
+        return ParseResult::NotThisFormat;
     }
     if (lines.size() <= 8) {
         errorText = QStringLiteral("Not enough lines for titles");
-        return 1;
+        return ParseResult::Faulty;
     }
     const QChar sep = QLatin1Char(';');
     const QStringList meterPoints = QString::fromUtf8(lines.at(6)).split(sep);
@@ -61,22 +61,22 @@ int parseInnosolvCsv(const QByteArray &data, QString &errorText, Records &values
         FieldReaders::resetRecord(rec, FieldReaders::readTime(fields.at(0), u"dd.MM.yyyy HH:mm", Qt::LocalTime));
         if (!rec.timestamp.isValid()) {
             errorText = QStringLiteral("Could not parse timestamp (%1): %2").arg(fields.at(0).toString(), line);
-            return 1;
+            return ParseResult::Faulty;
         }
         rec.importType = DataParser::IMPTYPE_INNOSOLV_CSV;
         qsizetype k = 1;
         while (k < fields.size()) {
             if (k >= meterPoints.size()) {
                 errorText = QStringLiteral("Field index (%1) out of range (meterpoints): %2").arg(QString::number(k), line);
-                return 1;
+                return ParseResult::Faulty;
             }
             if (k >= obisCodes.size()) {
                 errorText = QStringLiteral("Field index (%1) out of range (obis): %2").arg(QString::number(k), line);
-                return 1;
+                return ParseResult::Faulty;
             }
             if (k >= units.size()) {
                 errorText = QStringLiteral("Field index (%1) out of range (units): %2").arg(QString::number(k), line);
-                return 1;
+                return ParseResult::Faulty;
             }
             rec.iaks = meterPoints.at(k);
             rec.obis = obisCodes.at(k);
@@ -84,7 +84,7 @@ int parseInnosolvCsv(const QByteArray &data, QString &errorText, Records &values
             if (!FieldReaders::readNumber(fields.at(k), rec.value)) {
                 errorText = QStringLiteral("Could not parse value (%1) on field index %2: %3")
                                 .arg(fields.at(k).toString(), QString::number(k), line);
-                return 1;
+                return ParseResult::Faulty;
             }
             rec.increment = FieldReaders::isIntervalUnit(rec.unit);
             // The record is reset once per line, yet the state belongs to this column alone: a
@@ -101,9 +101,9 @@ int parseInnosolvCsv(const QByteArray &data, QString &errorText, Records &values
     }
     if (values.size() == before) {
         errorText = QStringLiteral("No data found");
-        return 2;
+        return ParseResult::NoData;
     }
-    return 0;
+    return ParseResult::Parsed;
 }
 
 } // namespace FormatParsers

@@ -47,12 +47,12 @@ QDateTime lertesTime(const QString &text)
 
 } // namespace
 
-int parseLertesBoxXml(const QByteArray &data, QString &errorText, Records &values)
+ParseResult parseLertesBoxXml(const QByteArray &data, QString &errorText, Records &values)
 {
     errorText.clear();
     QDomDocument document;
     if (!ParseHelpers::loadXml(data, false, document, errorText))
-        return 1;
+        return ParseResult::Faulty;
 
     DataParser::ValueRec rec;
     DataParser::resetRecord(rec);
@@ -64,7 +64,7 @@ int parseLertesBoxXml(const QByteArray &data, QString &errorText, Records &value
     }
     if (root.isNull()) {
         errorText = QStringLiteral("Root not found");
-        return -1;
+        return ParseResult::NotThisFormat;
     }
 
     QString device = firstNonEmptyAttribute(root, {"ID", "id", "OBID", "obid"});
@@ -72,7 +72,7 @@ int parseLertesBoxXml(const QByteArray &data, QString &errorText, Records &value
         device = root.firstChildElement(QStringLiteral("ID")).text();
     if (device.isEmpty()) {
         errorText = QStringLiteral("AKS1 not found");
-        return 1;
+        return ParseResult::Faulty;
     }
 
     const qsizetype firstCount = values.size();
@@ -83,7 +83,7 @@ int parseLertesBoxXml(const QByteArray &data, QString &errorText, Records &value
         const QString channelId = firstNonEmptyAttribute(channel, {"ID", "id"});
         if (channelId.isEmpty()) {
             errorText = QStringLiteral("AKS2 not found");
-            return 1;
+            return ParseResult::Faulty;
         }
         for (QDomElement child = channel.firstChildElement(); !child.isNull(); child = child.nextSiblingElement()) {
             if (isNamed(child, "NAME")) {
@@ -109,16 +109,16 @@ int parseLertesBoxXml(const QByteArray &data, QString &errorText, Records &value
                 const QString text = node.text();
                 if (!FieldReaders::parseCDouble(text, rec.value, FieldReaders::DecimalComma::NotANumber)) {
                     errorText = QStringLiteral("Could not convert ") + text;
-                    return 1;
+                    return ParseResult::Faulty;
                 }
                 if (timeText.isEmpty()) {
                     errorText = QStringLiteral("DATETIME not found");
-                    return 1;
+                    return ParseResult::Faulty;
                 }
                 rec.timestamp = lertesTime(timeText);
                 if (!rec.timestamp.isValid()) {
                     errorText = QStringLiteral("Could not parse DATETIME ") + timeText;
-                    return 1;
+                    return ParseResult::Faulty;
                 }
                 rec.iaks = device + u':' + channelId + u':' + node.tagName();
                 rec.importType = DataParser::IMPTYPE_LERTESBOX;
@@ -129,9 +129,9 @@ int parseLertesBoxXml(const QByteArray &data, QString &errorText, Records &value
     }
     if (values.size() == firstCount) {
         errorText = QStringLiteral("No data found");
-        return 2;
+        return ParseResult::NoData;
     }
-    return 0;
+    return ParseResult::Parsed;
 }
 
 } // namespace FormatParsers

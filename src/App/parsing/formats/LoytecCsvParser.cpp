@@ -2,12 +2,12 @@
 
 namespace FormatParsers {
 
-int parseLoytecCsv(const QByteArray &data, QString &errorText, Records &values)
+ParseResult parseLoytecCsv(const QByteArray &data, QString &errorText, Records &values)
 {
     Q_UNUSED(data)
     Q_UNUSED(values)
     errorText = QStringLiteral("Parser for IMPTYPE_LOYTEC_CSV is not available");
-    return 1;
+    return ParseResult::Faulty;
 }
 
 } // namespace FormatParsers

@@ -35,7 +35,7 @@ qint32 stateOfStatus(QByteArrayView status)
 
 } // namespace
 
-int parseMpoCsv01(const QByteArray &data, QString &errorText, Records &values)
+ParseResult parseMpoCsv01(const QByteArray &data, QString &errorText, Records &values)
 {
     const QByteArray clean = withoutCarriageReturns(data);
     const QList<QByteArrayView> lines = splitLines(clean);
@@ -50,7 +50,7 @@ int parseMpoCsv01(const QByteArray &data, QString &errorText, Records &values)
         splitView(line, ',', fields);
         if (!isMpoLine(fields)) {
             if (!accepted)
-                return -1;
+                return ParseResult::NotThisFormat;
             continue; // a later line that does not fit is left out
         }
         accepted = true;
@@ -81,19 +81,19 @@ int parseMpoCsv01(const QByteArray &data, QString &errorText, Records &values)
             if (!parseCDouble(valueText, rec.value)) {
                 errorText = QStringLiteral("Could not parse value '") + decodeText(valueText)
                     + QStringLiteral("' , index %1 on line %2 :").arg(k + 1).arg(index + 1) + decodeText(line);
-                return 1;
+                return ParseResult::Faulty;
             }
             rec.state = stateOfStatus(fields.at(k + 2));
             values.append(rec);
         }
     }
     if (!accepted)
-        return -1;
+        return ParseResult::NotThisFormat;
     if (values.size() == firstCount) {
         errorText = QStringLiteral("No data found");
-        return 1;
+        return ParseResult::Faulty;
     }
-    return 0;
+    return ParseResult::Parsed;
 }
 
 } // namespace FormatParsers

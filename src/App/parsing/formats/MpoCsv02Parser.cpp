@@ -71,7 +71,7 @@ bool plausibleInterval(const QDateTime &start, const QDateTime &end)
 
 } // namespace
 
-int parseMpoCsv02(const QByteArray &data, QString &errorText, Records &values)
+ParseResult parseMpoCsv02(const QByteArray &data, QString &errorText, Records &values)
 {
     const QByteArray clean = withoutCarriageReturns(data);
     const QList<QByteArrayView> lines = splitLines(clean);
@@ -83,9 +83,9 @@ int parseMpoCsv02(const QByteArray &data, QString &errorText, Records &values)
         const QDateTime end = zonedTime(line, 0, 14);
         if (!end.isValid()) {
             if (!accepted)
-                return -1;
+                return ParseResult::NotThisFormat;
             errorText = QStringLiteral("Invalid format on line %1 :").arg(index + 1) + line;
-            return 1;
+            return ParseResult::Faulty;
         }
         accepted = true;
 
@@ -104,14 +104,14 @@ int parseMpoCsv02(const QByteArray &data, QString &errorText, Records &values)
         if (!parseCDouble(valueText, rec.value)) {
             errorText = QStringLiteral("Could not parse value '") + valueText
                 + QStringLiteral("' , index 99 on line %1 :").arg(index + 1) + line;
-            return 1;
+            return ParseResult::Faulty;
         }
         if (!plausibleInterval(zonedTime(line, 17, 31), end))
             rec.state = 5001;
         values.append(rec);
     }
     // Every accepted line gives a record or fails the file, so an accepted file is never empty.
-    return accepted ? 0 : -1;
+    return accepted ? ParseResult::Parsed : ParseResult::NotThisFormat;
 }
 
 } // namespace FormatParsers

@@ -32,7 +32,7 @@ bool isHeader(const QVarLengthArray<QByteArrayView, 64> &fields)
 
 } // namespace
 
-int parseMsWetterdatenCsv(const QByteArray &data, QString &errorText, Records &values)
+ParseResult parseMsWetterdatenCsv(const QByteArray &data, QString &errorText, Records &values)
 {
     const QByteArray clean = withoutCarriageReturns(data);
     const QList<QByteArrayView> lines = splitLines(clean);
@@ -65,14 +65,14 @@ int parseMsWetterdatenCsv(const QByteArray &data, QString &errorText, Records &v
         if (!rec.timestamp.isValid()) {
             errorText = QStringLiteral("Could not parse timestamp: ") + decodeText(timeText) + QStringLiteral(" (")
                 + decodeText(lines.at(index)) + u')';
-            return 1;
+            return ParseResult::Faulty;
         }
         const QString station = decodeText(fields.at(0));
         rec.importType = DataParser::IMPTYPE_MS_WETTERDATEN;
         for (qsizetype c = 2; c < fields.size(); ++c) {
             if (c >= codes.size()) {
                 errorText = QStringLiteral("Field # out of range: ") + decodeText(lines.at(index));
-                return 1;
+                return ParseResult::Faulty;
             }
             const QByteArrayView cell = fields.at(c);
             if (cell == "-")
@@ -80,7 +80,7 @@ int parseMsWetterdatenCsv(const QByteArray &data, QString &errorText, Records &v
             if (!parseCDouble(cell, rec.value)) {
                 errorText = QStringLiteral("Could not parse value: ") + decodeText(cell) + QStringLiteral(" (")
                     + decodeText(lines.at(index)) + u')';
-                return 1;
+                return ParseResult::Faulty;
             }
             rec.iaks = station + u':' + codes.at(c);
             rec.description = codes.at(c);
@@ -90,9 +90,9 @@ int parseMsWetterdatenCsv(const QByteArray &data, QString &errorText, Records &v
     }
     if (values.size() == firstCount) {
         errorText = QStringLiteral("No data found");
-        return 2;
+        return ParseResult::NoData;
     }
-    return 0;
+    return ParseResult::Parsed;
 }
 
 } // namespace FormatParsers

@@ -16,6 +16,7 @@
 namespace {
 
 using Records = FormatParsers::Records;
+using FormatParsers::ParseResult;
 using Pieces = std::vector<QByteArrayView>;
 
 // Exact comparison with a short literal, without a library call.
@@ -132,13 +133,13 @@ public:
     {
     }
 
-    int read();
+    ParseResult read();
 
 private:
-    int fail(const QString &text)
+    ParseResult fail(const QString &text)
     {
         errorText = text;
-        return 1;
+        return ParseResult::Faulty;
     }
     static QString text(QByteArrayView bytes) { return QString::fromLatin1(bytes); }
 
@@ -153,12 +154,12 @@ private:
         return comps;
     }
 
-    int walkSegment(QByteArrayView segment);
-    int readValue(QByteArrayView valueText);
-    int readTimestamp(const Pieces &dtm);
+    ParseResult walkSegment(QByteArrayView segment);
+    ParseResult readValue(QByteArrayView valueText);
+    ParseResult readTimestamp(const Pieces &dtm);
     bool parseTime(QByteArrayView dateText, const TimeFormat &format, QDateTime &time);
     void setLocation(QString &location, QByteArrayView value);
-    int completeRecord();
+    ParseResult completeRecord();
 
     const QByteArray &data;
     QString &errorText;
@@ -209,7 +210,7 @@ private:
     QHash<TimeKey, QDateTime> timeCache;
 };
 
-int MsconsReader::read()
+ParseResult MsconsReader::read()
 {
     qsizetype start = 0;
     if (data.startsWith("UNA")) {
@@ -272,15 +273,15 @@ int MsconsReader::read()
     values.reserve(before + quantities);
     DataParser::resetRecord(rec);
     qsizetype index = 0;
-    int rc = 0;
+    ParseResult rc = ParseResult::Parsed;
     ParseHelpers::forEachEdifactPiece(data, start, chars.terminator, chars.release, scratch,
                                       [&](QByteArrayView segment) {
                                           if (index++ > 0)
                                               rc = walkSegment(segment);
                                           scratch.clear();
-                                          return rc == 0 && index + 1 < segmentCount;
+                                          return rc == ParseResult::Parsed && index + 1 < segmentCount;
                                       });
-    if (rc)
+    if (rc != ParseResult::Parsed)
         return rc;
 
     if (messageSegments != 0)
@@ -291,12 +292,12 @@ int MsconsReader::read()
     }
     if (values.size() == before) {
         errorText = QStringLiteral("No data found");
-        return 2;
+        return ParseResult::NoData;
     }
-    return 0;
+    return ParseResult::Parsed;
 }
 
-int MsconsReader::walkSegment(QByteArrayView segment)
+ParseResult MsconsReader::walkSegment(QByteArrayView segment)
 {
     ++messageSegments;
     elementSplitter.split(segment, 0, chars.element, chars.release, elements);
@@ -305,7 +306,7 @@ int MsconsReader::walkSegment(QByteArrayView segment)
 
     const QByteArrayView tag = elements[0];
     if (valuePending && (is(tag, "QTY") || is(tag, "UNT") || is(tag, "LIN"))) {
-        if (const int rc = completeRecord())
+        if (const ParseResult rc = completeRecord(); rc != ParseResult::Parsed)
             return rc;
     }
 
@@ -313,28 +314,28 @@ int MsconsReader::walkSegment(QByteArrayView segment)
     if (is(tag, "QTY")) {
         const Pieces &c = components(1);
         if (c.size() <= 1)
-            return 0;
+            return ParseResult::Parsed;
         if (is(c[0], "20"))
             rec.state = 1001;
         return readValue(c[1]);
     }
     if (is(tag, "DTM")) {
         if (!valuePending)
-            return 0;
+            return ParseResult::Parsed;
         const Pieces &c = components(1);
         if (c.size() > 2 && (is(c[0], "164") || is(c[0], "9")))
             return readTimestamp(c);
-        return 0;
+        return ParseResult::Parsed;
     }
     if (is(tag, "STS")) {
         const Pieces &c = components(1);
         if (c.size() <= 3)
-            return 0;
+            return ParseResult::Parsed;
         if (is(c[0], "6") && c[1].startsWith('T'))
             sequence = c[1].sliced(1).toInt();
         else if (is(c[0], "8") && isStatusCode(c[3]))
             rec.state = 1002;
-        return 0;
+        return ParseResult::Parsed;
     }
     if (is(tag, "LOC")) {
         const QByteArrayView qualifier = count > 1 ? elements[1] : QByteArrayView();
@@ -348,17 +349,17 @@ int MsconsReader::walkSegment(QByteArrayView segment)
             if (const Pieces &c = components(2); !c.empty())
                 setLocation(location107, c[0]);
         }
-        return 0;
+        return ParseResult::Parsed;
     }
     if (is(tag, "RFF")) {
         const Pieces &c = components(1);
         if (c.size() > 1 && is(c[0], "MG"))
             meterNumber = text(c[1]);
-        return 0;
+        return ParseResult::Parsed;
     }
     if (is(tag, "PIA")) {
         if (count <= 2 || !is(elements[1], "5"))
-            return 0;
+            return ParseResult::Parsed;
         const Pieces &c = components(2);
         if (c.size() > 1 && is(c[1], "SRW")) {
             rec.obis = text(c[0]);
@@ -366,12 +367,12 @@ int MsconsReader::walkSegment(QByteArrayView segment)
             dottedObis.replace(u'-', u'.').replace(u':', u'.').replace(u'*', u'.');
             rec.unit = ParseHelpers::obisUnit(rec.obis, rec.increment);
         }
-        return 0;
+        return ParseResult::Parsed;
     }
     if (is(tag, "BGM")) {
         if (count > 3)
             accept = is(elements[3], "9");
-        return 0;
+        return ParseResult::Parsed;
     }
     if (is(tag, "UNH")) {
         if (messageSegments != 1)
@@ -380,7 +381,7 @@ int MsconsReader::walkSegment(QByteArrayView segment)
             return fail(QStringLiteral("Not enough UNH elements: ") + text(segment));
         if (!elements[2].startsWith("MSCONS"))
             return fail(QStringLiteral("Invalid INH message type: ") + text(segment));
-        return 0;
+        return ParseResult::Parsed;
     }
     if (is(tag, "UNT")) {
         if (count < 2)
@@ -392,12 +393,12 @@ int MsconsReader::walkSegment(QByteArrayView segment)
         }
         ++messagesCounted;
         messageSegments = 0;
-        return 0;
+        return ParseResult::Parsed;
     }
-    return 0; // NAD, UNS, CCI, LIN and all others carry nothing for the records
+    return ParseResult::Parsed; // NAD, UNS, CCI, LIN and all others carry nothing for the records
 }
 
-int MsconsReader::readValue(QByteArrayView valueText)
+ParseResult MsconsReader::readValue(QByteArrayView valueText)
 {
     QByteArray replaced;
     if (chars.decimal != '.' && valueText.contains(chars.decimal)) {
@@ -408,10 +409,10 @@ int MsconsReader::readValue(QByteArrayView valueText)
     if (!toDouble(valueText, rec.value))
         return fail(QStringLiteral("Could not parse value: ") + text(valueText));
     valuePending = true;
-    return 0;
+    return ParseResult::Parsed;
 }
 
-int MsconsReader::readTimestamp(const Pieces &dtm)
+ParseResult MsconsReader::readTimestamp(const Pieces &dtm)
 {
     const TimeFormat format = timeFormat(dtm[2]);
     if (!format.pattern)
@@ -421,7 +422,7 @@ int MsconsReader::readTimestamp(const Pieces &dtm)
         return fail(QStringLiteral("Could not parse timestamp: ") + text(elements[1]));
     rec.timestamp = time;
     timestampValid = true;
-    return 0;
+    return ParseResult::Parsed;
 }
 
 // Reads the first pattern-length characters of dateText with the pattern (Qt's date-time
@@ -483,7 +484,7 @@ void MsconsReader::setLocation(QString &location, QByteArrayView value)
 
 // Turns the pending value into a record: identifier from the metering point (or the meter
 // number, the two locations, the interchange partners), the OBIS code and the sequence.
-int MsconsReader::completeRecord()
+ParseResult MsconsReader::completeRecord()
 {
     if (!timestampValid)
         return fail(QStringLiteral("No valid timestamp"));
@@ -515,14 +516,14 @@ int MsconsReader::completeRecord()
     sequence = 0;
     valuePending = false;
     timestampValid = false;
-    return 0;
+    return ParseResult::Parsed;
 }
 
 } // namespace
 
 namespace FormatParsers {
 
-int parseMscons(const QByteArray &data, QString &errorText, Records &values)
+ParseResult parseMscons(const QByteArray &data, QString &errorText, Records &values)
 {
     MsconsReader reader(data, errorText, values);
     return reader.read();

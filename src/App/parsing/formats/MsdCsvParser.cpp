@@ -7,13 +7,13 @@
 
 namespace FormatParsers {
 
-int parseMsdCsv(const QByteArray &data, QString &errorText, Records &values)
+ParseResult parseMsdCsv(const QByteArray &data, QString &errorText, Records &values)
 {
     errorText.clear();
     QByteArray buffer;
     const QList<QByteArrayView> lines = FieldReaders::splitLines(data, buffer);
     if (lines.size() < 5)
-        return -1;
+        return ParseResult::NotThisFormat;
     const QChar separator = QLatin1Char(';');
     QString headerTexts[5];
     bool headerFailed = false;
@@ -26,13 +26,13 @@ int parseMsdCsv(const QByteArray &data, QString &errorText, Records &values)
             headerTexts[i] = fields.at(2).trimmed();
     }
     if (headerFailed)
-        return -1;
+        return ParseResult::NotThisFormat;
     const QString &meter = headerTexts[0];
     const QString &description = headerTexts[1];
     const QString &registerId = headerTexts[4];
     // Without meter or register the block names no channel: nothing to read, and no fault either.
     if (meter.isEmpty() || registerId.isEmpty())
-        return 0;
+        return ParseResult::Parsed;
     const QString identifier = meter + QLatin1Char(':') + registerId;
     const QString unit = QStringLiteral("kWh");
 
@@ -46,13 +46,13 @@ int parseMsdCsv(const QByteArray &data, QString &errorText, Records &values)
         const QList<QStringView> fields = QStringView(line).split(separator);
         if (fields.size() < 3) {
             errorText = QStringLiteral("Not enough data: ") + line;
-            return 1;
+            return ParseResult::Faulty;
         }
         const QString when = FieldReaders::dateAndTime(fields.at(0).trimmed(), fields.at(1).trimmed());
         FieldReaders::resetRecord(rec, FieldReaders::readTime(when, u"dd.MM.yyyy HH:mm:ss", Qt::UTC));
         if (!rec.timestamp.isValid()) {
             errorText = QStringLiteral("Could not parse timestamp: ") + line;
-            return 1;
+            return ParseResult::Faulty;
         }
         rec.importType = DataParser::IMPTYPE_MSD_CSV;
         rec.iaks = identifier;
@@ -63,19 +63,19 @@ int parseMsdCsv(const QByteArray &data, QString &errorText, Records &values)
         const QStringView valueText = fields.at(2).trimmed();
         if (valueText.isEmpty()) {
             errorText = QStringLiteral("Empty value: ") + line;
-            return 1;
+            return ParseResult::Faulty;
         }
         if (!FieldReaders::readNumber(valueText, rec.value)) {
             errorText = QStringLiteral("Could not parse value: ") + line;
-            return 1;
+            return ParseResult::Faulty;
         }
         values.append(rec);
     }
     if (values.size() == before) {
         errorText = QStringLiteral("No data found");
-        return 2;
+        return ParseResult::NoData;
     }
-    return 0;
+    return ParseResult::Parsed;
 }
 
 } // namespace FormatParsers

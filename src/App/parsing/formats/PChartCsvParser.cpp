@@ -5,7 +5,7 @@
 
 namespace FormatParsers {
 
-int parsePChartCsv(const QByteArray &data, QString &errorText, Records &values)
+ParseResult parsePChartCsv(const QByteArray &data, QString &errorText, Records &values)
 {
     static const ColumnTableReader::Layout layout{DataParser::IMPTYPE_PCHART_CSV, 2, 2, false, true,
                                                   ColumnTableReader::BadTime::Fail, false};

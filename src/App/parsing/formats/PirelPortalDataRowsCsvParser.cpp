@@ -9,7 +9,7 @@
 
 namespace FormatParsers {
 
-int parsePirelPortalDataRowsCsv(const QByteArray &data, QString &errorText, Records &values)
+ParseResult parsePirelPortalDataRowsCsv(const QByteArray &data, QString &errorText, Records &values)
 {
     errorText.clear();
     const QChar separator = QLatin1Char(';');
@@ -19,7 +19,7 @@ int parsePirelPortalDataRowsCsv(const QByteArray &data, QString &errorText, Reco
     if (lines.size() < 2 || !lines.at(1).startsWith(';')) {
         // Kept as the reason: the caller reports it instead of its generic text.
         errorText = QStringLiteral("Can not be IMPTYPE_PIRELPORTAL_DATAROW_CSV");
-        return -1;
+        return ParseResult::NotThisFormat;
     }
     auto titleLine = [&](qsizetype i) { return ParseHelpers::splitQuoted(QString::fromUtf8(lines.at(i)), separator, quote); };
     const QStringList names = titleLine(0);   // line A: names, also the descriptions
@@ -46,7 +46,7 @@ int parsePirelPortalDataRowsCsv(const QByteArray &data, QString &errorText, Reco
         FieldReaders::resetRecord(rec, QDateTime::fromString(fields.at(0), Qt::ISODateWithMs));
         if (!rec.timestamp.isValid()) {
             errorText = QStringLiteral("Could not parse timestamp: %1 (%2)").arg(fields.at(0), line);
-            return 1;
+            return ParseResult::Faulty;
         }
         rec.importType = DataParser::IMPTYPE_PIRELPORTAL_DATAROW_CSV;
         bool faulty = false;
@@ -72,13 +72,13 @@ int parsePirelPortalDataRowsCsv(const QByteArray &data, QString &errorText, Reco
             values.append(rec);
         }
         if (faulty)
-            return 1;
+            return ParseResult::Faulty;
     }
     if (values.size() == before) {
         errorText = QStringLiteral("No data found");
-        return 2;
+        return ParseResult::NoData;
     }
-    return 0;
+    return ParseResult::Parsed;
 }
 
 } // namespace FormatParsers

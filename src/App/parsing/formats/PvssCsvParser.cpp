@@ -19,11 +19,11 @@ QStringList headerList(const QString &line, qsizetype keywordLength)
 
 } // namespace
 
-int parsePvssCsv(const QByteArray &data, QString &errorText, Records &values)
+ParseResult parsePvssCsv(const QByteArray &data, QString &errorText, Records &values)
 {
     errorText.clear();
     const qsizetype before = values.size();
-    int result = 0;
+    ParseResult result = ParseResult::Parsed;
     QStringList identifiers;   // point names with "_" turned into ":"
     QStringList descriptions;
     QStringList units;
@@ -53,14 +53,14 @@ int parsePvssCsv(const QByteArray &data, QString &errorText, Records &values)
         FieldReaders::resetRecord(rec, FieldReaders::readTime(fields.at(0), u"yyyy-MM-dd HH:mm:ss", Qt::LocalTime));
         if (!rec.timestamp.isValid()) {
             errorText = QStringLiteral("Could not parse timestamp: ") + line;
-            result = 1;
+            result = ParseResult::Faulty;
             continue;
         }
         rec.importType = DataParser::IMPTYPE_PVSS_CSV;
         for (qsizetype i = 1; i < fields.size(); ++i) {
             if (i >= identifiers.size()) {
                 errorText = QStringLiteral("Field # out of range (no RDS): ") + line;
-                result = 1;
+                result = ParseResult::Faulty;
                 continue;
             }
             rec.iaks = identifiers.at(i);
@@ -68,16 +68,16 @@ int parsePvssCsv(const QByteArray &data, QString &errorText, Records &values)
             rec.description = descriptions.value(i);
             if (!FieldReaders::readNumber(fields.at(i), rec.value)) {
                 errorText = QStringLiteral("Could not parse value: ") + line;
-                result = 1;
+                result = ParseResult::Faulty;
                 continue;
             }
             values.append(rec);
         }
     }
-    if (values.size() > before || result == 1)
+    if (values.size() > before || result == ParseResult::Faulty)
         return result;
     errorText = QStringLiteral("No data found");
-    return 2;
+    return ParseResult::NoData;
 }
 
 } // namespace FormatParsers

@@ -22,7 +22,7 @@ QString bracketUnit(const QString &headerField)
 
 } // namespace
 
-int parseSilovedaCsv(const QByteArray &data, QString &errorText, Records &values)
+ParseResult parseSilovedaCsv(const QByteArray &data, QString &errorText, Records &values)
 {
     static const QString valueNames[3] = {QStringLiteral("ENERGIE"), QStringLiteral("VOLUMEN"), QStringLiteral("E9")};
     errorText.clear();
@@ -33,7 +33,7 @@ int parseSilovedaCsv(const QByteArray &data, QString &errorText, Records &values
     const QStringList header = ParseHelpers::splitQuoted(QString::fromUtf8(lines.at(0)), separator, quote);
     if (header.size() < 6) {
         errorText = QStringLiteral("Not enough fields");
-        return 1;
+        return ParseResult::Faulty;
     }
     const QString units[3] = {bracketUnit(header.at(1)), bracketUnit(header.at(2)), bracketUnit(header.at(3))};
 
@@ -49,7 +49,7 @@ int parseSilovedaCsv(const QByteArray &data, QString &errorText, Records &values
         const QStringList fields = ParseHelpers::splitQuoted(line, separator, quote);
         if (fields.size() < 6) {
             errorText = QStringLiteral("Not enough data fields: ") + line;
-            return 1;
+            return ParseResult::Faulty;
         }
         if (fields.at(0).isEmpty())
             continue;
@@ -62,7 +62,7 @@ int parseSilovedaCsv(const QByteArray &data, QString &errorText, Records &values
         if (!timestamp.isValid()) {
             errorText = QStringLiteral("Could not parse timestamp on line '") + line + QStringLiteral("' (") + fields.at(0)
                         + QLatin1Char(')');
-            return 1;
+            return ParseResult::Faulty;
         }
         const QString &meter = fields.at(5);
         const QString prefix = QStringLiteral("SILOVEDA:") + meter + QLatin1Char(':');
@@ -84,13 +84,13 @@ int parseSilovedaCsv(const QByteArray &data, QString &errorText, Records &values
             values.append(rec);
         }
         if (failed)
-            return 1;
+            return ParseResult::Faulty;
     }
     if (values.size() == before) {
         errorText = QStringLiteral("No data found");
-        return 2;
+        return ParseResult::NoData;
     }
-    return 0;
+    return ParseResult::Parsed;
 }
 
 } // namespace FormatParsers

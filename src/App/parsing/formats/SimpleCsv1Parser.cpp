@@ -6,7 +6,7 @@
 
 namespace FormatParsers {
 
-int parseSimpleCsv1(const QByteArray &data, QString &errorText, Records &values)
+ParseResult parseSimpleCsv1(const QByteArray &data, QString &errorText, Records &values)
 {
     static const ColumnTableReader::Layout layout{DataParser::IMPTYPE_SIMPLE_CSV_1, 2, 2, false, false,
                                                   ColumnTableReader::BadTime::WarnAndSkip, true};

@@ -6,7 +6,7 @@
 
 namespace FormatParsers {
 
-int parseSimpleCsv2(const QByteArray &data, QString &errorText, Records &values)
+ParseResult parseSimpleCsv2(const QByteArray &data, QString &errorText, Records &values)
 {
     // Splitting keeps empty fields, so every line has a field 0 (an empty line has an empty one).
     static const ColumnTableReader::Layout layout{DataParser::IMPTYPE_SIMPLE_CSV_2, 1, 1, true, false,

@@ -7,7 +7,7 @@
 
 namespace FormatParsers {
 
-int parseSimpleCsv3(const QByteArray &data, QString &errorText, Records &values)
+ParseResult parseSimpleCsv3(const QByteArray &data, QString &errorText, Records &values)
 {
     errorText.clear();
     const qsizetype before = values.size();
@@ -34,7 +34,7 @@ int parseSimpleCsv3(const QByteArray &data, QString &errorText, Records &values)
         if (!rec.timestamp.isValid()) {
             if (dataMet) {
                 errorText = QStringLiteral("Could not parse timestamp: ") + line;
-                return 1;
+                return ParseResult::Faulty;
             }
             if (i == 4) {
                 units.clear();
@@ -66,13 +66,13 @@ int parseSimpleCsv3(const QByteArray &data, QString &errorText, Records &values)
             values.append(rec);
         }
         if (faulty)
-            return 1;
+            return ParseResult::Faulty;
     }
     if (values.size() == before) {
         errorText = QStringLiteral("No data found");
-        return 2;
+        return ParseResult::NoData;
     }
-    return 0;
+    return ParseResult::Parsed;
 }
 
 } // namespace FormatParsers

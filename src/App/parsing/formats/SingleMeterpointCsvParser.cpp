@@ -7,7 +7,7 @@ using namespace FieldReaders;
 
 namespace FormatParsers {
 
-int parseSingleMeterpointCsv(const QByteArray &data, QString &errorText, Records &values, const QString &fileName)
+ParseResult parseSingleMeterpointCsv(const QByteArray &data, QString &errorText, Records &values, const QString &fileName)
 {
     const QByteArray clean = withoutCarriageReturns(data);
     const QList<QByteArrayView> lines = splitLines(clean);
@@ -34,10 +34,10 @@ int parseSingleMeterpointCsv(const QByteArray &data, QString &errorText, Records
         }
         if (!valid) {
             if (!accepted)
-                return -1;
+                return ParseResult::NotThisFormat;
             if (errorText.isEmpty())
                 errorText = QStringLiteral("Invalid format on line %1 :").arg(index + 1) + decodeText(line);
-            return 1;
+            return ParseResult::Faulty;
         }
         accepted = true;
 
@@ -51,7 +51,7 @@ int parseSingleMeterpointCsv(const QByteArray &data, QString &errorText, Records
         values.append(rec);
     }
     // Every accepted line gives a record or fails the file, so an accepted file is never empty.
-    return accepted ? 0 : -1;
+    return accepted ? ParseResult::Parsed : ParseResult::NotThisFormat;
 }
 
 } // namespace FormatParsers

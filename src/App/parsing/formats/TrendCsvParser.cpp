@@ -27,7 +27,7 @@ void nameAndUnit(const QString &fileName, QString &name, QString &unit)
 
 } // namespace
 
-int parseTrendCsv(const QByteArray &data, QString &errorText, Records &values, const QString &fileName)
+ParseResult parseTrendCsv(const QByteArray &data, QString &errorText, Records &values, const QString &fileName)
 {
     const QByteArray clean = withoutCarriageReturns(data);
     const QList<QByteArrayView> lines = splitLines(clean);
@@ -50,10 +50,10 @@ int parseTrendCsv(const QByteArray &data, QString &errorText, Records &values, c
             && parseCDouble(fields.at(1).trimmed(), value);
         if (!valid) {
             if (!accepted)
-                return -1;
+                return ParseResult::NotThisFormat;
             if (errorText.isEmpty())
                 errorText = QStringLiteral("Invalid format on line %1 :").arg(index + 1) + line;
-            return 1;
+            return ParseResult::Faulty;
         }
         accepted = true;
 
@@ -67,7 +67,7 @@ int parseTrendCsv(const QByteArray &data, QString &errorText, Records &values, c
         values.append(rec);
     }
     // Every accepted line gives a record or fails the file, so an accepted file is never empty.
-    return accepted ? 0 : -1;
+    return accepted ? ParseResult::Parsed : ParseResult::NotThisFormat;
 }
 
 } // namespace FormatParsers

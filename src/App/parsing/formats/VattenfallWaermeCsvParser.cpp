@@ -52,7 +52,7 @@ QString convertedUnit(const QString &unit, double &divisor)
 
 } // namespace
 
-int parseVattenfallWaermeCsv(const QByteArray &data, QString &errorText, Records &values)
+ParseResult parseVattenfallWaermeCsv(const QByteArray &data, QString &errorText, Records &values)
 {
     const QByteArray clean = withoutCarriageReturns(data);
     const QList<QByteArrayView> lines = splitLines(clean);
@@ -68,7 +68,7 @@ int parseVattenfallWaermeCsv(const QByteArray &data, QString &errorText, Records
         position[c] = columns.indexOf(QLatin1String(columnNames[c]));
         if (position[c] < 0) {
             errorText = QStringLiteral("Missing header field (") + header + u')';
-            return 1;
+            return ParseResult::Faulty;
         }
         lastPosition = qMax(lastPosition, position[c]);
     }
@@ -80,7 +80,7 @@ int parseVattenfallWaermeCsv(const QByteArray &data, QString &errorText, Records
         const QStringList fields = ParseHelpers::splitQuoted(line, u',', u'"');
         if (fields.size() <= lastPosition) {
             errorText = QStringLiteral("Not enough data fields: ") + line;
-            return 1;
+            return ParseResult::Faulty;
         }
 
         DataParser::ValueRec rec;
@@ -90,7 +90,7 @@ int parseVattenfallWaermeCsv(const QByteArray &data, QString &errorText, Records
         // Beyond the years QDateTime can hold, the time is as unreadable as a non-number.
         if (!ok || seconds < -(Q_INT64_C(1) << 40) || seconds > (Q_INT64_C(1) << 40)) {
             errorText = QStringLiteral("Could not parse timestamp: ") + fields.at(position[Time]) + QStringLiteral(" (") + line + u')';
-            return 1;
+            return ParseResult::Faulty;
         }
         rec.timestamp = QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
         rec.iaks = fields.at(position[Plant]) + u':' + quantityCode(fields.at(position[Name]));
@@ -100,16 +100,16 @@ int parseVattenfallWaermeCsv(const QByteArray &data, QString &errorText, Records
         rec.importType = DataParser::IMPTYPE_VATTENFALL_WAERME;
         if (!parseCDouble(fields.at(position[Value]), rec.value, DecimalComma::NotANumber)) {
             errorText = QStringLiteral("Could not parse value: ") + fields.at(position[Value]) + QStringLiteral(" (") + line + u')';
-            return 1;
+            return ParseResult::Faulty;
         }
         rec.value /= divisor;
         values.append(rec);
     }
     if (values.size() == firstCount) {
         errorText = QStringLiteral("No data found");
-        return 2;
+        return ParseResult::NoData;
     }
-    return 0;
+    return ParseResult::Parsed;
 }
 
 } // namespace FormatParsers
