@@ -108,6 +108,7 @@ Configuration read(const QString &path, Rows rows)
     c.mail.host = readText(s, QStringLiteral("Host"), m.host);
     c.mail.port = readInt(s, QStringLiteral("Port"), m.port);
     c.mail.ssl = readBool(s, QStringLiteral("SSL"), m.ssl);
+    c.mail.allowPlainLogin = readBool(s, QStringLiteral("AllowPlainLogin"), m.allowPlainLogin);
     c.mail.userName = readText(s, QStringLiteral("UserName"), m.userName);
     c.mail.password = readText(s, QStringLiteral("Password"), m.password);
     c.mail.oAuthClientId = readText(s, QStringLiteral("oAuthClientId"), m.oAuthClientId);
@@ -220,6 +221,7 @@ void write(const QString &path, const Configuration &c, const QString &secretFie
     s.setValue(QStringLiteral("Host"), c.mail.host);
     s.setValue(QStringLiteral("Port"), c.mail.port);
     s.setValue(QStringLiteral("SSL"), c.mail.ssl);
+    s.setValue(QStringLiteral("AllowPlainLogin"), c.mail.allowPlainLogin);
     s.setValue(QStringLiteral("UserName"), c.mail.userName);
     s.setValue(QStringLiteral("Password"), c.mail.password);
     s.setValue(QStringLiteral("oAuthClientId"), c.mail.oAuthClientId);
