@@ -45,15 +45,6 @@ void bindValue(sqlite3_stmt *stmt, int index, int type, const QVariant &value)
     }
 }
 
-// Runs a prepared statement once and makes it ready for the next run.
-bool runOnce(sqlite3_stmt *stmt)
-{
-    const bool done = sqlite3_step(stmt) == SQLITE_DONE;
-    sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt);
-    return done;
-}
-
 QVariant columnValue(const Statement &st, int column, int type)
 {
     switch (type) {
@@ -71,7 +62,7 @@ QString StoreFile::pathForProject(const QString &projectDir)
     return QDir(projectDir).filePath(QStringLiteral("dms/points.sqlite"));
 }
 
-StoreFile::StoreFile(const QString &path, bool readOnly)
+StoreFile::StoreFile(const QString &path, bool readOnly) : m_path(path)
 {
     if (!readOnly)
         QDir().mkpath(QFileInfo(path).absolutePath());
@@ -147,6 +138,27 @@ QList<StoreFile::PointRow> StoreFile::points(const QString &connection, const QS
         rows.append(row);
     }
     return rows;
+}
+
+bool StoreFile::runOnce(sqlite3_stmt *stmt)
+{
+    const bool done = sqlite3_step(stmt) == SQLITE_DONE;
+    if (!done)
+        m_error = QString::fromUtf8(sqlite3_errmsg(m_db));
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    return done;
+}
+
+bool StoreFile::setSynchronousFull(bool full)
+{
+    return m_db && exec(full ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL");
+}
+
+void StoreFile::rollback()
+{
+    if (m_db && !sqlite3_get_autocommit(m_db))
+        exec("ROLLBACK");
 }
 
 bool StoreFile::begin()
