@@ -45,8 +45,8 @@ public:
     QString path() const { return m_path; }
     // The reason of the last failure.
     QString errorText() const { return m_error; }
-    // Whether each commit waits until the disk holds it (FULL) or only the checkpoints do
-    // (NORMAL, the default).
+    // Whether each commit waits until the disk holds it (FULL, the default) or only the
+    // checkpoints do (NORMAL).
     bool setSynchronousFull(bool full);
 
     // Points of one connection string (all when empty) whose name matches the shell-style,
