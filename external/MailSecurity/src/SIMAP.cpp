@@ -442,7 +442,7 @@ int SIMAP::decrypt()
         return fail(ErrCertificate, error);
     }
     SmimeEngine::Entity content;
-    if (!SmimeEngine::decrypt({m_headers, m_text}, entry.certificatePem, entry.privateKeyPem, &content, &error))
+    if (!SmimeEngine::decrypt({m_headers, m_text}, entry.certificatePem, entry.privateKey.get(), &content, &error))
         return fail(ErrSecurity, error);
     m_headers = content.headers;
     m_text = content.body;
