@@ -1,13 +1,19 @@
 // The process-database client library against its embedded point store: typed points, answers
 // and messages, shared stores, the SQLite file across a restart, trend rows, the link hooks and
-// the control.
+// the control; the store's promises: errors reported, and nothing lost that a commit barrier
+// acknowledged, even when the writing process is killed.
 
 #include "KyrIpc/DmsAccess.h"
 #include "KyrIpc/DmsControl.h"
 #include "KyrIpc/PdbsAccess.h"
 #include "KyrIpc/PointStore.h"
+#include "../common/ProcessRunner.h"
+
+#include <sqlite3.h>
 
 #include <QSignalSpy>
+#include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -68,6 +74,9 @@ private slots:
     void trendRowsAndRefusal();
     void droppedAndRestoredLink();
     void controlTimesOutAndForwardsQuit();
+    void unopenableFileRefusesConnections();
+    void failedTransactionReportedByBarrier();
+    void killedWriterKeepsAcknowledgedValues();
 
 private:
     std::unique_ptr<QTemporaryDir> m_project;
@@ -199,10 +208,12 @@ void TestPointStore::writeAnswers_data()
     QTest::addColumn<QString>("point");
     QTest::addColumn<bool>("failing");
     QTest::addColumn<int>("answer");
-    QTest::newRow("written") << "Site:Flt" << false << 0;
-    QTest::newRow("missing point") << "Site:Missing" << false << int(Message::PointDoesNotExist);
-    QTest::newRow("other type") << "Site:Str" << false << int(Message::TypeMismatch);
-    QTest::newRow("refused by the DMS") << "Site:Flt" << true << int(Message::Refused);
+    QTest::addColumn<double>("value");
+    QTest::newRow("written") << "Site:Flt" << false << 0 << 2.5;
+    QTest::newRow("missing point") << "Site:Missing" << false << int(Message::PointDoesNotExist) << 2.5;
+    QTest::newRow("other type") << "Site:Str" << false << int(Message::TypeMismatch) << 2.5;
+    QTest::newRow("refused by the DMS") << "Site:Flt" << true << int(Message::Refused) << 2.5;
+    QTest::newRow("not a number") << "Site:Flt" << false << int(Message::InvalidValue) << qQNaN();
 }
 
 void TestPointStore::writeAnswers()
@@ -210,6 +221,7 @@ void TestPointStore::writeAnswers()
     QFETCH(QString, point);
     QFETCH(bool, failing);
     QFETCH(int, answer);
+    QFETCH(double, value);
     const auto store = PointStore::forConnection(QStringLiteral("local"));
     store->setPoint(QStringLiteral("Site:Flt"), Orvane::FLT, 1.0);
     store->setPoint(QStringLiteral("Site:Str"), Orvane::STR, QStringLiteral("x"));
@@ -218,7 +230,7 @@ void TestPointStore::writeAnswers()
     Inbox inbox;
     DmsAccess dms(QStringLiteral("Sync"));
     QCOMPARE(dms.ConnectDms(QStringLiteral("local"), &inbox, true, 120000), 0);
-    QCOMPARE(dms.SendFlt(point, 2.5, 10, true), answer);
+    QCOMPARE(dms.SendFlt(point, value, 10, true), answer);
     if (answer == 0) {
         QCOMPARE(store->point(point)->value, QVariant(2.5));
         QTest::qWait(20);
@@ -349,7 +361,8 @@ void TestPointStore::trendRowsAndRefusal()
     QCOMPARE(pdbs.AppendTrendData(1000, 1.0, 2, QStringLiteral("Good")), 0);
     QCOMPARE(pdbs.AppendTrendData(2000, 2.0, 65536 | 4, QStringLiteral("Good")), 0);
     QCOMPARE(pdbs.AppendTrendData(3000, 3.0, 2, QStringLiteral("Bad")), int(Message::Refused));
-    QTRY_COMPARE(inbox.messages.size(), 1);
+    QCOMPARE(pdbs.AppendTrendData(4000, -qInf(), 2, QStringLiteral("Good")), int(Message::InvalidValue));
+    QTRY_COMPARE(inbox.messages.size(), 2);
     QCOMPARE(inbox.messages.first().point(), QStringLiteral("Bad"));
     const auto rows = store->trendRows(QStringLiteral("Good"));
     QCOMPARE(rows.size(), 2);
@@ -414,6 +427,77 @@ void TestPointStore::controlTimesOutAndForwardsQuit()
     QVERIFY(!control.isControlling());
     QTest::qWait(1300);
     QCOMPARE(timedOut.size(), 1); // reported once
+}
+
+void TestPointStore::unopenableFileRefusesConnections()
+{
+    QFile blocker(m_project->filePath(QStringLiteral("dms")));  // a file where the folder belongs
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    DmsAccess dms(QStringLiteral("Sync"));
+    PdbsAccess pdbs(QStringLiteral("PDBS"));
+    QCOMPARE(dms.ConnectDms(QStringLiteral("local"), nullptr, true, 120000), PointStore::StoreUnavailable);
+    QCOMPARE(pdbs.Connect(QStringLiteral("PDBS"), nullptr, true, 120000), PointStore::StoreUnavailable);
+    QVERIFY2(pdbs.lastError().contains(QStringLiteral("cannot be opened")), qPrintable(pdbs.lastError()));
+    QVERIFY(!dms.waitUntilCommitted());
+
+    blocker.remove();  // repaired: the next connection opens the file
+    QCOMPARE(dms.ConnectDms(QStringLiteral("local"), nullptr, true, 120000), 0);
+    QVERIFY(!PointStore::forConnection(QStringLiteral("local"))->filePath().isEmpty());
+}
+
+void TestPointStore::failedTransactionReportedByBarrier()
+{
+    PdbsAccess pdbs(QStringLiteral("PDBS"));
+    QCOMPARE(pdbs.Connect(QStringLiteral("PDBS"), nullptr, true, 120000), 0);
+    const QString file = PointStore::forConnection(QStringLiteral("PDBS"))->filePath();
+    sqlite3 *db = nullptr;  // the file refuses one point's rows, as a full disk would refuse all
+    QCOMPARE(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON trend WHEN NEW.point = 'Full' "
+                              "BEGIN SELECT RAISE(ABORT, 'disk full'); END", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+
+    QCOMPARE(pdbs.AppendTrendData(1000, 1.0, 0, QStringLiteral("Full")), 0);  // queued, not yet written
+    QString error;
+    QVERIFY(!pdbs.waitUntilCommitted(&error));
+    QVERIFY2(error.contains(QStringLiteral("disk full")), qPrintable(error));
+    QCOMPARE(pdbs.AppendTrendData(2000, 2.0, 0, QStringLiteral("Fine")), 0);
+    QVERIFY(pdbs.waitUntilCommitted(&error));
+    QCOMPARE(PointStore::forConnection(QStringLiteral("PDBS"))->trendRows(QStringLiteral("Fine")).size(), 1);
+}
+
+// A child process writes a point and its trend rows in a loop and prints the count after every
+// commit barrier; killed at a random moment, the file must hold every value it had acknowledged.
+void TestPointStore::killedWriterKeepsAcknowledgedValues()
+{
+    for (int run = 0; run < 20; ++run) {
+        QTemporaryDir project;
+        ProcessRunner runner(QStringLiteral(QUILLON_BINARY_DIR "/tests/dms/pointstore_writer"), project.path());
+        runner.setEnv(QStringLiteral("ORVANE_CURRENT_PROJECT_LOCATION"), project.path());
+        const auto writer = runner.start({QStringLiteral("100")});
+        const int barriers = QRandomGenerator::global()->bounded(1, 10);
+        qint64 acknowledged = 0;
+        for (int seen = 0; seen < barriers;) {
+            QVERIFY2(writer->canReadLine() || writer->waitForReadyRead(30000), "no barrier acknowledged");
+            while (writer->canReadLine() && seen < barriers) {
+                acknowledged = writer->readLine().trimmed().toLongLong();
+                ++seen;
+            }
+        }
+        writer->kill();
+        QVERIFY(writer->waitForFinished(30000));
+        while (writer->canReadLine())
+            acknowledged = qMax(acknowledged, writer->readLine().trimmed().toLongLong());
+
+        Orvane::StoreFile file(Orvane::StoreFile::pathForProject(project.path()), true);
+        const auto rows = file.trendRows(QStringLiteral("Kill:Value"));
+        QVERIFY2(rows.size() >= acknowledged, qPrintable(QStringLiteral("run %1: %2 rows, %3 acknowledged")
+                                                             .arg(run).arg(rows.size()).arg(acknowledged)));
+        for (qint64 i = 0; i < acknowledged; ++i)
+            QCOMPARE(rows.at(i).value, double(i));
+        const auto points = file.points(QStringLiteral("local"), QStringLiteral("Kill:Value"));
+        QCOMPARE(points.size(), 1);
+        QVERIFY(points.first().value.toDouble() >= double(acknowledged - 1));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPointStore)

@@ -41,8 +41,8 @@ void TestQuillonPoints::initTestCase()
     pdbs.AppendTrendData(stamp.toMSecsSinceEpoch(), 1.5, 16, QStringLiteral("Site:Meter1"));
     pdbs.AppendTrendData(stamp.toMSecsSinceEpoch() + 900000, 2.25, 65538, QStringLiteral("Site:Meter1"));
     pdbs.AppendTrendData(stamp.toMSecsSinceEpoch(), 9, 2, QStringLiteral("Site:Other"));
-    Orvane::PointStore::forConnection(QStringLiteral("local"))->flush();
-    Orvane::PointStore::forConnection(QStringLiteral("PDBS"))->flush();
+    Orvane::PointStore::forConnection(QStringLiteral("local"))->waitUntilCommitted();
+    Orvane::PointStore::forConnection(QStringLiteral("PDBS"))->waitUntilCommitted();
 }
 
 void TestQuillonPoints::listing_data()

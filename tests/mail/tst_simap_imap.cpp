@@ -62,6 +62,8 @@ std::unique_ptr<SIMAP> TestSimapImap::connectedClient(int sslMode)
 {
     auto imap = std::make_unique<SIMAP>();
     imap->config(QStringLiteral("SSLCAFile=") + m_server.certificatePath());
+    if (sslMode == SIMAP::SslNone)
+        imap->config(QStringLiteral("AllowPlainLogin=True"));
     imap->setMailServer(m_server.host());
     imap->setMailPort(sslMode == SIMAP::SslImplicit ? m_server.imapsPort() : m_server.imapPort());
     imap->setSSL(sslMode);
@@ -106,11 +108,12 @@ void TestSimapImap::login_data()
     QTest::addColumn<int>("expectedCode");
     QTest::addColumn<QString>("errorPart");
 
-    QTest::newRow("plain") << int(SIMAP::SslNone) << false << QString() << true << true << 0 << QString();
+    QTest::newRow("plain, plain login not allowed") << int(SIMAP::SslNone) << false << QString() << true << true
+                                                    << int(SIMAP::ErrConnection) << QStringLiteral("plain login is not allowed");
     QTest::newRow("STARTTLS when offered") << int(SIMAP::SslAutomatic) << false << QString() << true << true << 0 << QString();
     QTest::newRow("STARTTLS required") << int(SIMAP::SslStartTls) << false << QString() << true << true << 0 << QString();
     QTest::newRow("implicit TLS") << int(SIMAP::SslImplicit) << true << QString() << true << true << 0 << QString();
-    QTest::newRow("wrong password") << int(SIMAP::SslNone) << false << QString() << false << true
+    QTest::newRow("wrong password") << int(SIMAP::SslAutomatic) << false << QString() << false << true
                                     << int(SIMAP::ErrServer) << QStringLiteral("NO [AUTHENTICATIONFAILED] Authentication failed.");
     QTest::newRow("unknown user over TLS") << int(SIMAP::SslImplicit) << true << QStringLiteral("nobody") << true << true
                                            << int(SIMAP::ErrServer) << QStringLiteral("[AUTHENTICATIONFAILED]");

@@ -33,14 +33,26 @@ int DmsAccess::ConnectDms(const QString &connection, MessageHandler *handler, bo
         return 0;
     if (m_store)
         m_store->detach(this);
+    m_store.reset(); // a store that failed to open is opened again when nobody else holds it
     m_handler = handler;
     if (!m_context || m_context->thread() != QThread::currentThread())
         m_context = std::make_unique<QObject>();
     m_wantsLink = !synchronous;
     m_store = PointStore::forConnection(connection);
     const int result = m_store->attach(this);
+    m_lastError = m_store->openError();
     // An asynchronous connect is a request: it is accepted now and completes with dmsConnected.
-    return synchronous ? result : 0;
+    return synchronous || result == PointStore::StoreUnavailable ? result : 0;
+}
+
+bool DmsAccess::waitUntilCommitted(QString *error)
+{
+    if (!m_store) {
+        if (error)
+            *error = QStringLiteral("Not connected");
+        return false;
+    }
+    return m_store->waitUntilCommitted(error);
 }
 
 bool DmsAccess::DisconnectDms()

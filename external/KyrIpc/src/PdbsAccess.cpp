@@ -27,11 +27,24 @@ int PdbsAccess::Connect(const QString &connection, MessageHandler *handler, bool
         return 0;
     if (m_store)
         m_store->detach(this);
+    m_store.reset(); // a store that failed to open is opened again when nobody else holds it
     m_handler = handler;
     if (!m_context || m_context->thread() != QThread::currentThread())
         m_context = std::make_unique<QObject>();
     m_store = PointStore::forConnection(connection);
-    return m_store->attach(this);
+    const int result = m_store->attach(this);
+    m_lastError = m_store->openError();
+    return result;
+}
+
+bool PdbsAccess::waitUntilCommitted(QString *error)
+{
+    if (!m_store) {
+        if (error)
+            *error = QStringLiteral("Not connected");
+        return false;
+    }
+    return m_store->waitUntilCommitted(error);
 }
 
 bool PdbsAccess::Disconnect()

@@ -2,10 +2,13 @@
 #include "KyrIpc/DmsAccess.h"
 #include "KyrIpc/PdbsAccess.h"
 
+#include "KyrLogger/Logger.h"
+
 #include <QDateTime>
 #include <QMutex>
 #include <QRegularExpression>
 #include <algorithm>
+#include <cmath>
 
 namespace Orvane {
 
@@ -38,7 +41,8 @@ std::shared_ptr<PointStore> PointStore::forConnection(const QString &connection)
 {
     QMutexLocker lock(&registryMutex);
     std::shared_ptr<PointStore> &store = registry()[connection];
-    if (!store)
+    // A store whose file could not be opened is tried again once nobody holds it any more.
+    if (!store || (!store->m_openError.isEmpty() && store.use_count() == 1))
         store.reset(new PointStore(connection));
     return store;
 }
@@ -52,14 +56,22 @@ void PointStore::restartAll()
     }
     for (const std::shared_ptr<PointStore> &store : std::as_const(stores)) {
         store->dropLink();
-        store->flush();
+        store->waitUntilCommitted();
     }
 }
 
-void PointStore::flush()
+bool PointStore::waitUntilCommitted(QString *error)
 {
+    if (!m_openError.isEmpty()) {
+        if (error)
+            *error = m_openError;
+        return false;
+    }
     if (m_file)
-        m_file->flush();
+        return m_file->waitUntilCommitted(error);
+    if (error)
+        error->clear();
+    return true;
 }
 
 PointStore::PointStore(const QString &connection) : m_connection(connection)
@@ -72,6 +84,9 @@ PointStore::PointStore(const QString &connection) : m_connection(connection)
             for (const StoreFile::PointRow &row : file->points(m_connection))
                 m_points.insert(row.name, Point{row.type, row.value, row.stampMs});
             m_file = std::make_unique<StoreWriter>(std::move(file));
+        } else {
+            m_openError = QStringLiteral("Point store file %1 cannot be opened: %2").arg(m_filePath, file->errorText());
+            LOG_OUT(Kyr::LogError, m_openError).endl();
         }
     }
     setPoint(dmsUpPoint, BIT, true);
@@ -89,6 +104,8 @@ QString PointStore::filePath() const
 int PointStore::attach(DmsAccess *access)
 {
     QMutexLocker lock(&m_mutex);
+    if (!m_openError.isEmpty())
+        return StoreUnavailable;
     if (!m_dmsAccesses.contains(access))
         m_dmsAccesses.append(access);
     if (m_linkUp)
@@ -107,6 +124,8 @@ void PointStore::detach(DmsAccess *access)
 int PointStore::attach(PdbsAccess *access)
 {
     QMutexLocker lock(&m_mutex);
+    if (!m_openError.isEmpty())
+        return StoreUnavailable;
     if (!m_pdbsAccesses.contains(access))
         m_pdbsAccesses.append(access);
     access->setLinked(m_linkUp);
@@ -157,6 +176,8 @@ int PointStore::write(const QString &name, int type, const QVariant &value, qint
         return Message::TypeMismatch;
     if (m_failingWrites.contains(name))
         return Message::Refused;
+    if (type == FLT && !std::isfinite(value.toDouble()))
+        return Message::InvalidValue;
     const Point point{type, value, stampMs};
     store(name, point);
     notifyRegistrations(name, point);
@@ -223,6 +244,8 @@ int PointStore::appendTrend(qint64 timeMs, double value, quint32 state, const QS
     QMutexLocker lock(&m_mutex);
     if (m_failingWrites.contains(point))
         return Message::Refused;
+    if (!std::isfinite(value))
+        return Message::InvalidValue;
     if (m_file)
         m_file->appendTrend(StoreFile::TrendRow{m_connection, timeMs, value, state, point});
     else

@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <openssl/bio.h>
+#include <openssl/crypto.h>
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 
@@ -21,15 +22,6 @@ QByteArray pemOf(X509 *cert)
 {
     BioPtr bio(BIO_new(BIO_s_mem()), BIO_free);
     PEM_write_bio_X509(bio.get(), cert);
-    char *data = nullptr;
-    const long size = BIO_get_mem_data(bio.get(), &data);
-    return QByteArray(data, size);
-}
-
-QByteArray pemOf(EVP_PKEY *key)
-{
-    BioPtr bio(BIO_new(BIO_s_mem()), BIO_free);
-    PEM_write_bio_PrivateKey(bio.get(), key, nullptr, nullptr, 0, nullptr, nullptr);
     char *data = nullptr;
     const long size = BIO_get_mem_data(bio.get(), &data);
     return QByteArray(data, size);
@@ -63,7 +55,11 @@ bool CertStore::find(int storeType, const QString &store, const QString &passwor
         QFile in(file);
         if (!in.open(QIODevice::ReadOnly))
             continue;
-        const QByteArray pem = in.readAll();
+        QByteArray pem = in.readAll();
+        // The file may hold an unencrypted key: its text does not outlive this pass.
+        const std::unique_ptr<QByteArray, void (*)(QByteArray *)> wipe(&pem, [](QByteArray *bytes) {
+            OPENSSL_cleanse(bytes->data(), size_t(bytes->size()));
+        });
         BioPtr certBio(BIO_new_mem_buf(pem.constData(), int(pem.size())), BIO_free);
         X509Ptr cert(PEM_read_bio_X509(certBio.get(), nullptr, nullptr, nullptr), X509_free);
         if (!cert)
@@ -83,7 +79,7 @@ bool CertStore::find(int storeType, const QString &store, const QString &passwor
         }
         entry->file = file;
         entry->certificatePem = pemOf(cert.get());
-        entry->privateKeyPem = key ? pemOf(key.get()) : QByteArray();
+        entry->privateKey = std::shared_ptr<EVP_PKEY>(key.release(), EVP_PKEY_free);
         entry->subject = certSubject;
         return true;
     }

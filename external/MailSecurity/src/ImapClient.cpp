@@ -4,6 +4,9 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 
+#include <cstring>
+#include <limits>
+
 namespace {
 
 // Quoted strings carry short, printable 7-bit text; everything else goes as a literal.
@@ -27,6 +30,49 @@ QString statusText(const ImapResponse &response)
     if (!response.text.isEmpty())
         text += ' ' + response.text;
     return QString::fromUtf8(text);
+}
+
+bool isStatusWord(QByteArrayView word)
+{
+    for (const char *status : {"OK", "NO", "BAD", "BYE", "PREAUTH"}) {
+        if (word.compare(status, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+// The size of the literal a response line announces at its end ("{n}" CRLF), or -1. Status and
+// continuation responses carry free text, which announces nothing even if it ends in braces.
+qint64 announcedLiteral(QByteArrayView line, bool firstLineOfResponse)
+{
+    if (line.endsWith('\n'))
+        line.chop(1);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    if (!line.endsWith('}'))
+        return -1;
+    const qsizetype open = line.lastIndexOf('{');
+    if (open < 0 || open + 2 > line.size() - 1)
+        return -1;
+    if (firstLineOfResponse) {
+        if (line.startsWith('+'))
+            return -1;
+        const qsizetype afterTag = line.indexOf(' ');
+        if (afterTag >= 0) {
+            const QByteArrayView rest = line.sliced(afterTag + 1);
+            const qsizetype wordEnd = rest.indexOf(' ');
+            if (isStatusWord(wordEnd < 0 ? rest : rest.first(wordEnd)))
+                return -1;
+        }
+    }
+    qint64 size = 0;
+    for (const char c : line.sliced(open + 1, line.size() - open - 2)) {
+        if (c < '0' || c > '9')
+            return -1;
+        size = size > (std::numeric_limits<qint64>::max() - 9) / 10 ? std::numeric_limits<qint64>::max()
+                                                                    : size * 10 + (c - '0');
+    }
+    return size;
 }
 
 } // namespace
@@ -68,6 +114,7 @@ void ImapClient::abort()
     }
     m_buffer.clear();
     m_bufferStart = 0;
+    resetFrame();
     m_capabilities.clear();
     m_closing = false;
 }
@@ -121,7 +168,7 @@ bool ImapClient::connectToServer(const QString &host, quint16 port, Security sec
 bool ImapClient::readGreeting()
 {
     ImapResponse greeting;
-    if (!readResponse(&greeting))
+    if (!readResponse(&greeting, QDeadlineTimer(m_timeoutMs)))
         return false;
     if (greeting.kind != ImapResponse::Untagged || (greeting.status != "OK" && greeting.status != "PREAUTH"))
         return failConnection(QStringLiteral("Server refused the connection: %1").arg(statusText(greeting)));
@@ -169,6 +216,16 @@ bool ImapClient::startTls()
 
 bool ImapClient::login(const QString &user, const QString &password)
 {
+    if (!isConnected())
+        return fail(QStringLiteral("Not connected"));
+    if (!isEncrypted() && !m_allowPlainLogin) {
+        return failConnection(QStringLiteral("Login refused: the connection to %1 is not encrypted (no STARTTLS) and "
+                                             "plain login is not allowed").arg(m_host));
+    }
+    if (m_capabilities.isEmpty() && !refreshCapabilities())
+        return false;
+    if (m_capabilities.contains(QStringLiteral("LOGINDISABLED")))
+        return failConnection(QStringLiteral("Login refused: the server does not accept LOGIN on this connection (LOGINDISABLED)"));
     Command command;
     addAtom(&command, "LOGIN");
     addString(&command, user.toUtf8());
@@ -306,13 +363,12 @@ void ImapClient::addString(Command *command, const QByteArray &bytes)
     command->append(bytes);
 }
 
-bool ImapClient::writeAll(const QByteArray &bytes)
+bool ImapClient::writeAll(const QByteArray &bytes, const QDeadlineTimer &deadline)
 {
     if (m_socket->write(bytes) != bytes.size())
         return failConnection(QStringLiteral("Could not send to the server: %1").arg(m_socket->errorString()));
-    const QDeadlineTimer deadline(m_timeoutMs);
     while (m_socket->bytesToWrite() > 0) {
-        if (!m_socket->waitForBytesWritten(int(deadline.remainingTime()))) {
+        if (!m_socket->waitForBytesWritten(int(qMax<qint64>(0, deadline.remainingTime())))) {
             if (m_socket->state() != QAbstractSocket::ConnectedState)
                 return failConnection(QStringLiteral("Connection lost while sending: %1").arg(m_socket->errorString()));
             return failConnection(QStringLiteral("Time-out while sending to the server"));
@@ -326,18 +382,20 @@ bool ImapClient::execute(const Command &command, QList<ImapResponse> *untagged)
     if (!isConnected())
         return fail(QStringLiteral("Not connected"));
     const QByteArray tag = "Q" + QByteArray::number(++m_tagCounter);
+    const QDeadlineTimer deadline(m_timeoutMs);
+    qint64 keptBytes = 0;
     for (qsizetype i = 0; i < command.size(); ++i) {
         QByteArray piece = i == 0 ? tag + ' ' + command.at(0) : command.at(i);
         if (i + 1 == command.size())
             piece += "\r\n";
-        if (!writeAll(piece))
+        if (!writeAll(piece, deadline))
             return false;
         if (i + 1 == command.size())
             break;
         // A literal follows: wait for the server's go-ahead.
         for (;;) {
             ImapResponse response;
-            if (!readResponse(&response))
+            if (!readResponse(&response, deadline))
                 return false;
             if (response.kind == ImapResponse::Continuation)
                 break;
@@ -347,13 +405,13 @@ bool ImapClient::execute(const Command &command, QList<ImapResponse> *untagged)
                 continue;
             }
             noteUntagged(response);
-            if (untagged)
-                untagged->append(response);
+            if (untagged && !keepUntagged(untagged, std::move(response), &keptBytes))
+                return false;
         }
     }
     for (;;) {
         ImapResponse response;
-        if (!readResponse(&response))
+        if (!readResponse(&response, deadline))
             return false;
         if (response.kind == ImapResponse::Continuation)
             return failConnection(QStringLiteral("Unexpected continuation request from the server"));
@@ -365,9 +423,20 @@ bool ImapClient::execute(const Command &command, QList<ImapResponse> *untagged)
             return fail(statusText(response));
         }
         noteUntagged(response);
-        if (untagged)
-            untagged->append(std::move(response));
+        if (untagged && !keepUntagged(untagged, std::move(response), &keptBytes))
+            return false;
     }
+}
+
+bool ImapClient::keepUntagged(QList<ImapResponse> *untagged, ImapResponse &&response, qint64 *keptBytes)
+{
+    if (untagged->size() >= m_limits.maxUntaggedResponses)
+        return failConnection(QStringLiteral("The server sent more than %1 responses to one command").arg(m_limits.maxUntaggedResponses));
+    *keptBytes += m_lastResponseSize + ImapLimits::BytesPerValue * response.valueCount;
+    if (*keptBytes > m_limits.maxUntaggedBytes)
+        return failConnection(QStringLiteral("The server's responses to one command take more than %1 bytes").arg(m_limits.maxUntaggedBytes));
+    untagged->append(std::move(response));
+    return true;
 }
 
 void ImapClient::noteUntagged(const ImapResponse &response)
@@ -380,21 +449,72 @@ void ImapClient::noteUntagged(const ImapResponse &response)
         --m_exists;
 }
 
-bool ImapClient::readResponse(ImapResponse *response)
+void ImapClient::resetFrame()
 {
-    const QDeadlineTimer deadline(m_timeoutMs);
-    qsizetype needed = 1;
+    m_frameEnd = 0;
+    m_scanned = 0;
+    m_literalLeft = 0;
+    m_literalBytes = 0;
+}
+
+// Finds the end of the response at the front of the buffer from the bytes that arrived since the
+// last call, each byte looked at once: a line that announces a literal continues after the
+// literal's bytes, any other line ends the response. The limits are checked here, before the bytes
+// they concern are kept.
+ImapClient::Frame ImapClient::frameResponse()
+{
+    const char *data = m_buffer.constData() + m_bufferStart;
+    const qsizetype available = m_buffer.size() - m_bufferStart;
     for (;;) {
-        if (m_buffer.size() - m_bufferStart >= needed) {
+        if (m_literalLeft > 0) {
+            const qint64 taken = qMin<qint64>(m_literalLeft, available - m_frameEnd);
+            m_frameEnd += taken;
+            m_scanned = m_frameEnd;
+            m_literalLeft -= taken;
+            if (m_literalLeft > 0)
+                return Frame::Incomplete;
+        }
+        const auto *lineFeed = static_cast<const char *>(std::memchr(data + m_scanned, '\n', available - m_scanned));
+        const qsizetype lineEnd = lineFeed ? lineFeed - data + 1 : available;
+        m_scanned = lineEnd;
+        if (lineEnd - m_literalBytes > m_limits.maxLineBytes) {
+            failConnection(QStringLiteral("A response of the server is longer than %1 bytes without its literals")
+                               .arg(m_limits.maxLineBytes));
+            return Frame::Failed;
+        }
+        if (!lineFeed)
+            return Frame::Incomplete;
+        const qint64 literal = announcedLiteral(QByteArrayView(data + m_frameEnd, lineEnd - m_frameEnd), m_frameEnd == 0);
+        m_frameEnd = lineEnd;
+        if (literal < 0)
+            return Frame::Complete;
+        if (literal > m_limits.maxLiteralBytes - m_literalBytes) {
+            failConnection(QStringLiteral("The server announced a literal of %1 bytes; at most %2 bytes are accepted in one response")
+                               .arg(literal).arg(m_limits.maxLiteralBytes));
+            return Frame::Failed;
+        }
+        m_literalBytes += literal;
+        m_literalLeft = literal;
+    }
+}
+
+bool ImapClient::readResponse(ImapResponse *response, const QDeadlineTimer &deadline)
+{
+    for (;;) {
+        const Frame frame = m_socket ? frameResponse() : Frame::Incomplete;
+        if (frame == Frame::Failed)
+            return false;
+        if (frame == Frame::Complete) {
             qsizetype consumed = 0;
             QString error;
-            const QByteArray pending = QByteArray::fromRawData(m_buffer.constData() + m_bufferStart,
-                                                               m_buffer.size() - m_bufferStart);
-            switch (ImapTokenizer::parse(pending, response, &consumed, &needed, &error)) {
+            const QByteArray bytes = QByteArray::fromRawData(m_buffer.constData() + m_bufferStart, m_frameEnd);
+            switch (ImapTokenizer::parse(bytes, response, &consumed, nullptr, &error)) {
             case ImapTokenizer::Complete:
                 // Responses are taken from the front; the buffer is compacted now and then only,
                 // so that many small responses in one read cost linear time.
+                m_lastResponseSize = consumed;
                 m_bufferStart += consumed;
+                resetFrame();
                 if (m_bufferStart == m_buffer.size() || m_bufferStart > 65536) {
                     m_buffer.remove(0, m_bufferStart);
                     m_bufferStart = 0;
@@ -403,7 +523,7 @@ bool ImapClient::readResponse(ImapResponse *response)
             case ImapTokenizer::Malformed:
                 return failConnection(error);
             case ImapTokenizer::NeedMore:
-                break;
+                continue;  // the response goes on in the next line
             }
         }
         if (!m_socket)
@@ -419,7 +539,8 @@ bool ImapClient::readResponse(ImapResponse *response)
                 continue;
             if (m_socket->state() != QAbstractSocket::ConnectedState)
                 return failConnection(QStringLiteral("Connection closed by the server"));
-            return failConnection(QStringLiteral("Time-out waiting for the server's response"));
+            return failConnection(QStringLiteral("Time-out waiting for the server's response (%1 s for the whole command)")
+                                      .arg(m_timeoutMs / 1000.0));
         }
     }
 }

@@ -23,6 +23,7 @@ ImapTokenizer::Result ImapTokenizer::parse(const QByteArray &data, ImapResponse 
     ImapTokenizer tokenizer(data);
     *response = ImapResponse();
     const Result result = tokenizer.parseResponse(response);
+    response->valueCount = tokenizer.m_valueCount;
     if (consumed)
         *consumed = result == Complete ? tokenizer.m_pos : 0;
     if (needed)
@@ -193,6 +194,7 @@ ImapTokenizer::Result ImapTokenizer::parseValues(QList<ImapValue> *values, int d
 
 ImapTokenizer::Result ImapTokenizer::parseValue(ImapValue *value, int depth)
 {
+    ++m_valueCount;
     const char c = m_data.at(m_pos);
     if (c == '(') {
         if (depth + 1 > MaxDepth)

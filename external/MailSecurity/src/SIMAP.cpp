@@ -116,6 +116,13 @@ int SIMAP::config(const QString &setting)
         m_timeoutSeconds = seconds;
         return NoError;
     }
+    if (name.compare(QLatin1String("AllowPlainLogin"), Qt::CaseInsensitive) == 0) {
+        const bool allow = value.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0;
+        if (!allow && value.compare(QLatin1String("False"), Qt::CaseInsensitive) != 0)
+            return fail(ErrArgument, QStringLiteral("Invalid AllowPlainLogin value '%1'").arg(value));
+        m_allowPlainLogin = allow;
+        return NoError;
+    }
     if (name.compare(QLatin1String("SSLCAFile"), Qt::CaseInsensitive) == 0) {
         m_caFile = value;
         return NoError;
@@ -166,6 +173,8 @@ int SIMAP::connectToHost()
     }
     m_client = std::make_unique<ImapClient>();
     m_client->setTimeout(m_timeoutSeconds * 1000);
+    m_client->setLimits(m_limits);
+    m_client->setAllowPlainLogin(m_allowPlainLogin);
     m_client->setExtraCaCertificates(trusted);
     if (!m_client->connectToServer(m_host, quint16(m_port), security)) {
         const int code = fail(ErrConnection, m_client->lastError());
@@ -433,7 +442,7 @@ int SIMAP::decrypt()
         return fail(ErrCertificate, error);
     }
     SmimeEngine::Entity content;
-    if (!SmimeEngine::decrypt({m_headers, m_text}, entry.certificatePem, entry.privateKeyPem, &content, &error))
+    if (!SmimeEngine::decrypt({m_headers, m_text}, entry.certificatePem, entry.privateKey.get(), &content, &error))
         return fail(ErrSecurity, error);
     m_headers = content.headers;
     m_text = content.body;

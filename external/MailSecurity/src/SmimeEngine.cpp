@@ -18,7 +18,6 @@ namespace {
 using BioPtr = std::unique_ptr<BIO, decltype(&BIO_free)>;
 using CmsPtr = std::unique_ptr<CMS_ContentInfo, decltype(&CMS_ContentInfo_free)>;
 using X509Ptr = std::unique_ptr<X509, decltype(&X509_free)>;
-using KeyPtr = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
 using StorePtr = std::unique_ptr<X509_STORE, decltype(&X509_STORE_free)>;
 
 struct CertStack
@@ -230,7 +229,7 @@ bool SmimeEngine::verify(const Entity &entity, const QList<QByteArray> &extraCer
     return true;
 }
 
-bool SmimeEngine::decrypt(const Entity &entity, const QByteArray &certificatePem, const QByteArray &privateKeyPem,
+bool SmimeEngine::decrypt(const Entity &entity, const QByteArray &certificatePem, EVP_PKEY *privateKey,
                           Entity *content, QString *error)
 {
     ERR_clear_error();
@@ -250,9 +249,7 @@ bool SmimeEngine::decrypt(const Entity &entity, const QByteArray &certificatePem
     }
     BioPtr certBio(memoryBio(certificatePem), BIO_free);
     X509Ptr cert(PEM_read_bio_X509(certBio.get(), nullptr, nullptr, nullptr), X509_free);
-    BioPtr keyBio(memoryBio(privateKeyPem), BIO_free);
-    KeyPtr key(PEM_read_bio_PrivateKey(keyBio.get(), nullptr, nullptr, nullptr), EVP_PKEY_free);
-    if (!cert || !key) {
+    if (!cert || !privateKey) {
         *error = QStringLiteral("No decryption certificate with private key");
         return false;
     }
@@ -272,7 +269,7 @@ bool SmimeEngine::decrypt(const Entity &entity, const QByteArray &certificatePem
         return false;
     }
     BioPtr out(BIO_new(BIO_s_mem()), BIO_free);
-    if (CMS_decrypt(cms.get(), key.get(), cert.get(), nullptr, out.get(), 0) != 1) {
+    if (CMS_decrypt(cms.get(), privateKey, cert.get(), nullptr, out.get(), 0) != 1) {
         *error = opensslErrors(QStringLiteral("Decryption failed"));
         return false;
     }

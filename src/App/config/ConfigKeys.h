@@ -48,6 +48,7 @@ inline constexpr Key<MailConfig> mailKeys[] = {
     {"Host", &MailConfig::host},
     {"Port", &MailConfig::port},
     {"SSL", &MailConfig::ssl},
+    {"AllowPlainLogin", &MailConfig::allowPlainLogin},
     {"UserName", &MailConfig::userName},
     {"Password", &MailConfig::password, Role::Password},
     {"oAuthClientId", &MailConfig::oAuthClientId},

@@ -73,6 +73,7 @@ struct MailConfig
     QString host;
     int port = 0;
     bool ssl = true;
+    bool allowPlainLogin = false; // LOGIN over an unencrypted connection
     QString userName;
     QString password;
     QString oAuthClientId;

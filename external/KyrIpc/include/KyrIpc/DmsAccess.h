@@ -45,7 +45,12 @@ public:
 
     QString name() const { return m_name; }
 
+    // PointStore::StoreUnavailable when the store's file cannot be opened; lastError() says why.
     int ConnectDms(const QString &connection, MessageHandler *handler, bool synchronous, int timeoutMs);
+    QString lastError() const { return m_lastError; }
+    // The store's commit barrier (PointStore::waitUntilCommitted): true when every value written
+    // before the call is in the store's file.
+    bool waitUntilCommitted(QString *error = nullptr);
     bool DisconnectDms();
     // 0 = connected.
     int getConnectionState() const;
@@ -118,6 +123,7 @@ private:
     std::atomic<bool> m_connected{false};
     bool m_wantsLink = false;
     QString m_programName;
+    QString m_lastError;
     mutable QMutex m_controlsMutex;
     QList<DmsControl *> m_controls;
 };

@@ -19,7 +19,8 @@ int pointTypeFromName(const QString &name);
 struct Message
 {
     enum SubCode : qint32 { FailedOnRegister = 1, FailedOnWrite = 2 };
-    enum AnswerCode : qint32 { Positive = 0, PointDoesNotExist = 2, Refused = 3, TypeMismatch = 4 };
+    // InvalidValue: a number that is not finite (NaN, an infinity).
+    enum AnswerCode : qint32 { Positive = 0, PointDoesNotExist = 2, Refused = 3, TypeMismatch = 4, InvalidValue = 5 };
     static constexpr int MaxPointNameBytes = 161;
 
     qint32 subCode = 0;                          // at 0

@@ -30,7 +30,12 @@ public:
 
     QString name() const { return m_name; }
 
+    // PointStore::StoreUnavailable when the store's file cannot be opened; lastError() says why.
     int Connect(const QString &connection, MessageHandler *handler, bool synchronous, int timeoutMs);
+    QString lastError() const { return m_lastError; }
+    // The store's commit barrier (PointStore::waitUntilCommitted): true when every trend row
+    // appended before the call is in the store's file.
+    bool waitUntilCommitted(QString *error = nullptr);
     bool Disconnect();
     // 0 = connected.
     int getConnectionState() const;
@@ -43,6 +48,7 @@ private:
     const QString m_name;
     std::shared_ptr<Orvane::PointStore> m_store;
     MessageHandler *m_handler = nullptr;
+    QString m_lastError;
     std::unique_ptr<QObject> m_context;
     std::atomic<bool> m_connected{false};
 };

@@ -3,8 +3,12 @@
 // process. One store per connection string: all connections naming the same string share it.
 // Points keep their type, value and time stamp; with ORVANE_CURRENT_PROJECT_LOCATION set when the
 // store is first opened, points and trend rows are kept in "dms/points.sqlite" below the project
-// directory, so that a restart finds them again (without it the store lives in memory only).
-// Reads are answered from memory; a thread of the store writes the changes to the file.
+// directory, so that a restart finds them again (without it the store lives in memory only). A file
+// that cannot be opened is an error: every connection to the store is refused with
+// StoreUnavailable and openError() tells why; the next connection after all have gone tries again.
+// Reads are answered from memory; a thread of the store writes the changes to the file (see
+// StoreWriter), so a write answered Positive is not yet in the file: waitUntilCommitted() is the
+// barrier after which it is. Non-finite numbers (NaN, infinities) are refused with InvalidValue.
 // A new store starts as a running DMS does: "System:Prog:DMS_UP" true, and
 // "System:Prog:WatchDog:Period" (DWS, 20 seconds) when it does not exist yet.
 //
@@ -41,14 +45,20 @@ public:
     };
     // Result of a call on a connection that is not connected.
     static constexpr int NotConnected = -1;
+    // Result of a connection to a store whose file cannot be opened.
+    static constexpr int StoreUnavailable = -2;
 
     // The store of a connection string, opened (and loaded from its file) on first use.
     static std::shared_ptr<PointStore> forConnection(const QString &connection);
     // Restarts every store: drops all links and forgets the stores, so that the next connection
     // opens its store again from the file (written completely before).
     static void restartAll();
-    // Waits until every change is in the file.
-    void flush();
+    // The barrier to call before anything is given up that the values came from (the mail
+    // intake calls it before deleting the mails): returns when every change handed in before the
+    // call has been committed to the file. False when a transaction since the previous call
+    // failed (those changes are lost; *error, if given, says why) or the file could not be
+    // opened. A store in memory only returns true at once.
+    bool waitUntilCommitted(QString *error = nullptr);
 
     ~PointStore();
     PointStore(const PointStore &) = delete;
@@ -57,6 +67,8 @@ public:
     QString connection() const { return m_connection; }
     // The SQLite file, empty when the store lives in memory only.
     QString filePath() const;
+    // Why the store's file could not be opened; empty when it is open or there is none.
+    QString openError() const { return m_openError; }
 
     // ---- the library's side: calls of the connections --------------------------------------
     int attach(DmsAccess *access);
@@ -118,6 +130,7 @@ private:
     mutable QRecursiveMutex m_mutex;
     QHash<QString, Point> m_points;
     QString m_filePath;
+    QString m_openError;
     std::unique_ptr<StoreWriter> m_file; // null while the store lives in memory only
     QList<StoreFile::TrendRow> m_memoryTrend; // trend rows while there is no file
     bool m_linkUp = true;

@@ -42,7 +42,12 @@ public:
     StoreFile &operator=(const StoreFile &) = delete;
 
     bool isOpen() const { return m_db != nullptr; }
+    QString path() const { return m_path; }
+    // The reason of the last failure.
     QString errorText() const { return m_error; }
+    // Whether each commit waits until the disk holds it (FULL, the default) or only the
+    // checkpoints do (NORMAL).
+    bool setSynchronousFull(bool full);
 
     // Points of one connection string (all when empty) whose name matches the shell-style,
     // case-sensitive pattern (all when empty), ordered by name.
@@ -50,6 +55,7 @@ public:
     // Changes between begin() and commit() go to the file in one transaction.
     bool begin();
     bool commit();
+    void rollback();
     bool savePoint(const PointRow &row);
     bool appendTrend(const TrendRow &row);
     // Trend rows of one point in the order they were appended.
@@ -57,10 +63,13 @@ public:
 
 private:
     bool exec(const char *sql);
+    // Runs a prepared statement once and makes it ready for the next run.
+    bool runOnce(sqlite3_stmt *stmt);
 
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_savePoint = nullptr;   // prepared once: the writes are the frequent calls
     sqlite3_stmt *m_appendTrend = nullptr;
+    QString m_path;
     QString m_error;
 };
 

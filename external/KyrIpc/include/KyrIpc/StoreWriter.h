@@ -1,7 +1,10 @@
 #pragma once
 // Writes a point store's changes to its SQLite file in a thread of its own, many changes per
 // transaction, so that a write of a point costs the caller no disk work. The store's memory stays
-// the truth for reads; flush() waits until everything handed in is in the file.
+// the truth for reads. The queue is bounded: when MaxQueuedChanges wait, a caller handing in
+// another change waits until the thread has taken the queue, so memory stays bounded however fast
+// values come. A failed transaction is logged at once and reported by the next
+// waitUntilCommitted().
 
 #include "KyrIpc/StoreFile.h"
 
@@ -17,6 +20,8 @@ namespace Orvane {
 class StoreWriter
 {
 public:
+    static constexpr std::size_t MaxQueuedChanges = 50000;
+
     explicit StoreWriter(std::unique_ptr<StoreFile> file);
     // Writes what is still queued, then ends the thread.
     ~StoreWriter();
@@ -25,14 +30,19 @@ public:
 
     void savePoint(const StoreFile::PointRow &row);
     void appendTrend(const StoreFile::TrendRow &row);
-    void flush();
-    // Trend rows of a point, after a flush.
+    // Returns when every change handed in before the call has been through its transaction. True
+    // when all transactions since the previous call committed; otherwise false, and *error (if
+    // given) names the failure. Only after true are those changes in the file.
+    bool waitUntilCommitted(QString *error = nullptr);
+    // Trend rows of a point, after the changes handed in so far were written.
     QList<StoreFile::TrendRow> trendRows(const QString &point, const QString &connection);
 
 private:
     using Change = std::variant<StoreFile::PointRow, StoreFile::TrendRow>;
     void enqueue(Change change);
     void run();
+    // Writes one batch in one transaction; the error text when it failed.
+    QString writeBatch(const std::deque<Change> &batch);
 
     std::unique_ptr<StoreFile> m_file;
     std::mutex m_fileMutex; // held while the file is written or read
@@ -41,7 +51,8 @@ private:
     std::condition_variable m_written;
     std::deque<Change> m_queue;
     quint64 m_queued = 0;  // changes handed in so far
-    quint64 m_done = 0;    // changes in the file so far
+    quint64 m_done = 0;    // changes through their transaction so far
+    QString m_failure;     // first failed transaction since the last waitUntilCommitted
     bool m_stop = false;
     std::thread m_thread;
 };

@@ -4,9 +4,14 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+
+typedef struct evp_pkey_st EVP_PKEY;
+
 // The certificate stores of this installation: a store is a folder of PEM files under the
 // configuration directory, <config>/certs/<store>/ (for example certs/MY/ for the own decryption
-// certificates). A file holds a certificate and, for the own stores, its private key.
+// certificates). A file holds a certificate and, for the own stores, its private key. The key is
+// kept as OpenSSL's key object only; the file's text is wiped once it has been read.
 class CertStore
 {
 public:
@@ -14,7 +19,7 @@ public:
     {
         QString file;
         QByteArray certificatePem;
-        QByteArray privateKeyPem;  // unencrypted PEM; empty when the file has no usable key
+        std::shared_ptr<EVP_PKEY> privateKey;  // null when not asked for
         QString subject;
     };
 

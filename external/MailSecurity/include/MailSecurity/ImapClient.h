@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MailSecurity/ImapTokenizer.h"
+#include "MailSecurity/MailLimits.h"
 
 #include <QByteArray>
 #include <QList>
@@ -10,11 +11,31 @@
 
 #include <memory>
 
+class QDeadlineTimer;
 class QSslSocket;
 
+// What the client accepts from a server. Past a limit the command fails with a text naming the
+// limit and the connection is closed, so a hostile or broken server costs bounded memory.
+struct ImapLimits
+{
+    // One literal, and all literals of one response together: one whole mail.
+    qint64 maxLiteralBytes = MailLimits::MaxMailBytes;
+    // One line of a response, without its literals.
+    qint64 maxLineBytes = 1024 * 1024;
+    // Untagged responses kept for one command (a message list holds one per mail in the folder).
+    int maxUntaggedResponses = 100000;
+    // Memory of the untagged responses kept for one command: their bytes plus, per parsed value,
+    // the cost of holding it.
+    qint64 maxUntaggedBytes = 256 * 1024 * 1024;
+    static constexpr qint64 BytesPerValue = 96;
+};
+
 // A compact synchronous IMAP4rev1 client. The calling thread drives it; every call blocks until the
-// server has answered or the time-out has run out, so no event loop is needed. Server certificates
-// are verified against the system trust store plus the extra CA certificates given.
+// server has answered or the time-out has run out, so no event loop is needed. The time-out is one
+// deadline for the whole command, however often the server says it is still working. Server
+// certificates are verified against the system trust store plus the extra CA certificates given.
+// The password goes out only over an encrypted connection unless plain login is allowed, and
+// never to a server that announces LOGINDISABLED.
 class ImapClient
 {
 public:
@@ -31,6 +52,8 @@ public:
     ImapClient &operator=(const ImapClient &) = delete;
 
     void setTimeout(int milliseconds) { m_timeoutMs = milliseconds; }
+    void setLimits(const ImapLimits &limits) { m_limits = limits; }
+    void setAllowPlainLogin(bool allow) { m_allowPlainLogin = allow; }
     void setExtraCaCertificates(const QList<QSslCertificate> &certificates) { m_extraCa = certificates; }
 
     bool connectToServer(const QString &host, quint16 port, Security security);
@@ -68,8 +91,12 @@ private:
     static void addString(Command *command, const QByteArray &bytes);
 
     bool execute(const Command &command, QList<ImapResponse> *untagged = nullptr);
-    bool readResponse(ImapResponse *response);
-    bool writeAll(const QByteArray &bytes);
+    bool readResponse(ImapResponse *response, const QDeadlineTimer &deadline);
+    enum class Frame { Incomplete, Complete, Failed };
+    Frame frameResponse();
+    void resetFrame();
+    bool keepUntagged(QList<ImapResponse> *untagged, ImapResponse &&response, qint64 *keptBytes);
+    bool writeAll(const QByteArray &bytes, const QDeadlineTimer &deadline);
     bool readGreeting();
     bool refreshCapabilities();
     bool startTls();
@@ -80,6 +107,16 @@ private:
     std::unique_ptr<QSslSocket> m_socket;
     QByteArray m_buffer;
     qsizetype m_bufferStart = 0;  // bytes of m_buffer already parsed
+    // Framing of the response at m_bufferStart, relative to it: the bytes up to m_frameEnd belong
+    // to it, m_literalLeft bytes of a literal are still to come, and no line feed lies between
+    // m_frameEnd and m_scanned.
+    qsizetype m_frameEnd = 0;
+    qsizetype m_scanned = 0;
+    qint64 m_literalLeft = 0;
+    qint64 m_literalBytes = 0;    // literal bytes of the response so far
+    qsizetype m_lastResponseSize = 0;
+    ImapLimits m_limits;
+    bool m_allowPlainLogin = false;
     QList<QSslCertificate> m_extraCa;
     QString m_host;
     QString m_lastError;

@@ -30,6 +30,7 @@ struct ImapResponse
     qint64 number = -1;        // message number of "* n EXISTS", "* n FETCH", ...
     QByteArray name;           // data response name, upper-case: FETCH, LIST, EXISTS, CAPABILITY, ...
     QList<ImapValue> values;   // data of the response after its name
+    qsizetype valueCount = 0;  // values parsed, list members included
 };
 
 // Reads IMAP server responses from a byte buffer. It never reads past the buffer: an incomplete
@@ -66,5 +67,6 @@ private:
     const QByteArray &m_data;
     qsizetype m_pos = 0;
     qsizetype m_needed = 0;
+    qsizetype m_valueCount = 0;
     QString m_error;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MailSecurity/ImapClient.h"
 #include "MailSecurity/MIME.h"
 
 #include <QByteArray>
@@ -10,7 +11,6 @@
 
 #include <memory>
 
-class ImapClient;
 
 struct SIMAPConnectionStatusEventParams
 {
@@ -67,8 +67,12 @@ public:
 
     // "Name=Value" settings: RefetchHeaders, UseInternalSecurityAPI (both accepted; this component
     // always uses its own OpenSSL-based security), Timeout (seconds), SSLCAFile (a PEM file of CA
-    // certificates trusted for the server in addition to the system store and certs/ROOT/).
+    // certificates trusted for the server in addition to the system store and certs/ROOT/),
+    // AllowPlainLogin (True or False, default False: whether the password may be sent over a
+    // connection that is not encrypted).
     int config(const QString &setting);
+    // What the IMAP client accepts from the server; the defaults suit every mail the intake takes.
+    void setLimits(const ImapLimits &limits) { m_limits = limits; }
 
     int setCertificate(int storeType, const QString &store, const QString &password, const QString &subject);
     int setSignerCert(int storeType, const QString &store, const QString &password, const QString &subject);
@@ -161,6 +165,8 @@ private:
     QString m_user;
     QString m_password;
     int m_timeoutSeconds = 60;
+    bool m_allowPlainLogin = false;
+    ImapLimits m_limits;
     QString m_caFile;
 
     struct CertChoice

@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+typedef struct evp_pkey_st EVP_PKEY;
+
 // S/MIME on one MIME entity (header block and body) with OpenSSL CMS: signature checks of
 // multipart/signed (detached) and application/pkcs7-mime signed-data (opaque) entities, and
 // decryption of enveloped data. A signature check tests the signature against the signer
@@ -35,7 +37,7 @@ public:
     // the signature could be read, also when the check fails.
     static bool verify(const Entity &entity, const QList<QByteArray> &extraCertificatesPem, Entity *content,
                        Signer *signer, QString *error);
-    // Decrypts enveloped data for the given certificate and private key (PEM).
-    static bool decrypt(const Entity &entity, const QByteArray &certificatePem, const QByteArray &privateKeyPem,
+    // Decrypts enveloped data for the given certificate (PEM) and its private key.
+    static bool decrypt(const Entity &entity, const QByteArray &certificatePem, EVP_PKEY *privateKey,
                         Entity *content, QString *error);
 };
