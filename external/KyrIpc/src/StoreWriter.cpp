@@ -39,11 +39,16 @@ void StoreWriter::enqueue(Change change)
     m_changed.notify_one();
 }
 
+void StoreWriter::waitUntilWritten(std::unique_lock<std::mutex> &lock)
+{
+    const quint64 target = m_queued;
+    m_written.wait(lock, [this, target] { return m_done >= target; });
+}
+
 bool StoreWriter::waitUntilCommitted(QString *error)
 {
     std::unique_lock lock(m_mutex);
-    const quint64 target = m_queued;
-    m_written.wait(lock, [this, target] { return m_done >= target; });
+    waitUntilWritten(lock);
     const QString failure = std::exchange(m_failure, QString());
     if (error)
         *error = failure;
@@ -52,7 +57,10 @@ bool StoreWriter::waitUntilCommitted(QString *error)
 
 QList<StoreFile::TrendRow> StoreWriter::trendRows(const QString &point, const QString &connection)
 {
-    waitUntilCommitted();
+    {
+        std::unique_lock lock(m_mutex);
+        waitUntilWritten(lock);  // a failure stays for the next barrier
+    }
     std::lock_guard fileLock(m_fileMutex);
     return m_file->trendRows(point, connection);
 }

@@ -40,6 +40,8 @@ public:
 private:
     using Change = std::variant<StoreFile::PointRow, StoreFile::TrendRow>;
     void enqueue(Change change);
+    // Waits (m_mutex held by lock) until every change handed in so far went through its transaction.
+    void waitUntilWritten(std::unique_lock<std::mutex> &lock);
     void run();
     // Writes one batch in one transaction; the error text when it failed.
     QString writeBatch(const std::deque<Change> &batch);
