@@ -37,8 +37,8 @@ const QSet<QString> &pureCallees()
 }
 
 // Names that reach the global object or the function the script is compiled into, declare or
-// assign without an assignment operator (for-in), run loops, or read engine-specific texts that
-// depend on where the script runs (the stack of an error).
+// assign without an assignment operator (for-in), run loops, reach the calling function, or read
+// what depends on where the script runs (the stack and column of an error).
 const QSet<QString> &deniedNames()
 {
     static const QSet<QString> names{
@@ -47,7 +47,8 @@ const QSet<QString> &deniedNames()
         QStringLiteral("var"), QStringLiteral("let"), QStringLiteral("const"), QStringLiteral("import"),
         QStringLiteral("export"), QStringLiteral("super"), QStringLiteral("with"), QStringLiteral("yield"),
         QStringLiteral("await"), QStringLiteral("async"), QStringLiteral("debugger"), QStringLiteral("for"),
-        QStringLiteral("while"), QStringLiteral("do"), QStringLiteral("target"), QStringLiteral("stack")};
+        QStringLiteral("while"), QStringLiteral("do"), QStringLiteral("target"), QStringLiteral("caller"),
+        QStringLiteral("callee"), QStringLiteral("stack"), QStringLiteral("columnNumber")};
     return names;
 }
 
