@@ -86,6 +86,7 @@ private slots:
     void scriptFailures();
     void scriptIsolation_data();
     void scriptIsolation();
+    void endlessScriptIsStopped();
 };
 
 void TestNaming::wildcard_data()
@@ -371,6 +372,13 @@ void TestNaming::scriptIsolation()
         QCOMPARE(result.number, fresh.number);
         QCOMPARE(result.errorLine, fresh.errorLine);
     }
+}
+
+void TestNaming::endlessScriptIsStopped()
+{
+    const NamingScript::Result result = NamingScript::evaluate(QStringLiteral("while (true) {}"), record(QStringLiteral("M1")));
+    QVERIFY(!result.ok);
+    QCOMPARE(result.text, QStringLiteral("Script did not finish within 2 s"));
 }
 
 QTEST_GUILESS_MAIN(TestNaming)

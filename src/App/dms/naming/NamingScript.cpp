@@ -7,14 +7,52 @@
 #include <QJSEngine>
 #include <QJSValue>
 
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 namespace {
 
 // Distinct script texts compiled per thread; past it the compiled functions are dropped and
 // compiled again as they come.
 constexpr qsizetype MaxCompiledScripts = 2000;
+
+// A script in a new engine may loop for ever; past this time it is stopped. The compiled scripts
+// cannot loop.
+constexpr std::chrono::seconds MaxScriptTime(2);
+
+// Interrupts the engine's evaluation when it is still running after MaxScriptTime.
+class ScriptDeadline
+{
+public:
+    explicit ScriptDeadline(QJSEngine &engine)
+        : m_watch([this, &engine] {
+            std::unique_lock lock(m_mutex);
+            if (!m_finished.wait_for(lock, MaxScriptTime, [this] { return m_done; }))
+                engine.setInterrupted(true);
+        })
+    {
+    }
+
+    ~ScriptDeadline()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_finished.notify_one();
+        m_watch.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_finished;
+    bool m_done = false;
+    std::thread m_watch;
+};
 
 NamingScript::Result resultOf(const QJSValue &value, bool thrown)
 {
@@ -177,7 +215,18 @@ NamingScript::Result NamingScript::evaluateInFreshEngine(const QString &script, 
     // The engine clears its error state when evaluate returns; the stack trace of an uncaught
     // exception tells a thrown value (throw 5) from a returned one.
     QStringList exceptionTrace;
-    const QJSValue value = engine.evaluate(script, QString(), 1, &exceptionTrace);
+    QJSValue value;
+    bool expired = false;
+    {
+        ScriptDeadline deadline(engine);
+        value = engine.evaluate(script, QString(), 1, &exceptionTrace);
+        expired = engine.isInterrupted(); // the engine also turned the result into an error then
+    }
+    if (expired) {
+        NamingScript::Result result;
+        result.text = QStringLiteral("Script did not finish within %1 s").arg(MaxScriptTime.count());
+        return result;
+    }
     return resultOf(value, !exceptionTrace.isEmpty());
 }
 
