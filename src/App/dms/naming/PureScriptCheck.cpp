@@ -99,7 +99,7 @@ bool isIdentifierPart(QChar c)
     return isIdentifierStart(c) || (c >= u'0' && c <= u'9');
 }
 
-enum class Token { None, Operand, Name, Punctuator };
+enum class Token { None, Operand, OperatorWord, Punctuator };
 
 class Scanner
 {
@@ -139,17 +139,17 @@ public:
                     }
                 }
                 m_lastName = name;
-                m_last = operatorWords().contains(name) ? Token::Name : Token::Operand;
-                m_lastIsCallee = true;
+                m_last = operatorWords().contains(name) ? Token::OperatorWord : Token::Operand;
+                m_lastIsIdentifier = true;
             } else if (c.isDigit() || (c == u'.' && m_pos + 1 < m_text.size() && m_text[m_pos + 1].isDigit())) {
                 scanNumber();
                 m_last = Token::Operand;
-                m_lastIsCallee = false;
+                m_lastIsIdentifier = false;
             } else if (c == u'\'' || c == u'"') {
                 if (!scanString(c))
                     return {};
                 m_last = Token::Operand;
-                m_lastIsCallee = false;
+                m_lastIsIdentifier = false;
             } else {
                 // An expression statement cannot begin with a block.
                 if (first && c == u'{')
@@ -243,7 +243,7 @@ private:
                 if (text == QLatin1StringView("(")) {
                     // A call: only of a pure built-in by its name; after ")", "]", a number, a text
                     // or "?." it would call something computed. After an operator they group.
-                    if (m_last == Token::Operand && !(m_lastIsCallee && pureCallees().contains(m_lastName)))
+                    if (m_last == Token::Operand && !(m_lastIsIdentifier && pureCallees().contains(m_lastName)))
                         return false;
                     if (m_last == Token::Punctuator && m_lastPunctuator == QLatin1StringView("?."))
                         return false;
@@ -259,7 +259,7 @@ private:
                 // A closing parenthesis or bracket ends an operand; a closing brace may end a block,
                 // after which a "/" would start a regular expression.
                 m_last = (text == QLatin1StringView(")") || text == QLatin1StringView("]")) ? Token::Operand : Token::Punctuator;
-                m_lastIsCallee = false;
+                m_lastIsIdentifier = false;
                 return true;
             }
         }
@@ -270,7 +270,7 @@ private:
     qsizetype m_pos = 0;
     bool m_failed = false;
     Token m_last = Token::None;
-    bool m_lastIsCallee = false;
+    bool m_lastIsIdentifier = false;
     QString m_lastName;
     QLatin1StringView m_lastPunctuator;
 };
