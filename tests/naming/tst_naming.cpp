@@ -3,6 +3,8 @@
 
 #include "naming/AksNaming.h"
 #include "naming/AksPlaceholders.h"
+#include "naming/NamingScript.h"
+#include "naming/PureScriptCheck.h"
 #include "naming/WildcardPattern.h"
 
 #include "../common/LogCapture.h"
@@ -64,6 +66,9 @@ private slots:
     void mappingCacheKeepsFirstResult();
     void scriptFailures_data();
     void scriptFailures();
+    void scriptIsolation_data();
+    void scriptIsolation();
+    void endlessScriptIsStopped();
 };
 
 void TestNaming::wildcard_data()
@@ -303,6 +308,59 @@ void TestNaming::scriptFailures()
     QCOMPARE(r.aks, expectedAks);
     QCOMPARE(r.value, expectedValue);
     QVERIFY2(log.joined(Kyr::LogWarning).contains(warning), qPrintable(log.joined(Kyr::LogWarning)));
+}
+
+void TestNaming::scriptIsolation_data()
+{
+    QTest::addColumn<QString>("before"); // evaluated first, to leave something behind
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<bool>("pure");      // compiled once and run in the thread's engine
+
+    QTest::newRow("value script") << "" << "Value * 1000" << true;
+    QTest::newRow("rds script with parts") << "" << "'BLD:' + IAKS2 + ':' + IAKS3.toLowerCase() // rds" << true;
+    QTest::newRow("part the record lacks") << "" << "IAKS4" << true;
+    QTest::newRow("typeof a part the record lacks") << "" << "typeof IAKS4 + IAKS1" << true;
+    QTest::newRow("global counter") << "x = (typeof x === 'undefined') ? 1 : x + 1" << "x = (typeof x === 'undefined') ? 1 : x + 1" << false;
+    QTest::newRow("changed Math.round") << "Math.round = Math.floor" << "Math.round(Value)" << true;
+    QTest::newRow("changed prototype") << "String.prototype.toLowerCase = String.prototype.toUpperCase" << "IAKS1.toLowerCase()" << true;
+    QTest::newRow("throws") << "" << "throw new Error('no')" << false;
+    QTest::newRow("throws a non-error") << "" << "({ toString() { throw 5 } }) + ''" << true;
+    QTest::newRow("error on the second line") << "" << "Value +\n  IAKS.x.y" << true;
+    QTest::newRow("syntax error") << "" << "Value *" << true;
+    QTest::newRow("error value") << "" << "new Error('bad')" << false;
+    QTest::newRow("undefined") << "" << "var a = 1;" << false;
+    QTest::newRow("object") << "" << "({ a: 1 })" << true;
+    QTest::newRow("global object") << "" << "this.Value" << false;
+    QTest::newRow("closes the wrapper") << "" << "1), (2" << false;
+    QTest::newRow("regular expression") << "" << "IAKS.replace(/M/, 'X')" << false;
+}
+
+// The thread's engine gives what a new engine gives, also after scripts that change their engine.
+void TestNaming::scriptIsolation()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, script);
+    QFETCH(bool, pure);
+    QCOMPARE(PureScriptCheck::check(script).pure, pure);
+    Rec r = record(QStringLiteral("M1:E:1.8.0"), 2.5);
+    if (!before.isEmpty())
+        NamingScript::evaluate(before, r);
+    const NamingScript::Result fresh = NamingScript::evaluateInFreshEngine(script, r);
+    for (int round = 0; round < 2; ++round) {
+        const NamingScript::Result result = NamingScript::evaluate(script, r);
+        QCOMPARE(result.ok, fresh.ok);
+        QCOMPARE(result.text, fresh.text);
+        QCOMPARE(result.isNumber, fresh.isNumber);
+        QCOMPARE(result.number, fresh.number);
+        QCOMPARE(result.errorLine, fresh.errorLine);
+    }
+}
+
+void TestNaming::endlessScriptIsStopped()
+{
+    const NamingScript::Result result = NamingScript::evaluate(QStringLiteral("while (true) {}"), record(QStringLiteral("M1")));
+    QVERIFY(!result.ok);
+    QCOMPARE(result.text, QStringLiteral("Script did not finish within 2 s"));
 }
 
 QTEST_GUILESS_MAIN(TestNaming)
