@@ -9,6 +9,10 @@
 
 #include <QDateTime>
 
+#include <optional>
+
+class MailSender;
+
 class AppMain : public Kyr::OrvaneApp
 {
     Q_OBJECT
@@ -22,6 +26,9 @@ public:
     const MailConfig &mailConfig() const { return m_config.mail; }
     const ReportConfig &reportConfig() const { return m_config.report; }
     DmsHandler *dmsHandler() const { return m_dmsHandler; }
+    MailSender *mailSender() const { return m_mailSender; }
+    // Whether the mail handler's IMAP state is good; none while there is no mail handler.
+    std::optional<bool> imapStateOk() const;
     bool isPaused() const { return m_paused; }
     DmsHandler::DmsState dmsState() const { return m_dmsState; }
 
@@ -35,6 +42,7 @@ public slots:
     void onDmsReady();
     void onDmsDisconnected();
     void onDmsQuitReceived();
+    void onMailSenderLastErrorChanged(QString lastError);
 
 private:
     void readConfiguration();
@@ -42,6 +50,8 @@ private:
     void stopHandlers();
     void startDmsHandler();
     void stopDmsHandler();
+    void startMailSender();
+    void stopMailSender();
 
     bool m_paused = false;
     DmsHandler::DmsState m_dmsState = DmsHandler::Down;
@@ -49,4 +59,5 @@ private:
     QString m_lastRepError;
     Configuration m_config;
     DmsHandler *m_dmsHandler = nullptr;
+    MailSender *m_mailSender = nullptr;
 };
