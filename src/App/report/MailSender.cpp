@@ -16,6 +16,9 @@
 namespace {
 
 constexpr int WaitMs = 30000; // each SMTP phase
+// Attachment content held for the next report, at most. Past it a failed mail is listed without
+// its file, so that a long mail-server outage cannot pile up attachments without end.
+constexpr qsizetype MaxHeldAttachmentChars = 16 * 1024 * 1024;
 // The mail domain of the Message-ID: a name reserved never to resolve.
 const QString MessageIdDomain = QStringLiteral("quillon.invalid");
 const QString VersionLine = QStringLiteral("Modul Version: 2.25.110.20  [2025-04-23 07:57]\n");
@@ -94,8 +97,20 @@ bool MailSender::collecting() const
 void MailSender::addMailEntry(const QString &text, const QString &attachmentSuffix, const QString &attachmentContent)
 {
     QMutexLocker lock(&m_mutex);
-    if (collecting())
-        m_mailEntries.append({text, attachmentSuffix, attachmentContent});
+    if (!collecting())
+        return;
+    qsizetype held = 0;
+    for (const MailEntry &e : std::as_const(m_mailEntries))
+        held += e.attachmentContent.size();
+    if (held + attachmentContent.size() > MaxHeldAttachmentChars) {
+        LOG_OUT(Kyr::LogWarning, "MailSender - attachment of '%1' not kept: %2 characters of attachments waiting")
+            .arg(text)
+            .arg(held)
+            .endl();
+        m_mailEntries.append({text + QStringLiteral(" (attachment not kept: report size limit)"), QString(), QString()});
+        return;
+    }
+    m_mailEntries.append({text, attachmentSuffix, attachmentContent});
 }
 
 void MailSender::addMiscMessage(const QString &text)
