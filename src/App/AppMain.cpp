@@ -122,8 +122,10 @@ void AppMain::startDmsHandler()
     const QString pdbsOverride = qEnvironmentVariable("ORVANE_OPTION_PDBS_CONNECTION");
     if (!pdbsOverride.isEmpty())
         m_config.dms.pdbsConnection = pdbsOverride;
-    if (m_dmsHandler)
+    if (m_dmsHandler) {
+        m_dmsHandler->setStatusReportSink(m_mailSender);
         return;
+    }
 
     LOG_OUT(Kyr::LogInfo, "Starting DMS on DMS:'%1', PDBS:'%2'")
         .arg(m_config.dms.dmsConnection)
