@@ -224,9 +224,14 @@ void TestMailSender::noEnabledRecipientKeepsTheBody()
     Reporter sender(c, nullptr, {0, Long});
     sender.addCreatedAks(QStringLiteral("Site:A"));
     sender.addMiscMessage(QStringLiteral("Multiple write on datapoint Site:A"));
+    // Past the bound on waiting attachments a failed mail is listed without its file.
+    sender.addMailEntry(QStringLiteral("big"), QStringLiteral("_1.csv"), QString(16 * 1024 * 1024, QLatin1Char('x')));
+    sender.addMailEntry(QStringLiteral("next"), QStringLiteral("_2.csv"), QStringLiteral("y"));
     sender.start();
     QTRY_COMPARE_WITH_TIMEOUT(m_log.count(notSent), skipped + 1, Wait);
     QVERIFY(sender.lastReportText().contains(QStringLiteral("- Multiple write on datapoint Site:A\n")));
+    QVERIFY(sender.lastReportText().contains(
+        QStringLiteral("- big\n  (see Attachment1_1.csv)\n- next (attachment not kept: report size limit)\n")));
     // The body became the previous body and its entries are gone, not put back.
     sender.forceReport();
     QTRY_COMPARE_WITH_TIMEOUT(m_log.count(notSent), skipped + 2, Wait);
