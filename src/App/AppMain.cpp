@@ -2,6 +2,7 @@
 
 #include "KyrLogger/Logger.h"
 #include "parsing/DataParser.h"
+#include "report/MailSender.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -110,13 +111,44 @@ void AppMain::readConfiguration()
 
 void AppMain::startHandlers()
 {
+    startMailSender();
     startDmsHandler();
 }
 
-// Handlers stop one by one; the DMS handler last, so the others can still hand it values.
+// Handlers stop one by one: the reporter first, the DMS handler last, so the others can still
+// hand it values.
 void AppMain::stopHandlers()
 {
+    stopMailSender();
     stopDmsHandler();
+}
+
+std::optional<bool> AppMain::imapStateOk() const
+{
+    return std::nullopt;
+}
+
+// No report mails from the support instance.
+void AppMain::startMailSender()
+{
+    if (serviceMode() || m_mailSender)
+        return;
+    m_mailSender = new MailSender(m_config.report, this);
+    connect(m_mailSender, &MailSender::sigLastErrorChanged, this, &AppMain::onMailSenderLastErrorChanged, kQueuedUnique);
+    m_mailSender->start();
+}
+
+void AppMain::stopMailSender()
+{
+    if (!m_mailSender)
+        return;
+    // The DMS handler outlives the reporter: it must stop reporting to it first.
+    if (m_dmsHandler)
+        m_dmsHandler->setStatusReportSink(nullptr);
+    m_mailSender->quit();
+    m_mailSender->wait();
+    delete m_mailSender;
+    m_mailSender = nullptr;
 }
 
 void AppMain::startDmsHandler()
@@ -128,14 +160,17 @@ void AppMain::startDmsHandler()
     const QString pdbsOverride = qEnvironmentVariable("ORVANE_OPTION_PDBS_CONNECTION");
     if (!pdbsOverride.isEmpty())
         m_config.dms.pdbsConnection = pdbsOverride;
-    if (m_dmsHandler)
+    if (m_dmsHandler) {
+        m_dmsHandler->setStatusReportSink(m_mailSender);
         return;
+    }
 
     LOG_OUT(Kyr::LogInfo, "Starting DMS on DMS:'%1', PDBS:'%2'")
         .arg(m_config.dms.dmsConnection)
         .arg(m_config.dms.pdbsConnection)
         .endl();
     m_dmsHandler = new DmsHandler(m_config.dms);
+    m_dmsHandler->setStatusReportSink(m_mailSender);
     connect(m_dmsHandler, &DmsHandler::sigDmsReady, this, &AppMain::onDmsReady, kQueuedUnique);
     connect(m_dmsHandler, &DmsHandler::sigDmsDisconnected, this, &AppMain::onDmsDisconnected, kQueuedUnique);
     connect(m_dmsHandler, &DmsHandler::sigDmsQuitReceived, this, &AppMain::onDmsQuitReceived, kQueuedUnique);

@@ -12,6 +12,10 @@
 
 class QFileSystemWatcher;
 
+#include <optional>
+
+class MailSender;
+
 class AppMain : public Kyr::OrvaneApp
 {
     Q_OBJECT
@@ -28,6 +32,9 @@ public:
     const MailConfig &mailConfig() const { return m_config.mail; }
     const ReportConfig &reportConfig() const { return m_config.report; }
     DmsHandler *dmsHandler() const { return m_dmsHandler; }
+    MailSender *mailSender() const { return m_mailSender; }
+    // Whether the mail handler's IMAP state is good; none while there is no mail handler.
+    std::optional<bool> imapStateOk() const;
     bool isPaused() const { return m_paused; }
     DmsHandler::DmsState dmsState() const { return m_dmsState; }
 
@@ -51,6 +58,8 @@ private:
     void stopHandlers();
     void startDmsHandler();
     void stopDmsHandler();
+    void startMailSender();
+    void stopMailSender();
 
     bool m_paused = false;
     DmsHandler::DmsState m_dmsState = DmsHandler::Down;
@@ -61,4 +70,5 @@ private:
     QTimer m_reloadGuard;
     QFileSystemWatcher *m_watcher = nullptr;
     DmsHandler *m_dmsHandler = nullptr;
+    MailSender *m_mailSender = nullptr;
 };

@@ -54,8 +54,8 @@ public:
     // record on into the handler's thread. The end-of-mail marker (point name ending with
     // "ENDMAILCHECK") closes the mail.
     void addMailValue(DataParser::ValueRec rec);
-    // Receiver of created points and problems for the status report; null for none. Set before
-    // start.
+    // Receiver of created points and problems for the status report; null for none. Callable
+    // while the handler runs: once it returns, the former receiver is no longer called.
     void setStatusReportSink(StatusReportSink *sink) { m_valuePath.setStatusReportSink(sink); }
 
     // Lines of the status report (sorted), callable from the reporter's thread.

@@ -88,8 +88,7 @@ bool ValuePath::createPointIfMissing(const DataParser::ValueRec &rec)
     m_dms->CreatePoint(lastUpdatePoint, Orvane::DWS, 10, true, -1);
     m_dms->SendDws(lastUpdatePoint, -1, 10, true);
     m_dps.apply(*m_dms, rec);
-    if (m_sink)
-        m_sink->addCreatedAks(rec.aks);
+    report([&rec](StatusReportSink &sink) { sink.addCreatedAks(rec.aks); });
     return true;
 }
 
@@ -238,6 +237,18 @@ void ValuePath::updateModbusAddress(const DataParser::ValueRec &rec)
 void ValuePath::warnAndReport(const QString &text)
 {
     LOG_OUT(Kyr::LogWarning, text).endl();
+    report([&text](StatusReportSink &sink) { sink.addMiscMessage(text); });
+}
+
+void ValuePath::setStatusReportSink(StatusReportSink *sink)
+{
+    const std::lock_guard lock(m_sinkMutex);
+    m_sink = sink;
+}
+
+void ValuePath::report(const std::function<void(StatusReportSink &)> &call)
+{
+    const std::lock_guard lock(m_sinkMutex);
     if (m_sink)
-        m_sink->addMiscMessage(text);
+        call(*m_sink);
 }

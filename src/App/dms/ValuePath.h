@@ -15,6 +15,7 @@
 #include <QString>
 #include <atomic>
 #include <functional>
+#include <mutex>
 
 class DmsAccess;
 class PdbsAccess;
@@ -35,7 +36,8 @@ public:
     ValuePath(const DmsConfig &config, const QString &appName, PointSupervision &supervision);
 
     void setConnections(DmsAccess *dms, PdbsAccess *pdbs);
-    void setStatusReportSink(StatusReportSink *sink) { m_sink = sink; }
+    // Thread-safe: a call in progress on the former receiver ends before this returns.
+    void setStatusReportSink(StatusReportSink *sink);
 
     // Progress texts ("Processing value 50", "Idle", ...).
     std::function<void(const QString &)> onInfo;
@@ -66,6 +68,7 @@ private:
     void checkRange(const DataParser::ValueRec &rec);
     void updateModbusAddress(const DataParser::ValueRec &rec);
     void warnAndReport(const QString &text);
+    void report(const std::function<void(StatusReportSink &)> &call);
     void clearMail();
 
     struct RangeCheck
@@ -82,7 +85,8 @@ private:
     QList<RangeCheck> m_rangeChecks;
     DmsAccess *m_dms = nullptr;
     PdbsAccess *m_pdbs = nullptr;
-    StatusReportSink *m_sink = nullptr;
+    std::mutex m_sinkMutex;
+    StatusReportSink *m_sink = nullptr; // under m_sinkMutex
 
     std::atomic<int> m_valueCounter{0};
     // The current mail: each point's last record (in the order the points first came) and its
