@@ -40,6 +40,20 @@ void AppMain::emitState()
     emit sigStateChanged(m_paused, m_dmsState, m_lastMailError, m_lastRepError);
 }
 
+void AppMain::pause()
+{
+    LOG_OUT(Kyr::LogInfo, "%1 paused").arg(applicationName()).endl();
+    m_paused = true;
+    emitState();
+}
+
+void AppMain::resume()
+{
+    LOG_OUT(Kyr::LogInfo, "%1 resumed").arg(applicationName()).endl();
+    m_paused = false;
+    emitState();
+}
+
 void AppMain::onStart()
 {
     m_paused = serviceMode();

@@ -17,6 +17,9 @@ public:
     ~AppMain() override;
 
     void emitState();
+    // Pause and resume of mail intake, asked for by the tray menu's "&Running".
+    void pause();
+    void resume();
 
     const DmsConfig &dmsConfig() const { return m_config.dms; }
     const MailConfig &mailConfig() const { return m_config.mail; }

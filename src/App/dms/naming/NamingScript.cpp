@@ -34,6 +34,8 @@ NamingScript::Result NamingScript::evaluate(const QString &script, const DataPar
     result.isNumber = value.isNumber();
     if (result.isNumber)
         result.number = value.toNumber();
+    if (value.isError())
+        result.errorLine = value.property(QStringLiteral("lineNumber")).toInt();
     return result;
 }
 

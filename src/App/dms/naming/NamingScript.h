@@ -19,6 +19,7 @@ public:
         QString text;         // the result's text form
         bool isNumber = false;
         double number = 0.0;
+        int errorLine = 0;    // line of an uncaught error object, 0 when there is none
     };
 
     static Result evaluate(const QString &script, const DataParser::ValueRec &rec);
