@@ -413,8 +413,8 @@ QWidget *Config_UI::buildOptionsTab()
     auto *page = new QWidget;
     auto *layout = new QVBoxLayout(page);
     m_optTable = makeTable(page, {tr("Import-Format"), tr("Pattern"), tr("Option")});
-    m_optTable->setColumnWidth(1, 200);
-    m_optTable->setColumnWidth(2, 260);
+    m_optTable->setColumnWidth(1, 220);
+    m_optTable->setColumnWidth(2, 240);
     layout->addWidget(m_optTable, 1);
     m_optProblem = problemLabel(page);
     layout->addWidget(m_optProblem);

@@ -7,9 +7,32 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 constexpr int kRefreshMs = 300;
 constexpr quint32 kInvalidBit = 0x10000;
+constexpr int kMaxColumnWidth = 380;
+
+// Sorts by the moment of arrival, whatever day the text form shows.
+class ArrivalItem : public QTableWidgetItem
+{
+public:
+    ArrivalItem()
+        : QTableWidgetItem(QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")))
+        , m_msecs(QDateTime::currentMSecsSinceEpoch())
+    {
+    }
+    bool operator<(const QTableWidgetItem &other) const override
+    {
+        if (const auto *arrival = dynamic_cast<const ArrivalItem *>(&other))
+            return m_msecs < arrival->m_msecs;
+        return QTableWidgetItem::operator<(other);
+    }
+
+private:
+    qint64 m_msecs;
+};
 } // namespace
 
 DataMonitor::DataMonitor(const QString &applicationName, const QString &name, QWidget *parent)
@@ -23,9 +46,11 @@ DataMonitor::DataMonitor(const QString &applicationName, const QString &name, QW
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setStretchLastSection(true);
+    // Newest on top also once sorting is back on; equal times keep their order.
+    m_table->horizontalHeader()->setSortIndicator(0, Qt::DescendingOrder);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_table);
-    resize(760, 400);
+    resize(980, 420);
     QSettings settings(QStringLiteral("KYR"), m_settingsKey);
     WindowGeometry::restore(this, settings);
     m_refreshTimer.setSingleShot(true);
@@ -89,7 +114,7 @@ void DataMonitor::addRow(const QString &point, const DataParser::ValueRec &rec, 
 {
     m_table->setSortingEnabled(false);
     m_table->insertRow(0);
-    m_table->setItem(0, 0, new QTableWidgetItem(QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"))));
+    m_table->setItem(0, 0, new ArrivalItem);
     m_table->setItem(0, 1, new QTableWidgetItem(point));
     m_table->setItem(0, 2, new QTableWidgetItem(rec.timestamp.toString(Qt::ISODate)));
     m_table->setItem(0, 3, new QTableWidgetItem(valueText(rec)));
@@ -102,6 +127,8 @@ void DataMonitor::addRow(const QString &point, const DataParser::ValueRec &rec, 
 void DataMonitor::onRefreshTimer()
 {
     m_table->resizeColumnsToContents();
+    for (int column = 0; column < m_table->columnCount(); ++column)
+        m_table->setColumnWidth(column, std::min(m_table->columnWidth(column), kMaxColumnWidth));
     m_table->resizeRowsToContents();
     m_table->setSortingEnabled(true);
 }

@@ -13,9 +13,12 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 constexpr int kRefreshMs = 300;
 constexpr int kFullTextRole = Qt::UserRole;
+constexpr int kMaxColumnWidth = 320;
 } // namespace
 
 MailMonitor::MailMonitor(const QString &applicationName, QWidget *parent)
@@ -34,7 +37,7 @@ MailMonitor::MailMonitor(const QString &applicationName, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_hideSuccessful);
     layout->addWidget(m_table);
-    resize(760, 400);
+    resize(980, 420);
     QSettings settings(QStringLiteral("KYR"), m_settingsKey);
     WindowGeometry::restore(this, settings);
     m_refreshTimer.setSingleShot(true);
@@ -92,6 +95,8 @@ void MailMonitor::onItemClicked(QTableWidgetItem *item)
 void MailMonitor::onRefreshTimer()
 {
     m_table->resizeColumnsToContents();
+    for (int column = 0; column < m_table->columnCount(); ++column)
+        m_table->setColumnWidth(column, std::min(m_table->columnWidth(column), kMaxColumnWidth));
     m_table->resizeRowsToContents();
 }
 
