@@ -62,7 +62,7 @@ Users\1\Enabled=true
 Users\1\Name=Operations
 Users\1\Address=operations@example.org
 INI
-data="$(ls -d "$PWD"/tests/data/mscons/* "$PWD"/tests/data/simple_csv_1/* 2>/dev/null | head -n 3 | paste -sd ';')"
+data="$PWD/tests/data/mscons/mscons_load_profile.edi;$PWD/tests/data/mscons/mscons_missing_timestamp.edi;$PWD/tests/data/pvss_csv/pvss_export.csv"
 XDG_CONFIG_HOME="$project/settings" QUILLON_SCREENSHOTS="$out" QUILLON_SCREENSHOT_DATA="$data" \
   xvfb-run -a -s "-screen 0 1280x900x24" build/src/App/quillon -m -p "$project" --dms_connection demo-dms
 ls "$out"

@@ -106,9 +106,8 @@ QWidget *withSuffix(QWidget *field, const QString &suffix, QLabel *problem = nul
     if (!suffix.isEmpty())
         row->addWidget(new QLabel(suffix, box));
     if (problem)
-        row->addWidget(problem, 1);
-    else
-        row->addStretch(1);
+        row->addWidget(problem);
+    row->addStretch(1);
     return box;
 }
 

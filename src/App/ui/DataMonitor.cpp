@@ -44,6 +44,7 @@ DataMonitor::DataMonitor(const QString &applicationName, const QString &name, QW
     m_table->setHorizontalHeaderLabels(
         {tr("Timestamp"), tr("DMS Point"), tr("ValueTimestamp"), tr("Value"), tr("State")});
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setWordWrap(false);
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setStretchLastSection(true);
     // Newest on top also once sorting is back on; equal times keep their order.

@@ -31,6 +31,7 @@ MailMonitor::MailMonitor(const QString &applicationName, QWidget *parent)
     setWindowTitle(applicationName + QStringLiteral(" - ") + tr("Mail monitor"));
     m_table->setHorizontalHeaderLabels({tr("Timestamp"), tr("Info"), tr("Data"), tr("Result")});
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setWordWrap(false);
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setStretchLastSection(true);
     connect(m_table, &QTableWidget::itemClicked, this, &MailMonitor::onItemClicked);
