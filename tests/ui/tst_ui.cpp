@@ -20,6 +20,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QToolButton>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTableWidget>
@@ -39,6 +42,7 @@ public:
 private slots:
     void initTestCase();
     void editorSavesMappingRowAndKeepsSecret();
+    void editorAddsTrendRowsAndAsksBeforeRemoving();
     void editorRefusesUnusableFields_data();
     void editorRefusesUnusableFields();
     void dataMonitorFormats_data();
@@ -49,6 +53,7 @@ private slots:
     void trayIcon_data();
     void trayIcon();
     void runningPausesAndResumes();
+    void supportInstanceRows();
     void importDialogStartsAndShowsProgress();
 
 private:
@@ -103,6 +108,39 @@ void TestUi::editorSavesMappingRowAndKeepsSecret()
     QVERIFY(read.dms.mappings[0].enabled);
     // The masked secret was not touched: its stored text stays byte for byte.
     QCOMPARE(storedSecretLine(), secretBefore);
+}
+
+void TestUi::editorAddsTrendRowsAndAsksBeforeRemoving()
+{
+    const QString path = configPath(QStringLiteral("trend"));
+    Configuration stored;
+    stored.dms.mappings.append({true, QStringLiteral("A:*"), QStringLiteral("B"), QString()});
+    ConfigFile::write(path, stored, QString());
+    Config_UI editor(path);
+    editor.show();
+
+    // Answering No keeps the row and leaves the window unmodified.
+    QTimer::singleShot(0, [] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        QCOMPARE(box->windowTitle(), QStringLiteral("Remove mapping"));
+        QCOMPARE(box->text(), QStringLiteral("Remove 'A:*' ?"));
+        box->button(QMessageBox::No)->click();
+    });
+    editor.mappingTable()->cellWidget(0, 0)->findChild<QToolButton *>()->click();
+    QCOMPARE(editor.mappingTable()->rowCount(), 1);
+    QVERIFY(!editor.isWindowModified());
+
+    editor.onAddDpTRD();
+    QVERIFY(editor.save());
+    const QList<DpEntry> dps = ConfigFile::read(path).dms.dps;
+    QCOMPARE(dps.size(), 6);
+    QCOMPARE(dps[0].aks, QStringLiteral("%AKS%:TRD:CHANGES"));
+    QCOMPARE(dps[3].valType, QStringLiteral("DWS"));
+    QCOMPARE(dps[3].value, QStringLiteral("900"));
+    QCOMPARE(dps[5].aks, QStringLiteral("%AKS%:TRD:TOL"));
+    QCOMPARE(dps[5].value, QStringLiteral("0.3"));
+    QVERIFY(dps[5].enabled);
 }
 
 void TestUi::editorRefusesUnusableFields_data()
@@ -328,6 +366,20 @@ void TestUi::runningPausesAndResumes()
     QCOMPARE(states.size(), 2);
     QCOMPARE(states.last().first().toBool(), false);
     QTRY_VERIFY_WITH_TIMEOUT(tray.shownIcon() != TrayMenu::ShownIcon::Stopped, 30000);
+}
+
+void TestUi::supportInstanceRows()
+{
+    qputenv("ServiceMode", "true");
+    TrayMenu tray(m_app);
+    tray.onShowState();
+    qunsetenv("ServiceMode");
+    QVERIFY(!tray.runningAction()->isEnabled());
+    const QList<Kyr::State_UI::StateRecord> rows = tray.stateWindow()->states();
+    QCOMPARE(rows.size(), 6);
+    for (int row : {TrayMenu::RowMail, TrayMenu::RowReporter, TrayMenu::RowImport})
+        QCOMPARE(rows[row].text, QStringLiteral("Disabled"));
+    QCOMPARE(rows[TrayMenu::RowExport].text, QStringLiteral("Idle"));
 }
 
 void TestUi::importDialogStartsAndShowsProgress()
