@@ -18,7 +18,7 @@ Host=imap.example.org
 Port=993
 UserName=meterdata
 Password=secret
-CheckInterval=06:00;12:00;18:00
+CheckInterval="06:00;12:00;18:00"
 [DMS]
 Prefix=Site1:
 Dps\size=2
