@@ -221,13 +221,11 @@ QWidget *Config_UI::buildImapTab()
     form->addRow(QString(), m_ssl);
     layout->addWidget(connection);
 
-    auto folderRow = [](QGroupBox *group, QGridLayout *grid, int row, QCheckBox *box, QLineEdit *field,
-                        QPushButton *picker) {
+    auto folderRow = [](QGridLayout *grid, int row, QCheckBox *box, QLineEdit *field, QPushButton *picker) {
         grid->addWidget(box, row, 0);
         grid->addWidget(field, row, 1);
         if (picker)
             grid->addWidget(picker, row, 2);
-        Q_UNUSED(group);
     };
     auto *success = new QGroupBox(tr("On success"), page);
     auto *grid = new QGridLayout(success);
@@ -240,9 +238,9 @@ QWidget *Config_UI::buildImapTab()
     m_successDecrypted = new QCheckBox(tr("Copy decrypted EMail to Server folder"), success);
     m_successDecryptedFolder = new QLineEdit(success);
     m_ignoreEncrypted = new QCheckBox(tr("Ignore encrypted EMail"), success);
-    folderRow(success, grid, 0, m_successToImap, m_successImapFolder, nullptr);
-    folderRow(success, grid, 1, m_successToLocal, m_successLocalFolder, successPicker);
-    folderRow(success, grid, 2, m_successDecrypted, m_successDecryptedFolder, nullptr);
+    folderRow(grid, 0, m_successToImap, m_successImapFolder, nullptr);
+    folderRow(grid, 1, m_successToLocal, m_successLocalFolder, successPicker);
+    folderRow(grid, 2, m_successDecrypted, m_successDecryptedFolder, nullptr);
     grid->addWidget(m_ignoreEncrypted, 3, 0);
     grid->setColumnStretch(1, 1);
     layout->addWidget(success);
@@ -255,8 +253,8 @@ QWidget *Config_UI::buildImapTab()
     m_failedLocalFolder = new QLineEdit(failure);
     auto *failedPicker = new QPushButton(QStringLiteral("..."), failure);
     connect(failedPicker, &QPushButton::clicked, this, &Config_UI::onLocalFolderClicked);
-    folderRow(failure, grid, 0, m_failedToImap, m_failedImapFolder, nullptr);
-    folderRow(failure, grid, 1, m_failedToLocal, m_failedLocalFolder, failedPicker);
+    folderRow(grid, 0, m_failedToImap, m_failedImapFolder, nullptr);
+    folderRow(grid, 1, m_failedToLocal, m_failedLocalFolder, failedPicker);
     grid->setColumnStretch(1, 1);
     layout->addWidget(failure);
     layout->addStretch(1);
