@@ -3,8 +3,11 @@
 
 #include "AppMain.h"
 #include "AppName.h"
+#include "ui/ScreenshotTour.h"
+#include "ui/TrayMenu.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <memory>
 
@@ -17,7 +20,26 @@ int main(int argc, char **argv)
     // The support instance runs without mail handling.
     if (name.toLower() == QLatin1String("quillon_support"))
         qputenv("ServiceMode", "true");
+
+    // The windows need a display; headless, the program runs without them. Without a system
+    // tray the state window is the one way in, so it opens at start.
+    const bool display = QGuiApplication::platformName() != QLatin1String("offscreen")
+                         && QGuiApplication::platformName() != QLatin1String("minimal");
+    const QString screenshots = qEnvironmentVariable("QUILLON_SCREENSHOTS");
+    std::unique_ptr<TrayMenu> tray;
+    if (display || !screenshots.isEmpty()) {
+        tray = std::make_unique<TrayMenu>(app.get());
+        if (!screenshots.isEmpty()) {
+            auto *tour = new ScreenshotTour(app.get(), tray.get(), screenshots,
+                                            qEnvironmentVariable("QUILLON_SCREENSHOT_DATA")
+                                                .split(QLatin1Char(';'), Qt::SkipEmptyParts));
+            QTimer::singleShot(0, tour, &ScreenshotTour::start);
+        } else if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+            QTimer::singleShot(0, tray.get(), &TrayMenu::onShowState);
+        }
+    }
     const int exitCode = QApplication::exec();
+    tray.reset();
     app.reset();
     return exitCode;
 }

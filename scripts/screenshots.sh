@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Starts Quillon under a virtual display on a demo project, opens every window and dialog in turn
+# and writes one PNG per window into a folder (default: build/screenshots). Sample data files are
+# parsed and handed to the DMS handler first, so that the monitors show real values.
+#   scripts/screenshots.sh [output-folder]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+out="$(realpath -m "${1:-build/screenshots}")"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --parallel "$(nproc)" --target quillon
+project="$PWD/build/screenshot-project"
+rm -rf "$project" "$out"
+mkdir -p "$project/cfg" "$out"
+# A configuration with something in every table, as an operator would have it.
+cat > "$project/cfg/Quillon.ini" <<'INI'
+[Mail]
+Host=imap.example.org
+Port=993
+UserName=meterdata
+Password=secret
+CheckInterval="06:00;12:00;18:00"
+[DMS]
+Prefix=Site1:
+Dps\size=2
+Dps\1\Enabled=true
+Dps\1\Aks=%AKS%:TRD:CYCLE
+Dps\1\ValType=DWS
+Dps\1\Value=900
+Dps\2\Enabled=true
+Dps\2\Aks=%AKS%:Unit
+Dps\2\ValType=STR
+Dps\2\Value=kWh
+[AksMapping]
+Mappings\size=2
+Mappings\1\Enabled=true
+Mappings\1\Imported=Site1:CH1001*
+Mappings\1\DmsAks=Site1:Meters:%IAKS2%
+Mappings\1\Script==Value/1000
+Mappings\2\Enabled=false
+Mappings\2\Imported=Site1:Test*
+Mappings\2\DmsAks=Site1:Test
+Mappings\2\Script=
+[AksOptions]
+Options\size=1
+Options\1\Enabled=true
+Options\1\ImportType=0
+Options\1\DmsAks=*
+Options\1\Option=2
+[RangeCheck]
+Checks\size=1
+Checks\1\Enabled=true
+Checks\1\Aks=Site1:*
+Checks\1\Min=0
+Checks\1\Max=100000
+[Reporting]
+Host=smtp.example.org
+Port=587
+ConnType=TLS
+Sender=quillon@example.org
+Users\size=1
+Users\1\Enabled=true
+Users\1\Name=Operations
+Users\1\Address=operations@example.org
+INI
+data="$PWD/tests/data/mscons/mscons_load_profile.edi;$PWD/tests/data/mscons/mscons_missing_timestamp.edi;$PWD/tests/data/pvss_csv/pvss_export.csv"
+XDG_CONFIG_HOME="$project/settings" QUILLON_SCREENSHOTS="$out" QUILLON_SCREENSHOT_DATA="$data" \
+  xvfb-run -a -s "-screen 0 1280x900x24" build/src/App/quillon -m -p "$project" --dms_connection demo-dms
+ls "$out"

@@ -1,0 +1,47 @@
+#pragma once
+// A window that lists values as they pass: as read from mails, or as written to the database.
+// Newest row on top, at most kMaxRows rows; a burst of values is inserted without sorting, and
+// the refresh timer fits the columns and sorts again once the burst is over.
+
+#include "parsing/DataParser.h"
+
+#include <QTimer>
+#include <QWidget>
+
+class QTableWidget;
+
+class DataMonitor : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int kMaxRows = 800;
+
+    // name: the text of the menu item that opened the monitor; it also keys the stored geometry.
+    DataMonitor(const QString &applicationName, const QString &name, QWidget *parent = nullptr);
+    ~DataMonitor() override;
+
+    QTableWidget *table() const { return m_table; }
+
+    // "12.5 (kWh) [+]": value with up to 15 significant digits, unit, interval-amount mark.
+    static QString valueText(const DataParser::ValueRec &rec);
+    // The write reason of the low byte of dbState, with " [INV]" for the invalid bit.
+    static QString dbStateText(quint32 dbState);
+
+signals:
+    void sigClosed();
+
+public slots:
+    void onValueFromMail(DataParser::ValueRec valueRec);
+    void onValueToDb(DataParser::ValueRec valueRec, quint32 dbState);
+    void onRefreshTimer();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void addRow(const QString &point, const DataParser::ValueRec &rec, const QString &state);
+
+    QString m_settingsKey;
+    QTableWidget *m_table;
+    QTimer m_refreshTimer;
+};

@@ -1,0 +1,35 @@
+#pragma once
+// A walk through every window and dialog of the program that saves a picture of each into a
+// folder, for the documentation and for a look at the layouts: started by the environment
+// variable QUILLON_SCREENSHOTS (the folder). Data files named in QUILLON_SCREENSHOT_DATA
+// (separated by ";") are parsed and handed to the DMS handler first, so that the monitors show
+// real values. The program ends when the walk is done.
+
+#include <QDir>
+#include <QObject>
+#include <QStringList>
+
+class AppMain;
+class TrayMenu;
+class QWidget;
+
+class ScreenshotTour : public QObject
+{
+    Q_OBJECT
+public:
+    ScreenshotTour(AppMain *app, TrayMenu *tray, const QString &folder, const QStringList &dataFiles);
+
+    // Starts the walk once the event loop runs and the DMS link is ready (or after a while without).
+    void start();
+
+private:
+    void feedValues();
+    void run();
+    void save(QWidget *widget, const QString &name);
+
+    AppMain *m_app;
+    TrayMenu *m_tray;
+    QDir m_folder;
+    QStringList m_dataFiles;
+    int m_waitRounds = 0;
+};

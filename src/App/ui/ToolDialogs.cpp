@@ -1,0 +1,193 @@
+#include "ui/ToolDialogs.h"
+
+#include <QCheckBox>
+#include <QDateTimeEdit>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSettings>
+
+namespace {
+QString textOf(const ToolDialog *dialog, const QString &key)
+{
+    return qobject_cast<QLineEdit *>(dialog->field(key))->text();
+}
+QDateTime dateTimeOf(const ToolDialog *dialog, const QString &key)
+{
+    return qobject_cast<QDateTimeEdit *>(dialog->field(key))->dateTime();
+}
+bool flagOf(const ToolDialog *dialog, const QString &key)
+{
+    return qobject_cast<QCheckBox *>(dialog->field(key))->isChecked();
+}
+void pickInto(ToolDialog *dialog, const QString &key)
+{
+    auto *edit = qobject_cast<QLineEdit *>(dialog->field(key));
+    const QStringList chosen = ToolDialog::chooseDirectories(dialog, edit->text());
+    if (!chosen.isEmpty())
+        edit->setText(chosen.join(QLatin1Char(';')));
+}
+} // namespace
+
+ImportCfg::ImportCfg(const QString &applicationName, QWidget *parent)
+    : ToolDialog(applicationName, tr("Import"), QStringLiteral("/MailImpCfg"), parent)
+{
+    addDateTime(QStringLiteral("from"), tr("From"));
+    addDateTime(QStringLiteral("to"), tr("To"));
+    QPushButton *picker = pickerButton();
+    connect(picker, &QPushButton::clicked, this, &ImportCfg::onSelectImportPaths);
+    addText(QStringLiteral("importPath"), tr("Import paths"), QString(), picker);
+    addText(QStringLiteral("tempPath"), tr("Temporary / output path"), QStringLiteral("C:/temp/"));
+    addCheck(QStringLiteral("directWrite"), tr("Direct write/merge .hdb files"));
+    addText(QStringLiteral("backupDataPath"), tr("Backup data path"), QStringLiteral("D:/Backup/"));
+    finish();
+}
+
+ImportCfg::Values ImportCfg::values() const
+{
+    return {textOf(this, QStringLiteral("importPath")), flagOf(this, QStringLiteral("directWrite")),
+            textOf(this, QStringLiteral("tempPath")), textOf(this, QStringLiteral("backupDataPath")),
+            dateTimeOf(this, QStringLiteral("from")), dateTimeOf(this, QStringLiteral("to"))};
+}
+
+void ImportCfg::onSelectImportPaths()
+{
+    pickInto(this, QStringLiteral("importPath"));
+}
+
+SearchCfg::SearchCfg(const QString &applicationName, QWidget *parent)
+    : ToolDialog(applicationName, tr("Search"), QStringLiteral("/MailSrchCfg"), parent)
+    , m_formats(new QListWidget(this))
+{
+    QPushButton *picker = pickerButton();
+    connect(picker, &QPushButton::clicked, this, &SearchCfg::onSelectSearchPaths);
+    addText(QStringLiteral("searchPath"), tr("Search paths"), QString(), picker);
+    addDateTime(QStringLiteral("from"), tr("From"));
+    addDateTime(QStringLiteral("to"), tr("To"));
+    addText(QStringLiteral("sFileFilter"), tr("File Filter") + QLatin1Char(' ') + tr("(contains)"), QString());
+    addText(QStringLiteral("sImpRds"), tr("Imported Rds"), QString());
+    addCheck(QStringLiteral("sImpRdsRegex"), tr("Regex"));
+    addText(QStringLiteral("sMappedRds"), tr("Mapped Rds"), QString());
+    addCheck(QStringLiteral("sMappedRdsRegex"), tr("Regex"));
+    addText(QStringLiteral("sValue"), tr("Value"), QString());
+    addText(QStringLiteral("sUnit"), tr("Unit"), QString());
+    m_formats->addItems(DataParser::displayNames());
+    m_formats->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_formats->setMinimumHeight(120);
+    addField(QStringLiteral("sFormat"), tr("Format"), m_formats, QStringList());
+    addText(QStringLiteral("output"), tr("Output"), QStringLiteral("c:/tmp/SearchResult.csv"));
+    finish();
+}
+
+SearchCfg::Values SearchCfg::values() const
+{
+    Values v;
+    v.searchPaths = textOf(this, QStringLiteral("searchPath"));
+    v.from = dateTimeOf(this, QStringLiteral("from"));
+    v.to = dateTimeOf(this, QStringLiteral("to"));
+    v.fileFilter = textOf(this, QStringLiteral("sFileFilter"));
+    v.impRds = textOf(this, QStringLiteral("sImpRds"));
+    v.impRdsRegex = flagOf(this, QStringLiteral("sImpRdsRegex"));
+    v.mappedRds = textOf(this, QStringLiteral("sMappedRds"));
+    v.mappedRdsRegex = flagOf(this, QStringLiteral("sMappedRdsRegex"));
+    v.value = textOf(this, QStringLiteral("sValue"));
+    v.unit = textOf(this, QStringLiteral("sUnit"));
+    for (int row = 0; row < m_formats->count(); ++row) {
+        if (m_formats->item(row)->isSelected())
+            v.formats.append(DataParser::ImportType(row));
+    }
+    v.output = textOf(this, QStringLiteral("output"));
+    return v;
+}
+
+QString SearchCfg::storedOutput(const QString &applicationName)
+{
+    QSettings settings(QStringLiteral("KYR"), applicationName + QStringLiteral("/MailSrchCfg"));
+    return settings.value(QStringLiteral("output"), QStringLiteral("c:/tmp/SearchResult.csv")).toString();
+}
+
+void SearchCfg::onSelectSearchPaths()
+{
+    pickInto(this, QStringLiteral("searchPath"));
+}
+
+ExportFileToSQLiteCfg::ExportFileToSQLiteCfg(const QString &applicationName, QWidget *parent)
+    : ToolDialog(applicationName, tr("Export EMails/Files to SQLite DB"), QStringLiteral("/MailExpCfg"), parent)
+{
+    QPushButton *picker = pickerButton();
+    connect(picker, &QPushButton::clicked, this, &ExportFileToSQLiteCfg::onSelectExportPaths);
+    addText(QStringLiteral("emailPath"), tr("EMail paths"), QString(), picker);
+    auto *hint = new QLabel(tr("Ein oder mehrere Quellverzeichnisse, getrennt durch \";\", oder im "
+                               "Ordnerdialog mit CTRL gemeinsam auswählen."),
+                            this);
+    hint->setWordWrap(true);
+    form()->addRow(QString(), hint);
+    addText(QStringLiteral("output"), tr("Output"), QStringLiteral("c:/tmp/ExportDB.db"));
+    finish();
+}
+
+ExportFileToSQLiteCfg::Values ExportFileToSQLiteCfg::values() const
+{
+    return {textOf(this, QStringLiteral("emailPath")), textOf(this, QStringLiteral("output"))};
+}
+
+void ExportFileToSQLiteCfg::onSelectExportPaths()
+{
+    pickInto(this, QStringLiteral("emailPath"));
+}
+
+const QString ExportSQLiteToHdbxCfg::kDefaultQuery = QStringLiteral(
+    "SELECT ts, value, MAX(file.ts_file), COUNT(*) c\nFROM measurement m\nINNER JOIN file ON m.rfid_file = "
+    "file.id\nINNER JOIN rds ON m.rfid_rds = rds.id\nWHERE rfid_rds IN (%1)\nGROUP BY rds.dms, ts\nHAVING c >= "
+    "1\nORDER BY ts");
+
+ExportSQLiteToHdbxCfg::ExportSQLiteToHdbxCfg(const QString &applicationName, QWidget *parent)
+    : ToolDialog(applicationName, tr("Export SQLite DB to PDBS .hdbx files"), QStringLiteral("/SQLiteExpCfg"), parent)
+    , m_query(new QPlainTextEdit(this))
+{
+    QPushButton *dbPicker = pickerButton();
+    connect(dbPicker, &QPushButton::clicked, this, &ExportSQLiteToHdbxCfg::onSelectDb);
+    addText(QStringLiteral("inputDb"), tr("Source DB"), QStringLiteral("c:/tmp/ExportDB.db"), dbPicker);
+    QPushButton *folderPicker = pickerButton();
+    connect(folderPicker, &QPushButton::clicked, this, &ExportSQLiteToHdbxCfg::onSelectBackupPath);
+    addText(QStringLiteral("backupPath"), tr("Orvane backup path"), QStringLiteral("d:/HDABackup"), folderPicker);
+    QFont fixed(QStringLiteral("Courier New"));
+    fixed.setStyleHint(QFont::TypeWriter);
+    m_query->setFont(fixed);
+    m_query->setMinimumSize(420, 160);
+    addField(QStringLiteral("query"), tr("Query"), m_query, kDefaultQuery);
+    auto *defaultButton = new QPushButton(tr("Default query"), this);
+    connect(defaultButton, &QPushButton::clicked, this, &ExportSQLiteToHdbxCfg::onDefaultQuery);
+    form()->addRow(QString(), defaultButton);
+    finish();
+}
+
+ExportSQLiteToHdbxCfg::Values ExportSQLiteToHdbxCfg::values() const
+{
+    return {m_query->toPlainText(), textOf(this, QStringLiteral("inputDb")), textOf(this, QStringLiteral("backupPath"))};
+}
+
+void ExportSQLiteToHdbxCfg::onSelectDb()
+{
+    auto *edit = qobject_cast<QLineEdit *>(field(QStringLiteral("inputDb")));
+    const QString file = QFileDialog::getOpenFileName(this, tr("Choose DB"), edit->text(), tr("SQLite DB (*.db)"));
+    if (!file.isEmpty())
+        edit->setText(file);
+}
+
+void ExportSQLiteToHdbxCfg::onSelectBackupPath()
+{
+    auto *edit = qobject_cast<QLineEdit *>(field(QStringLiteral("backupPath")));
+    const QString dir = QFileDialog::getExistingDirectory(this, tr("Choose Folder"), edit->text());
+    if (!dir.isEmpty())
+        edit->setText(dir);
+}
+
+void ExportSQLiteToHdbxCfg::onDefaultQuery()
+{
+    m_query->setPlainText(kDefaultQuery);
+}
