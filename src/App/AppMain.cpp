@@ -66,13 +66,47 @@ void AppMain::readConfiguration()
 
 void AppMain::startHandlers()
 {
+    startToolHandlers();
     startDmsHandler();
 }
 
 // Handlers stop one by one; the DMS handler last, so the others can still hand it values.
 void AppMain::stopHandlers()
 {
+    stopToolHandlers();
     stopDmsHandler();
+}
+
+// The tool handlers name records with the settings read now; a change of the configuration file
+// replaces them with the other handlers.
+void AppMain::startToolHandlers()
+{
+    if (!serviceMode()) {
+        m_importHandler = new ImportHandler(m_config.dms);
+        m_importHandler->start();
+    }
+    m_searchHandler = new SearchHandler(m_config.dms);
+    m_searchHandler->start();
+    m_exportFileToSQLiteHandler = new ExportFileToSQLiteHandler(m_config.dms);
+    m_exportFileToSQLiteHandler->start(QThread::HighPriority);
+    m_exportSQLiteToHdbxHandler = new ExportSQLiteToHdbxHandler;
+    m_exportSQLiteToHdbxHandler->start(QThread::HighPriority);
+}
+
+void AppMain::stopToolHandlers()
+{
+    const auto stop = [](auto *&handler) {
+        if (!handler)
+            return;
+        handler->quit();
+        handler->wait();
+        delete handler;
+        handler = nullptr;
+    };
+    stop(m_importHandler);
+    stop(m_searchHandler);
+    stop(m_exportFileToSQLiteHandler);
+    stop(m_exportSQLiteToHdbxHandler);
 }
 
 void AppMain::startDmsHandler()

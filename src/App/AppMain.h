@@ -6,6 +6,10 @@
 #include "OrvaneApp.h"
 #include "config/ConfigFile.h"
 #include "dms/DmsHandler.h"
+#include "tools/ExportFileToSQLiteHandler.h"
+#include "tools/ExportSQLiteToHdbxHandler.h"
+#include "tools/ImportHandler.h"
+#include "tools/SearchHandler.h"
 
 #include <QDateTime>
 
@@ -22,6 +26,11 @@ public:
     const MailConfig &mailConfig() const { return m_config.mail; }
     const ReportConfig &reportConfig() const { return m_config.report; }
     DmsHandler *dmsHandler() const { return m_dmsHandler; }
+    // The tool handlers; null while not running (no import handler in the support instance).
+    ImportHandler *importHandler() const { return m_importHandler; }
+    SearchHandler *searchHandler() const { return m_searchHandler; }
+    ExportFileToSQLiteHandler *exportFileToSQLiteHandler() const { return m_exportFileToSQLiteHandler; }
+    ExportSQLiteToHdbxHandler *exportSQLiteToHdbxHandler() const { return m_exportSQLiteToHdbxHandler; }
     bool isPaused() const { return m_paused; }
     DmsHandler::DmsState dmsState() const { return m_dmsState; }
 
@@ -42,6 +51,8 @@ private:
     void stopHandlers();
     void startDmsHandler();
     void stopDmsHandler();
+    void startToolHandlers();
+    void stopToolHandlers();
 
     bool m_paused = false;
     DmsHandler::DmsState m_dmsState = DmsHandler::Down;
@@ -49,4 +60,8 @@ private:
     QString m_lastRepError;
     Configuration m_config;
     DmsHandler *m_dmsHandler = nullptr;
+    ImportHandler *m_importHandler = nullptr;
+    SearchHandler *m_searchHandler = nullptr;
+    ExportFileToSQLiteHandler *m_exportFileToSQLiteHandler = nullptr;
+    ExportSQLiteToHdbxHandler *m_exportSQLiteToHdbxHandler = nullptr;
 };

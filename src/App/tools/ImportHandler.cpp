@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 
 ImportHandler::ImportHandler(const DmsConfig &naming)
@@ -149,7 +150,8 @@ void ImportHandler::processTemporaryFile(const QString &path)
     }
 
     // Direct write: merge the existing month files first, so that the imported values win.
-    const QString fileName = HistoryFile::safeName(temp.pointName) + QStringLiteral(".hdbx");
+    // The temporary file's name carries the whole safe name; the header only its first 161 bytes.
+    const QString fileName = QFileInfo(path).completeBaseName() + QStringLiteral(".hdbx");
     QList<Orvane::DBData> merged;
     for (const HistoryFile::MonthSlice &month : HistoryFile::splitByMonth(records, Qt::LocalTime)) {
         const HistoryFile::ReadResult existing = HistoryFile::read(m_destination + month.folderName + u'/' + fileName);
