@@ -18,7 +18,9 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QMutex>
+#include <QRegularExpression>
 
 #include <cstdio>
 #include <functional>
@@ -158,6 +160,10 @@ int badArguments(const QString &text)
 
 int main(int argc, char *argv[])
 {
+    // As the program does: name the zone file once, so that local-time conversions of millions of
+    // records do not look at the file system each time.
+    if (qEnvironmentVariableIsEmpty("TZ") && QFileInfo::exists(QStringLiteral("/etc/localtime")))
+        qputenv("TZ", ":/etc/localtime");
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments();
     const QString command = args.value(1);
@@ -263,6 +269,11 @@ int main(int argc, char *argv[])
             return badArguments(QStringLiteral("--from and --to take ISO 8601 times, e.g. 2024-03-31T00:00:00+01:00"));
         if (!readImportTypes(parser.values(QStringLiteral("format")), p.importTypes))
             return badArguments(QStringLiteral("unknown --format; use a configuration name such as MSCONS or SIMPLE_CSV_1"));
+        for (const char *name : {"imp-rds", "mapped-rds"}) {
+            const QRegularExpression regex(value(name));
+            if (parser.isSet(QString::fromLatin1(name) + QStringLiteral("-regex")) && !regex.isValid())
+                return badArguments(QStringLiteral("--%1: %2").arg(QString::fromLatin1(name), regex.errorString()));
+        }
         p.sources = value("search-path");
         p.resultFile = value("output");
         p.fileFilter = value("file-filter");

@@ -220,6 +220,8 @@ QString ExportSQLiteToHdbxHandler::compareMonth(const QString &newMonth, const Q
         const QString newPath = newMonth + u'/' + name;
         const HistoryFile::ReadResult fresh = HistoryFile::read(newPath);
         if (!fresh.headerOk) {
+            if (fresh.tooLarge)
+                LOG_OUT(Kyr::LogError, "%1 is larger than %2 bytes").arg(newPath).arg(HistoryFile::MaxFileBytes).endl();
             LOG_OUT(Kyr::LogError, "Invalid file header on '%1'").arg(newPath).endl();
             ++m_filesFailed;
             continue;
@@ -238,6 +240,8 @@ QString ExportSQLiteToHdbxHandler::compareMonth(const QString &newMonth, const Q
             continue;
         }
         if (!old.headerOk) {
+            if (old.tooLarge)
+                LOG_OUT(Kyr::LogError, "%1 is larger than %2 bytes").arg(oldPath).arg(HistoryFile::MaxFileBytes).endl();
             LOG_OUT(Kyr::LogError, "Invalid file header on old '%1'").arg(oldPath).endl();
             ++m_filesFailed;
             continue;

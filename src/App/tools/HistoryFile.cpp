@@ -108,6 +108,10 @@ ReadResult read(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return result;
     result.opened = true;
+    if (file.size() > MaxFileBytes) {
+        result.tooLarge = true;
+        return result;
+    }
     const QByteArray head = file.read(HeaderSize);
     if (head.size() != HeaderSize)
         return result;

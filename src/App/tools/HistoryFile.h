@@ -35,6 +35,8 @@ inline constexpr int MaxNameBytes = 161;   // bytes of the name a writer copies
 inline constexpr quint32 HeaderMark = 31;  // the 32-bit value at offset 164
 inline constexpr quint32 StateValue = 2;
 inline constexpr quint32 StateFlagBad = 0x10000;
+// Largest history file read (about 50 million records); larger ones are refused unread.
+inline constexpr qint64 MaxFileBytes = 1024LL * 1024 * 1024;
 
 // The point name with \ / * ? " < > | : replaced by "_".
 QString safeName(const QString &pointName);
@@ -67,8 +69,9 @@ bool writeFile(const QString &path, const QString &pointName, const QList<Orvane
 
 struct ReadResult
 {
-    bool headerOk = false;     // false: shorter than the header or unreadable
+    bool headerOk = false;     // false: shorter than the header, unreadable or too large
     bool opened = false;
+    bool tooLarge = false;     // larger than MaxFileBytes
     QString pointName;
     QList<Orvane::DBData> records;
     qint64 tornBytes = 0;      // bytes of a short last record (0 when the file ends cleanly)

@@ -154,7 +154,14 @@ void ImportHandler::processTemporaryFile(const QString &path)
     const QString fileName = QFileInfo(path).completeBaseName() + QStringLiteral(".hdbx");
     QList<Orvane::DBData> merged;
     for (const HistoryFile::MonthSlice &month : HistoryFile::splitByMonth(records, Qt::LocalTime)) {
-        const HistoryFile::ReadResult existing = HistoryFile::read(m_destination + month.folderName + u'/' + fileName);
+        const QString target = m_destination + month.folderName + u'/' + fileName;
+        const HistoryFile::ReadResult existing = HistoryFile::read(target);
+        if (existing.opened && !existing.headerOk) {
+            // Rewriting would lose what the file holds: it stays as it is.
+            LOG_OUT(Kyr::LogError, "Invalid file header on '%1'").arg(target).endl();
+            QFile::remove(path);
+            return;
+        }
         merged.append(existing.records);
     }
     merged.append(records);
