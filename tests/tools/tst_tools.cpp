@@ -114,6 +114,8 @@ private slots:
     void monthFolders_data();
     void monthFolders();
     void importMergesExistingFiles();
+    void exportSameTime_data();
+    void exportSameTime();
     void verification_data();
     void verification();
     void search_data();
@@ -266,6 +268,35 @@ void TestTools::importMergesExistingFiles()
     QCOMPARE(first, historyFile("A", {{1704067200, 1.0}, {1704068100, 5.0}, {1704069000, 6.0}}));
     QCOMPARE(p.tool("import", args).exitCode, 0);
     QCOMPARE(readBytes(p.path("h/HDADATA_202401/A.hdbx")), first);
+}
+
+// Rows of one point at the same time, as a query without grouping gives them: an equal value is
+// dropped silently, another value replaces the first and is logged.
+void TestTools::exportSameTime_data()
+{
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<double>("stored");
+    QTest::addColumn<bool>("logged");
+    QTest::newRow("same value") << "1,5" << 1.5 << false;
+    QTest::newRow("other value: the second wins") << "2,5" << 2.5 << true;
+}
+
+void TestTools::exportSameTime()
+{
+    QFETCH(QString, second);
+    QFETCH(double, stored);
+    QFETCH(bool, logged);
+    Project p;
+    p.write("src/a.csv", simpleCsv("A", {"2024/01/01;00:15:00;1,5"}));
+    p.write("src/b.csv", simpleCsv("A", {"2024/01/01;00:15:00;" + second}));
+    QCOMPARE(p.tool("export-sqlite", {"--email-path", p.path("src"), "--output", p.path("x.db")}).exitCode, 0);
+    const ProcessResult r = p.tool("export-hdbx", {"--input-db", p.path("x.db"), "--backup-path", p.path("h"), "--query",
+                                                   "SELECT ts, value FROM measurement WHERE rfid_rds IN (%1) ORDER BY ts, value"});
+    QCOMPARE(r.exitCode, 0);
+    const HistoryFile::ReadResult a = HistoryFile::read(p.path("h/HDADATA_202401/A.hdbx"));
+    QCOMPARE(a.records.size(), 1);
+    QCOMPARE(a.records[0].value, stored);
+    QCOMPARE(r.standardError.contains("Multiple values for 'A' at '2024-01-01T00:15:00.000Z' (1704068100000) - 1.5 / 2.5 - using second value"), logged);
 }
 
 void TestTools::verification_data()

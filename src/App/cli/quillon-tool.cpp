@@ -285,7 +285,10 @@ int main(int argc, char *argv[])
         p.unitText = value("unit");
         auto *tool = new SearchHandler(naming);
         connectInfo(tool, &SearchHandler::sigSearchInfo);
-        start = [=] { tool->startFileSearch(p); };
+        start = [=] {
+            tool->startFileSearch(p.from, p.to, p.sources, p.fileFilter, p.importFilter, p.importRegex, p.mappedFilter,
+                                  p.mappedRegex, p.valueText, p.unitText, p.importTypes, p.resultFile);
+        };
         handler.reset(tool);
     }
 

@@ -9,12 +9,15 @@ SearchHandler::SearchHandler(const DmsConfig &naming)
 {
 }
 
-void SearchHandler::startFileSearch(const SearchParameters &parameters)
+void SearchHandler::startFileSearch(const QDateTime &from, const QDateTime &to, const QString &sources,
+                                    const QString &fileFilter, const QString &importFilter, bool importRegex,
+                                    const QString &mappedFilter, bool mappedRegex, const QString &valueText,
+                                    const QString &unitText, const QList<int> &importTypes, const QString &resultFile)
 {
     if (!claim())
         return;
-    m_p = parameters;
-    m_p.sources = folderText(parameters.sources);
+    m_p = {from, to, folderText(sources), fileFilter, importFilter, importRegex, mappedFilter, mappedRegex,
+           valueText, unitText, importTypes, resultFile};
     post("onStartFileSearch");
 }
 

@@ -13,6 +13,7 @@
 
 #include <memory>
 
+// What one search run looks for.
 struct SearchParameters
 {
     QDateTime from;            // invalid: open range
@@ -35,8 +36,12 @@ class SearchHandler : public ToolThread
 public:
     explicit SearchHandler(const DmsConfig &naming);
 
-    // Ignored while a run is going.
-    void startFileSearch(const SearchParameters &parameters);
+    // Ignored while a run is going. Invalid from or to leave that end open; importTypes holding 0
+    // searches every format.
+    void startFileSearch(const QDateTime &from, const QDateTime &to, const QString &sources, const QString &fileFilter,
+                         const QString &importFilter, bool importRegex, const QString &mappedFilter, bool mappedRegex,
+                         const QString &valueText, const QString &unitText, const QList<int> &importTypes,
+                         const QString &resultFile);
 
     // The Value field of a hit: 6 significant digits; nan, inf and -inf for values that are not finite.
     static QString valueText(double value);
