@@ -14,6 +14,8 @@
 
 #include <memory>
 
+struct sqlite3;
+
 class ExportFileToSQLiteHandler : public ToolThread
 {
     Q_OBJECT
@@ -38,6 +40,7 @@ private:
     bool runQuery(const QString &statement);
     void exportFile(SourceFile &file);
     qint64 rdsId(const DataParser::ValueRec &rec, const QString &dmsName);
+    sqlite3 *sqliteHandle() const;
     void insertMeasurements(const QList<DataParser::ValueRec> &records, const QList<int> &status,
                             const QList<qint64> &rdsIds, qint64 fileId);
 
