@@ -185,11 +185,12 @@ int main(int argc, char *argv[])
     parser.addOptions(sub->options);
     parser.addPositionalArgument(QStringLiteral("instance"), QStringLiteral("Instance name, as given to quillon."), QStringLiteral("[instance]"));
     args.removeAt(1);
-    args[0] = QStringLiteral("quillon-tool ") + command;
     if (!parser.parse(args))
         return badArguments(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
-        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+        QString help = parser.helpText();
+        help.replace(QCoreApplication::arguments().constFirst(), QStringLiteral("quillon-tool ") + command);
+        std::fputs(help.toLocal8Bit().constData(), stdout);
         return ExitDone;
     }
     if (parser.positionalArguments().size() > 1)
