@@ -112,6 +112,7 @@ void AppMain::readConfiguration()
 void AppMain::startHandlers()
 {
     startMailSender();
+    startToolHandlers();
     startDmsHandler();
 }
 
@@ -120,6 +121,7 @@ void AppMain::startHandlers()
 void AppMain::stopHandlers()
 {
     stopMailSender();
+    stopToolHandlers();
     stopDmsHandler();
 }
 
@@ -149,6 +151,38 @@ void AppMain::stopMailSender()
     m_mailSender->wait();
     delete m_mailSender;
     m_mailSender = nullptr;
+}
+
+// The tool handlers name records with the settings read now; a change of the configuration file
+// replaces them with the other handlers.
+void AppMain::startToolHandlers()
+{
+    if (!serviceMode()) {
+        m_importHandler = new ImportHandler(m_config.dms);
+        m_importHandler->start();
+    }
+    m_searchHandler = new SearchHandler(m_config.dms);
+    m_searchHandler->start();
+    m_exportFileToSQLiteHandler = new ExportFileToSQLiteHandler(m_config.dms);
+    m_exportFileToSQLiteHandler->start(QThread::HighPriority);
+    m_exportSQLiteToHdbxHandler = new ExportSQLiteToHdbxHandler;
+    m_exportSQLiteToHdbxHandler->start(QThread::HighPriority);
+}
+
+void AppMain::stopToolHandlers()
+{
+    const auto stop = [](auto *&handler) {
+        if (!handler)
+            return;
+        handler->quit();
+        handler->wait();
+        delete handler;
+        handler = nullptr;
+    };
+    stop(m_importHandler);
+    stop(m_searchHandler);
+    stop(m_exportFileToSQLiteHandler);
+    stop(m_exportSQLiteToHdbxHandler);
 }
 
 void AppMain::startDmsHandler()

@@ -6,6 +6,10 @@
 #include "OrvaneApp.h"
 #include "config/ConfigFile.h"
 #include "dms/DmsHandler.h"
+#include "tools/ExportFileToSQLiteHandler.h"
+#include "tools/ExportSQLiteToHdbxHandler.h"
+#include "tools/ImportHandler.h"
+#include "tools/SearchHandler.h"
 
 #include <QDateTime>
 #include <QTimer>
@@ -35,6 +39,11 @@ public:
     MailSender *mailSender() const { return m_mailSender; }
     // Whether the mail handler's IMAP state is good; none while there is no mail handler.
     std::optional<bool> imapStateOk() const;
+    // The tool handlers; null while not running (no import handler in the support instance).
+    ImportHandler *importHandler() const { return m_importHandler; }
+    SearchHandler *searchHandler() const { return m_searchHandler; }
+    ExportFileToSQLiteHandler *exportFileToSQLiteHandler() const { return m_exportFileToSQLiteHandler; }
+    ExportSQLiteToHdbxHandler *exportSQLiteToHdbxHandler() const { return m_exportSQLiteToHdbxHandler; }
     bool isPaused() const { return m_paused; }
     DmsHandler::DmsState dmsState() const { return m_dmsState; }
 
@@ -60,6 +69,8 @@ private:
     void stopDmsHandler();
     void startMailSender();
     void stopMailSender();
+    void startToolHandlers();
+    void stopToolHandlers();
 
     bool m_paused = false;
     DmsHandler::DmsState m_dmsState = DmsHandler::Down;
@@ -71,4 +82,8 @@ private:
     QFileSystemWatcher *m_watcher = nullptr;
     DmsHandler *m_dmsHandler = nullptr;
     MailSender *m_mailSender = nullptr;
+    ImportHandler *m_importHandler = nullptr;
+    SearchHandler *m_searchHandler = nullptr;
+    ExportFileToSQLiteHandler *m_exportFileToSQLiteHandler = nullptr;
+    ExportSQLiteToHdbxHandler *m_exportSQLiteToHdbxHandler = nullptr;
 };

@@ -1,0 +1,216 @@
+#include "tools/SourceWalk.h"
+
+#include "parsing/DataFileReader.h"
+
+#include "KyrLogger/Logger.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+QString mailPrefix(SourceWalk::Tool tool)
+{
+    switch (tool) {
+    case SourceWalk::Tool::Import: return QStringLiteral("Import EMail ");
+    case SourceWalk::Tool::Search: return QStringLiteral("Search EMail ");
+    case SourceWalk::Tool::Export: break;
+    }
+    return QStringLiteral("Export EMail ");
+}
+
+const char *openFailureText(SourceWalk::Tool tool)
+{
+    switch (tool) {
+    case SourceWalk::Tool::Import: return "Could not open import file %1";
+    case SourceWalk::Tool::Search: return "Could not open search file %1";
+    case SourceWalk::Tool::Export: break;
+    }
+    return "Could not open file %1";
+}
+
+} // namespace
+
+SourceWalk::SourceWalk(Tool tool, WalkCounters &counters, InfoSink info)
+    : m_tool(tool), m_counters(counters), m_info(std::move(info))
+{
+}
+
+void SourceWalk::walk(QString folder, const RecordHandler &handler)
+{
+    folder.replace(u'\\', u'/');
+    if (folder.isEmpty())
+        return;
+    QSet<QString> visited;
+    walkFolder(folder, handler, visited);
+}
+
+void SourceWalk::walkFolder(const QString &folder, const RecordHandler &handler, QSet<QString> &visited)
+{
+    // Each real folder once: a link back to a parent would otherwise walk for ever.
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    if (canonical.isEmpty() || visited.contains(canonical))
+        return;
+    visited.insert(canonical);
+
+    const QFileInfoList entries = QDir(folder).entryInfoList(
+        QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Unsorted);
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const QFileInfo &entry = entries[i];
+        if (!m_nameFilter.isEmpty() && !entry.fileName().contains(m_nameFilter)) {
+            ++m_counters.skipped;
+            continue;
+        }
+        if (entry.isDir()) {
+            walkFolder(entry.absoluteFilePath(), handler, visited);
+            continue;
+        }
+        const QString path = entry.absoluteFilePath();
+        if (m_skip && m_skip(path)) {
+            ++m_counters.skipped;
+            continue;
+        }
+        const qint64 before = m_counters.files++;
+        switch (m_tool) {
+        case Tool::Import:
+            if (before % 5 == 0)
+                m_info(progressText(before, entries.size(), folder, path));
+            break;
+        case Tool::Search:
+            m_info(progressText(m_counters.files, entries.size(), folder, path));
+            break;
+        case Tool::Export:
+            m_info(progressText(i + 1, entries.size(), folder, path));
+            break;
+        }
+        SourceFile file = processFile(path);
+        handler(file);
+    }
+}
+
+QString SourceWalk::progressText(qint64 position, qsizetype entries, const QString &folder, const QString &path) const
+{
+    switch (m_tool) {
+    case Tool::Import:
+        return QStringLiteral("Importing file %1/%2 from %3").arg(position).arg(entries).arg(folder);
+    case Tool::Search:
+        return QStringLiteral("Searching file %1/%2 from %3").arg(position).arg(entries).arg(folder);
+    case Tool::Export:
+        break;
+    }
+    const QFileInfo info(path);
+    return QStringLiteral("Processing file %1/%2 on folder '%3' - total files/values processed: %4/%5 - file: '%6' - size: %7 kB")
+        .arg(position).arg(entries).arg(folder).arg(m_counters.files).arg(m_counters.records)
+        .arg(info.fileName()).arg(info.size() / 1000);
+}
+
+SourceFile SourceWalk::processFile(const QString &path)
+{
+    SourceFile file;
+    file.path = path;
+    QFile in(path);
+    if (in.size() > DataLimits::MaxUnpackedBytes || !in.open(QIODevice::ReadOnly)) {
+        LOG_OUT(Kyr::LogError, openFailureText(m_tool)).arg(path).endl();
+        if (in.size() > DataLimits::MaxUnpackedBytes)
+            LOG_OUT(Kyr::LogError, "%1: %2").arg(path).arg(DataFileReader::tooLargeText(DataLimits::MaxUnpackedBytes)).endl();
+        file.outcome = SourceFile::Outcome::OpenFailed;
+        ++m_counters.failed;
+        return file;
+    }
+    const QByteArray bytes = in.readAll();
+
+    if (path.toUpper().endsWith(QLatin1String(".EML"))) {
+        file.isMail = true;
+        MIME mime;
+        mime.setMessage(bytes);
+        if (mime.decodeFromString() != 0) {
+            LOG_OUT(Kyr::LogWarning, "Could not DecodeFromString(): %1 (%2)").arg(mime.lastError()).arg(path).endl();
+            file.outcome = SourceFile::Outcome::DecodeFailed;
+            file.errorText = mime.lastError();
+            ++m_counters.failed;
+            return file;
+        }
+        file.mailHeaders = mime.messageHeaders();
+        const QString mailLine = mailPrefix(m_tool) + path;
+        bool found = false;
+        extractMail(mime, 0, mailLine, file, found);
+        if (file.mailCode != 0) {
+            file.outcome = SourceFile::Outcome::MailError;
+            ++m_counters.failed;
+        } else if (!found) {
+            LOG_OUT(Kyr::LogError, "%1 - No file attachment (%2)").arg(mailLine).arg(path).endl();
+            file.outcome = SourceFile::Outcome::NoAttachment;
+            ++m_counters.failed;
+        }
+        return file;
+    }
+
+    DataFileInput input;
+    input.name = path;
+    input.bytes = bytes;
+    DataFileResult result = DataFileReader::read(input);
+    if (result.gunzipFailed)
+        LOG_OUT(Kyr::LogWarning, "Could not gunzip file on %1").arg(path).endl();
+    if (!result.parsed) {
+        LOG_OUT(Kyr::LogError, "Could not parse file on %1: %2").arg(path).arg(result.errorText).endl();
+        file.outcome = SourceFile::Outcome::ParseFailed;
+        file.errorText = result.errorText;
+        ++m_counters.failed;
+        return file;
+    }
+    file.records = std::move(result.records);
+    return file;
+}
+
+// The part walk of the mail intake, collecting the records of every attachment into one list.
+void SourceWalk::extractMail(const MIME &mime, int level, const QString &mailLine, SourceFile &file, bool &found)
+{
+    for (int i = 0; i < mime.partCount(); ++i) {
+        QString name = mime.partFilename(i);
+        if (name.isEmpty())
+            name = mime.partName(i);
+        const QString type = mime.partContentType(i).toLower();
+        if (type.startsWith(QLatin1String("multipart"))) {
+            MIME inner;
+            inner.setMessageHeadersString(mime.partHeaders(i));
+            inner.setMessage(mime.partDecodedContent(i));
+            const bool tooDeep = level + 1 > MaxMimeDepth;
+            if (tooDeep || inner.decodeFromString() != 0) {
+                if (type == QLatin1String("multipart/related") && !tooDeep)
+                    continue;
+                const QString error = tooDeep ? QStringLiteral("parts nested deeper than %1 levels").arg(MaxMimeDepth)
+                                              : inner.lastError();
+                LOG_OUT(Kyr::LogError, "%1 - [multipart] Could not DecodeFromString(): %2").arg(mailLine).arg(error).endl();
+                file.mailCode = MailMultipartError;
+                continue;
+            }
+            extractMail(inner, level + 1, mailLine, file, found);
+            continue;
+        }
+        if (name.isEmpty() || name.contains(QLatin1String(".p7s"), Qt::CaseInsensitive)
+            || name.compare(QLatin1String("smime.p7m"), Qt::CaseInsensitive) == 0)
+            continue;
+
+        found = true;
+        DataFileInput input;
+        input.name = name;
+        input.bytes = mime.partDecodedContent(i);
+        input.convertCharset = true;
+        input.charsetName = DataFileReader::charsetFromAttributes(mime.partContentTypeAttr(i));
+        input.parserFileName = name;
+        DataFileResult result = DataFileReader::read(input);
+        if (result.gunzipFailed)
+            LOG_OUT(Kyr::LogWarning, "%1 - - Could not gunzip attachment %2").arg(mailLine).arg(name).endl();
+        if (result.codecMissing)
+            LOG_OUT(Kyr::LogWarning, "%1 - Could not get text codec for '%2' (%3)").arg(mailLine).arg(result.codecName).arg(name).endl();
+        if (result.utfCodecMissing)
+            LOG_OUT(Kyr::LogWarning, "%1 - Could not get text codec for utf text '%2' (%3)").arg(mailLine).arg(result.codecName).arg(name).endl();
+        if (!result.parsed) {
+            LOG_OUT(Kyr::LogError, "%1 - - Could not parse attachment %2: %3").arg(mailLine).arg(name).arg(result.errorText).endl();
+            file.mailCode = MailParseError;
+            continue;
+        }
+        file.records.append(result.records);
+    }
+}

@@ -1,0 +1,81 @@
+#pragma once
+// The walk over the source folders of the offline tools (import, export to SQLite, search): every
+// file below a folder is read, a saved mail (".eml") has its attachments extracted, every data file
+// goes through DataFileReader, and the tool's record handler gets the outcome. The walk runs in the
+// calling tool's thread and only increments the tool's counters.
+
+#include "MailSecurity/MIME.h"
+#include "parsing/DataParser.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+
+#include <functional>
+
+// What one source file gave.
+struct SourceFile
+{
+    enum class Outcome {
+        Ok,            // records parsed (a mail: every attachment parsed)
+        OpenFailed,    // unreadable or larger than the file limit
+        DecodeFailed,  // the mail could not be decoded (errorText: the component's error)
+        MailError,     // the attachment walk failed (mailCode)
+        NoAttachment,  // a mail without a data-file attachment
+        ParseFailed,   // a data file the parser refused (errorText: the parser's text)
+    };
+    QString path;
+    bool isMail = false;
+    Outcome outcome = Outcome::Ok;
+    QString errorText;
+    int mailCode = 0;
+    QList<DataParser::ValueRec> records;
+    QList<MIME::Header> mailHeaders;
+};
+
+struct WalkCounters
+{
+    qint64 files = 0;
+    qint64 failed = 0;
+    qint64 skipped = 0;
+    qint64 records = 0;
+};
+
+class SourceWalk
+{
+public:
+    enum class Tool { Import, Search, Export };
+    using InfoSink = std::function<void(const QString &)>;
+    using RecordHandler = std::function<void(SourceFile &)>;
+
+    // Result codes of the attachment walk.
+    static constexpr int MailParseError = -43;
+    static constexpr int MailMultipartError = -61;
+    // Nesting of multipart parts followed in one mail; deeper parts fail the mail.
+    static constexpr int MaxMimeDepth = 16;
+
+    SourceWalk(Tool tool, WalkCounters &counters, InfoSink info);
+
+    // Search: entries (files and folders) whose name does not contain the text are skipped.
+    void setNameFilter(const QString &text) { m_nameFilter = text; }
+    // Export: files for which this returns true are counted as skipped and not read.
+    void setSkipTest(std::function<bool(const QString &path)> test) { m_skip = std::move(test); }
+
+    // Visits every file below the folder, in file-system order, and hands each outcome to the
+    // handler. An empty folder text names no folder.
+    void walk(QString folder, const RecordHandler &handler);
+
+    // Reads one file (mail or data file); counts it as failed when it fails.
+    SourceFile processFile(const QString &path);
+
+private:
+    void walkFolder(const QString &folder, const RecordHandler &handler, QSet<QString> &visited);
+    void extractMail(const MIME &mime, int level, const QString &mailLine, SourceFile &file, bool &found);
+    QString progressText(qint64 position, qsizetype entries, const QString &folder, const QString &path) const;
+
+    Tool m_tool;
+    WalkCounters &m_counters;
+    InfoSink m_info;
+    QString m_nameFilter;
+    std::function<bool(const QString &)> m_skip;
+};
