@@ -37,6 +37,8 @@ AppMain::~AppMain()
 
 void AppMain::emitState()
 {
+    if (m_mailHandler)
+        m_mailHandler->setDmsState(m_dmsState);
     emit sigStateChanged(m_paused, m_dmsState, m_lastMailError, m_lastRepError);
 }
 
@@ -66,12 +68,14 @@ void AppMain::readConfiguration()
 
 void AppMain::startHandlers()
 {
+    startMailHandler();
     startDmsHandler();
 }
 
 // Handlers stop one by one; the DMS handler last, so the others can still hand it values.
 void AppMain::stopHandlers()
 {
+    stopMailHandler();
     stopDmsHandler();
 }
 
@@ -96,6 +100,8 @@ void AppMain::startDmsHandler()
     connect(m_dmsHandler, &DmsHandler::sigDmsDisconnected, this, &AppMain::onDmsDisconnected, kQueuedUnique);
     connect(m_dmsHandler, &DmsHandler::sigDmsQuitReceived, this, &AppMain::onDmsQuitReceived, kQueuedUnique);
     connect(this, &AppMain::sigStateChanged, m_dmsHandler, &DmsHandler::onAppStateChanged, kQueuedUnique);
+    if (m_mailHandler)
+        m_mailHandler->setDmsHandler(m_dmsHandler);
     m_dmsHandler->start();
 }
 
@@ -106,10 +112,43 @@ void AppMain::stopDmsHandler()
     LOG_OUT(Kyr::LogInfo, "Stopping DMS handler").endl();
     disconnect(m_dmsHandler, nullptr, this, nullptr);
     disconnect(this, nullptr, m_dmsHandler, nullptr);
+    if (m_mailHandler)
+        m_mailHandler->setDmsHandler(nullptr);
     m_dmsHandler->quit();
     m_dmsHandler->wait();
     delete m_dmsHandler;
     m_dmsHandler = nullptr;
+}
+
+// The mail intake: not in the support instance. It reaches the DMS handler (created after it) and
+// the DMS state through its setters.
+void AppMain::startMailHandler()
+{
+    if (serviceMode() || m_mailHandler)
+        return;
+    m_mailHandler = new MailHandler(m_config.mail);
+    m_mailHandler->setDmsHandler(m_dmsHandler);
+    m_mailHandler->setDmsState(m_dmsState);
+    connect(m_mailHandler, &MailHandler::sigLastErrorChanged, this, &AppMain::onMailHandlerLastErrorChanged, kQueuedUnique);
+    connect(m_mailHandler, &MailHandler::sigNextCheckDt, this, &AppMain::sigNextMailCheckDt, kQueuedUnique);
+    m_mailHandler->start();
+    m_mailHandler->setPaused(m_paused);
+}
+
+void AppMain::stopMailHandler()
+{
+    if (!m_mailHandler)
+        return;
+    m_mailHandler->quit();
+    m_mailHandler->wait();
+    delete m_mailHandler;
+    m_mailHandler = nullptr;
+}
+
+void AppMain::onMailHandlerLastErrorChanged(QString lastError)
+{
+    m_lastMailError = lastError;
+    emitState();
 }
 
 void AppMain::onDmsReady()

@@ -6,6 +6,7 @@
 #include "OrvaneApp.h"
 #include "config/ConfigFile.h"
 #include "dms/DmsHandler.h"
+#include "mail/MailHandler.h"
 
 #include <QDateTime>
 
@@ -22,6 +23,7 @@ public:
     const MailConfig &mailConfig() const { return m_config.mail; }
     const ReportConfig &reportConfig() const { return m_config.report; }
     DmsHandler *dmsHandler() const { return m_dmsHandler; }
+    MailHandler *mailHandler() const { return m_mailHandler; }
     bool isPaused() const { return m_paused; }
     DmsHandler::DmsState dmsState() const { return m_dmsState; }
 
@@ -35,6 +37,7 @@ public slots:
     void onDmsReady();
     void onDmsDisconnected();
     void onDmsQuitReceived();
+    void onMailHandlerLastErrorChanged(QString lastError);
 
 private:
     void readConfiguration();
@@ -42,6 +45,8 @@ private:
     void stopHandlers();
     void startDmsHandler();
     void stopDmsHandler();
+    void startMailHandler();
+    void stopMailHandler();
 
     bool m_paused = false;
     DmsHandler::DmsState m_dmsState = DmsHandler::Down;
@@ -49,4 +54,5 @@ private:
     QString m_lastRepError;
     Configuration m_config;
     DmsHandler *m_dmsHandler = nullptr;
+    MailHandler *m_mailHandler = nullptr;
 };

@@ -4,10 +4,12 @@
 #include "dms/DmsLocation.h"
 
 #include "KyrIpc/Message.h"
+#include "KyrIpc/PointStore.h"
 #include "KyrLogger/Logger.h"
 
 #include <QCoreApplication>
 #include <QMetaMethod>
+#include <QSemaphore>
 
 #include <limits>
 
@@ -144,6 +146,21 @@ void DmsHandler::addMailValue(DataParser::ValueRec rec)
     static const QMetaMethod fromMail = QMetaMethod::fromSignal(&DmsHandler::sigValueFromMail);
     if (isSignalConnected(fromMail))
         emit sigValueFromMail(rec);
+}
+
+bool DmsHandler::waitForValuesCommitted(int timeoutMs)
+{
+    // Queued behind the values already posted, so it runs after the last of them.
+    auto committed = std::make_shared<QSemaphore>();
+    QMetaObject::invokeMethod(
+        this,
+        [this, committed] {
+            Orvane::PointStore::forConnection(m_config.dmsConnection)->flush();
+            Orvane::PointStore::forConnection(m_config.pdbsConnection)->flush();
+            committed->release();
+        },
+        Qt::QueuedConnection);
+    return committed->tryAcquire(1, timeoutMs);
 }
 
 void DmsHandler::onIntValueFromMail(DataParser::ValueRec rec)

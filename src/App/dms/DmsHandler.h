@@ -54,6 +54,10 @@ public:
     // record on into the handler's thread. The end-of-mail marker (point name ending with
     // "ENDMAILCHECK") closes the mail.
     void addMailValue(DataParser::ValueRec rec);
+    // Barrier for the mail intake (called from its thread): returns true once every value handed
+    // over through addMailValue before this call has been processed in the handler's thread and
+    // the point stores have it in their files; false when that did not happen within timeoutMs.
+    bool waitForValuesCommitted(int timeoutMs);
     // Receiver of created points and problems for the status report; null for none. Set before
     // start.
     void setStatusReportSink(StatusReportSink *sink) { m_valuePath.setStatusReportSink(sink); }
