@@ -275,7 +275,8 @@ void TestIntake::mailboxOfKinds()
     if (!m_mailboxRun) {
         for (const QByteArray &mail : std::as_const(m_mailbox))
             QVERIFY(m_server.seedMail(mail));
-        m_mailboxRun = std::make_unique<Intake>(m_server, m_dir.filePath(QStringLiteral("archive")));
+        m_mailboxRun = std::make_unique<Intake>(m_server, m_dir.filePath(QStringLiteral("archive")),
+                                                [](MailConfig &c) { c.successCopyToImapDecrypted = true; });
         QVERIFY(m_mailboxRun->dmsReady);
         QVERIFY(m_mailboxRun->check());
         const QString summary = m_mailboxRun->last().at(0).toString();
@@ -286,6 +287,7 @@ void TestIntake::mailboxOfKinds()
         QCOMPARE(m_server.maildirCount(), 0);
         QCOMPARE(m_server.maildirCount(QStringLiteral("Success")), total - failedTotal);
         QCOMPARE(m_server.maildirCount(QStringLiteral("Failed")), failedTotal);
+        QCOMPARE(m_server.maildirCount(QStringLiteral("SuccessDecrypted")), 2);
         QCOMPARE(m_mailboxRun->sink.entries.size(), failedTotal);
     }
     Intake &run = *m_mailboxRun;
@@ -298,7 +300,12 @@ void TestIntake::mailboxOfKinds()
     if (resultPart != QLatin1String("Ok"))
         QVERIFY(run.sink.entries.contains(result));
     QVERIFY2(infoPart.isEmpty() || info.contains(infoPart), qPrintable(info));
-    QVERIFY2(QFile::exists(m_dir.filePath(QStringLiteral("archive/%1/%2").arg(folder, archiveName))), qPrintable(archiveName));
+    // The archived mail keeps its own headers; a decrypted one is kept decrypted.
+    QFile archived(m_dir.filePath(QStringLiteral("archive/%1/%2").arg(folder, archiveName)));
+    QVERIFY2(archived.open(QIODevice::ReadOnly), qPrintable(archiveName));
+    const QByteArray eml = archived.readAll();
+    QVERIFY(eml.contains("\r\nSubject: " + subject.toUtf8() + "\r\n"));
+    QVERIFY(folder != QLatin1String("ok") || !eml.contains("pkcs7-mime"));
     if (!point.isEmpty())
         QCOMPARE(run.value(point), std::isnan(lastValue) ? std::nullopt : std::optional<double>(lastValue));
 }
