@@ -154,6 +154,7 @@ private slots:
     void trustedSigners_data();
     void trustedSigners();
     void sessionLimitAndConnectionKill();
+    void dmsLinkLostMidCheck();
     void guard_data();
     void guard();
     void checkInterval_data();
@@ -208,6 +209,9 @@ void TestIntake::mailboxOfKinds_data()
     const QDateTime start(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC);
     const QByteArray edi = mscons(QStringLiteral("GZIP"), 4, 41, start);
     const QByteArray latin1 = "Datum;Zeit;Z\xe4hler S\xfc" "d\r\n2024/01/01;00:15:00;54\r\n";
+    QByteArray deep = attachment("d.edi", mscons("DEEP", 4, 1, start));
+    for (int level = 0; level < 18; ++level)
+        deep = multipart("mixed", {deep});
     struct Row
     {
         const char *name;
@@ -251,6 +255,8 @@ void TestIntake::mailboxOfKinds_data()
          name.arg("10", "other"), " - Could not Decrypt():", pointOf("OTHER"), NAN, {}},
         {"no attachment", "text only", d(11), mail("text only", d(11), textPart("no data")), "failed",
          name.arg("11", "text only"), " - has no file attachement", {}, NAN, {}},
+        {"multipart nesting deeper than the bound", "deep", d(12), mail("deep", d(12), deep), "failed",
+         name.arg("12", "deep"), " - MIME parts nested deeper than 16 levels", pointOf("DEEP"), NAN, {}},
     };
     m_mailbox.clear();
     for (const Row &row : rows) {
@@ -271,7 +277,7 @@ void TestIntake::mailboxOfKinds()
     QFETCH(QString, infoPart);
 
     const int total = int(m_mailbox.size());
-    const int failedTotal = 4;
+    const int failedTotal = 5;
     if (!m_mailboxRun) {
         for (const QByteArray &mail : std::as_const(m_mailbox))
             QVERIFY(m_server.seedMail(mail));
@@ -382,6 +388,34 @@ void TestIntake::sessionLimitAndConnectionKill()
     QCOMPARE(m_server.maildirCount(), 1);
     QCOMPARE(m_server.maildirCount(QStringLiteral("Success")), successBefore + 4);
     QCOMPARE(*run.value(pointOf("LIMIT3")), 6.0);
+    QVERIFY(run.check());
+    QCOMPARE(m_server.maildirCount(), 0);
+    QCOMPARE(*run.value(pointOf("LIMIT4")), 7.0);
+}
+
+// The DMS link lost while a check hands over values: the mails stay on the server, and the check
+// after the link is back delivers their values.
+void TestIntake::dmsLinkLostMidCheck()
+{
+    for (int i = 0; i < 2; ++i)
+        QVERIFY(m_server.seedMail(msconsMail(QStringLiteral("link %1").arg(i), listDate(30 + i), QStringLiteral("LINK%1").arg(i), 10 * i)));
+    Intake run(m_server, m_dir.filePath(QStringLiteral("archive-link")));
+    QVERIFY(run.dmsReady);
+    QObject::connect(run.mail.get(), &MailHandler::sigMailChecked, run.mail.get(),
+                     [&](const QString &info, const QString &data) {
+                         if (data == QLatin1String("MAIL-SUMMARY") && info.startsWith(QLatin1String("Mail #0-")))
+                             run.store->dropLink();
+                     },
+                     Qt::DirectConnection);
+    QVERIFY(run.check());
+    QCOMPARE(m_server.maildirCount(), 2);
+    QVERIFY(run.sink.entries.join(u'\n').contains(QStringLiteral("the mails stay on the server")));
+    run.store->restoreLink();
+    QVERIFY(QTest::qWaitFor([&] { return run.dms->isReady(); }, 30000));
+    QObject::disconnect(run.mail.get(), &MailHandler::sigMailChecked, run.mail.get(), nullptr);
+    QVERIFY(run.check());
+    QCOMPARE(m_server.maildirCount(), 0);
+    QCOMPARE(*run.value(pointOf("LINK1")), 13.0);
 }
 
 void TestIntake::guard_data()

@@ -151,16 +151,23 @@ void DmsHandler::addMailValue(DataParser::ValueRec rec)
 bool DmsHandler::waitForValuesCommitted(int timeoutMs)
 {
     // Queued behind the values already posted, so it runs after the last of them.
-    auto committed = std::make_shared<QSemaphore>();
+    struct Barrier
+    {
+        QSemaphore reached;
+        std::atomic<bool> allWritten{false};
+    };
+    auto barrier = std::make_shared<Barrier>();
     QMetaObject::invokeMethod(
         this,
-        [this, committed] {
+        [this, barrier] {
             Orvane::PointStore::forConnection(m_config.dmsConnection)->flush();
             Orvane::PointStore::forConnection(m_config.pdbsConnection)->flush();
-            committed->release();
+            barrier->allWritten = isReady() && m_valuesDroppedSinceBarrier == 0;
+            m_valuesDroppedSinceBarrier = 0;
+            barrier->reached.release();
         },
         Qt::QueuedConnection);
-    return committed->tryAcquire(1, timeoutMs);
+    return barrier->reached.tryAcquire(1, timeoutMs) && barrier->allWritten;
 }
 
 void DmsHandler::onIntValueFromMail(DataParser::ValueRec rec)
@@ -178,6 +185,8 @@ void DmsHandler::onIntValueFromMail(DataParser::ValueRec rec)
     endOfMail = endOfMail || AksNaming::isEndMailMarker(rec);
     if (!isReady()) {
         LOG_OUT(Kyr::LogWarning, "DMS not ready for value %1->%2").arg(rec.iaks).arg(rec.aks).endl();
+        if (!endOfMail)
+            ++m_valuesDroppedSinceBarrier;
         if (endOfMail)
             m_valuePath.discardMail();
         return;

@@ -56,7 +56,9 @@ public:
     void addMailValue(DataParser::ValueRec rec);
     // Barrier for the mail intake (called from its thread): returns true once every value handed
     // over through addMailValue before this call has been processed in the handler's thread and
-    // the point stores have it in their files; false when that did not happen within timeoutMs.
+    // the point stores have it in their files. False when that did not happen within timeoutMs,
+    // or when the link is down or values were dropped for a link that was down since the previous
+    // call: then not every value reached the DMS.
     bool waitForValuesCommitted(int timeoutMs);
     // Receiver of created points and problems for the status report; null for none. Set before
     // start.
@@ -110,6 +112,7 @@ private:
     AksNaming m_naming;
     AksNaming::MappingCache m_mappingCache;
     ValuePath m_valuePath;
+    int m_valuesDroppedSinceBarrier = 0; // handler thread only
 
     std::atomic<bool> m_ready{false};
     mutable std::once_flag m_locationOnce;

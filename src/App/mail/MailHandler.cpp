@@ -466,8 +466,10 @@ void MailHandler::handleMails(SIMAP &imap, const QList<qint64> &ordered, QString
         const bool committed = dms->waitForValuesCommitted(MailLimits::ValueCommitTimeoutMs);
         times.valuesNs += clock.nsecsElapsed();
         if (!committed) {
-            const QString text = QStringLiteral("Values not committed to the DMS within %1 s; the mails stay on the server")
-                                     .arg(MailLimits::ValueCommitTimeoutMs / 1000);
+            const QString text =
+                QStringLiteral("Values of this check not all committed to the DMS (link down, or more than %1 s); "
+                               "the mails stay on the server for the next check")
+                    .arg(MailLimits::ValueCommitTimeoutMs / 1000);
             LOG_OUT(Kyr::LogError, "%1").arg(text).endl();
             reportFailure(text);
             return;
