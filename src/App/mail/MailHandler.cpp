@@ -372,9 +372,12 @@ void MailHandler::handleMails(SIMAP &imap, const QList<qint64> &ordered, QString
         }
         const QByteArray fetchedHeaders = imap.messageHeadersString().toLatin1();
         const QByteArray fetchedText = imap.messageText().toLatin1();
+        const QString subject = imap.messageSubject();
+        const QString date = imap.messageDate();
+        const QString from = imap.messageFrom();
 
         MailOutcome outcome;
-        outcome.mailLine = QStringLiteral("Subject:") + imap.messageSubject() + QStringLiteral(", sent:") + imap.messageDate();
+        outcome.mailLine = QStringLiteral("Subject:") + subject + QStringLiteral(", sent:") + date;
         outcome.withInfo = withInfo;
         if (withInfo)
             outcome.info = QStringLiteral("Mail #%1-%2").arg(n - 1).arg(number) + MailInfoText::mailBlock(imap);
@@ -437,12 +440,12 @@ void MailHandler::handleMails(SIMAP &imap, const QList<qint64> &ordered, QString
             if (keptHeaders.isEmpty()) {
                 outcome.fail(QStringLiteral(" - Could not FetchMessageText()"));
             } else {
-                QDateTime mailDate = QDateTime::fromString(imap.messageDate(), Qt::RFC2822Date);
+                QDateTime mailDate = QDateTime::fromString(date, Qt::RFC2822Date);
                 if (!mailDate.isValid())
                     mailDate = QDateTime::currentDateTime();
                 QString path;
                 if (!LocalMailArchive::save(LocalMailArchive::folderFor(localFolder, QDateTime::currentDateTime()),
-                                            LocalMailArchive::baseName(mailDate, imap.messageFrom(), imap.messageSubject()),
+                                            LocalMailArchive::baseName(mailDate, from, subject),
                                             keptHeaders, keptText, &path)) {
                     outcome.fail(QStringLiteral(" - Could not save file:") + path);
                 }

@@ -15,7 +15,6 @@
 #include <QThread>
 
 #include <atomic>
-#include <memory>
 
 class QTimer;
 class SIMAP;
