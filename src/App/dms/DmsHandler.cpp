@@ -185,10 +185,10 @@ void DmsHandler::onIntValueFromMail(DataParser::ValueRec rec)
     endOfMail = endOfMail || AksNaming::isEndMailMarker(rec);
     if (!isReady()) {
         LOG_OUT(Kyr::LogWarning, "DMS not ready for value %1->%2").arg(rec.iaks).arg(rec.aks).endl();
-        if (!endOfMail)
-            ++m_valuesDroppedSinceBarrier;
         if (endOfMail)
             m_valuePath.discardMail();
+        else
+            ++m_valuesDroppedSinceBarrier;
         return;
     }
     if (endOfMail)
