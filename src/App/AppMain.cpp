@@ -45,6 +45,8 @@ AppMain::~AppMain()
 
 void AppMain::emitState()
 {
+    if (m_mailHandler)
+        m_mailHandler->setDmsState(m_dmsState);
     emit sigStateChanged(m_paused, m_dmsState, m_lastMailError, m_lastRepError);
 }
 
@@ -52,6 +54,8 @@ void AppMain::pause()
 {
     LOG_OUT(Kyr::LogInfo, "%1 paused").arg(applicationName()).endl();
     m_paused = true;
+    if (m_mailHandler)
+        m_mailHandler->setPaused(true);
     emitState();
 }
 
@@ -59,6 +63,8 @@ void AppMain::resume()
 {
     LOG_OUT(Kyr::LogInfo, "%1 resumed").arg(applicationName()).endl();
     m_paused = false;
+    if (m_mailHandler)
+        m_mailHandler->setPaused(false);
     emitState();
 }
 
@@ -112,6 +118,7 @@ void AppMain::readConfiguration()
 void AppMain::startHandlers()
 {
     startMailSender();
+    startMailHandler();
     startToolHandlers();
     startDmsHandler();
 }
@@ -121,13 +128,14 @@ void AppMain::startHandlers()
 void AppMain::stopHandlers()
 {
     stopMailSender();
+    stopMailHandler();
     stopToolHandlers();
     stopDmsHandler();
 }
 
 std::optional<bool> AppMain::imapStateOk() const
 {
-    return std::nullopt;
+    return m_mailHandler ? std::optional<bool>(m_mailHandler->imapStateOk()) : std::nullopt;
 }
 
 // No report mails from the support instance.
@@ -144,7 +152,9 @@ void AppMain::stopMailSender()
 {
     if (!m_mailSender)
         return;
-    // The DMS handler outlives the reporter: it must stop reporting to it first.
+    // The mail and DMS handlers outlive the reporter: they stop reporting to it first.
+    if (m_mailHandler)
+        m_mailHandler->setStatusReportSink(nullptr);
     if (m_dmsHandler)
         m_dmsHandler->setStatusReportSink(nullptr);
     m_mailSender->quit();
@@ -209,6 +219,8 @@ void AppMain::startDmsHandler()
     connect(m_dmsHandler, &DmsHandler::sigDmsDisconnected, this, &AppMain::onDmsDisconnected, kQueuedUnique);
     connect(m_dmsHandler, &DmsHandler::sigDmsQuitReceived, this, &AppMain::onDmsQuitReceived, kQueuedUnique);
     connect(this, &AppMain::sigStateChanged, m_dmsHandler, &DmsHandler::onAppStateChanged, kQueuedUnique);
+    if (m_mailHandler)
+        m_mailHandler->setDmsHandler(m_dmsHandler);
     m_dmsHandler->start();
 }
 
@@ -219,10 +231,44 @@ void AppMain::stopDmsHandler()
     LOG_OUT(Kyr::LogInfo, "Stopping DMS handler").endl();
     disconnect(m_dmsHandler, nullptr, this, nullptr);
     disconnect(this, nullptr, m_dmsHandler, nullptr);
+    if (m_mailHandler)
+        m_mailHandler->setDmsHandler(nullptr);
     m_dmsHandler->quit();
     m_dmsHandler->wait();
     delete m_dmsHandler;
     m_dmsHandler = nullptr;
+}
+
+// The mail intake: not in the support instance. It reaches the DMS handler (created after it) and
+// the DMS state through its setters.
+void AppMain::startMailHandler()
+{
+    if (serviceMode() || m_mailHandler)
+        return;
+    m_mailHandler = new MailHandler(m_config.mail);
+    m_mailHandler->setDmsHandler(m_dmsHandler);
+    m_mailHandler->setDmsState(m_dmsState);
+    m_mailHandler->setStatusReportSink(m_mailSender);
+    connect(m_mailHandler, &MailHandler::sigLastErrorChanged, this, &AppMain::onMailHandlerLastErrorChanged, kQueuedUnique);
+    connect(m_mailHandler, &MailHandler::sigNextCheckDt, this, &AppMain::sigNextMailCheckDt, kQueuedUnique);
+    m_mailHandler->start();
+    m_mailHandler->setPaused(m_paused);
+}
+
+void AppMain::stopMailHandler()
+{
+    if (!m_mailHandler)
+        return;
+    m_mailHandler->quit();
+    m_mailHandler->wait();
+    delete m_mailHandler;
+    m_mailHandler = nullptr;
+}
+
+void AppMain::onMailHandlerLastErrorChanged(QString lastError)
+{
+    m_lastMailError = lastError;
+    emitState();
 }
 
 void AppMain::onDmsReady()
@@ -251,12 +297,6 @@ void AppMain::onDmsQuitReceived()
     }
     LOG_OUT(Kyr::LogInfo, "Quit received from foreign DMS %1").arg(m_config.dms.dmsConnection).endl();
     m_dmsState = DmsHandler::Down;
-    emitState();
-}
-
-void AppMain::onMailHandlerLastErrorChanged(QString lastError)
-{
-    m_lastMailError = lastError;
     emitState();
 }
 

@@ -10,6 +10,7 @@
 #include "tools/ExportSQLiteToHdbxHandler.h"
 #include "tools/ImportHandler.h"
 #include "tools/SearchHandler.h"
+#include "mail/MailHandler.h"
 
 #include <QDateTime>
 #include <QTimer>
@@ -44,6 +45,7 @@ public:
     SearchHandler *searchHandler() const { return m_searchHandler; }
     ExportFileToSQLiteHandler *exportFileToSQLiteHandler() const { return m_exportFileToSQLiteHandler; }
     ExportSQLiteToHdbxHandler *exportSQLiteToHdbxHandler() const { return m_exportSQLiteToHdbxHandler; }
+    MailHandler *mailHandler() const { return m_mailHandler; }
     bool isPaused() const { return m_paused; }
     DmsHandler::DmsState dmsState() const { return m_dmsState; }
 
@@ -71,6 +73,8 @@ private:
     void stopMailSender();
     void startToolHandlers();
     void stopToolHandlers();
+    void startMailHandler();
+    void stopMailHandler();
 
     bool m_paused = false;
     DmsHandler::DmsState m_dmsState = DmsHandler::Down;
@@ -86,4 +90,5 @@ private:
     SearchHandler *m_searchHandler = nullptr;
     ExportFileToSQLiteHandler *m_exportFileToSQLiteHandler = nullptr;
     ExportSQLiteToHdbxHandler *m_exportSQLiteToHdbxHandler = nullptr;
+    MailHandler *m_mailHandler = nullptr;
 };

@@ -4,10 +4,12 @@
 #include "dms/DmsLocation.h"
 
 #include "KyrIpc/Message.h"
+#include "KyrIpc/PointStore.h"
 #include "KyrLogger/Logger.h"
 
 #include <QCoreApplication>
 #include <QMetaMethod>
+#include <QSemaphore>
 
 #include <limits>
 
@@ -145,6 +147,28 @@ void DmsHandler::addMailValue(DataParser::ValueRec rec)
         emit sigValueFromMail(rec);
 }
 
+bool DmsHandler::waitForValuesCommitted(int timeoutMs)
+{
+    // Queued behind the values already posted, so it runs after the last of them.
+    struct Barrier
+    {
+        QSemaphore reached;
+        std::atomic<bool> allWritten{false};
+    };
+    auto barrier = std::make_shared<Barrier>();
+    QMetaObject::invokeMethod(
+        this,
+        [this, barrier] {
+            Orvane::PointStore::forConnection(m_config.dmsConnection)->flush();
+            Orvane::PointStore::forConnection(m_config.pdbsConnection)->flush();
+            barrier->allWritten = isReady() && m_valuesDroppedSinceBarrier == 0;
+            m_valuesDroppedSinceBarrier = 0;
+            barrier->reached.release();
+        },
+        Qt::QueuedConnection);
+    return barrier->reached.tryAcquire(1, timeoutMs) && barrier->allWritten;
+}
+
 void DmsHandler::onIntValueFromMail(DataParser::ValueRec rec)
 {
     // The marker carries "ENDMAILCHECK" in its point name when it arrives (it gets no options);
@@ -157,6 +181,8 @@ void DmsHandler::onIntValueFromMail(DataParser::ValueRec rec)
         LOG_OUT(Kyr::LogWarning, "DMS not ready for value %1->%2").arg(rec.iaks).arg(rec.aks).endl();
         if (endOfMail)
             m_valuePath.discardMail();
+        else
+            ++m_valuesDroppedSinceBarrier;
         return;
     }
     if (endOfMail)

@@ -54,6 +54,12 @@ public:
     // record on into the handler's thread. The end-of-mail marker (point name ending with
     // "ENDMAILCHECK") closes the mail.
     void addMailValue(DataParser::ValueRec rec);
+    // Barrier for the mail intake (called from its thread): returns true once every value handed
+    // over through addMailValue before this call has been processed in the handler's thread and
+    // the point stores have it in their files. False when that did not happen within timeoutMs,
+    // or when the link is down or values were dropped for a link that was down since the previous
+    // call: then not every value reached the DMS.
+    bool waitForValuesCommitted(int timeoutMs);
     // Receiver of created points and problems for the status report; null for none. Callable
     // while the handler runs: once it returns, the former receiver is no longer called.
     void setStatusReportSink(StatusReportSink *sink) { m_valuePath.setStatusReportSink(sink); }
@@ -105,6 +111,7 @@ private:
     AksNaming m_naming;
     AksNaming::MappingCache m_mappingCache;
     ValuePath m_valuePath;
+    int m_valuesDroppedSinceBarrier = 0; // handler thread only
 
     std::atomic<bool> m_ready{false};
     mutable std::once_flag m_locationOnce;

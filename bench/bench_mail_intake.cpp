@@ -1,0 +1,171 @@
+// links: quillon_mail quillon_test_fixtures KyrIpc
+// Throughput of the mail intake end to end: 1000 mails with one 96-value MSCONS attachment each
+// are appended to a dovecot on loopback, then one mail check handles them all into the embedded
+// point store (SQLite file): fetch, S/MIME steps, parsing, value path, filing and deletion.
+// Prints mails/s, values/s and where the time of the check went. With the argument "signed" the
+// mails carry a detached S/MIME signature. Run by hand (dovecot needs root).
+#include "dms/DmsHandler.h"
+#include "mail/MailHandler.h"
+
+#include "fixtures/DovecotServer.h"
+#include "fixtures/MeterMails.h"
+#include "fixtures/SmimeFactory.h"
+
+#include "KyrLogger/Logger.h"
+#include "MailSecurity/SIMAP.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int Mails = 1000;
+constexpr int ValuesPerMail = 96;
+constexpr int Meters = 100;
+
+// Runs the event loop until the condition holds or the time is up.
+bool waitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const bool signMails = argc > 1 && QByteArray(argv[1]) == "signed";
+    QTemporaryDir dir;
+    DovecotServer server;
+    SmimeFactory factory;
+    QString error;
+    if (!server.start(&error) || !factory.create(&error)) {
+        std::fprintf(stderr, "fixture: %s\n", qPrintable(error));
+        return 1;
+    }
+    QDir().mkpath(dir.filePath(QStringLiteral("cfg/certs/ROOT")));
+    QFile::copy(server.certificatePath(), dir.filePath(QStringLiteral("cfg/certs/ROOT/imap.pem")));
+    qputenv("ORVANE_CURRENT_CONFIG_LOCATION", QFile::encodeName(dir.filePath(QStringLiteral("cfg/"))));
+    qputenv("ORVANE_CURRENT_PROJECT_LOCATION", QFile::encodeName(dir.filePath(QStringLiteral("project"))));
+
+    // Append the mails over IMAP, as a mail server would deliver them.
+    QElapsedTimer clock;
+    clock.start();
+    {
+        SIMAP imap;
+        imap.config(QStringLiteral("SSLCAFile=") + server.certificatePath());
+        imap.setMailServer(server.host());
+        imap.setMailPort(server.imapsPort());
+        imap.setSSL(SIMAP::SslImplicit);
+        imap.setUser(server.user());
+        imap.setPassword(server.password());
+        if (imap.connectToHost() != 0) {
+            std::fprintf(stderr, "connect: %s\n", qPrintable(imap.lastError()));
+            return 1;
+        }
+        const QDateTime start(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC);
+        for (int i = 0; i < Mails; ++i) {
+            const QString date = start.addSecs(i).toString(Qt::RFC2822Date);
+            const QByteArray edi = MeterMails::mscons(QStringLiteral("CH%1").arg(i % Meters, 31, 10, QLatin1Char('0')),
+                                                      ValuesPerMail, i, start.addDays(i / Meters));
+            QByteArray mail = SmimeFactory::plainMail(QStringLiteral("Meter values %1").arg(i), date, "values.edi", edi);
+            if (signMails)
+                mail = factory.signedDetached(mail);
+            const qsizetype split = mail.indexOf("\r\n\r\n");
+            imap.setMessageHeadersString(QString::fromLatin1(mail.left(split)));
+            imap.setMessageText(QString::fromLatin1(mail.mid(split + 4)));
+            imap.setMailbox(QStringLiteral("INBOX"));
+            if (imap.appendToMailbox() != 0) {
+                std::fprintf(stderr, "append: %s\n", qPrintable(imap.lastError()));
+                return 1;
+            }
+        }
+        imap.disconnectFromHost();
+    }
+    const double appendSeconds = clock.nsecsElapsed() / 1e9;
+    std::printf("Appended %d %smails over IMAP (TLS, loopback) in %.2f s: %.0f mails/s\n", Mails,
+                signMails ? "signed " : "", appendSeconds, Mails / appendSeconds);
+
+    DmsConfig dmsConfig;
+    dmsConfig.dmsConnection = QStringLiteral("bench-intake-dms");
+    dmsConfig.pdbsConnection = QStringLiteral("bench-intake-pdbs");
+    DmsHandler dms(dmsConfig, nullptr);
+    bool dmsReady = false;
+    QObject::connect(&dms, &DmsHandler::sigDmsReady, &app, [&] { dmsReady = true; });
+    dms.start();
+
+    MailConfig config;
+    config.host = server.host();
+    config.port = server.imapsPort();
+    config.ssl = true;
+    config.userName = server.user();
+    config.password = server.password();
+    config.checkInterval = QStringLiteral("60");
+    MailHandler mail(config);
+    mail.setDmsHandler(&dms);
+    mail.setDmsState(DmsHandler::Idle);
+    QString times;
+    const int listener = Kyr::Logger::instance().addListener([&times](quint8, const QString &line) {
+        if (line.contains(QLatin1String("Mail check:")))
+            times = line;
+    });
+    bool idle = false;
+    bool started = false;
+    QObject::connect(&mail, &MailHandler::sigMailInfo, &app, [&](const QString &info) {
+        if (info == QLatin1String("Checking mails"))
+            started = true;
+        else if (started && info == QLatin1String("Idle"))
+            idle = true;
+    });
+    if (!waitFor([&] { return dmsReady; }, 30000)) {
+        std::fprintf(stderr, "DMS handler not ready\n");
+        return 1;
+    }
+    mail.start();
+    waitFor([&] { return mail.isRunning(); }, 10000);
+    clock.restart();
+    mail.forceMailCheck();
+    const bool done = waitFor([&] { return idle; }, 3600000);
+    const double checkSeconds = clock.nsecsElapsed() / 1e9;
+    Kyr::Logger::instance().removeListener(listener);
+    mail.quit();
+    mail.wait();
+    dms.quit();
+    dms.wait();
+    if (!done || server.maildirCount() != 0) {
+        std::fprintf(stderr, "check did not empty the inbox (%d mails left)\n", server.maildirCount());
+        return 1;
+    }
+    std::printf("One check of %d mails x %d values into the point store (SQLite file): %.2f s\n", Mails, ValuesPerMail,
+                checkSeconds);
+    std::printf("  %.0f mails/s, %.0f values/s\n", Mails / checkSeconds, Mails * double(ValuesPerMail) / checkSeconds);
+    // "Mail check: N values; IMAP a ms, S/MIME b ms, parsing c ms, value path d ms"
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("IMAP (\\d+) ms, S/MIME (\\d+) ms, parsing (\\d+) ms, value path (\\d+) ms")).match(times);
+    if (m.hasMatch()) {
+        const char *names[] = {"IMAP (login, fetch, filing)", "S/MIME steps", "MIME walk and parsing",
+                               "value path (hand-over and commit wait)"};
+        for (int i = 0; i < 4; ++i) {
+            const double ms = m.captured(i + 1).toDouble();
+            std::printf("  %-40s %8.0f ms  %5.1f %%\n", names[i], ms, 100.0 * ms / (checkSeconds * 1000));
+        }
+    }
+    return 0;
+}

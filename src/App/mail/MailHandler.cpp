@@ -1,0 +1,526 @@
+#include "mail/MailHandler.h"
+
+#include "mail/AttachmentWalk.h"
+#include "mail/CheckInterval.h"
+#include "mail/LocalMailArchive.h"
+#include "mail/MailInfoText.h"
+#include "mail/MailLimits.h"
+#include "mail/MailListOrder.h"
+#include "mail/MailOutcome.h"
+#include "mail/SmimeSteps.h"
+#include "mail/TrustedSigners.h"
+
+#include "dms/StatusReportSink.h"
+
+#include "KyrLogger/Logger.h"
+#include "MailSecurity/SIMAP.h"
+
+#include <QElapsedTimer>
+#include <QMetaMethod>
+#include <QSet>
+#include <QTimer>
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+QString numbers(const QList<qint64> &set)
+{
+    QStringList texts;
+    for (qint64 n : set)
+        texts << QString::number(n);
+    return texts.join(u',');
+}
+
+// Header fields of a block (a field with its folded continuation lines), and the field's name.
+QList<QByteArray> headerFields(const QByteArray &block)
+{
+    QList<QByteArray> fields;
+    for (const QByteArray &line : block.split('\n')) {
+        const QByteArray bare = line.endsWith('\r') ? line.chopped(1) : line;
+        if (!fields.isEmpty() && (bare.startsWith(' ') || bare.startsWith('\t')))
+            fields.last() += "\r\n" + bare;
+        else if (!bare.isEmpty())
+            fields << bare;
+    }
+    return fields;
+}
+
+QByteArray fieldName(const QByteArray &field)
+{
+    return field.left(field.indexOf(':')).trimmed().toLower();
+}
+
+// The header block kept with a decrypted mail: the decrypted entity's headers, plus every header
+// of the mail as fetched whose name the decrypted headers do not have.
+QByteArray rebuiltHeaders(const QByteArray &decrypted, const QByteArray &fetched)
+{
+    QByteArray block = decrypted;
+    while (block.endsWith('\n') || block.endsWith('\r'))
+        block.chop(1);
+    QSet<QByteArray> names;
+    for (const QByteArray &field : headerFields(decrypted))
+        names.insert(fieldName(field));
+    for (const QByteArray &field : headerFields(fetched)) {
+        if (!names.contains(fieldName(field)))
+            block += "\r\n" + field;
+    }
+    return block;
+}
+
+DataParser::ValueRec endOfCheckRecord()
+{
+    DataParser::ValueRec rec;
+    rec.timestamp = QDateTime::currentDateTime();
+    rec.iaks = QStringLiteral("ENDMAILCHECK");
+    rec.aks = QStringLiteral("ENDMAILCHECK");
+    return rec;
+}
+
+} // namespace
+
+// How a check ended: its code (0 or a negative failure), its result text, whether mails were left
+// for lack of the per-check limit, and whether it failed to connect in a way that is retried soon.
+struct MailHandler::CheckResult
+{
+    int code = 0;
+    QString text = QStringLiteral("OK");
+    bool moreMailsWaiting = false;
+    bool transientFailure = false;
+};
+
+// Where the time of a check goes, for the log and the benchmark.
+struct MailHandler::CheckTimes
+{
+    qint64 imapNs = 0;
+    qint64 smimeNs = 0;
+    qint64 parseNs = 0;
+    qint64 valuesNs = 0; // hand-over and the wait until the values are committed
+    qint64 values = 0;
+};
+
+// The message numbers of a check by what happens to them on the server.
+struct MailHandler::Filing
+{
+    QList<qint64> success;
+    QList<qint64> failed;
+    QList<qint64> remove;
+};
+
+MailHandler::MailHandler(const MailConfig &config) : m_config(config)
+{
+    moveToThread(this);
+}
+
+MailHandler::~MailHandler()
+{
+    LOG_OUT(Kyr::LogInfo, "MailHandler handler finished (%1)").arg(m_config.host).endl();
+}
+
+void MailHandler::run()
+{
+    LOG_OUT(Kyr::LogInfo, "MailHandler handler started (%1)").arg(m_config.host).endl();
+    QTimer timer;
+    timer.setSingleShot(true);
+    connect(&timer, &QTimer::timeout, this, &MailHandler::onCheckTimer);
+    m_timer = &timer;
+    armTimer(20);
+    emit sigLastErrorChanged(QString());
+    exec();
+    timer.stop();
+    m_timer = nullptr;
+}
+
+void MailHandler::forceMailCheck()
+{
+    QMetaObject::invokeMethod(this, &MailHandler::onForceMailCheck, Qt::QueuedConnection);
+}
+
+void MailHandler::onForceMailCheck()
+{
+    if (m_timer && m_timer->isActive())
+        m_timer->start(100);
+}
+
+void MailHandler::armTimer(qint64 seconds)
+{
+    // QTimer counts in int milliseconds: about 24 days at most.
+    const qint64 bounded = std::clamp<qint64>(seconds, 0, INT_MAX / 1000);
+    m_timer->start(int(bounded * 1000));
+    emit sigNextCheckDt(QDateTime::currentDateTime().addSecs(bounded));
+}
+
+bool MailHandler::listensToMailChecked() const
+{
+    static const QMetaMethod checked = QMetaMethod::fromSignal(&MailHandler::sigMailChecked);
+    return isSignalConnected(checked);
+}
+
+void MailHandler::OnConnectionStatus(SIMAPConnectionStatusEventParams *params)
+{
+    Q_UNUSED(params)
+}
+
+void MailHandler::OnError(SIMAPErrorEventParams *params)
+{
+    LOG_OUT(Kyr::LogWarning, "MailHandler OnError: EventRetVal:%1, ErrorCode:%2, Description:%3")
+        .arg(params->eventRetVal)
+        .arg(params->errorCode)
+        .arg(params->description)
+        .endl();
+}
+
+void MailHandler::onCheckTimer()
+{
+    if (m_config.host.isEmpty() || m_config.port == 0 || m_config.userName.isEmpty() || m_config.password.isEmpty()) {
+        if (!m_configErrorReported) {
+            m_configErrorReported = true;
+            emit sigLastErrorChanged(tr("Missing configuration"));
+            LOG_OUT(Kyr::LogError, "MailHandler - Missing configuration").endl();
+        }
+        armTimer(1800);
+        if (listensToMailChecked())
+            emit sigMailChecked(QStringLiteral("-"), QString(), QStringLiteral("<ConfigError>"));
+        return;
+    }
+    if (m_paused) {
+        armTimer(60);
+        if (listensToMailChecked())
+            emit sigMailChecked(QStringLiteral("-"), QString(), QStringLiteral("<Paused>"));
+        return;
+    }
+    DmsHandler *dms = m_dms;
+    if (!dms || m_dmsState != DmsHandler::Idle || !dms->isReady()) {
+        armTimer(120);
+        emit sigLastErrorChanged(QStringLiteral("DMS/PDBS not ready"));
+        if (listensToMailChecked())
+            emit sigMailChecked(QStringLiteral("-"), QString(), QStringLiteral("<DMS/PDBS not ready>"));
+        return;
+    }
+    if (dms->isBusy()) {
+        armTimer(60);
+        if (listensToMailChecked())
+            emit sigMailChecked(QStringLiteral("-"), QString(), QStringLiteral("<DMS handler busy>"));
+        return;
+    }
+    const CheckResult check = runCheck();
+    if (check.moreMailsWaiting)
+        armTimer(60);
+    else if (check.transientFailure)
+        armTimer(45);
+    else
+        armTimer(CheckInterval::seconds(m_config.checkInterval, QDateTime::currentDateTime()));
+}
+
+MailHandler::CheckResult MailHandler::runCheck()
+{
+    CheckResult check;
+    CheckTimes times;
+    QString summary;
+    emit sigMailInfo(QStringLiteral("Checking mails"));
+    emit sigNextCheckDt(QDateTime());
+
+    QElapsedTimer clock;
+    clock.start();
+    SIMAP imap;
+    connect(&imap, &SIMAP::ConnectionStatus, this, &MailHandler::OnConnectionStatus);
+    connect(&imap, &SIMAP::Error, this, &MailHandler::OnError);
+    imap.config(QStringLiteral("RefetchHeaders=False"));
+    imap.config(m_config.useMSCryptoAPI_Decrypt ? QStringLiteral("UseInternalSecurityAPI=False")
+                                                : QStringLiteral("UseInternalSecurityAPI=True"));
+    imap.setCertificate(0, QStringLiteral("MY"), QString(), QStringLiteral("*"));
+    imap.setMailServer(m_config.host);
+    imap.setMailPort(m_config.port);
+    if (m_config.ssl)
+        imap.setSSL(SIMAP::SslImplicit);
+    imap.setUser(m_config.userName);
+    imap.setPassword(m_config.password);
+    if (imap.connectToHost() != 0) {
+        const int failures = ++m_connectionFailures;
+        check.code = -1;
+        check.text = QStringLiteral("Could not connectToHost() %1 :").arg(failures) + imap.lastError();
+        check.transientFailure = failures <= 3;
+        const int level = failures == 1 ? Kyr::LogInfo : failures <= 3 ? Kyr::LogWarning : Kyr::LogError;
+        LOG_OUT(quint8(level), "%1").arg(check.text).endl();
+    } else {
+        times.imapNs += clock.nsecsElapsed();
+        runSession(imap, check, summary, times);
+        m_connectionFailures = 0;
+    }
+    disconnect(&imap, nullptr, this, nullptr);
+    emit sigMailInfo(tr("Idle"));
+
+    if (DmsHandler *dms = m_dms)
+        dms->addMailValue(endOfCheckRecord());
+    emit sigLastErrorChanged(check.code >= 0 || check.transientFailure ? QString() : check.text);
+    if (listensToMailChecked())
+        emit sigMailChecked(QStringLiteral("End of mail check, summary:\r\n") + summary, QString(), check.text);
+    LOG_OUT(Kyr::LogDebug, "Mail check: %1 values; IMAP %2 ms, S/MIME %3 ms, parsing %4 ms, value path %5 ms")
+        .arg(times.values)
+        .arg(times.imapNs / 1000000)
+        .arg(times.smimeNs / 1000000)
+        .arg(times.parseNs / 1000000)
+        .arg(times.valuesNs / 1000000)
+        .endl();
+    return check;
+}
+
+void MailHandler::runSession(SIMAP &imap, CheckResult &check, QString &summary, CheckTimes &times)
+{
+    QElapsedTimer clock;
+    clock.start();
+    if (!m_foldersChecked) {
+        ensureFolders(imap);
+        m_foldersChecked = true;
+    }
+    imap.setMailbox(m_config.inboxFolder);
+    if (imap.selectMailbox() != 0) {
+        check.code = -2;
+        // The text names INBOX whatever the folder setting says.
+        check.text = QStringLiteral("Could not select('INBOX'):") + imap.lastError();
+        LOG_OUT(Kyr::LogError, "%1").arg(check.text).endl();
+        imap.disconnectFromHost();
+        times.imapNs += clock.nsecsElapsed();
+        return;
+    }
+    const int count = imap.messageCount();
+    summary += QStringLiteral("MessageCount:%1\r\n").arg(count);
+    if (count < 1) {
+        LOG_OUT(Kyr::LogWarning, "No mails to process").endl();
+    } else {
+        imap.setMessageSet(QStringLiteral("1:%1").arg(count));
+        if (imap.fetchMessageInfo() != 0) {
+            check.code = -3;
+            check.text = QStringLiteral("Could not FetchMessageInfo():") + imap.lastError();
+            LOG_OUT(Kyr::LogError, "%1").arg(check.text).endl();
+        } else {
+            const QList<SIMAPMessageInfo> list = imap.messageInfoList();
+            summary += QStringLiteral("Fetched:%1\r\n").arg(list.size());
+            QList<qint64> ordered = MailListOrder::ascending(list, QDateTime::currentDateTime());
+            if (m_config.maxMailsPerSession < ordered.size()) {
+                summary += QStringLiteral("Reducing to max %1 per session\r\n").arg(m_config.maxMailsPerSession);
+                ordered.resize(qMax(0, m_config.maxMailsPerSession));
+                check.moreMailsWaiting = true;
+            }
+            times.imapNs += clock.nsecsElapsed();
+            handleMails(imap, ordered, summary, times);
+            clock.restart();
+        }
+    }
+    imap.closeMailbox();
+    imap.disconnectFromHost();
+    times.imapNs += clock.nsecsElapsed();
+}
+
+void MailHandler::ensureFolders(SIMAP &imap)
+{
+    imap.setMailbox(QStringLiteral("*"));
+    imap.listMailboxes();
+    const QStringList existing = imap.mailboxList();
+    const struct
+    {
+        bool enabled;
+        QString folder;
+        const char *logText;
+    } targets[] = {
+        {m_config.successCopyToImap, m_config.successImapFolder, "Creating success folder %1"},
+        {m_config.successCopyToImapDecrypted, m_config.successImapFolderDecrypted, "Creating success folder (decrypted) %1"},
+        {m_config.failedCopyToImap, m_config.failedImapFolder, "Creating failed folder %1"},
+    };
+    for (const auto &target : targets) {
+        if (!target.enabled || existing.contains(target.folder))
+            continue;
+        LOG_OUT(Kyr::LogInfo, target.logText).arg(target.folder).endl();
+        imap.setMailbox(target.folder);
+        if (imap.createMailbox() != 0)
+            LOG_OUT(Kyr::LogInfo, "Could not createMailbox() %1").arg(target.folder).endl();
+    }
+}
+
+void MailHandler::handleMails(SIMAP &imap, const QList<qint64> &ordered, QString &summary, CheckTimes &times)
+{
+    Filing filing;
+    int okCount = 0;
+    int failedCount = 0;
+    bool connectionLost = false;
+    const bool withInfo = listensToMailChecked();
+    const TrustedSigners signers;
+    DmsHandler *dms = m_dms;
+    QElapsedTimer clock;
+
+    for (qsizetype n = 1; n <= ordered.size(); ++n) {
+        const qint64 number = ordered.at(n - 1);
+        emit sigMailInfo(QStringLiteral("Processing mail %1 from %2").arg(n).arg(ordered.size()));
+        clock.start();
+        imap.setMessageText(QString());
+        imap.setMessageHeadersString(QString());
+        imap.setCertificate(0, QStringLiteral("MY"), QString(), QStringLiteral("*"));
+        imap.setSignerCert(0, QStringLiteral("MY"), QString(), QStringLiteral("*"));
+        imap.setMessageSet(QString::number(number));
+        imap.fetchMessageInfo();
+        const bool tooLarge = imap.messageSize() > MailLimits::MaxMailBytes;
+        imap.fetchMessageHeaders();
+        if (!tooLarge)
+            imap.fetchMessageText();
+        times.imapNs += clock.nsecsElapsed();
+        // A mail that could not be fetched for a lost connection is no failed mail: it stays.
+        if (!imap.connected()) {
+            connectionLost = true;
+            LOG_OUT(Kyr::LogWarning, "Aborting due to disconnection").endl();
+            break;
+        }
+        const QByteArray fetchedHeaders = imap.messageHeadersString().toLatin1();
+        const QByteArray fetchedText = imap.messageText().toLatin1();
+        const QString subject = imap.messageSubject();
+        const QString date = imap.messageDate();
+        const QString from = imap.messageFrom();
+
+        MailOutcome outcome;
+        outcome.mailLine = QStringLiteral("Subject:") + subject + QStringLiteral(", sent:") + date;
+        outcome.withInfo = withInfo;
+        if (withInfo)
+            outcome.info = QStringLiteral("Mail #%1-%2").arg(n - 1).arg(number) + MailInfoText::mailBlock(imap);
+        if (tooLarge) {
+            outcome.fail(QStringLiteral(" - Mail of %1 bytes is larger than %2 bytes (limit of one mail), not fetched")
+                             .arg(imap.messageSize())
+                             .arg(MailLimits::MaxMailBytes));
+        } else {
+            clock.restart();
+            SmimeSteps::run(imap, m_config, signers, outcome);
+            times.smimeNs += clock.nsecsElapsed();
+            if (outcome.ok()) {
+                AttachmentWalk::AttachmentReport report;
+                if (withInfo) {
+                    report = [this](const QString &info, const QString &data, const QString &result) {
+                        emit sigMailChecked(info, data, result);
+                    };
+                }
+                AttachmentWalk walk(outcome, dms, report);
+                walk.run(imap.messageHeadersString().toLatin1(), imap.messageText().toLatin1());
+                times.parseNs += walk.parseNs();
+                times.valuesNs += walk.handOverNs();
+                times.values += walk.valueCount();
+            }
+        }
+        if (withInfo)
+            emit sigMailChecked(outcome.info, QStringLiteral("MAIL-SUMMARY"), outcome.result);
+
+        // What is kept of the mail: a decrypted one with its own and the outer headers; any other
+        // as it was fetched.
+        const QByteArray keptHeaders = outcome.encrypted
+                                           ? rebuiltHeaders(imap.messageHeadersString().toLatin1(), fetchedHeaders)
+                                           : fetchedHeaders;
+        const QByteArray keptText = outcome.encrypted ? imap.messageText().toLatin1() : fetchedText;
+        QString localFolder;
+        clock.restart();
+        if (outcome.ok()) {
+            ++okCount;
+            if (m_config.successCopyToImap && !(outcome.encrypted && m_config.successCopyToImapWithoutEncrypted))
+                filing.success << number;
+            if (outcome.encrypted && m_config.successCopyToImapDecrypted) {
+                imap.setMessageHeadersString(QString::fromLatin1(keptHeaders));
+                imap.setMailbox(m_config.successImapFolderDecrypted);
+                if (imap.appendToMailbox() != 0)
+                    LOG_OUT(Kyr::LogError, "Could not CopyToMailbox(successDecrypted)").endl();
+                imap.setMailbox(m_config.inboxFolder);
+            }
+            if (m_config.successCopyToLocal)
+                localFolder = m_config.successLocalFolder;
+        } else {
+            ++failedCount;
+            if (m_config.failedCopyToImap)
+                filing.failed << number;
+            // A mail that was not fetched has nothing to keep locally; it is in the failed folder.
+            if (m_config.failedCopyToLocal && !tooLarge)
+                localFolder = m_config.failedLocalFolder;
+        }
+        filing.remove << number;
+        if (!localFolder.isEmpty()) {
+            if (keptHeaders.isEmpty()) {
+                outcome.fail(QStringLiteral(" - Could not FetchMessageText()"));
+            } else {
+                QDateTime mailDate = QDateTime::fromString(date, Qt::RFC2822Date);
+                if (!mailDate.isValid())
+                    mailDate = QDateTime::currentDateTime();
+                QString path;
+                if (!LocalMailArchive::save(LocalMailArchive::folderFor(localFolder, QDateTime::currentDateTime()),
+                                            LocalMailArchive::baseName(mailDate, from, subject),
+                                            keptHeaders, keptText, &path)) {
+                    outcome.fail(QStringLiteral(" - Could not save file:") + path);
+                }
+            }
+        }
+        if (!outcome.ok())
+            reportFailure(outcome.result);
+        times.imapNs += clock.nsecsElapsed();
+        if (!imap.connected()) {
+            connectionLost = true;
+            LOG_OUT(Kyr::LogWarning, "Aborting due to disconnection").endl();
+            break;
+        }
+    }
+    if (connectionLost || !imap.connected())
+        return;
+
+    // Values before deletion: a mail leaves the inbox only once its values are in the point store.
+    if (dms && times.values > 0) {
+        clock.restart();
+        const bool committed = dms->waitForValuesCommitted(MailLimits::ValueCommitTimeoutMs);
+        times.valuesNs += clock.nsecsElapsed();
+        if (!committed) {
+            const QString text =
+                QStringLiteral("Values of this check not all committed to the DMS (link down, or more than %1 s); "
+                               "the mails stay on the server for the next check")
+                    .arg(MailLimits::ValueCommitTimeoutMs / 1000);
+            LOG_OUT(Kyr::LogError, "%1").arg(text).endl();
+            reportFailure(text);
+            return;
+        }
+    }
+    clock.restart();
+    fileOnServer(imap, filing);
+    times.imapNs += clock.nsecsElapsed();
+    summary += QStringLiteral("Mails ok:%1\r\n").arg(okCount);
+    summary += QStringLiteral("Mails failed:%1\r\n").arg(failedCount);
+}
+
+void MailHandler::fileOnServer(SIMAP &imap, const Filing &filing)
+{
+    QStringList errors;
+    emit sigMailInfo(QStringLiteral("Copying..."));
+    const auto copy = [&](const QList<qint64> &set, const QString &folder, const char *errorText) {
+        if (set.isEmpty())
+            return;
+        imap.setMessageSet(numbers(set));
+        imap.setMailbox(folder);
+        if (imap.copyToMailbox() != 0) {
+            LOG_OUT(Kyr::LogError, errorText).endl();
+            errors << QString::fromLatin1(errorText);
+        }
+    };
+    copy(filing.success, m_config.successImapFolder, "Could not CopyToMailbox(success)");
+    copy(filing.failed, m_config.failedImapFolder, "Could not CopyToMailbox(failed)");
+    imap.setMailbox(m_config.inboxFolder);
+    emit sigMailInfo(QStringLiteral("Deleting..."));
+    if (!filing.remove.isEmpty()) {
+        imap.setMessageSet(numbers(filing.remove));
+        if (imap.deleteFromMailbox() != 0) {
+            LOG_OUT(Kyr::LogError, "Could not DeleteFromMailbox()").endl();
+            errors << QStringLiteral("Could not DeleteFromMailbox()");
+        }
+    }
+    if (imap.expungeMailbox() != 0) {
+        LOG_OUT(Kyr::LogWarning, "Could not ExpungeMailbox()").endl();
+        errors << QStringLiteral("Could not ExpungeMailbox()");
+    }
+    if (!errors.isEmpty())
+        reportFailure(errors.join(QStringLiteral(" / ")));
+}
+
+void MailHandler::reportFailure(const QString &text)
+{
+    std::lock_guard lock(m_reportSinkMutex);
+    if (m_reportSink)
+        m_reportSink->addMailEntry(text, QString(), QString());
+}

@@ -1,0 +1,87 @@
+#pragma once
+// The mail intake thread. On its timer it logs in to the IMAP mailbox, handles the waiting mails
+// oldest first (S/MIME steps, attachments, values to the DMS handler), files each mail into the
+// success or failed folder on the server and optionally as a local .eml file, deletes it from the
+// inbox once its values are committed, and tells the DMS handler that the check has ended.
+//
+// The handler lives in its own thread (it moves itself there). The controller sets the DMS
+// handler, its view of the DMS state, the status report sink and the paused flag from its own
+// thread; the check reads them when it runs.
+
+#include "config/Settings.h"
+#include "dms/DmsHandler.h"
+
+#include <QDateTime>
+#include <QThread>
+
+#include <atomic>
+#include <mutex>
+
+class QTimer;
+class SIMAP;
+class StatusReportSink;
+struct SIMAPConnectionStatusEventParams;
+struct SIMAPErrorEventParams;
+
+class MailHandler : public QThread
+{
+    Q_OBJECT
+public:
+    explicit MailHandler(const MailConfig &config);
+    ~MailHandler() override;
+
+    void setPaused(bool paused) { m_paused = paused; }
+    void setDmsHandler(DmsHandler *dms) { m_dms = dms; }
+    void setDmsState(DmsHandler::DmsState state) { m_dmsState = state; }
+    // Receiver of failed mails for the status report; null drops them. Callable while the handler
+    // runs: once it returns, the former receiver is no longer called.
+    void setStatusReportSink(StatusReportSink *sink)
+    {
+        std::lock_guard lock(m_reportSinkMutex);
+        m_reportSink = sink;
+    }
+    // Runs a check now unless one is running.
+    void forceMailCheck();
+    // The last check could log in to the mailbox (true before the first check).
+    bool imapStateOk() const { return m_connectionFailures == 0; }
+
+signals:
+    void sigLastErrorChanged(QString lastError);
+    void sigNextCheckDt(QDateTime dt);
+    void sigMailInfo(QString info);
+    void sigMailChecked(QString info, QString data, QString result);
+
+public slots:
+    void onCheckTimer();
+    void onForceMailCheck();
+    void OnConnectionStatus(SIMAPConnectionStatusEventParams *params);
+    void OnError(SIMAPErrorEventParams *params);
+
+protected:
+    void run() override;
+
+private:
+    struct CheckResult;
+    struct CheckTimes;
+    struct Filing;
+
+    void armTimer(qint64 seconds);
+    bool listensToMailChecked() const;
+    CheckResult runCheck();
+    void runSession(SIMAP &imap, CheckResult &check, QString &summary, CheckTimes &times);
+    void ensureFolders(SIMAP &imap);
+    void handleMails(SIMAP &imap, const QList<qint64> &ordered, QString &summary, CheckTimes &times);
+    void fileOnServer(SIMAP &imap, const Filing &filing);
+    void reportFailure(const QString &text);
+
+    const MailConfig m_config;
+    QTimer *m_timer = nullptr; // lives in the handler's thread while it runs
+    std::atomic<bool> m_paused{false};
+    std::atomic<DmsHandler *> m_dms{nullptr};
+    std::atomic<DmsHandler::DmsState> m_dmsState{DmsHandler::Down};
+    std::mutex m_reportSinkMutex;
+    StatusReportSink *m_reportSink = nullptr; // under m_reportSinkMutex
+    bool m_configErrorReported = false;
+    bool m_foldersChecked = false;
+    std::atomic<int> m_connectionFailures{0};
+};

@@ -1,0 +1,27 @@
+#pragma once
+// What the handling of one mail has found so far: its result text ("Ok" until a step fails), the
+// information text for the mail monitor (built only while someone listens), and the flags the
+// filing needs.
+
+#include "KyrLogger/Logger.h"
+
+#include <QString>
+
+struct MailOutcome
+{
+    QString mailLine;            // "Subject:" + subject + ", sent:" + date header
+    QString result = QStringLiteral("Ok");
+    bool withInfo = false;       // sigMailChecked has receivers: build the information text
+    QString info;
+    bool encrypted = false;      // the decryption branch ran
+    bool signedAndDecrypted = false;
+    bool attachmentFound = false;
+
+    bool ok() const { return result == QLatin1String("Ok"); }
+    // A failing step: the result becomes the mail line followed by the step's text.
+    void fail(const QString &text)
+    {
+        result = mailLine + text;
+        LOG_OUT(Kyr::LogError, "%1").arg(result).endl();
+    }
+};
