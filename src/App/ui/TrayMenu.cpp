@@ -3,6 +3,8 @@
 #include "AppMain.h"
 #include "KyrGui/OrvaneAbout.h"
 #include "config/ConfigFile.h"
+#include "mail/MailHandler.h"
+#include "report/MailSender.h"
 #include "ui/Config_UI.h"
 #include "ui/DataMonitor.h"
 #include "ui/MailMonitor.h"
@@ -68,6 +70,7 @@ TrayMenu::TrayMenu(AppMain *app, QObject *parent)
     m_errorIcon = UiResources::errorIcon();
     showIcon(ShownIcon::Normal);
     m_trayIcon->setToolTip(kToolTipTitle);
+    linkRequestsToHandlers();
     QApplication::setWindowIcon(m_normalIcon);
     m_blinkTimer.setInterval(kBlinkMs);
     connect(&m_blinkTimer, &QTimer::timeout, this, &TrayMenu::onBlinkTimer);
@@ -285,6 +288,16 @@ void TrayMenu::onShowState()
         connect(m_stateWindow, &Kyr::State_UI::sigContextMenuRequested, this, &TrayMenu::onStateContextMenuRequested);
         if (DmsHandler *dms = m_app->dmsHandler())
             connect(dms, &DmsHandler::sigDmsInfo, this, &TrayMenu::onDmsStateInfo, kQueuedUnique);
+        if (MailHandler *mail = m_app->mailHandler())
+            connect(mail, &MailHandler::sigMailInfo, this, &TrayMenu::onMailStateInfo, kQueuedUnique);
+        if (ImportHandler *tool = m_app->importHandler())
+            connect(tool, &ImportHandler::sigImportInfo, this, &TrayMenu::onImportStateInfo, kQueuedUnique);
+        if (SearchHandler *tool = m_app->searchHandler())
+            connect(tool, &SearchHandler::sigSearchInfo, this, &TrayMenu::onSearchStateInfo, kQueuedUnique);
+        if (ExportFileToSQLiteHandler *tool = m_app->exportFileToSQLiteHandler())
+            connect(tool, &ExportFileToSQLiteHandler::sigExportInfo, this, &TrayMenu::onExportStateInfo, kQueuedUnique);
+        if (ExportSQLiteToHdbxHandler *tool = m_app->exportSQLiteToHdbxHandler())
+            connect(tool, &ExportSQLiteToHdbxHandler::sigExportInfo, this, &TrayMenu::onExportStateInfo, kQueuedUnique);
     }
     refresh();
     raise(m_stateWindow.data());
@@ -293,6 +306,48 @@ void TrayMenu::onShowState()
 void TrayMenu::onStateClosed()
 {
     m_stateWindow->deleteLater();
+}
+
+// The requests go to whichever handler runs when they are made: a reload replaces the handlers.
+void TrayMenu::linkRequestsToHandlers()
+{
+    connect(this, &TrayMenu::sigForceMailCheck, this, [this] {
+        if (MailHandler *mail = m_app->mailHandler())
+            mail->forceMailCheck();
+    });
+    connect(this, &TrayMenu::sigForceReport, this, [this] {
+        if (MailSender *sender = m_app->mailSender())
+            sender->forceReport();
+    });
+    connect(this, &TrayMenu::sigCurrentReportRequested, this, [this] {
+        if (MailSender *sender = m_app->mailSender())
+            showReportText(sender->lastReportText());
+    });
+    connect(this, &TrayMenu::sigMailMonitorOpened, this, [this](MailMonitor *monitor) {
+        if (MailHandler *mail = m_app->mailHandler())
+            connect(mail, &MailHandler::sigMailChecked, monitor, &MailMonitor::onMailChecked, kQueuedUnique);
+    });
+    connect(this, &TrayMenu::sigStartImport, this, [this](const ImportCfg::Values &v) {
+        if (ImportHandler *tool = m_app->importHandler())
+            tool->startFileImport(v.from, v.to, v.importPaths, v.tempPath, v.directWrite, v.backupDataPath);
+    });
+    connect(this, &TrayMenu::sigStartSearch, this, [this](const SearchCfg::Values &v) {
+        if (SearchHandler *tool = m_app->searchHandler()) {
+            QList<int> types;
+            for (DataParser::ImportType type : v.formats)
+                types << int(type);
+            tool->startFileSearch(v.from, v.to, v.searchPaths, v.fileFilter, v.impRds, v.impRdsRegex, v.mappedRds,
+                                  v.mappedRdsRegex, v.value, v.unit, types, v.output);
+        }
+    });
+    connect(this, &TrayMenu::sigStartExportToSQLite, this, [this](const ExportFileToSQLiteCfg::Values &v) {
+        if (ExportFileToSQLiteHandler *tool = m_app->exportFileToSQLiteHandler())
+            tool->startFileExport(v.emailPaths, v.output);
+    });
+    connect(this, &TrayMenu::sigStartExportToHdbx, this, [this](const ExportSQLiteToHdbxCfg::Values &v) {
+        if (ExportSQLiteToHdbxHandler *tool = m_app->exportSQLiteToHdbxHandler())
+            tool->startFileExport(v.inputDb, v.backupPath, v.query);
+    });
 }
 
 QMenu *TrayMenu::createStateMenu(int idx)
@@ -318,20 +373,26 @@ QMenu *TrayMenu::createStateMenu(int idx)
         break;
     case RowImport:
         menu->addAction(tr("Start import..."), this, &TrayMenu::openImportDialog)
-            ->setEnabled(dms && m_app->dmsState() == DmsHandler::Idle && dms->isReady());
+            ->setEnabled(dms && m_app->dmsState() == DmsHandler::Idle && dms->isReady() && m_app->importHandler()
+                         && !m_app->importHandler()->isBusy());
         break;
     case RowSearch:
-        menu->addAction(tr("Start search..."), this, &TrayMenu::openSearchDialog)->setEnabled(dms != nullptr);
+        menu->addAction(tr("Start search..."), this, &TrayMenu::openSearchDialog)
+            ->setEnabled(dms && m_app->searchHandler() && !m_app->searchHandler()->isBusy());
         menu->addAction(tr("Open result file"), this, [this] {
             QDesktopServices::openUrl(QUrl::fromLocalFile(SearchCfg::storedOutput(applicationName())));
         });
         break;
-    case RowExport:
+    case RowExport: {
+        // Both exports share one database connection name: one runs at a time.
+        const bool exportRunning = (m_app->exportFileToSQLiteHandler() && m_app->exportFileToSQLiteHandler()->isBusy())
+                                   || (m_app->exportSQLiteToHdbxHandler() && m_app->exportSQLiteToHdbxHandler()->isBusy());
         menu->addAction(tr("Start export EMails/Files to SQLite DB..."), this, &TrayMenu::openExportToSQLiteDialog)
-            ->setEnabled(dms != nullptr);
+            ->setEnabled(dms && !exportRunning);
         menu->addAction(tr("Start export SQLite DB to PDBS .hdbx files..."), this, &TrayMenu::openExportToHdbxDialog)
-            ->setEnabled(dms != nullptr);
+            ->setEnabled(dms && !exportRunning);
         break;
+    }
     default:
         return nullptr;
     }

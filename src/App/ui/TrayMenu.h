@@ -96,6 +96,7 @@ public slots:
     void onBlinkTimer();
 
 private:
+    void linkRequestsToHandlers();
     void showIcon(ShownIcon icon);
     void refresh();
     QList<Kyr::State_UI::StateRecord> stateRecords() const;
