@@ -330,7 +330,7 @@ void TestStartup::unwritableConfigDirectoryStillStarts()
     auto process = runner.start({QStringLiteral("-p"), QStringLiteral("proj"), QStringLiteral("-c"),
                                  dir.filePath(QStringLiteral("blocker/cfg"))});
     const QString log = dir.filePath(QStringLiteral("proj/log/Quillon.log"));
-    QVERIFY(waitForFileText(log, QStringLiteral("DMS: DMS '127.0.0.1:9010', PDBS '127.0.0.1:9011'")));
+    QVERIFY(waitForFileText(log, QStringLiteral("DMS: DmsConnection '127.0.0.1:9010', PdbsConnection '127.0.0.1:9011'")));
     process->terminate();
     QVERIFY(process->waitForFinished(10000));
     QCOMPARE(process->exitCode(), 0);

@@ -287,7 +287,7 @@ void TestNaming::scriptFailures_data()
     QTest::newRow("rds thrown error") << "=throw new Error('no')" << "" << "M1:E" << 2.5 << "Could not evaluate rds script 'throw new Error('no')' - Error: no";
     QTest::newRow("value script error keeps the value") << "X" << "Value *" << "X" << 2.5 << "Could not evaluate value script 'Value *' - SyntaxError";
     QTest::newRow("non-numeric result gives 0") << "X" << "'abc'" << "X" << 0.0 << "Could not convert script value 'abc' to double";
-    QTest::newRow("NaN gives 0") << "X" << "Value * 'x'" << "X" << 0.0 << "Could not convert script value 'NaN' to double";
+    QTest::newRow("NaN goes on for the value path to refuse") << "X" << "Value * 'x'" << "X" << qQNaN() << "";
     QTest::newRow("undefined gives 0") << "X" << "var a = 1;" << "X" << 0.0 << "Could not convert script value 'undefined' to double";
 }
 

@@ -150,6 +150,8 @@ private slots:
     void stateErrorEntryAndRecovery();
     void expiryAndRecovery();
     void mailWhileLinkDownIsLost();
+    void trendGridAfter2038();
+    void nonFiniteValueIsRefused();
 };
 
 void TestValuePath::initTestCase()
@@ -537,6 +539,50 @@ void TestValuePath::mailWhileLinkDownIsLost()
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows[0].value, 2.0);
     QCOMPARE(rows[0].state, 16u);
+}
+
+void TestValuePath::trendGridAfter2038()
+{
+    // Four values of a new point, a cycle apart, beyond the range of 32-bit seconds: one day of
+    // held repeats before the first (95), then each value itself.
+    DmsConfig cfg;
+    cfg.useTrdConfig = true;
+    cfg.maxLastUpdate = 0;
+    HandlerRun run(cfg);
+    QVERIFY(run.ok);
+    const QDateTime first(QDate(2039, 3, 1), QTime(12, 0), Qt::UTC);
+    QList<Rec> recs;
+    for (int i = 0; i < 4; ++i)
+        recs.append(value(QStringLiteral("F"), 1.0 + i, first.addSecs(i * 900)));
+    QVERIFY(run.mail(recs));
+    const auto rows = run.trend(QStringLiteral("F"));
+    QCOMPARE(rows.size(), 95 + 4);
+    QCOMPARE(rows.first().timeMs, first.addSecs(900 - 86400).toMSecsSinceEpoch());
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(rows[95 + i].timeMs, recs[i].timestamp.toMSecsSinceEpoch());
+        QCOMPARE(rows[95 + i].value, recs[i].value);
+    }
+}
+
+void TestValuePath::nonFiniteValueIsRefused()
+{
+    // A value script that yields NaN: the value is not written and counts as a faulty value.
+    DmsConfig cfg;
+    cfg.mappings = {{true, QStringLiteral("N:Bad"), QStringLiteral("N"), QStringLiteral("0 / 0")},
+                    {true, QStringLiteral("N:Good"), QStringLiteral("N"), {}}};
+    HandlerRun run(cfg);
+    QVERIFY(run.ok);
+    LogCapture log;
+    const QDateTime stamp = QDateTime::currentDateTime().addSecs(-60);
+    QVERIFY(run.mail({value(QStringLiteral("N:Good"), 1.0, stamp), value(QStringLiteral("N:Bad"), 2.0, stamp.addSecs(1))}));
+    const auto rows = run.trend(QStringLiteral("N"));
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.first().value, 1.0);
+    QCOMPARE(run.pointValue(QStringLiteral("N")).toDouble(), 1.0);
+    const QString refused = QStringLiteral("Value not finite on datapoint N, value: nan");
+    QCOMPARE(log.count(Kyr::LogWarning, refused), 1);
+    QCOMPARE(run.sink.messages, QStringList{refused});
+    QCOMPARE(run.pointValue(QStringLiteral("N:State")).toLongLong(), 2003);
 }
 
 QTEST_GUILESS_MAIN(TestValuePath)

@@ -23,17 +23,18 @@ QString textOf(const QVariant &value)
     return value.toString();
 }
 
-QString readText(const QSettings &s, const QString &key, const QString &def)
+// The reading rule of each key type: text, integer, flag, number.
+QString readValue(const QSettings &s, const QString &key, const QString &def)
 {
     return s.contains(key) ? textOf(s.value(key)) : def;
 }
 
-int readInt(const QSettings &s, const QString &key, int def)
+int readValue(const QSettings &s, const QString &key, int def)
 {
     return s.contains(key) ? textOf(s.value(key)).trimmed().toInt() : def;
 }
 
-bool readBool(const QSettings &s, const QString &key, bool def)
+bool readValue(const QSettings &s, const QString &key, bool def)
 {
     if (!s.contains(key))
         return def;
@@ -42,7 +43,7 @@ bool readBool(const QSettings &s, const QString &key, bool def)
              || text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0);
 }
 
-double readDouble(const QSettings &s, const QString &key, double def)
+double readValue(const QSettings &s, const QString &key, double def)
 {
     return s.contains(key) ? textOf(s.value(key)).trimmed().toDouble() : def;
 }
@@ -53,11 +54,6 @@ QString decipherStored(const QString &stored)
     return QString::fromUtf8(cryptSecret(false, cipher));
 }
 
-// The reading rule of each key type.
-QString readValue(const QSettings &s, const QString &key, const QString &def) { return readText(s, key, def); }
-int readValue(const QSettings &s, const QString &key, int def) { return readInt(s, key, def); }
-bool readValue(const QSettings &s, const QString &key, bool def) { return readBool(s, key, def); }
-double readValue(const QSettings &s, const QString &key, double def) { return readDouble(s, key, def); }
 
 // Fills one record (a settings record or a table row) from the current group or array index.
 template<typename Record>

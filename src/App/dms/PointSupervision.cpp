@@ -3,15 +3,25 @@
 #include "KyrIpc/DmsAccess.h"
 #include "KyrLogger/Logger.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 constexpr int DefaultCycle = 900;
 constexpr int MinLoadedCycle = 30;
+
+// The ":MDLastUpdate" companion is a DWS point of 32 bits: a time beyond 2038-01-19 is written
+// as its largest value, while the supervision record keeps the whole time.
+qint32 dwsSeconds(qint64 seconds)
+{
+    return qint32(std::clamp<qint64>(seconds, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
+}
 } // namespace
 
 void PointSupervision::load(DmsAccess &dms)
 {
     m_table.clear();
-    const qint32 now = qint32(QDateTime::currentSecsSinceEpoch());
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
     const QStringList names = dms.enumNames(QString(), QStringLiteral("MDLastUpdate"));
     for (const QString &name : names) {
         qint32 lastUpdate = 0;
@@ -53,7 +63,7 @@ bool PointSupervision::checkLastUpdate(DmsAccess &dms, int maxLastUpdate)
             .arg(e.aks)
             .endl();
         if (connected)
-            dms.SendDws(e.aks + QStringLiteral(":MDLastUpdate"), qint32(-e.lastUpdate), 10, true);
+            dms.SendDws(e.aks + QStringLiteral(":MDLastUpdate"), dwsSeconds(-e.lastUpdate), 10, true);
     }
     return !expired.isEmpty();
 }
@@ -76,7 +86,7 @@ void PointSupervision::recordLastUpdate(DmsAccess &dms, const QString &aks, cons
         }
     }
     m_table.setLastUpdate(aks, seconds);
-    dms.SendDws(aks + QStringLiteral(":MDLastUpdate"), qint32(seconds), 10, true);
+    dms.SendDws(aks + QStringLiteral(":MDLastUpdate"), dwsSeconds(seconds), 10, true);
 }
 
 void PointSupervision::evaluateStateErrors(DmsAccess &dms, const QString &aks,

@@ -12,13 +12,14 @@
 
 struct SupervisionRecord
 {
-    qint64 lastUpdate = 0;     // seconds since the epoch; negative: expired (the negated time)
+    // Times are seconds since the epoch in 64 bits, so that they hold beyond 2038.
+    qint64 lastUpdate = 0;     // negative: expired (the negated time)
     qint32 cycle = 900;        // trend cycle, seconds
     double tolerance = 0.0;    // trend tolerance
     double heldValue = 0.0;    // value repeated on the trend grid
-    qint32 slot = 0;           // current grid slot, seconds since the epoch
+    qint64 slot = 0;           // current grid slot
     double lastTrendValue = 0.0;
-    qint32 lastTrendTime = 0;  // seconds since the epoch
+    qint64 lastTrendTime = 0;
 };
 
 class SupervisionTable

@@ -14,6 +14,8 @@
 namespace {
 constexpr int DefaultCycle = 900;
 constexpr qint64 MaxGridSpan = 86400; // the trend grid is filled for at most one day back
+// The state a refused value counts with in its point's statistics: "Invalid value."
+constexpr qint32 InvalidValueState = 2003;
 } // namespace
 
 ValuePath::ValuePath(const DmsConfig &config, const QString &appName, PointSupervision &supervision)
@@ -44,9 +46,20 @@ void ValuePath::processValue(const DataParser::ValueRec &rec)
             onFiftyValues();
     }
 
+    PointSupervision::MailStatistics &stats = m_statistics[rec.aks];
+    if (!std::isfinite(rec.value)) {
+        // No meter sends NaN or infinity, and the process database cannot hold it: the value is
+        // refused and counts as a faulty value of its point, so the point's state error shows it.
+        ++stats.values;
+        ++stats.badValues;
+        stats.lastBadState = InvalidValueState;
+        warnAndReport(QStringLiteral("Value not finite on datapoint ") + rec.aks + QStringLiteral(", value: ")
+                      + QString::number(rec.value));
+        return;
+    }
+
     const bool created = createPointIfMissing(rec);
 
-    PointSupervision::MailStatistics &stats = m_statistics[rec.aks];
     ++stats.values;
     if (rec.state != 0) {
         ++stats.badValues;
@@ -106,7 +119,7 @@ SupervisionRecord ValuePath::supervisionRecord(const DataParser::ValueRec &rec)
         sup.tolerance = 0.0;
     sup.heldValue = rec.value;
     sup.lastTrendValue = rec.value;
-    const qint32 now = qint32(QDateTime::currentSecsSinceEpoch());
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
     sup.slot = now;
     sup.lastTrendTime = now;
     // The record's own time as last update: positive, so the end-of-mail bookkeeping runs.
@@ -135,12 +148,12 @@ void ValuePath::writeTrend(const DataParser::ValueRec &rec, SupervisionRecord &s
         }
         slot += sup.cycle;
     }
-    sup.slot = qint32(slot);
+    sup.slot = slot;
     sup.heldValue = rec.value;
     if (std::abs(rec.value - sup.lastTrendValue) >= sup.tolerance) {
         writeValue(rec, (created ? DbCreated : DbMoved) | bad);
         sup.lastTrendValue = rec.value;
-        sup.lastTrendTime = qint32(t);
+        sup.lastTrendTime = t;
     }
 }
 

@@ -7,6 +7,8 @@
 
 #include <QTimeZone>
 
+#include <cmath>
+
 namespace {
 // Bound for the compiled patterns that came from placeholder replacement.
 constexpr qsizetype MaxReplacedPatterns = 20000;
@@ -145,6 +147,10 @@ bool AksNaming::mapRecord(DataParser::ValueRec &rec, MappingCache &cache)
         const NamingScript::Result result = NamingScript::evaluate(entry.script, rec);
         if (!result.ok) {
             LOG_OUT(Kyr::LogWarning, "Could not evaluate value script '%1' - %2").arg(entry.script).arg(result.text).endl();
+        } else if (result.isNumber && !std::isfinite(result.number)) {
+            // NaN and the infinities are numbers to the script engine, but no value: they go on
+            // as they are, and the value path refuses them, rather than becoming a written 0.
+            rec.value = result.number;
         } else if (!NamingScript::toValue(result, rec.value)) {
             rec.value = 0.0;
             LOG_OUT(Kyr::LogWarning, "Could not convert script value '%1' to double").arg(result.text).endl();
