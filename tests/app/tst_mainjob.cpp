@@ -1,0 +1,124 @@
+// The main job as an operator runs it: the real quillon binary on a project whose configuration
+// points at a real dovecot and a real SMTP server, with the embedded point store.
+
+#include "../common/ProcessRunner.h"
+#include "config/ConfigFile.h"
+#include "fixtures/DovecotServer.h"
+#include "fixtures/MeterMails.h"
+#include "fixtures/SmtpServer.h"
+
+#include <QDir>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestMainJob : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void mailBecomesValuesAndBrokenMailAReport();
+    void supportInstanceRunsWithoutMailHandling();
+};
+
+namespace {
+
+// Number of rows a query on the project's point store gives in its first column.
+qint64 storeCount(const QString &project, const QString &sql)
+{
+    qint64 count = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("store"));
+        db.setDatabaseName(project + QStringLiteral("/dms/points.sqlite"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (db.open()) {
+            QSqlQuery query(sql, db);
+            if (query.next())
+                count = query.value(0).toLongLong();
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("store"));
+    return count;
+}
+
+} // namespace
+
+void TestMainJob::mailBecomesValuesAndBrokenMailAReport()
+{
+    DovecotServer imap;
+    SmtpServer smtp;
+    QString error;
+    QVERIFY2(imap.start(&error), qPrintable(error));
+    QVERIFY2(smtp.start(&error), qPrintable(error));
+    using namespace MeterMails;
+    const QDateTime start(QDate(2024, 3, 1), QTime(0, 0), QTimeZone::utc());
+    QVERIFY(imap.seedMail(mail(QStringLiteral("Load profile"), QStringLiteral("Fri, 1 Mar 2024 06:00:00 +0100"),
+                               multipart("mixed", {textPart("Values."), attachment("lp.edi", mscons(QStringLiteral("DE0001"), 8, 1, start))}))));
+    QVERIFY(imap.seedMail(mail(QStringLiteral("Broken"), QStringLiteral("Fri, 1 Mar 2024 07:00:00 +0100"),
+                               multipart("mixed", {attachment("notes.txt", "No values here.\r\n")}))));
+
+    QTemporaryDir dir;
+    const QString project = dir.filePath(QStringLiteral("project"));
+    QVERIFY(QDir().mkpath(project + QStringLiteral("/cfg/certs/ROOT")));
+    QVERIFY(QFile::copy(imap.certificatePath(), project + QStringLiteral("/cfg/certs/ROOT/imap.pem")));
+    Configuration config;
+    config.mail.host = imap.host();
+    config.mail.port = imap.imapsPort();
+    config.mail.userName = imap.user();
+    config.mail.password = imap.password();
+    config.mail.checkInterval = QStringLiteral("1");
+    config.dms.dmsConnection = QStringLiteral("local");
+    config.dms.pdbsConnection = QStringLiteral("PDBS");
+    config.report.host = smtp.host();
+    config.report.port = smtp.port();
+    config.report.userName = smtp.user();
+    config.report.password = smtp.password();
+    config.report.sender = QStringLiteral("quillon@driver.example");
+    config.report.checkInterval = 1;
+    config.report.users = {ReportUser{true, QStringLiteral("Operator"), QStringLiteral("operator@plant.example")}};
+    ConfigFile::write(project + QStringLiteral("/cfg/Quillon.ini"), config, QString());
+
+    ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("quillon")), dir.path());
+    auto process = runner.start({QStringLiteral("-p"), project});
+
+    // The first check comes 20 s after the start: the good mail is filed as a success, the broken
+    // one as failed, and the inbox is empty.
+    QTRY_VERIFY_WITH_TIMEOUT(imap.maildirCount(QStringLiteral("Success")) == 1
+                                 && imap.maildirCount(QStringLiteral("Failed")) == 1 && imap.maildirCount() == 0,
+                             120000);
+    QTRY_COMPARE_WITH_TIMEOUT(storeCount(project, QStringLiteral("SELECT count(*) FROM trend WHERE point GLOB 'DE0001*'")),
+                              qint64(8), 30000);
+    QCOMPARE(storeCount(project, QStringLiteral("SELECT count(*) FROM points WHERE name GLOB 'DE0001_1.1.1.29.0' AND value = 8")),
+             qint64(1));
+
+    // The report names the broken mail; it goes out at the reporter's check after the mail check.
+    QTRY_VERIFY_WITH_TIMEOUT(smtp.mailCount() >= 1 && smtp.mail(smtp.mailCount()).contains("Mail handling: 1 errors"),
+                             180000);
+    const QByteArray report = smtp.mail(smtp.mailCount());
+    QVERIFY2(report.contains("Subject:Broken") && report.contains("Could not parse attachment notes.txt"), report.constData());
+
+    process->terminate();
+    QVERIFY(process->waitForFinished(60000));
+    QCOMPARE(process->exitCode(), 0);
+}
+
+void TestMainJob::supportInstanceRunsWithoutMailHandling()
+{
+    QTemporaryDir dir;
+    ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("quillon")), dir.path());
+    auto process = runner.start({QStringLiteral("support"), QStringLiteral("-p"), dir.filePath(QStringLiteral("p"))});
+    const QString log = dir.filePath(QStringLiteral("p/log/quillon_support.log"));
+    QVERIFY(waitForFileText(log, QStringLiteral("ExportSQLiteToHdbxHandler handler started"), 60000));
+    process->terminate();
+    QVERIFY(process->waitForFinished(60000));
+    QCOMPARE(process->exitCode(), 0);
+    const QString text = readText(log);
+    QVERIFY(text.contains(QStringLiteral("SearchHandler handler started")));
+    QVERIFY(text.contains(QStringLiteral("ExportFileToSQLiteHandler handler started")));
+    for (const char *absent : {"MailSender started", "MailHandler handler started", "ImportHandler handler started"})
+        QVERIFY2(!text.contains(QLatin1String(absent)), absent);
+}
+
+QTEST_GUILESS_MAIN(TestMainJob)
+#include "tst_mainjob.moc"
