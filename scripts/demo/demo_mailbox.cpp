@@ -7,6 +7,7 @@
 
 #include "config/ConfigFile.h"
 #include "fixtures/DovecotServer.h"
+#include "fixtures/MeterMails.h"
 #include "fixtures/SmimeFactory.h"
 #include "TerminationSignals.h"
 
@@ -18,29 +19,12 @@
 #include <QTextStream>
 #include <QTimer>
 
-#include <zlib.h>
-
 namespace {
 
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QByteArray gzip(const QByteArray &data)
-{
-    z_stream stream{};
-    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
-    QByteArray out(int(deflateBound(&stream, uLong(data.size()))) + 32, '\0');
-    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
-    stream.avail_in = uInt(data.size());
-    stream.next_out = reinterpret_cast<Bytef *>(out.data());
-    stream.avail_out = uInt(out.size());
-    deflate(&stream, Z_FINISH);
-    out.truncate(qsizetype(stream.total_out));
-    deflateEnd(&stream);
-    return out;
 }
 
 QString mailDate(int minutesAgo)
@@ -115,7 +99,7 @@ int main(int argc, char **argv)
         {QStringLiteral("MSCONS load profile"), "load_profile.edi", readFile(samples + QStringLiteral("mscons/mscons_load_profile.edi")), false},
         {QStringLiteral("IMMO Box day export"), "immobox_day.csv", readFile(samples + QStringLiteral("immobox_csv/immobox_day.csv")), false},
         {QStringLiteral("ebIX metering data"), "ebix.xml", readFile(samples + QStringLiteral("ebix_vse_xml/ebix_two_quantities.xml")), false},
-        {QStringLiteral("LertesBox, gzip"), "lertesbox.xml.gz", gzip(readFile(samples + QStringLiteral("lertesbox_xml/lertesbox_ilc_latin1.xml"))), false},
+        {QStringLiteral("LertesBox, gzip"), "lertesbox.xml.gz", MeterMails::gzip(readFile(samples + QStringLiteral("lertesbox_xml/lertesbox_ilc_latin1.xml"))), false},
         {QStringLiteral("PVSS, signed and encrypted"), "pvss.csv", readFile(samples + QStringLiteral("pvss_csv/pvss_export.csv")), true},
         {QStringLiteral("Broken attachment"), "notes.txt", QByteArray("These are no meter values.\r\n"), false},
     };

@@ -4,7 +4,7 @@
 // skips it and only adds new files. Values are always bound, never pasted into SQL text.
 
 #include "config/Settings.h"
-#include "dms/naming/AksNaming.h"
+#include "naming/AksNaming.h"
 #include "tools/SourceWalk.h"
 #include "tools/ToolThread.h"
 

@@ -1,6 +1,6 @@
 #include "tools/ImportHandler.h"
 
-#include "dms/naming/AksNaming.h"
+#include "naming/AksNaming.h"
 
 #include "KyrLogger/Logger.h"
 

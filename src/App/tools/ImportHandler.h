@@ -5,7 +5,7 @@
 // them or, with direct write, merged into the month folders of the destination.
 
 #include "config/Settings.h"
-#include "dms/naming/AksNaming.h"
+#include "naming/AksNaming.h"
 #include "tools/HistoryFile.h"
 #include "tools/SourceWalk.h"
 #include "tools/ToolThread.h"

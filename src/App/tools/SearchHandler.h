@@ -3,7 +3,7 @@
 // filtered, and each hit appended as one line to a CSV result file.
 
 #include "config/Settings.h"
-#include "dms/naming/AksNaming.h"
+#include "naming/AksNaming.h"
 #include "tools/SourceWalk.h"
 #include "tools/ToolThread.h"
 
