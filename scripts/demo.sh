@@ -46,8 +46,18 @@ for folder in Success Failed; do
   find "$project/mails/$folder" -name '*.eml' -printf '%f\n' 2>/dev/null | sort | sed 's/^/  /'
 done
 echo
-echo "== Problems the status report carries (log)"
-grep -E " (ERROR|WARN) " "$project/log/Quillon.log" | cut -d' ' -f5- | sed 's/^/  /' || true
+echo "== The status report (the reporter checks every minute; waiting for its first mail)"
+for _ in $(seq 1 150); do
+  [ -n "$(ls "$project/reports" 2>/dev/null)" ] && break
+  sleep 1
+done
+report=$(ls -v "$project"/reports/report-*.eml 2>/dev/null | tail -n 1)
+if [ -n "$report" ]; then
+  # The report's text part, without the mail headers.
+  sed -n '/^Content-Transfer-Encoding/,/^--/p' "$report" | sed '1,2d;$d' | sed 's/^/  /'
+else
+  echo "  (none yet; reports arrive in $project/reports/)"
+fi
 echo
 echo "Quillon keeps checking every minute. Copy a data file or an .eml mail into"
 echo "  $project/drop/"

@@ -1,14 +1,17 @@
 // quillon-demo-mailbox PROJECT_DIR
-// The demo's mailbox: a real dovecot on loopback (the test fixture), filled with sample mails of
-// several formats, one of them signed and encrypted for the demo's own certificate, and one
-// broken. It writes a configuration into PROJECT_DIR that points Quillon at the mailbox, installs
-// the certificates there, and runs until SIGINT or SIGTERM. Files dropped into PROJECT_DIR/drop
-// are delivered as new mails: an ".eml" file as it is, any other file as the attachment of a mail.
+// The demo's mail servers: a real dovecot on loopback (the test fixture), filled with sample mails
+// of several formats, one of them signed and encrypted for the demo's own certificate, and one
+// broken; and a real SMTP server (the test fixture) that receives the status reports. It writes a
+// configuration into PROJECT_DIR that points Quillon at both, installs the certificates there,
+// and runs until SIGINT or SIGTERM. Files dropped into PROJECT_DIR/drop are delivered as new
+// mails: an ".eml" file as it is, any other file as the attachment of a mail. Each status report
+// received is saved as PROJECT_DIR/reports/report-N.eml.
 
 #include "config/ConfigFile.h"
 #include "fixtures/DovecotServer.h"
 #include "fixtures/MeterMails.h"
 #include "fixtures/SmimeFactory.h"
+#include "fixtures/SmtpServer.h"
 #include "TerminationSignals.h"
 
 #include <QCoreApplication>
@@ -32,18 +35,32 @@ QString mailDate(int minutesAgo)
     return QDateTime::currentDateTime().addSecs(-60 * minutesAgo).toString(Qt::RFC2822Date);
 }
 
-// Delivers the files that appear in the drop folder, each once, oldest name first.
-class DropFolder : public QObject
+// Every two seconds: delivers the files that appear in the drop folder, each once, oldest name
+// first, and saves the status reports that arrived.
+class DemoPost : public QObject
 {
 public:
-    DropFolder(QString folder, DovecotServer &server) : m_folder(std::move(folder)), m_server(server)
+    DemoPost(const QString &project, DovecotServer &server, SmtpServer &smtp)
+        : m_folder(project + QStringLiteral("/drop")), m_reports(project + QStringLiteral("/reports")),
+          m_server(server), m_smtp(smtp)
     {
         QDir().mkpath(m_folder);
-        connect(&m_timer, &QTimer::timeout, this, &DropFolder::deliver);
+        QDir().mkpath(m_reports);
+        connect(&m_timer, &QTimer::timeout, this, &DemoPost::deliver);
+        connect(&m_timer, &QTimer::timeout, this, &DemoPost::saveReports);
         m_timer.start(2000);
     }
 
 private:
+    void saveReports()
+    {
+        for (; m_saved < m_smtp.mailCount(); ++m_saved) {
+            QFile file(QStringLiteral("%1/report-%2.eml").arg(m_reports).arg(m_saved + 1));
+            if (file.open(QIODevice::WriteOnly))
+                file.write(m_smtp.mail(m_saved + 1));
+        }
+    }
+
     void deliver()
     {
         QDir dir(m_folder);
@@ -61,8 +78,11 @@ private:
     }
 
     QString m_folder;
+    QString m_reports;
     DovecotServer &m_server;
+    SmtpServer &m_smtp;
     QTimer m_timer;
+    int m_saved = 0;
 };
 
 } // namespace
@@ -80,9 +100,10 @@ int main(int argc, char **argv)
     Kyr::TerminationSignals signalsToQuit;
 
     DovecotServer server;
+    SmtpServer smtp;
     SmimeFactory smime;
     QString error;
-    if (!server.start(&error) || !smime.create(&error)) {
+    if (!server.start(&error) || !smtp.start(&error) || !smime.create(&error)) {
         err << "Could not start the demo mailbox: " << error << '\n';
         return 1;
     }
@@ -112,7 +133,7 @@ int main(int argc, char **argv)
     }
 
     // Quillon's configuration: the mailbox over TLS, checked every minute, handled mails also
-    // kept as files under the project.
+    // kept as files under the project, a status report checked every minute.
     Configuration config;
     config.mail.host = server.host();
     config.mail.port = server.imapsPort();
@@ -124,14 +145,22 @@ int main(int argc, char **argv)
     config.mail.successLocalFolder = QStringLiteral("'%1/mails/Success/'yyyyMMdd").arg(project);
     config.mail.failedCopyToLocal = true;
     config.mail.failedLocalFolder = QStringLiteral("'%1/mails/Failed/'yyyyMMdd").arg(project);
+    config.report.host = smtp.host();
+    config.report.port = smtp.port();
+    config.report.userName = smtp.user();
+    config.report.password = smtp.password();
+    config.report.sender = QStringLiteral("quillon@demo.example");
+    config.report.checkInterval = 1;
+    config.report.users = {ReportUser{true, QStringLiteral("Operator"), QStringLiteral("operator@demo.example")}};
     config.dms.dmsConnection = QStringLiteral("local");
     config.dms.pdbsConnection = QStringLiteral("PDBS");
     QDir().mkpath(project + QStringLiteral("/cfg"));
     ConfigFile::write(project + QStringLiteral("/cfg/Quillon.ini"), config, QString());
 
-    DropFolder drop(project + QStringLiteral("/drop"), server);
+    DemoPost post(project, server, smtp);
     QTextStream(stdout) << "Mailbox: dovecot on " << server.host() << ':' << server.imapsPort() << " (TLS) with "
-                        << mails.size() << " mails for user " << server.user() << Qt::endl;
+                        << mails.size() << " mails for user " << server.user() << "; SMTP for the reports on "
+                        << smtp.host() << ':' << smtp.port() << Qt::endl;
     QFile ready(project + QStringLiteral("/mailbox.ready"));
     ready.open(QIODevice::WriteOnly);
     ready.close();

@@ -4,7 +4,6 @@
 #include "dms/DmsLocation.h"
 
 #include "KyrIpc/Message.h"
-#include "KyrIpc/PointStore.h"
 #include "KyrLogger/Logger.h"
 
 #include <QCoreApplication>
@@ -159,9 +158,13 @@ bool DmsHandler::waitForValuesCommitted(int timeoutMs)
     QMetaObject::invokeMethod(
         this,
         [this, barrier] {
-            Orvane::PointStore::forConnection(m_config.dmsConnection)->flush();
-            Orvane::PointStore::forConnection(m_config.pdbsConnection)->flush();
-            barrier->allWritten = isReady() && m_valuesDroppedSinceBarrier == 0;
+            // The stores' commit barriers: every value written so far is in their files.
+            QString error;
+            const bool committed = isReady() && m_link->sync().waitUntilCommitted(&error)
+                                   && m_link->pdbs().waitUntilCommitted(&error);
+            if (!error.isEmpty())
+                LOG_OUT(Kyr::LogError, "Values not committed: %1").arg(error).endl();
+            barrier->allWritten = committed && m_valuesDroppedSinceBarrier == 0;
             m_valuesDroppedSinceBarrier = 0;
             barrier->reached.release();
         },
