@@ -218,10 +218,6 @@ void TestVendorCsv::pvss_data()
         << head + "2025-04-01 00:15:00;1;2;3\n" << false
         << QStringLiteral("Field # out of range (no RDS): 2025-04-01 00:15:00;1;2;3") << 9
         << QStringList{"2025-03-31T22:15:00Z|A:B|1|kWh|-|0|||", "2025-03-31T22:15:00Z|C|2||-|0|||"};
-    QTest::newRow("bad time stamp skips one line only")
-        << head + "2025-04-01 24:15:00;1;2\n2025-04-01 00:30:00;3;4\n" << false
-        << QStringLiteral("Could not parse timestamp: 2025-04-01 24:15:00;1;2") << 9
-        << QStringList{"2025-03-31T22:30:00Z|A:B|3|kWh|-|0|||", "2025-03-31T22:30:00Z|C|4||-|0|||"};
     QTest::newRow("bad value skips one field, last fault is reported")
         << head + "2025-04-01 00:15:00;x;2\n2025-04-01 00:30:00;3;\n" << false
         << QStringLiteral("Could not parse value: 2025-04-01 00:30:00;3;") << 9
@@ -363,10 +359,6 @@ void TestVendorCsv::siloveda_data()
     addColumns();
     const QByteArray head = "Datum;Z\xe4hlerstand [MWh];Volumen [m3];E9 [kWh];x;Z\xe4hler\n";
 
-    QTest::newRow("empty volume, quoted fields, skipped lines")
-        << head + "\n31.03.2025;\"12,5\";;1;\"Street 1; House A\";M7A\n;;;;;;\n" << true << QString() << 23
-        << QStringList{"2025-03-31T21:45:00Z|SILOVEDA:M7A:ENERGIE|12.5|MWh|-|0||M7A|",
-                       "2025-03-31T21:45:00Z|SILOVEDA:M7A:E9|1|kWh|-|0||M7A|"};
     QTest::newRow("unit between the last bracket pair, none without brackets")
         << QByteArray("Datum;Z\xe4hlerstand [kWh] [MWh];Volumen;E9 [a]b];x;y\n31.03.2025;1;2;3;x;M\n") << true
         << QString() << 23
