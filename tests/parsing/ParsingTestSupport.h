@@ -64,6 +64,27 @@ inline void compareError(const QString &actual, const QString &expected, const Q
     }
 }
 
+// Parses the bytes and compares the result, the error text (see compareError), the import type of
+// every record and the records themselves.
+inline void compareParse(const QByteArray &input, const QString &fileName, bool ok, const QString &error, int type,
+                         const QStringList &records)
+{
+    QString errorText = QStringLiteral("left over from before");
+    QList<DataParser::ValueRec> out;
+    QCOMPARE(DataParser::parse(input, errorText, out, fileName), ok);
+    compareError(errorText, error, input);
+    QStringList got;
+    for (const DataParser::ValueRec &r : std::as_const(out)) {
+        QCOMPARE(int(r.importType), type);
+        QVERIFY(r.aks.isEmpty());
+        QVERIFY(r.ipAddress.isEmpty());
+        QVERIFY(r.flagList.isEmpty());
+        QVERIFY(r.timestamp.isValid());
+        got << describe(r);
+    }
+    QCOMPARE(got, records);
+}
+
 // Warnings (level 4) the logger writes, from the first call on.
 inline QStringList warnings(bool clear = false)
 {

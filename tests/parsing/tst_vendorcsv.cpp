@@ -80,21 +80,7 @@ void TestVendorCsv::checkParse()
     QFETCH(QString, error);
     QFETCH(int, type);
     QFETCH(QStringList, records);
-
-    DataParser parser;
-    QString errorText = QStringLiteral("left over from before");
-    Records out;
-    QCOMPARE(parser.parse(input, errorText, out, QStringLiteral("-")), ok);
-    compareError(errorText, error, input);
-    QStringList got;
-    for (const DataParser::ValueRec &r : std::as_const(out)) {
-        QCOMPARE(int(r.importType), type);
-        QVERIFY(r.aks.isEmpty());
-        QVERIFY(r.ipAddress.isEmpty());
-        QVERIFY(r.flagList.isEmpty());
-        got << describe(r);
-    }
-    QCOMPARE(got, records);
+    compareParse(input, QStringLiteral("-"), ok, error, type, records);
 }
 
 // ---------------------------------------------------------------------------------------------
