@@ -1,13 +1,19 @@
 #pragma once
 
-// Helpers shared by the parser tests: records written as one comparable text line, and the
-// sample files under tests/data.
+// Helpers shared by the parser tests: records written as one comparable text line, the sample
+// files under tests/data and the check of a sample against its ".expected" file.
 
+#include "../common/ExpectedRecords.h"
 #include "parsing/DataParser.h"
 
+#include "KyrLogger/Logger.h"
+
+#include <QDir>
 #include <QFile>
+#include <QMutex>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
 namespace ParsingTestSupport {
 
@@ -29,6 +35,142 @@ inline QByteArray readSample(const QString &relative)
     if (!f.open(QIODevice::ReadOnly))
         qFatal("missing sample %s", qPrintable(relative));
     return f.readAll();
+}
+
+// The generic error text of a file no parser takes.
+inline QString unknownFormat(const QByteArray &input)
+{
+    return QStringLiteral("Unknown data format: ") + QString::fromUtf8(input.left(50));
+}
+
+// Expected error texts: "UNKNOWN" stands for the generic text with the file's head, a text with
+// "*" is a wildcard pattern, anything else must match exactly.
+inline void compareError(const QString &actual, const QString &expected, const QByteArray &input)
+{
+    if (expected == QLatin1String("UNKNOWN")) {
+        QCOMPARE(actual, unknownFormat(input));
+    } else if (expected.contains(QLatin1Char('*'))) {
+        const QStringList pieces = expected.split(QLatin1Char('*'));
+        bool match = actual.startsWith(pieces.first()) && actual.endsWith(pieces.last());
+        qsizetype at = pieces.first().size();
+        for (qsizetype i = 1; match && i + 1 < pieces.size(); ++i) {
+            at = actual.indexOf(pieces.at(i), at);
+            match = at >= 0;
+            at += pieces.at(i).size();
+        }
+        QVERIFY2(match && at <= actual.size() - pieces.last().size(), qPrintable(actual));
+    } else {
+        QCOMPARE(actual, expected);
+    }
+}
+
+// Parses the bytes and compares the result, the error text (see compareError), the import type of
+// every record and the records themselves.
+inline void compareParse(const QByteArray &input, const QString &fileName, bool ok, const QString &error, int type,
+                         const QStringList &records)
+{
+    QString errorText = QStringLiteral("left over from before");
+    QList<DataParser::ValueRec> out;
+    QCOMPARE(DataParser::parse(input, errorText, out, fileName), ok);
+    compareError(errorText, error, input);
+    QStringList got;
+    for (const DataParser::ValueRec &r : std::as_const(out)) {
+        QCOMPARE(int(r.importType), type);
+        QVERIFY(r.aks.isEmpty());
+        QVERIFY(r.ipAddress.isEmpty());
+        QVERIFY(r.flagList.isEmpty());
+        QVERIFY(r.timestamp.isValid());
+        got << describe(r);
+    }
+    QCOMPARE(got, records);
+}
+
+// Warnings (level 4) the logger writes, from the first call on.
+inline QStringList warnings(bool clear = false)
+{
+    static QMutex mutex;
+    static QStringList lines;
+    static const bool listening = [] {
+        Kyr::Logger::instance().addListener([](quint8 level, const QString &line) {
+            if (level == 4) {
+                QMutexLocker lock(&mutex);
+                lines << line;
+            }
+        });
+        return true;
+    }();
+    Q_UNUSED(listening);
+    QMutexLocker lock(&mutex);
+    const QStringList seen = lines;
+    if (clear)
+        lines.clear();
+    return seen;
+}
+
+// Each expected text must be part of exactly one warning.
+inline void compareWarnings(const QStringList &expected)
+{
+    const QStringList seen = warnings();
+    for (const QString &text : expected) {
+        const qsizetype n = std::count_if(seen.cbegin(), seen.cend(), [&](const QString &line) { return line.contains(text); });
+        QVERIFY2(n == 1, qPrintable(text + QStringLiteral(" seen %1 times in: ").arg(n) + seen.join(u'\n')));
+    }
+}
+
+// Parses a sample file, handed over under its base name and compares result, error text and
+// every record with "<sample>.expected" beside it (see ExpectedRecords.h).
+inline void checkSample(const QString &relative)
+{
+    const QString path = QStringLiteral(QUILLON_SOURCE_DIR "/tests/data/") + relative + QStringLiteral(".expected");
+    const ExpectedRecords::Expected expected = ExpectedRecords::readExpected(path);
+    const QByteArray data = readSample(relative);
+    QString errorText = QStringLiteral("left over from before");
+    QList<DataParser::ValueRec> out;
+    warnings(true);
+    const bool ok = DataParser::parse(data, errorText, out,
+                                      expected.name.isEmpty() ? relative.section(u'/', -1) : expected.name);
+    QStringList got;
+    for (const DataParser::ValueRec &r : std::as_const(out))
+        got << describe(r);
+
+    if (ExpectedRecords::writeRequested()) {
+        ExpectedRecords::writeExpected(path, ok, errorText == unknownFormat(data) ? QStringLiteral("UNKNOWN") : errorText,
+                                       out.isEmpty() ? -1 : int(out.first().importType), got);
+        return;
+    }
+    QVERIFY2(expected.found, qPrintable(QStringLiteral("no expected results: ") + path));
+    QCOMPARE(ok, expected.ok);
+    compareError(errorText, expected.error, data);
+    for (const DataParser::ValueRec &r : std::as_const(out)) {
+        if (expected.type >= 0)
+            QCOMPARE(int(r.importType), expected.type);
+        QVERIFY(r.aks.isEmpty());
+        QVERIFY(r.ipAddress.isEmpty());
+        QVERIFY(r.flagList.isEmpty());
+        QVERIFY(r.timestamp.isValid());
+    }
+    QCOMPARE(got, expected.records);
+    compareWarnings(expected.warnings);
+}
+
+} // namespace ParsingTestSupport
+
+namespace ParsingTestSupport {
+
+// One data row per sample with a ".expected" file in the given folders under tests/data; the
+// column "file" holds the sample's path relative to tests/data.
+inline void addSampleRows(const QStringList &folders)
+{
+    QTest::addColumn<QString>("file");
+    for (const QString &folder : folders) {
+        const QDir dir(QStringLiteral(QUILLON_SOURCE_DIR "/tests/data/") + folder);
+        const QStringList expected = dir.entryList({QStringLiteral("*.expected")}, QDir::Files, QDir::Name);
+        QVERIFY2(!expected.isEmpty(), qPrintable(QStringLiteral("no expected results in ") + folder));
+        for (const QString &name : expected) {
+            const QString file = folder + u'/' + name.chopped(9);
+            QTest::newRow(qPrintable(file)) << file;
+        }
+    }
 }
 
 } // namespace ParsingTestSupport

@@ -7,6 +7,8 @@
 
 #include <QTest>
 
+// That the parser a rule selects really gets the file is shown by the format tests, which all go
+// through DataParser::parse.
 
 class TestDetection : public QObject
 {
@@ -17,8 +19,6 @@ private slots:
     void head();
     void rules_data();
     void rules();
-    void throughParse_data();
-    void throughParse();
     void unknownFormat_data();
     void unknownFormat();
     void names_data();
@@ -100,42 +100,6 @@ void TestDetection::rules()
     QFETCH(QByteArray, data);
     QFETCH(DataParser::ImportType, type);
     QCOMPARE(FormatDetection::detect(FormatDetection::head(data)), type);
-}
-
-// The parser a rule selects really gets the file: records of its type, or its own failure.
-void TestDetection::throughParse_data()
-{
-    QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<QString>("fileName");
-    QTest::addColumn<int>("type");
-
-    QTest::newRow("MSCONS after blank lines")
-        << QByteArray("\r\n\r\nUNB+UNOC:3+S+R'UNH+1+MSCONS'BGM+7+1+9'LOC+172+MP'QTY+220:1'"
-                      "DTM+164:20180101:102'UNT+6+1'UNZ+1+1'")
-        << QStringLiteral("-") << int(DataParser::IMPTYPE_MSCONS);
-    QTest::newRow("fallback: Eon CSV") << QByteArray("ZP4711;1.29.0;kWh;15;20240101;0,5;W;0,7;E\n")
-                                       << QStringLiteral("-") << int(DataParser::IMPTYPE_EON_CSV);
-    QTest::newRow("fallback: MPO CSV 01") << QByteArray("M1,1-1:1.29.0,kWh,20240101001500,1.5,W\n")
-                                          << QStringLiteral("-") << int(DataParser::IMPTYPE_MPO_CSV_01);
-    QTest::newRow("fallback: TREND CSV") << QByteArray("Montag, 1. Januar 2024 00:15:00\t1,5\n")
-                                         << QStringLiteral("Leistung in kW.txt") << int(DataParser::IMPTYPE_TREND_CSV);
-    QTest::newRow("fallback: SingleMeterpoint CSV") << QByteArray("01.01.2024 00:15:00;1,5\n")
-                                                    << QStringLiteral("meter42.csv")
-                                                    << int(DataParser::IMPTYPE_SINGLEMETERPT_CSV);
-}
-
-void TestDetection::throughParse()
-{
-    QFETCH(QByteArray, data);
-    QFETCH(QString, fileName);
-    QFETCH(int, type);
-
-    QString errorText;
-    QList<DataParser::ValueRec> values;
-    QVERIFY2(DataParser::parse(data, errorText, values, fileName), qPrintable(errorText));
-    QVERIFY(!values.isEmpty());
-    for (const DataParser::ValueRec &r : std::as_const(values))
-        QCOMPARE(int(r.importType), type);
 }
 
 void TestDetection::unknownFormat_data()

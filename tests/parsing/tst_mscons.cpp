@@ -2,14 +2,15 @@
 // characters, the segment walk, identifiers, time stamps and every failure text. The local zone
 // is fixed to Central European time, so local time and UTC differ.
 
+#include "ParsingTestSupport.h"
 #include "parsing/DataParser.h"
 #include "parsing/formats/FormatParsers.h"
 
-#include <QFile>
 #include <QTest>
 
 namespace {
 
+using namespace ParsingTestSupport;
 using Records = QList<DataParser::ValueRec>;
 
 const QByteArray defaultUna = "UNA:+.? '";
@@ -34,23 +35,6 @@ QByteArray interchange(const QList<QByteArrayList> &messages, const QByteArray &
 QByteArrayList lineItem(const QByteArrayList &values)
 {
     return QByteArrayList{"BGM+7+DOC1+9", "UNS+D", "LOC+172+MP1", "LIN+1", "PIA+5+1-1?:1.29.0:SRW"} + values;
-}
-
-// One record as "UTC time|iaks|value|unit|+ or -|state|description|serial|obis".
-QString describe(const DataParser::ValueRec &r)
-{
-    return QStringList{r.timestamp.toUTC().toString(Qt::ISODate), r.iaks, QString::number(r.value, 'g', 12),
-                       r.unit, r.increment ? QStringLiteral("+") : QStringLiteral("-"),
-                       QString::number(r.state), r.description, r.serialNumber, r.obis}
-        .join(u'|');
-}
-
-QByteArray readSample(const QString &name)
-{
-    QFile f(QStringLiteral(QUILLON_SOURCE_DIR "/tests/data/mscons/") + name);
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("missing sample %s", qPrintable(name));
-    return f.readAll();
 }
 
 const QString mp1 = QStringLiteral("MP1_1.1.1.29.0|%1|kWh|+|%2|S-R|MP1|1-1:1.29.0");
@@ -81,9 +65,6 @@ void TestMscons::values_data()
     const QString v15 = mp1.arg(QStringLiteral("1.5"));
     QTest::newRow("zone part 303 with released plus")
         << interchange({lineItem({"QTY+220:1.5", "DTM+164:201801010015?+01:303"})})
-        << QStringList{QStringLiteral("2017-12-31T23:15:00Z|") + v15.arg(0)};
-    QTest::newRow("UNB without UNA")
-        << interchange({lineItem({"QTY+220:1.5", "DTM+164:201801010015?+01:303"})}, QByteArray())
         << QStringList{QStringLiteral("2017-12-31T23:15:00Z|") + v15.arg(0)};
     QTest::newRow("line breaks between and inside segments")
         << QByteArray("UNA:+.? '\r\nUNB+UNOC:3+S+R+1'\r\nUNH+1+MSCONS'\nBGM+7+1+9'\nLOC+172+MP1'\r\n"
@@ -308,56 +289,16 @@ void TestMscons::timestampIsLocalTime()
     QCOMPARE(out.first().timestamp, QDateTime(QDate(2017, 12, 31), QTime(22, 15), Qt::LocalTime));
 }
 
+// Each sample interchange with its expected records beside it.
 void TestMscons::samples_data()
 {
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("error");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QString>("first");
-    QTest::addColumn<QString>("last");
-
-    QTest::newRow("load profile") << "mscons_load_profile.edi" << QString() << 7
-        << "2017-12-31T23:15:00Z|DE0001234567890000000000000012345_1.1.1.29.0|1.234|kWh|+|0|"
-           "9900000000001-9900000000002|DE0001234567890000000000000012345|1-1:1.29.0"
-        << "2017-12-31T23:45:00Z|DE0001234567890000000000000067890_1.1.2.29.0|0.031|kWh|+|0|"
-           "9900000000001-9900000000002|DE0001234567890000000000000067890|1-1:2.29.0";
-    QTest::newRow("own service characters") << "mscons_own_service_chars.edi" << QString() << 2
-        << "2017-12-31T23:00:00Z|CH1008801234500000000000000012345_1.1.1.8.0|12345.678|kWh|-|0|"
-           "SENDER*A-RECEIVER~B|CH1008801234500000000000000012345|1-1:1.8.0"
-        << "2017-12-31T23:00:00Z|CH1008801234500000000000000012345_1.1.2.8.0|-0.5|kWh|-|0|"
-           "SENDER*A-RECEIVER~B|CH1008801234500000000000000012345|1-1:2.8.0";
-    // The metering point of the dropped first message still names the values of the second.
-    QTest::newRow("UNB first, several time formats") << "mscons_unb_direct.edi" << QString() << 4
-        << "2018-01-01T23:00:00Z|DE000111_7.20.3.0.0|10.5|m³|-|0|SENDER3-RECEIVER3|DE000111|7-20:3.0.0"
-        << "1918-01-02T23:00:00Z|DE000111_7.20.3.0.0|13.5|m³|-|0|SENDER3-RECEIVER3|DE000111|7-20:3.0.0";
-    QTest::newRow("wrong message count") << "mscons_wrong_message_count.edi" << "Wrong message count: 1/2" << 4
-        << QString() << QString();
-    QTest::newRow("wrong UNT count") << "mscons_wrong_unt_count.edi" << "UNT control counter does not match: 26/27"
-        << 4 << QString() << QString();
-    QTest::newRow("missing time stamp") << "mscons_missing_timestamp.edi" << "No valid timestamp" << 0
-        << QString() << QString();
-    QTest::newRow("not original") << "mscons_not_original.edi" << "No data found" << 0 << QString() << QString();
-    QTest::newRow("unterminated") << "mscons_unterminated.edi" << "Invalid end of file" << 0 << QString()
-        << QString();
+    addSampleRows({"mscons"});
 }
 
 void TestMscons::samples()
 {
     QFETCH(QString, file);
-    QFETCH(QString, error);
-    QFETCH(int, count);
-    QFETCH(QString, first);
-    QFETCH(QString, last);
-
-    QString errorText;
-    Records out;
-    QCOMPARE(DataParser::parse(readSample(file), errorText, out, file), error.isEmpty());
-    QCOMPARE(errorText, error);
-    QCOMPARE(out.size(), count);
-    if (!first.isEmpty()) {
-        QCOMPARE(describe(out.first()), first);
-        QCOMPARE(describe(out.last()), last);
-    }
+    checkSample(file);
 }
 
 int main(int argc, char **argv)
