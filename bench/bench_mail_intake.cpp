@@ -106,7 +106,7 @@ int main(int argc, char **argv)
     DmsConfig dmsConfig;
     dmsConfig.dmsConnection = QStringLiteral("bench-intake-dms");
     dmsConfig.pdbsConnection = QStringLiteral("bench-intake-pdbs");
-    DmsHandler dms(dmsConfig, nullptr);
+    DmsHandler dms(dmsConfig);
     bool dmsReady = false;
     QObject::connect(&dms, &DmsHandler::sigDmsReady, &app, [&] { dmsReady = true; });
     dms.start();

@@ -70,7 +70,7 @@ public:
         store = Orvane::PointStore::forConnection(dmsConfig.dmsConnection);
         DmsTiming timing;
         timing.asyncUpDelayMs = 1;
-        dms = std::make_unique<DmsHandler>(dmsConfig, nullptr, timing);
+        dms = std::make_unique<DmsHandler>(dmsConfig, timing);
         QSignalSpy ready(dms.get(), &DmsHandler::sigDmsReady);
         dms->start();
         dmsReady = QTest::qWaitFor([&] { return !ready.isEmpty(); }, 30000);
