@@ -1,3 +1,4 @@
+#include "parsing/FieldReaders.h"
 #include "parsing/ParseHelpers.h"
 #include "parsing/formats/FormatParsers.h"
 
@@ -111,9 +112,8 @@ ParseResult parseEbixVseXml(const QByteArray &data, QString &errorText, Records 
 
         const QString startText = childNamed(childNamed(block, QStringLiteral("Interval")), QStringLiteral("StartDateTime")).text();
         const QString resolutionText = childNamed(childNamed(block, QStringLiteral("Resolution")), QStringLiteral("Resolution")).text();
-        QDateTime start = QDateTime::fromString(startText, QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
-        if (start.isValid())
-            start = QDateTime(start.date(), start.time(), Qt::UTC);
+        // UTC: never lost in a local clock-change gap.
+        const QDateTime start = FieldReaders::fromPattern(startText, QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"), Qt::UTC);
         const qint64 resolutionMinutes = resolutionText.toInt();
         if (!start.isValid() || resolutionMinutes <= 0) {
             errorText = QStringLiteral("Invalid StartDateTime / Resolution '%1' '%2'").arg(startText, resolutionText);

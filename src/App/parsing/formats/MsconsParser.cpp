@@ -1,5 +1,6 @@
 #include "parsing/formats/FormatParsers.h"
 
+#include "parsing/FieldReaders.h"
 #include "parsing/ParseHelpers.h"
 
 #include <QHash>
@@ -459,12 +460,15 @@ bool MsconsReader::parseTime(QByteArrayView dateText, const TimeFormat &format, 
         }
     }
 
-    const QDateTime parsed = QDateTime::fromString(text(head), QLatin1String(format.pattern));
-    if (!parsed.isValid())
+    // The digits are read as a wall clock in UTC first, so that a zoned time is never lost in a
+    // local clock-change gap: it names an instant at its offset. A time without zone is local
+    // time (moved past the gap when the clock skips it).
+    const QDateTime wallClock = FieldReaders::parseDateTime(head, format.pattern, Qt::UTC);
+    if (!wallClock.isValid())
         return false;
     time = format.zone == TimeFormat::NoZone
-        ? parsed
-        : QDateTime(parsed.date(), parsed.time(), Qt::OffsetFromUTC, offsetMinutes * 60).toLocalTime();
+        ? FieldReaders::wallClockTime(wallClock.date(), wallClock.time(), Qt::LocalTime)
+        : QDateTime(wallClock.date(), wallClock.time(), Qt::OffsetFromUTC, offsetMinutes * 60).toLocalTime();
     if (allDigits) {
         if (timeCache.size() > 100000)
             timeCache.clear();
