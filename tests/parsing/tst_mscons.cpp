@@ -114,11 +114,11 @@ void TestMscons::values_data()
     QTest::newRow("205 minus") << at("201801010015-0200:205") << utc("2018-01-01T02:15:00Z");
     QTest::newRow("304 zero offset is UTC") << at("20180101001530?+00:304") << utc("2018-01-01T00:15:30Z");
     QTest::newRow("303 minus hours") << at("201801010015-05:303") << utc("2018-01-01T05:15:00Z");
-    // Two-digit years are read as Qt's "yy" reads them: years of the 1900s.
-    QTest::newRow("201 two-digit year") << at("1801010015:201") << utc("1917-12-31T23:15:00Z");
-    QTest::newRow("202 two-digit year, seconds") << at("180101001530:202") << utc("1917-12-31T23:15:30Z");
-    QTest::newRow("301 hours offset") << at("1801010015?+02:301") << utc("1917-12-31T22:15:00Z");
-    QTest::newRow("302 minus hours") << at("180101001530-03:302") << utc("1918-01-01T03:15:30Z");
+    // Two-digit years are read as Qt's "yy" reads them: years of the 1900s (before 1990 refused).
+    QTest::newRow("201 two-digit year") << at("9801010015:201") << utc("1997-12-31T23:15:00Z");
+    QTest::newRow("202 two-digit year, seconds") << at("980101001530:202") << utc("1997-12-31T23:15:30Z");
+    QTest::newRow("301 hours offset") << at("9801010015?+02:301") << utc("1997-12-31T22:15:00Z");
+    QTest::newRow("302 minus hours") << at("980101001530-03:302") << utc("1998-01-01T03:15:30Z");
     QTest::newRow("text longer than the pattern") << at("2018010100159999:203") << utc("2017-12-31T23:15:00Z");
 
     // States: QTY 20 gives 1001, a listed STS 8 code after it 1002, the next value starts at 0.
@@ -237,6 +237,11 @@ void TestMscons::failures_data()
     fail("other message type", unb + "UNH+1+INVOIC:D:96A'UNT+2+1'UNZ+1+1'",
          "Invalid INH message type: UNH+1+INVOIC:D:96A");
     fail("value not a number", interchange({lineItem({"QTY+220:1.2.3"})}), "Could not parse value: 1.2.3");
+    fail("value not finite", interchange({lineItem({"QTY+220:nan"})}), "Could not parse value: nan");
+    fail("year before 1990", interchange({lineItem({"QTY+220:1", "DTM+164:1801010015:201"})}),
+         "Could not parse timestamp: 164:1801010015:201");
+    fail("year after 2100", interchange({lineItem({"QTY+220:1", "DTM+164:210101010015?+00:303"})}),
+         "Could not parse timestamp: 164:210101010015+00:303");
     fail("decimal comma shown replaced", interchange({lineItem({"QTY+220:1,5,5"})}, "UNA:+,? '"),
          "Could not parse value: 1.5.5");
     fail("unknown time format", interchange({lineItem({"QTY+220:1", "DTM+164:201801010015:999"})}),
@@ -327,9 +332,11 @@ void TestMscons::samples_data()
         << "2017-12-31T23:00:00Z|CH1008801234500000000000000012345_1.1.2.8.0|-0.5|kWh|-|0|"
            "SENDER*A-RECEIVER~B|CH1008801234500000000000000012345|1-1:2.8.0";
     // The metering point of the dropped first message still names the values of the second.
-    QTest::newRow("UNB first, several time formats") << "mscons_unb_direct.edi" << QString() << 4
+    // Its last value is dated 1918 (format 301 reads a year of the 1900s): refused, the rest stays.
+    QTest::newRow("UNB first, several time formats") << "mscons_unb_direct.edi"
+        << "Could not parse timestamp: 164:1801021800-05:301" << 3
         << "2018-01-01T23:00:00Z|DE000111_7.20.3.0.0|10.5|m³|-|0|SENDER3-RECEIVER3|DE000111|7-20:3.0.0"
-        << "1918-01-02T23:00:00Z|DE000111_7.20.3.0.0|13.5|m³|-|0|SENDER3-RECEIVER3|DE000111|7-20:3.0.0";
+        << "2018-01-02T10:30:00Z|DE000111_7.20.3.0.0|12.5|m³|-|0|SENDER3-RECEIVER3|DE000111|7-20:3.0.0";
     QTest::newRow("wrong message count") << "mscons_wrong_message_count.edi" << "Wrong message count: 1/2" << 4
         << QString() << QString();
     QTest::newRow("wrong UNT count") << "mscons_wrong_unt_count.edi" << "UNT control counter does not match: 26/27"

@@ -4,6 +4,8 @@
 #include <QLocale>
 #include <QTime>
 
+#include <cmath>
+
 namespace FieldReaders {
 
 void resetRecord(DataParser::ValueRec &rec, const QDateTime &timestamp)
@@ -41,9 +43,10 @@ bool readNumber(QStringView text, double &value)
     }
     bool ok = false;
     const double v = QLocale::c().toDouble(text.toString().replace(QLatin1Char(','), QLatin1Char('.')).trimmed(), &ok);
-    if (ok)
-        value = v;
-    return ok;
+    if (!ok || !std::isfinite(v))
+        return false; // "nan" and "inf" are no meter values
+    value = v;
+    return true;
 }
 
 QString dateAndTime(QStringView date, QStringView time)
@@ -98,9 +101,14 @@ bool readPlainShape(QStringView text, QStringView pattern, QDate &date, QTime &t
 
 } // namespace
 
+QString implausibleTimeText(const QString &timeText)
+{
+    return QStringLiteral("Time stamp outside the years %1 to %2: %3").arg(EarliestYear).arg(LatestYear).arg(timeText);
+}
+
 QDateTime wallClockTime(QDate date, QTime time, Qt::TimeSpec spec)
 {
-    if (!date.isValid() || !time.isValid())
+    if (!date.isValid() || !time.isValid() || date.year() < EarliestYear || date.year() > LatestYear)
         return QDateTime();
     const QDateTime wallClock(date, time, spec);
     if (wallClock.isValid() || spec != Qt::LocalTime)

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 
 #ifdef __linux__
@@ -155,7 +156,7 @@ inline bool readPlainDecimal(QByteArrayView text, double &value, char point)
     }
     double v = 0;
     const auto result = std::from_chars(buffer, buffer + n, v, std::chars_format::general);
-    if (result.ec != std::errc() || result.ptr != buffer + n)
+    if (result.ec != std::errc() || result.ptr != buffer + n || !std::isfinite(v))
         return false;
     value = v;
     return true;
@@ -163,9 +164,10 @@ inline bool readPlainDecimal(QByteArrayView text, double &value, char point)
 
 } // namespace detail
 
-// A C-locale double; surrounding whitespace is tolerated as by QByteArray::toDouble. Plain
-// decimal numbers take a fast path; everything else (signs, "inf", out-of-range exponents ...)
-// is decided by Qt, so both paths accept the same texts.
+// A finite C-locale double; surrounding whitespace is tolerated as by QByteArray::toDouble.
+// Plain decimal numbers take a fast path; everything else (signs, out-of-range exponents ...) is
+// decided by Qt, so both paths accept the same texts. "nan", "inf" and the like are refused, and
+// value is then untouched.
 inline bool parseCDouble(QByteArrayView text, double &value, DecimalComma comma = DecimalComma::AsPoint)
 {
     if (detail::readPlainDecimal(text, value, comma == DecimalComma::AsPoint ? '.' : ','))
@@ -174,8 +176,11 @@ inline bool parseCDouble(QByteArrayView text, double &value, DecimalComma comma 
     if (comma == DecimalComma::AsPoint)
         copy.replace(',', '.');
     bool ok = false;
-    value = copy.toDouble(&ok);
-    return ok;
+    const double v = copy.toDouble(&ok);
+    if (!ok || !std::isfinite(v))
+        return false; // "nan" and "inf" are no meter values: they would pass every range check
+    value = v;
+    return true;
 }
 
 inline bool parseCDouble(const QString &text, double &value, DecimalComma comma = DecimalComma::AsPoint)
@@ -229,10 +234,26 @@ inline bool readFixedShape(QByteArrayView text, const char *pattern, QDate &date
 
 } // namespace detail
 
+// Time stamps outside these years are refused: no meter sends them, and they would wrap the time
+// slots of the supervision further down the road.
+inline constexpr int EarliestYear = 1990;
+inline constexpr int LatestYear = 2100;
+
+// Whether time lies within EarliestYear..LatestYear (local calendar).
+inline bool isPlausibleTime(const QDateTime &time)
+{
+    const int year = time.date().year();
+    return time.isValid() && year >= EarliestYear && year <= LatestYear;
+}
+
+// The text that says a time stamp lies outside the accepted years.
+QString implausibleTimeText(const QString &timeText);
+
 // The time a wall clock shows in spec (Qt::LocalTime or Qt::UTC). A local time that the clock
 // skips when it is put forward is moved past the gap by the gap's length (02:30 on the night the
 // clocks go from 02:00 to 03:00 becomes 03:30), so that the value is kept; an hour that occurs
-// twice when the clock is put back is taken as Qt takes it. Invalid only for an invalid date or time.
+// twice when the clock is put back is taken as Qt takes it. Invalid for an invalid date or time
+// and for a year outside EarliestYear..LatestYear.
 QDateTime wallClockTime(QDate date, QTime time, Qt::TimeSpec spec);
 
 // text read by Qt with pattern as a wall-clock time in spec; like wallClockTime, never lost in

@@ -6,6 +6,7 @@
 #include <QHash>
 
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <climits>
 #include <vector>
@@ -83,7 +84,7 @@ bool isStatusCode(QByteArrayView code)
     return false;
 }
 
-// A number as the C locale reads it; the common plain form is read without any copy.
+// A finite number as the C locale reads it; the common plain form is read without any copy.
 bool toDouble(QByteArrayView text, double &value)
 {
     bool plain = !text.isEmpty();
@@ -95,8 +96,11 @@ bool toDouble(QByteArrayView text, double &value)
             return true;
     }
     bool ok = false;
-    value = text.toDouble(&ok);
-    return ok;
+    const double v = text.toDouble(&ok);
+    if (!ok || !std::isfinite(v))
+        return false; // "nan" and "inf" are no meter values
+    value = v;
+    return true;
 }
 
 // The service characters of an interchange.
