@@ -95,11 +95,11 @@ void TestMscons::values_data()
     QTest::newRow("205 minus") << at("201801010015-0200:205") << utc("2018-01-01T02:15:00Z");
     QTest::newRow("304 zero offset is UTC") << at("20180101001530?+00:304") << utc("2018-01-01T00:15:30Z");
     QTest::newRow("303 minus hours") << at("201801010015-05:303") << utc("2018-01-01T05:15:00Z");
-    // Two-digit years are read as Qt's "yy" reads them: years of the 1900s.
-    QTest::newRow("201 two-digit year") << at("1801010015:201") << utc("1917-12-31T23:15:00Z");
-    QTest::newRow("202 two-digit year, seconds") << at("180101001530:202") << utc("1917-12-31T23:15:30Z");
-    QTest::newRow("301 hours offset") << at("1801010015?+02:301") << utc("1917-12-31T22:15:00Z");
-    QTest::newRow("302 minus hours") << at("180101001530-03:302") << utc("1918-01-01T03:15:30Z");
+    // Two-digit years are read as Qt's "yy" reads them: years of the 1900s (before 1990 refused).
+    QTest::newRow("201 two-digit year") << at("9801010015:201") << utc("1997-12-31T23:15:00Z");
+    QTest::newRow("202 two-digit year, seconds") << at("980101001530:202") << utc("1997-12-31T23:15:30Z");
+    QTest::newRow("301 hours offset") << at("9801010015?+02:301") << utc("1997-12-31T22:15:00Z");
+    QTest::newRow("302 minus hours") << at("980101001530-03:302") << utc("1998-01-01T03:15:30Z");
     QTest::newRow("text longer than the pattern") << at("2018010100159999:203") << utc("2017-12-31T23:15:00Z");
 
     // States: QTY 20 gives 1001, a listed STS 8 code after it 1002, the next value starts at 0.
@@ -218,6 +218,11 @@ void TestMscons::failures_data()
     fail("other message type", unb + "UNH+1+INVOIC:D:96A'UNT+2+1'UNZ+1+1'",
          "Invalid INH message type: UNH+1+INVOIC:D:96A");
     fail("value not a number", interchange({lineItem({"QTY+220:1.2.3"})}), "Could not parse value: 1.2.3");
+    fail("value not finite", interchange({lineItem({"QTY+220:nan"})}), "Could not parse value: nan");
+    fail("year before 1990", interchange({lineItem({"QTY+220:1", "DTM+164:1801010015:201"})}),
+         "Could not parse timestamp: 164:1801010015:201");
+    fail("year after 2100", interchange({lineItem({"QTY+220:1", "DTM+164:210101010015?+00:303"})}),
+         "Could not parse timestamp: 164:210101010015+00:303");
     fail("decimal comma shown replaced", interchange({lineItem({"QTY+220:1,5,5"})}, "UNA:+,? '"),
          "Could not parse value: 1.5.5");
     fail("unknown time format", interchange({lineItem({"QTY+220:1", "DTM+164:201801010015:999"})}),

@@ -4,6 +4,8 @@
 #include <QLocale>
 #include <QTime>
 
+#include <cmath>
+
 namespace FieldReaders {
 
 void resetRecord(DataParser::ValueRec &rec, const QDateTime &timestamp)
@@ -41,9 +43,10 @@ bool readNumber(QStringView text, double &value)
     }
     bool ok = false;
     const double v = QLocale::c().toDouble(text.toString().replace(QLatin1Char(','), QLatin1Char('.')).trimmed(), &ok);
-    if (ok)
-        value = v;
-    return ok;
+    if (!ok || !std::isfinite(v))
+        return false; // "nan" and "inf" are no meter values
+    value = v;
+    return true;
 }
 
 QString dateAndTime(QStringView date, QStringView time)
@@ -98,22 +101,49 @@ bool readPlainShape(QStringView text, QStringView pattern, QDate &date, QTime &t
 
 } // namespace
 
+QString implausibleTimeText(const QString &timeText)
+{
+    return QStringLiteral("Time stamp outside the years %1 to %2: %3").arg(EarliestYear).arg(LatestYear).arg(timeText);
+}
+
+QDateTime wallClockTime(QDate date, QTime time, Qt::TimeSpec spec)
+{
+    if (!date.isValid() || !time.isValid() || date.year() < EarliestYear || date.year() > LatestYear)
+        return QDateTime();
+    const QDateTime wallClock(date, time, spec);
+    if (wallClock.isValid() || spec != Qt::LocalTime)
+        return wallClock;
+    // Skipped by the clock: read at the offset in force before the gap (a day earlier), which
+    // lands as far past the gap's end as the text lies past its start.
+    const int offsetBefore = QDateTime(date.addDays(-1), time, Qt::LocalTime).offsetFromUtc();
+    return QDateTime(date, time, Qt::OffsetFromUTC, offsetBefore).toLocalTime();
+}
+
+QDateTime fromPattern(const QString &text, const QString &pattern, Qt::TimeSpec spec)
+{
+    // Qt's pattern reader takes local time, which fails in a gap; a zone designator appended to
+    // text and pattern makes it read UTC, and the wall-clock fields are then taken in spec.
+    const QDateTime utc = QDateTime::fromString(text + QLatin1String(" Z"), pattern + QLatin1String(" t"));
+    return utc.isValid() ? wallClockTime(utc.date(), utc.time(), spec) : QDateTime();
+}
+
+QDateTime isoTime(const QString &text, Qt::TimeSpec zoneless)
+{
+    const QDateTime time = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (time.isValid() && time.timeSpec() != Qt::LocalTime)
+        return time;
+    // No zone in the text (or a local time the clock skips): read the wall clock as UTC first.
+    const QDateTime utc = QDateTime::fromString(text + u'Z', Qt::ISODateWithMs);
+    return utc.isValid() ? wallClockTime(utc.date(), utc.time(), zoneless) : time;
+}
+
 QDateTime readTime(QStringView text, QStringView pattern, Qt::TimeSpec spec)
 {
     QDate date;
     QTime time;
-    if (readPlainShape(text, pattern, date, time)) {
-        if (!date.isValid() || !time.isValid())
-            return QDateTime();
-        const QDateTime result(date, time, spec);
-        return result.isValid() ? result : QDateTime();
-    }
-    if (spec == Qt::UTC) {
-        // Qt's pattern reader takes local time; a zone designator appended to text and pattern
-        // makes it read UTC, so a time that local time skips stays valid.
-        return QDateTime::fromString(text.toString() + QLatin1String(" Z"), pattern.toString() + QLatin1String(" t"));
-    }
-    return QDateTime::fromString(text.toString(), pattern.toString());
+    if (readPlainShape(text, pattern, date, time))
+        return wallClockTime(date, time, spec);
+    return fromPattern(text.toString(), pattern.toString(), spec);
 }
 
 bool isIntervalUnit(const QString &unit)

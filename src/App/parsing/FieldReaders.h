@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 
 #ifdef __linux__
@@ -155,7 +156,7 @@ inline bool readPlainDecimal(QByteArrayView text, double &value, char point)
     }
     double v = 0;
     const auto result = std::from_chars(buffer, buffer + n, v, std::chars_format::general);
-    if (result.ec != std::errc() || result.ptr != buffer + n)
+    if (result.ec != std::errc() || result.ptr != buffer + n || !std::isfinite(v))
         return false;
     value = v;
     return true;
@@ -163,9 +164,10 @@ inline bool readPlainDecimal(QByteArrayView text, double &value, char point)
 
 } // namespace detail
 
-// A C-locale double; surrounding whitespace is tolerated as by QByteArray::toDouble. Plain
-// decimal numbers take a fast path; everything else (signs, "inf", out-of-range exponents ...)
-// is decided by Qt, so both paths accept the same texts.
+// A finite C-locale double; surrounding whitespace is tolerated as by QByteArray::toDouble.
+// Plain decimal numbers take a fast path; everything else (signs, out-of-range exponents ...) is
+// decided by Qt, so both paths accept the same texts. "nan", "inf" and the like are refused, and
+// value is then untouched.
 inline bool parseCDouble(QByteArrayView text, double &value, DecimalComma comma = DecimalComma::AsPoint)
 {
     if (detail::readPlainDecimal(text, value, comma == DecimalComma::AsPoint ? '.' : ','))
@@ -174,8 +176,11 @@ inline bool parseCDouble(QByteArrayView text, double &value, DecimalComma comma 
     if (comma == DecimalComma::AsPoint)
         copy.replace(',', '.');
     bool ok = false;
-    value = copy.toDouble(&ok);
-    return ok;
+    const double v = copy.toDouble(&ok);
+    if (!ok || !std::isfinite(v))
+        return false; // "nan" and "inf" are no meter values: they would pass every range check
+    value = v;
+    return true;
 }
 
 inline bool parseCDouble(const QString &text, double &value, DecimalComma comma = DecimalComma::AsPoint)
@@ -192,6 +197,7 @@ namespace detail {
 inline bool readFixedShape(QByteArrayView text, const char *pattern, QDate &date, QTime &time)
 {
     int year = 0, month = 1, day = 1, hour = 0, minute = 0, second = 0, msec = 0;
+    int yearDigits = 0;
     qsizetype i = 0;
     for (const char *p = pattern; *p; ++p, ++i) {
         if (i >= text.size())
@@ -199,7 +205,7 @@ inline bool readFixedShape(QByteArrayView text, const char *pattern, QDate &date
         const char c = text.at(i);
         int *field = nullptr;
         switch (*p) {
-        case 'y': field = &year; break;
+        case 'y': field = &year; ++yearDigits; break;
         case 'M': field = &month; break;
         case 'd': field = &day; break;
         case 'H': case 'h': field = &hour; break;
@@ -219,6 +225,8 @@ inline bool readFixedShape(QByteArrayView text, const char *pattern, QDate &date
     }
     if (i != text.size())
         return false;
+    if (yearDigits == 2)
+        year += 1900; // a two-digit year is one of the 1900s, as Qt's "yy" reads it
     date = QDate(year, month, day);
     time = QTime(hour, minute, second, msec);
     return true;
@@ -226,24 +234,48 @@ inline bool readFixedShape(QByteArrayView text, const char *pattern, QDate &date
 
 } // namespace detail
 
+// Time stamps outside these years are refused: no meter sends them, and they would wrap the time
+// slots of the supervision further down the road.
+inline constexpr int EarliestYear = 1990;
+inline constexpr int LatestYear = 2100;
+
+// Whether time lies within EarliestYear..LatestYear (local calendar).
+inline bool isPlausibleTime(const QDateTime &time)
+{
+    const int year = time.date().year();
+    return time.isValid() && year >= EarliestYear && year <= LatestYear;
+}
+
+// The text that says a time stamp lies outside the accepted years.
+QString implausibleTimeText(const QString &timeText);
+
+// The time a wall clock shows in spec (Qt::LocalTime or Qt::UTC). A local time that the clock
+// skips when it is put forward is moved past the gap by the gap's length (02:30 on the night the
+// clocks go from 02:00 to 03:00 becomes 03:30), so that the value is kept; an hour that occurs
+// twice when the clock is put back is taken as Qt takes it. Invalid for an invalid date or time
+// and for a year outside EarliestYear..LatestYear.
+QDateTime wallClockTime(QDate date, QTime time, Qt::TimeSpec spec);
+
+// text read by Qt with pattern as a wall-clock time in spec; like wallClockTime, never lost in
+// a local gap. Invalid when the text does not match the pattern.
+QDateTime fromPattern(const QString &text, const QString &pattern, Qt::TimeSpec spec);
+
+// An ISO 8601 date and time (fractions of a second allowed). A zone designator or offset in the
+// text is honoured: the time is that instant. A text without one is a wall-clock time in
+// zoneless (see wallClockTime). Invalid when the text is no such time.
+QDateTime isoTime(const QString &text, Qt::TimeSpec zoneless);
+
 // A time text read with a Qt date-time pattern (letters as in QDateTime::fromString, only
-// digit fields). The wall-clock time is taken in spec (UTC or local time); an invalid text
-// gives an invalid QDateTime. Texts of the exact shape of the pattern are read directly, all
-// others by QDateTime::fromString, so that both ways accept the same texts.
+// digit fields). The wall-clock time is taken in spec (UTC or local time, see wallClockTime);
+// an invalid text gives an invalid QDateTime. Texts of the exact shape of the pattern are read
+// directly, all others by Qt, so that both ways accept the same texts.
 inline QDateTime parseDateTime(QByteArrayView text, const char *qtPattern, const char *shape, Qt::TimeSpec spec)
 {
     QDate date;
     QTime time;
-    if (!detail::readFixedShape(text, shape, date, time)) {
-        const QDateTime parsed = QDateTime::fromString(QString::fromLatin1(text), QLatin1String(qtPattern));
-        if (!parsed.isValid())
-            return QDateTime();
-        date = parsed.date();
-        time = parsed.time();
-    }
-    if (!date.isValid() || !time.isValid())
-        return QDateTime();
-    return QDateTime(date, time, spec);
+    if (!detail::readFixedShape(text, shape, date, time))
+        return fromPattern(QString::fromLatin1(text), QLatin1String(qtPattern), spec);
+    return wallClockTime(date, time, spec);
 }
 
 // Convenience for the patterns whose shape is the pattern itself ("yyyyMMdd", "dd.MM.yyyy HH:mm:ss").
@@ -261,11 +293,10 @@ bool readNumber(QStringView text, double &value);
 QString dateAndTime(QStringView date, QStringView time);
 
 // text read with a QDateTime::fromString pattern made of the digit fields d, dd, M, MM, yyyy,
-// HH, hh, mm and ss, taken as a wall-clock time in spec (Qt::LocalTime or Qt::UTC). Invalid when
-// the text does not match or names a local time that does not exist. Texts of the plain shape
-// are read directly; any other text is left to Qt's parser, so both ways accept the same texts.
-// Unlike parseDateTime, a single d or M takes one or two digits, and a UTC text that Qt's reader
-// does not take directly is read as UTC, not as local time.
+// HH, hh, mm and ss, taken as a wall-clock time in spec (Qt::LocalTime or Qt::UTC, see
+// wallClockTime). Invalid when the text does not match. Texts of the plain shape are read
+// directly; any other text is left to Qt's parser, so both ways accept the same texts. Unlike
+// parseDateTime, a single d or M takes one or two digits.
 QDateTime readTime(QStringView text, QStringView pattern, Qt::TimeSpec spec);
 
 // An amount per interval rather than a rate: energy units end in "wh" (any case), and units

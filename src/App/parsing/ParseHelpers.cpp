@@ -1,6 +1,7 @@
 #include "parsing/ParseHelpers.h"
 
 #include <QDomDocument>
+#include <QXmlStreamReader>
 
 namespace ParseHelpers {
 
@@ -48,8 +49,39 @@ QStringList splitQuoted(const QString &line, QChar separator, QChar quote)
     return fields;
 }
 
+namespace {
+
+// Whether no element of data lies deeper than MaxXmlDepth; a streaming pass that stops at the
+// first element too deep, so a hostile file costs neither a tree nor a deep recursion. Syntax
+// errors are left to the document load, which names them.
+bool withinXmlDepth(const QByteArray &data)
+{
+    QXmlStreamReader reader(data);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (++depth > MaxXmlDepth)
+                return false;
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 bool loadXml(const QByteArray &data, bool namespaceProcessing, QDomDocument &document, QString &errorText)
 {
+    if (!withinXmlDepth(data)) {
+        errorText = QStringLiteral("XML elements nested deeper than %1 levels").arg(MaxXmlDepth);
+        return false;
+    }
     QString message;
     int line = 0;
     int column = 0;

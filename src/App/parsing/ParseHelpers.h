@@ -36,8 +36,13 @@ bool forEachEdifactPiece(QByteArrayView data, qsizetype start, char separator, c
 // The same pieces as a list of Latin-1 texts; returns whether the input ended cleanly.
 bool splitEdifact(QByteArrayView data, qsizetype start, char separator, char release, QStringList &pieces);
 
+// Deepest element nesting an XML data file may have; deeper files are refused before a document
+// tree is built (real exports nest fewer than ten levels).
+inline constexpr int MaxXmlDepth = 256;
+
 // Loads an XML file into document; on failure errorText names the parser's message and where it
-// stopped, and the result is false.
+// stopped, or that the file nests deeper than MaxXmlDepth, and the result is false. The
+// recursive walks over the document are bounded by that depth.
 bool loadXml(const QByteArray &data, bool namespaceProcessing, QDomDocument &document, QString &errorText);
 
 // Unit of an OBIS code ("1-1:1.29.0" gives "kWh"); increment tells whether values with this

@@ -1,3 +1,4 @@
+#include "parsing/FieldReaders.h"
 #include "parsing/ParseHelpers.h"
 #include "parsing/formats/FormatParsers.h"
 
@@ -7,6 +8,8 @@
 #include <QDomElement>
 #include <QLocale>
 #include <QtNumeric>
+
+#include <cmath>
 
 // ebIX metering data of the Swiss VSE profile (namespace published under www.strom.ch):
 //   <MeteringData>
@@ -111,9 +114,8 @@ ParseResult parseEbixVseXml(const QByteArray &data, QString &errorText, Records 
 
         const QString startText = childNamed(childNamed(block, QStringLiteral("Interval")), QStringLiteral("StartDateTime")).text();
         const QString resolutionText = childNamed(childNamed(block, QStringLiteral("Resolution")), QStringLiteral("Resolution")).text();
-        QDateTime start = QDateTime::fromString(startText, QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
-        if (start.isValid())
-            start = QDateTime(start.date(), start.time(), Qt::UTC);
+        // UTC: never lost in a local clock-change gap.
+        const QDateTime start = FieldReaders::fromPattern(startText, QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"), Qt::UTC);
         const qint64 resolutionMinutes = resolutionText.toInt();
         if (!start.isValid() || resolutionMinutes <= 0) {
             errorText = QStringLiteral("Invalid StartDateTime / Resolution '%1' '%2'").arg(startText, resolutionText);
@@ -129,12 +131,23 @@ ParseResult parseEbixVseXml(const QByteArray &data, QString &errorText, Records 
                 LOG_OUT(Kyr::LogWarning, QStringLiteral("Sequence mismatch, expected %1, is %2")).arg(expected).arg(position).endl();
             expected = position + 1;
             rec.timestamp = intervalStart(start, position, resolutionMinutes);
+            if (!FieldReaders::isPlausibleTime(rec.timestamp)) {
+                errorText = FieldReaders::implausibleTimeText(
+                    QStringLiteral("%1 + %2 x %3 min").arg(startText).arg(qint64(position) - 1).arg(resolutionMinutes));
+                return ParseResult::Faulty;
+            }
             for (QDomElement quantity = observation.firstChildElement(); !quantity.isNull(); quantity = quantity.nextSiblingElement()) {
                 const QString quantityName = localName(quantity);
                 if (quantityName == QLatin1String("Position"))
                     continue;
                 rec.iaks = meteringPoint + u':' + quantityName;
-                rec.value = QLocale::c().toDouble(quantity.text()); // 0 when not a number
+                bool number = false;
+                const double value = QLocale::c().toDouble(quantity.text(), &number);
+                if (number && !std::isfinite(value)) { // "nan" and "inf" are no meter values
+                    errorText = QStringLiteral("Could not parse value: ") + quantity.text();
+                    return ParseResult::Faulty;
+                }
+                rec.value = number ? value : 0.0; // 0 when not a number
                 values.append(rec);
             }
         }

@@ -57,6 +57,10 @@ ParseResult parseEonCsv(const QByteArray &data, QString &errorText, Records &val
             return ParseResult::Faulty;
         }
         accepted = true;
+        if (intervalMinutes <= 0) {
+            errorText = QStringLiteral("Invalid interval on line %1 :").arg(index + 1) + decodeText(line);
+            return ParseResult::Faulty;
+        }
 
         const QByteArrayView codeField = fields.at(1);
         const qsizetype space = codeField.indexOf(' ');
@@ -84,8 +88,15 @@ ParseResult parseEonCsv(const QByteArray &data, QString &errorText, Records &val
                     + QStringLiteral("' , index %1 on line %2 :").arg(k).arg(index + 1) + decodeText(line);
                 return ParseResult::Faulty;
             }
-            if (n == stamps.size())
-                stamps.append((n == 0 ? QDateTime(day, QTime(0, 0)) : stamps.at(n - 1)).addSecs(stepSeconds));
+            if (n == stamps.size()) {
+                const QDateTime end = (n == 0 ? QDateTime(day, QTime(0, 0)) : stamps.at(n - 1)).addSecs(stepSeconds);
+                if (!isPlausibleTime(end)) {
+                    errorText = implausibleTimeText(end.toString(Qt::ISODate))
+                        + QStringLiteral(" on line %1 :").arg(index + 1) + decodeText(line);
+                    return ParseResult::Faulty;
+                }
+                stamps.append(end);
+            }
 
             DataParser::ValueRec &rec = values.emplaceBack(blank);
             rec.timestamp = stamps.at(n);

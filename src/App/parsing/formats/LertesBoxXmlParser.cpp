@@ -31,17 +31,13 @@ bool isNamed(const QDomElement &element, const char *upperName)
     return element.tagName().toUpper() == QLatin1String(upperName);
 }
 
+// "yyyy-MM-ddTHH:mmZ", else any ISO 8601 time; a time without zone is UTC, one with "Z" or an
+// offset keeps its instant. Neither is ever lost in a local clock-change gap.
 QDateTime lertesTime(const QString &text)
 {
-    QDateTime time = QDateTime::fromString(text, QStringLiteral("yyyy-MM-ddTHH:mmZ"));
-    if (time.isValid()) {
-        time = QDateTime(time.date(), time.time(), Qt::UTC);
-    } else {
-        time = QDateTime::fromString(text, Qt::ISODate);
-        // A time without zone is UTC; one with "Z" or an offset keeps its instant.
-        if (time.isValid() && time.timeSpec() == Qt::LocalTime)
-            time = QDateTime(time.date(), time.time(), Qt::UTC);
-    }
+    QDateTime time = FieldReaders::fromPattern(text, QStringLiteral("yyyy-MM-ddTHH:mmZ"), Qt::UTC);
+    if (!time.isValid())
+        time = FieldReaders::isoTime(text, Qt::UTC);
     return time.isValid() ? time.toLocalTime() : QDateTime();
 }
 

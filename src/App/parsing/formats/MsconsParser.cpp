@@ -1,10 +1,12 @@
 #include "parsing/formats/FormatParsers.h"
 
+#include "parsing/FieldReaders.h"
 #include "parsing/ParseHelpers.h"
 
 #include <QHash>
 
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <climits>
 #include <vector>
@@ -82,7 +84,7 @@ bool isStatusCode(QByteArrayView code)
     return false;
 }
 
-// A number as the C locale reads it; the common plain form is read without any copy.
+// A finite number as the C locale reads it; the common plain form is read without any copy.
 bool toDouble(QByteArrayView text, double &value)
 {
     bool plain = !text.isEmpty();
@@ -94,8 +96,11 @@ bool toDouble(QByteArrayView text, double &value)
             return true;
     }
     bool ok = false;
-    value = text.toDouble(&ok);
-    return ok;
+    const double v = text.toDouble(&ok);
+    if (!ok || !std::isfinite(v))
+        return false; // "nan" and "inf" are no meter values
+    value = v;
+    return true;
 }
 
 // The service characters of an interchange.
@@ -459,12 +464,15 @@ bool MsconsReader::parseTime(QByteArrayView dateText, const TimeFormat &format, 
         }
     }
 
-    const QDateTime parsed = QDateTime::fromString(text(head), QLatin1String(format.pattern));
-    if (!parsed.isValid())
+    // The digits are read as a wall clock in UTC first, so that a zoned time is never lost in a
+    // local clock-change gap: it names an instant at its offset. A time without zone is local
+    // time (moved past the gap when the clock skips it).
+    const QDateTime wallClock = FieldReaders::parseDateTime(head, format.pattern, Qt::UTC);
+    if (!wallClock.isValid())
         return false;
     time = format.zone == TimeFormat::NoZone
-        ? parsed
-        : QDateTime(parsed.date(), parsed.time(), Qt::OffsetFromUTC, offsetMinutes * 60).toLocalTime();
+        ? FieldReaders::wallClockTime(wallClock.date(), wallClock.time(), Qt::LocalTime)
+        : QDateTime(wallClock.date(), wallClock.time(), Qt::OffsetFromUTC, offsetMinutes * 60).toLocalTime();
     if (allDigits) {
         if (timeCache.size() > 100000)
             timeCache.clear();

@@ -43,7 +43,7 @@ ParseResult parsePirelPortalDataRowsCsv(const QByteArray &data, QString &errorTe
         if (fields.size() < 2)
             continue;
         // A zone designator in the text is honoured; without one the time is local.
-        FieldReaders::resetRecord(rec, QDateTime::fromString(fields.at(0), Qt::ISODateWithMs));
+        FieldReaders::resetRecord(rec, FieldReaders::isoTime(fields.at(0), Qt::LocalTime));
         if (!rec.timestamp.isValid()) {
             errorText = QStringLiteral("Could not parse timestamp: %1 (%2)").arg(fields.at(0), line);
             return ParseResult::Faulty;

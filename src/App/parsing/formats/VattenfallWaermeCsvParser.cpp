@@ -93,6 +93,10 @@ ParseResult parseVattenfallWaermeCsv(const QByteArray &data, QString &errorText,
             return ParseResult::Faulty;
         }
         rec.timestamp = QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
+        if (!FieldReaders::isPlausibleTime(rec.timestamp)) {
+            errorText = FieldReaders::implausibleTimeText(fields.at(position[Time])) + QStringLiteral(" (") + line + u')';
+            return ParseResult::Faulty;
+        }
         rec.iaks = fields.at(position[Plant]) + u':' + quantityCode(fields.at(position[Name]));
         double divisor = 1.0;
         rec.unit = convertedUnit(fields.at(position[Unit]), divisor);
