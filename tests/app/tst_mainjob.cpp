@@ -93,11 +93,13 @@ void TestMainJob::mailBecomesValuesAndBrokenMailAReport()
     QCOMPARE(storeCount(project, QStringLiteral("SELECT count(*) FROM points WHERE name GLOB 'DE0001_1.1.1.29.0' AND value = 8")),
              qint64(1));
 
-    // The report names the broken mail; it goes out at the reporter's check after the mail check.
+    // The report names the broken mail and the points the good one created; it goes out at the
+    // reporter's check after the mail check.
     QTRY_VERIFY_WITH_TIMEOUT(smtp.mailCount() >= 1 && smtp.mail(smtp.mailCount()).contains("Mail handling: 1 errors"),
                              180000);
     const QByteArray report = smtp.mail(smtp.mailCount());
     QVERIFY2(report.contains("Subject:Broken") && report.contains("Could not parse attachment notes.txt"), report.constData());
+    QVERIFY2(report.contains("AKS created:") && report.contains("- DE0001_1.1.1.29.0"), report.constData());
 
     process->terminate();
     QVERIFY(process->waitForFinished(60000));
