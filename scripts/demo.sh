@@ -53,8 +53,10 @@ for _ in $(seq 1 150); do
 done
 report=$(ls -v "$project"/reports/report-*.eml 2>/dev/null | tail -n 1)
 if [ -n "$report" ]; then
-  # The report's text part, without the mail headers.
-  sed -n '/^Content-Transfer-Encoding/,/^--/p' "$report" | sed '1,2d;$d' | sed 's/^/  /'
+  # The report's text, decoded, without the mail headers.
+  python3 -c 'import email, email.policy, sys
+msg = email.message_from_binary_file(open(sys.argv[1], "rb"), policy=email.policy.default)
+print(msg.get_body(preferencelist=("plain",)).get_content())' "$report" | sed 's/^/  /'
 else
   echo "  (none yet; reports arrive in $project/reports/)"
 fi
