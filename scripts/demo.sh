@@ -21,14 +21,17 @@ until [ -e "$project/mailbox.ready" ]; do
   sleep 0.5
 done
 
-env -u DISPLAY -u WAYLAND_DISPLAY build/src/App/quillon -p "$project" &
+# Headless, and beside any other Quillon of this user (-m).
+env -u DISPLAY -u WAYLAND_DISPLAY build/src/App/quillon -m -p "$project" &
 pids+=($!)
 echo "Quillon runs on $project (log: $project/log/Quillon.log); its first mail check is 20 s after the start."
 
 # The first check has handled every mail once each has been filed as an .eml file.
+mkdir -p "$project/mails"
 for _ in $(seq 1 180); do
   filed=$(find "$project/mails" -name '*.eml' 2>/dev/null | wc -l)
   [ "$filed" -ge 6 ] && break
+  kill -0 "${pids[1]}" 2>/dev/null || { echo "Quillon ended early; see $project/log/Quillon.log." >&2; exit 1; }
   sleep 1
 done
 sleep 2 # the last values of the check reach the store
@@ -43,7 +46,7 @@ sqlite3 -header -column "$store" "SELECT point, count(*) AS rows, strftime('%Y-%
 for folder in Success Failed; do
   echo
   echo "== Mails filed as $folder"
-  find "$project/mails/$folder" -name '*.eml' -printf '%f\n' 2>/dev/null | sort | sed 's/^/  /'
+  find "$project/mails/$folder" -name '*.eml' -printf '%f\n' 2>/dev/null | sort | sed 's/^/  /' || true
 done
 echo
 echo "== The status report (the reporter checks every minute; waiting for its first mail)"
