@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
-# Starts Quillon under a virtual display on a demo project, opens every window and dialog in turn
-# and writes one PNG per window into a folder (default: build/screenshots). Sample data files are
-# parsed and handed to the DMS handler first, so that the monitors show real values.
+# Starts Quillon under a virtual display on a demo project with the demo's mail servers (see
+# demo.sh), waits for the first mail check, opens every window and dialog in turn and writes one
+# PNG per window into a folder (default: build/screenshots), so the monitors show the values of
+# the demo mails.
 #   scripts/screenshots.sh [output-folder]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out="$(realpath -m "${1:-build/screenshots}")"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --parallel "$(nproc)" --target quillon
+cmake --build build --parallel "$(nproc)" --target quillon quillon-demo-mailbox
 project="$PWD/build/screenshot-project"
 rm -rf "$project" "$out"
 mkdir -p "$project/cfg" "$out"
 # A configuration with something in every table, as an operator would have it.
-cat > "$project/cfg/Quillon.ini" <<'INI'
+cat > "$project/base.ini" <<'INI'
 [Mail]
 Host=imap.example.org
 Port=993
@@ -62,7 +63,14 @@ Users\1\Enabled=true
 Users\1\Name=Operations
 Users\1\Address=operations@example.org
 INI
-data="$PWD/tests/data/mscons/mscons_load_profile.edi;$PWD/tests/data/mscons/mscons_missing_timestamp.edi;$PWD/tests/data/pvss_csv/pvss_export.csv"
-XDG_CONFIG_HOME="$project/settings" QUILLON_SCREENSHOTS="$out" QUILLON_SCREENSHOT_DATA="$data" \
-  xvfb-run -a -s "-screen 0 1280x900x24" build/src/App/quillon -m -p "$project" --dms_connection demo-dms
+# The demo's mail servers, with the tables above in the configuration they write.
+build/scripts/demo/quillon-demo-mailbox "$project" "$project/base.ini" >/dev/null &
+mailbox=$!
+trap 'kill "$mailbox" 2>/dev/null; wait' EXIT
+until [ -e "$project/mailbox.ready" ]; do
+  kill -0 "$mailbox" 2>/dev/null || { echo "The demo mailbox did not start." >&2; exit 1; }
+  sleep 0.5
+done
+XDG_CONFIG_HOME="$project/settings" QUILLON_SCREENSHOTS="$out" \
+  xvfb-run -a -s "-screen 0 1280x900x24" build/src/App/quillon -m -p "$project"
 ls "$out"

@@ -1,9 +1,9 @@
-// quillon-demo-mailbox PROJECT_DIR
+// quillon-demo-mailbox PROJECT_DIR [BASE_INI]
 // The demo's mail servers: a real dovecot on loopback (the test fixture), filled with sample mails
 // of several formats, one of them signed and encrypted for the demo's own certificate, and one
 // broken; and a real SMTP server (the test fixture) that receives the status reports. It writes a
 // configuration into PROJECT_DIR that points Quillon at both, installs the certificates there,
-// and runs until SIGINT or SIGTERM. Files dropped into PROJECT_DIR/drop are delivered as new
+// and runs until SIGINT or SIGTERM. A BASE_INI gives the other settings (tables, prefix, ...). Files dropped into PROJECT_DIR/drop are delivered as new
 // mails: an ".eml" file as it is, any other file as the attachment of a mail. Each status report
 // received is saved as PROJECT_DIR/reports/report-N.eml.
 
@@ -91,8 +91,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QTextStream err(stderr);
-    if (argc != 2) {
-        err << "Usage: quillon-demo-mailbox PROJECT_DIR\n";
+    if (argc != 2 && argc != 3) {
+        err << "Usage: quillon-demo-mailbox PROJECT_DIR [BASE_INI]\n";
         return 1;
     }
     const QString project = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
@@ -134,7 +134,8 @@ int main(int argc, char **argv)
 
     // Quillon's configuration: the mailbox over TLS, checked every minute, handled mails also
     // kept as files under the project, a status report checked every minute.
-    Configuration config;
+    Configuration config = argc == 3 ? ConfigFile::read(QString::fromLocal8Bit(argv[2]), ConfigFile::Rows::All)
+                                     : Configuration();
     config.mail.host = server.host();
     config.mail.port = server.imapsPort();
     config.mail.ssl = true;

@@ -2,6 +2,7 @@
 
 #include "AppMain.h"
 #include "KyrGui/OrvaneAbout.h"
+#include "mail/MailHandler.h"
 #include "parsing/DataFileReader.h"
 #include "ui/Config_UI.h"
 #include "ui/DataMonitor.h"
@@ -26,6 +27,7 @@ namespace {
 constexpr int kPollMs = 100;
 constexpr int kMaxWaitRounds = 300; // 30 s for the DMS link and the values
 constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024; // demo files are small
+constexpr int kMailCheckWaitMs = 180000;           // the first mail check comes 20 s after the start
 } // namespace
 
 ScreenshotTour::ScreenshotTour(AppMain *app, TrayMenu *tray, const QString &folder, const QStringList &dataFiles)
@@ -49,8 +51,25 @@ void ScreenshotTour::start()
     m_tray->openMailMonitor();
     m_tray->openMailDataMonitor();
     m_tray->openDbDataMonitor();
-    feedValues();
     m_waitRounds = 0;
+    if (MailHandler *mail = m_app->mailHandler(); mail && m_dataFiles.isEmpty()) {
+        // The walk starts when the first mail check has ended (or after a while without).
+        connect(mail, &MailHandler::sigMailChecked, this, [this](const QString &info) {
+            if (info.startsWith(QLatin1String("End of mail check")))
+                runOnce();
+        }, Qt::QueuedConnection);
+        QTimer::singleShot(kMailCheckWaitMs, this, &ScreenshotTour::runOnce);
+        return;
+    }
+    feedValues();
+    runOnce();
+}
+
+void ScreenshotTour::runOnce()
+{
+    if (m_ran)
+        return;
+    m_ran = true;
     run();
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 // A walk through every window and dialog of the program that saves a picture of each into a
 // folder, for the documentation and for a look at the layouts: started by the environment
-// variable QUILLON_SCREENSHOTS (the folder). Data files named in QUILLON_SCREENSHOT_DATA
-// (separated by ";") are parsed and handed to the DMS handler first, so that the monitors show
-// real values. The program ends when the walk is done.
+// variable QUILLON_SCREENSHOTS (the folder). The monitors show real values: those of the first
+// mail check, or, without a mail handler, those of the data files named in
+// QUILLON_SCREENSHOT_DATA (separated by ";"), parsed and handed to the DMS handler. The program
+// ends when the walk is done.
 
 #include <QDir>
 #include <QObject>
@@ -24,6 +25,7 @@ public:
 
 private:
     void feedValues();
+    void runOnce();
     void run();
     void save(QWidget *widget, const QString &name);
 
@@ -32,4 +34,5 @@ private:
     QDir m_folder;
     QStringList m_dataFiles;
     int m_waitRounds = 0;
+    bool m_ran = false;
 };
