@@ -21,7 +21,7 @@ UserName=meterdata
 Password=secret
 CheckInterval="06:00;12:00;18:00"
 [DMS]
-Prefix=Site1:
+Prefix=Site1
 Dps\size=2
 Dps\1\Enabled=true
 Dps\1\Aks=%AKS%:TRD:CYCLE

@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QTextStream>
 #include <QTimer>
 
@@ -126,7 +127,15 @@ int main(int argc, char **argv)
     };
     int minutesAgo = int(mails.size());
     for (const Sample &sample : mails) {
-        QByteArray mail = SmimeFactory::plainMail(sample.subject, mailDate(minutesAgo--), sample.name, sample.data);
+        // The mails declare their text as US-ASCII, which is read as Latin-1: UTF-8 samples go as Latin-1.
+        QByteArray data = sample.data;
+        if (!sample.name.endsWith(".gz")) {
+            QStringDecoder utf8(QStringDecoder::Utf8);
+            const QString text = utf8.decode(data);
+            if (!utf8.hasError())
+                data = text.toLatin1();
+        }
+        QByteArray mail = SmimeFactory::plainMail(sample.subject, mailDate(minutesAgo--), sample.name, data);
         if (sample.secured)
             mail = smime.signedThenEncrypted(mail);
         server.seedMail(mail);
