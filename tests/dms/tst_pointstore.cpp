@@ -452,6 +452,7 @@ void TestPointStore::failedTransactionReportedByBarrier()
     const QString file = PointStore::forConnection(QStringLiteral("PDBS"))->filePath();
     sqlite3 *db = nullptr;  // the file refuses one point's rows, as a full disk would refuse all
     QCOMPARE(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
+    sqlite3_busy_timeout(db, 30000); // the store's writer may hold the file for a moment
     QCOMPARE(sqlite3_exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON trend WHEN NEW.point = 'Full' "
                               "BEGIN SELECT RAISE(ABORT, 'disk full'); END", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
