@@ -9,8 +9,9 @@
 //   <record line>                 (one line per record, in the order the parser returns them)
 //
 // Record lines are the one-line form the test program compares; lines starting with "#" are
-// comments. With QUILLON_WRITE_EXPECTED=1 in the environment the tests write the actual result
-// into these files instead of comparing (after a deliberate change of a parser; review the diff).
+// comments (why a sample exists, where its name does not say it). With QUILLON_WRITE_EXPECTED=1
+// in the environment the tests write the actual result into these files instead of comparing
+// (after a deliberate change of a parser; review the diff).
 
 #include <QFile>
 #include <QString>
@@ -26,6 +27,7 @@ struct Expected {
     QString name;
     QStringList warnings;
     QStringList records;
+    QStringList comments; // kept when the file is written anew
 };
 
 inline Expected readExpected(const QString &path)
@@ -36,8 +38,10 @@ inline Expected readExpected(const QString &path)
         return e;
     const QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
     for (const QString &line : lines) {
-        if (line.startsWith(u'#'))
+        if (line.startsWith(u'#')) {
+            e.comments << line;
             continue;
+        }
         if (!e.found) {
             e.found = true;
             e.ok = line == QLatin1String("ok");
@@ -60,11 +64,12 @@ inline bool writeRequested()
     return qEnvironmentVariableIntValue("QUILLON_WRITE_EXPECTED") == 1;
 }
 
-// Keeps the name and warnings of an existing file and replaces the rest.
+// Keeps the comments, name and warnings of an existing file and replaces the rest.
 inline void writeExpected(const QString &path, bool ok, const QString &error, int type, const QStringList &records)
 {
     const Expected old = readExpected(path);
-    QStringList lines{ok ? QStringLiteral("ok") : QStringLiteral("error: ") + error};
+    QStringList lines = old.comments;
+    lines << (ok ? QStringLiteral("ok") : QStringLiteral("error: ") + error);
     if (type >= 0)
         lines << QStringLiteral("type: %1").arg(type);
     if (!old.name.isEmpty())

@@ -7,6 +7,9 @@
 #include <QList>
 #include <QMutex>
 #include <QString>
+#include <QStringList>
+
+#include <algorithm>
 
 class LogCapture
 {
@@ -34,32 +37,31 @@ public:
         return m_lines;
     }
 
+    void clear()
+    {
+        QMutexLocker lock(&m_mutex);
+        m_lines.clear();
+    }
+
     // Lines of this level that contain the text.
     int count(quint8 level, const QString &text) const
     {
-        QMutexLocker lock(&m_mutex);
-        int n = 0;
-        for (const Line &line : m_lines)
-            n += line.level == level && line.text.contains(text) ? 1 : 0;
-        return n;
+        const QList<Line> all = lines();
+        return int(std::count_if(all.cbegin(), all.cend(), [&](const Line &l) { return l.level == level && l.text.contains(text); }));
     }
 
     // Lines of any level that contain the text.
     int count(const QString &text) const
     {
-        QMutexLocker lock(&m_mutex);
-        int n = 0;
-        for (const Line &line : m_lines)
-            n += line.text.contains(text) ? 1 : 0;
-        return n;
+        const QList<Line> all = lines();
+        return int(std::count_if(all.cbegin(), all.cend(), [&](const Line &l) { return l.text.contains(text); }));
     }
 
     // The lines of one level, one per text line.
     QString joined(quint8 level) const
     {
-        QMutexLocker lock(&m_mutex);
         QStringList texts;
-        for (const Line &line : m_lines) {
+        for (const Line &line : lines()) {
             if (line.level == level)
                 texts.append(line.text);
         }

@@ -4,13 +4,11 @@
 // files under tests/data and the check of a sample against its ".expected" file.
 
 #include "../common/ExpectedRecords.h"
+#include "../common/LogCapture.h"
 #include "parsing/DataParser.h"
-
-#include "KyrLogger/Logger.h"
 
 #include <QDir>
 #include <QFile>
-#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <QTest>
@@ -64,46 +62,17 @@ inline void compareError(const QString &actual, const QString &expected, const Q
     }
 }
 
-// Parses the bytes and compares the result, the error text (see compareError), the import type of
-// every record and the records themselves.
-inline void compareParse(const QByteArray &input, const QString &fileName, bool ok, const QString &error, int type,
-                         const QStringList &records)
-{
-    QString errorText = QStringLiteral("left over from before");
-    QList<DataParser::ValueRec> out;
-    QCOMPARE(DataParser::parse(input, errorText, out, fileName), ok);
-    compareError(errorText, error, input);
-    QStringList got;
-    for (const DataParser::ValueRec &r : std::as_const(out)) {
-        QCOMPARE(int(r.importType), type);
-        QVERIFY(r.aks.isEmpty());
-        QVERIFY(r.ipAddress.isEmpty());
-        QVERIFY(r.flagList.isEmpty());
-        QVERIFY(r.timestamp.isValid());
-        got << describe(r);
-    }
-    QCOMPARE(got, records);
-}
-
-// Warnings (level 4) the logger writes, from the first call on.
+// Warnings the logger wrote since the first call, or since the last call that cleared them.
 inline QStringList warnings(bool clear = false)
 {
-    static QMutex mutex;
-    static QStringList lines;
-    static const bool listening = [] {
-        Kyr::Logger::instance().addListener([](quint8 level, const QString &line) {
-            if (level == 4) {
-                QMutexLocker lock(&mutex);
-                lines << line;
-            }
-        });
-        return true;
-    }();
-    Q_UNUSED(listening);
-    QMutexLocker lock(&mutex);
-    const QStringList seen = lines;
+    static LogCapture log;
+    QStringList seen;
+    for (const LogCapture::Line &line : log.lines()) {
+        if (line.level == Kyr::LogWarning)
+            seen << line.text;
+    }
     if (clear)
-        lines.clear();
+        log.clear();
     return seen;
 }
 
@@ -152,10 +121,6 @@ inline void checkSample(const QString &relative)
     QCOMPARE(got, expected.records);
     compareWarnings(expected.warnings);
 }
-
-} // namespace ParsingTestSupport
-
-namespace ParsingTestSupport {
 
 // One data row per sample with a ".expected" file in the given folders under tests/data; the
 // column "file" holds the sample's path relative to tests/data.
