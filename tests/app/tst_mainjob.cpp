@@ -1,5 +1,7 @@
 // The main job as an operator runs it: the real quillon binary on a project whose configuration
-// points at a real dovecot and a real SMTP server, with the embedded point store.
+// points at a real dovecot and a real SMTP server, with the embedded point store. The controller
+// starts the reporter before the DMS handler and hands it over, so the points a mail creates are
+// reported; at the end the reporter stops first.
 
 #include "../common/ProcessRunner.h"
 #include "config/ConfigFile.h"
@@ -101,10 +103,16 @@ void TestMainJob::mailBecomesValuesAndBrokenMailAReport()
     report.replace("=\r\n", ""); // quoted-printable soft line breaks
     QVERIFY2(report.contains("Subject:Broken") && report.contains("Could not parse attachment notes.txt"), report.constData());
     QVERIFY2(report.contains("AKS created:") && report.contains("- DE0001_1.1.1.29.0"), report.constData());
+    QVERIFY2(report.contains("DMS/PDBS: Ok"), report.constData());
+    QCOMPARE(smtp.recipients(smtp.mailCount()), QStringList{QStringLiteral("operator@plant.example")});
 
     process->terminate();
     QVERIFY(process->waitForFinished(60000));
     QCOMPARE(process->exitCode(), 0);
+    // The reporter stopped before the DMS handler, which reports to it until then.
+    const QString log = readText(project + QStringLiteral("/log/Quillon.log"));
+    const qsizetype reporterEnd = log.indexOf(QStringLiteral("MailSender finished (127.0.0.1)"));
+    QVERIFY2(reporterEnd >= 0 && reporterEnd < log.indexOf(QStringLiteral("Stopping DMS handler")), qPrintable(log));
 }
 
 void TestMainJob::supportInstanceRunsWithoutMailHandling()

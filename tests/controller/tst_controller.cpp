@@ -44,6 +44,8 @@ void TestController::startPauseAndResume()
     QCOMPARE(states.first().at(1).value<DmsHandler::DmsState>(), DmsHandler::Down);
     QCOMPARE(states.last().at(1).value<DmsHandler::DmsState>(), DmsHandler::Idle);
     QCOMPARE(states.last().at(0).toBool(), false);
+    // Not a support instance: the reporter runs beside the DMS handler.
+    QVERIFY(m_app->mailSender());
 
     m_app->pause();
     QVERIFY(logHas(QStringLiteral("Quillon paused")));

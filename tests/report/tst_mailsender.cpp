@@ -2,15 +2,14 @@
 // happens when the server refuses it. Short periods make the checks follow each other quickly;
 // the tests wait for received mail files, signals and log lines.
 
+#include "../common/LogCapture.h"
 #include "fixtures/SmtpServer.h"
 #include "report/MailSender.h"
 
-#include "KyrLogger/Logger.h"
 #include "MailSecurity/MIME.h"
 
 #include <QCoreApplication>
 #include <QHostInfo>
-#include <QMutex>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -18,32 +17,6 @@ namespace {
 
 constexpr int Wait = 30000;
 constexpr int Long = 3600000; // a period that does not end during a test
-
-// Every log line while the test runs.
-class LogLines
-{
-public:
-    LogLines()
-    {
-        m_id = Kyr::Logger::instance().addListener([this](quint8 level, const QString &line) {
-            QMutexLocker lock(&m_mutex);
-            m_lines.append({level, line});
-        });
-    }
-    ~LogLines() { Kyr::Logger::instance().removeListener(m_id); }
-    int count(const QString &text, int level = -1) const
-    {
-        QMutexLocker lock(&m_mutex);
-        return int(std::count_if(m_lines.cbegin(), m_lines.cend(), [&](const auto &l) {
-            return l.second.contains(text) && (level < 0 || l.first == level);
-        }));
-    }
-
-private:
-    int m_id;
-    mutable QMutex m_mutex;
-    QList<QPair<int, QString>> m_lines;
-};
 
 // A delivered mail, decoded.
 struct Mail
@@ -67,28 +40,25 @@ struct Mail
     bool ok = false;
 };
 
-// A reporter thread that is stopped however the test ends.
+// A reporter thread (minuteMs: its minute, first check at once) that is stopped however the test
+// ends, with its last-error texts received in the test's thread.
 class Reporter : public MailSender
 {
 public:
-    using MailSender::MailSender;
+    Reporter(const ReportConfig &config, int minuteMs) : MailSender(config, nullptr, {0, minuteMs})
+    {
+        connect(this, &MailSender::sigLastErrorChanged, &m_receiver, [this](const QString &t) { errors.append(t); },
+                Qt::QueuedConnection);
+    }
     ~Reporter() override
     {
         quit();
         wait();
     }
-};
+    QStringList errors;
 
-// The reporter's last-error texts, received in the test's thread.
-class ErrorTexts : public QObject
-{
-public:
-    explicit ErrorTexts(Reporter &sender)
-    {
-        connect(&sender, &MailSender::sigLastErrorChanged, this, [this](const QString &t) { texts.append(t); },
-                Qt::QueuedConnection);
-    }
-    QStringList texts;
+private:
+    QObject m_receiver; // lives in the test's thread; the reporter itself lives in its own
 };
 
 } // namespace
@@ -111,7 +81,7 @@ private:
     ReportConfig config(const QString &connType = QStringLiteral("TCP"), const QString &authType = QStringLiteral("PLAIN")) const;
 
     SmtpServer m_server;
-    LogLines m_log;
+    LogCapture m_log;
 };
 
 void TestMailSender::initTestCase()
@@ -152,7 +122,7 @@ void TestMailSender::firstCheckRecordsThenOnlyChangesSend()
 {
     const int before = m_server.mailCount();
     const int unchanged = m_log.count(QStringLiteral("Status report unchanged, not sent"));
-    Reporter sender(config(), nullptr, {0, 20});
+    Reporter sender(config(), 20);
     sender.start();
     // The first check and the checks after it find nothing new: nothing is sent.
     QTRY_VERIFY_WITH_TIMEOUT(m_log.count(QStringLiteral("Status report unchanged, not sent")) >= unchanged + 5, Wait);
@@ -162,7 +132,6 @@ void TestMailSender::firstCheckRecordsThenOnlyChangesSend()
     // A forced report forgets the previous body, so it is sent.
     sender.forceReport();
     QTRY_COMPARE_WITH_TIMEOUT(m_server.mailCount(), before + 1, Wait);
-    QCOMPARE(m_server.mailCount(), before + 1);
 
     const Mail mail(m_server.mail(before + 1));
     QVERIFY(mail.ok);
@@ -182,7 +151,7 @@ void TestMailSender::firstCheckRecordsThenOnlyChangesSend()
 void TestMailSender::createdPointsSendAtOnceWithAttachments()
 {
     const int before = m_server.mailCount();
-    Reporter sender(config(QStringLiteral("TLS"), QStringLiteral("LOGIN")), nullptr, {0, Long});
+    Reporter sender(config(QStringLiteral("TLS"), QStringLiteral("LOGIN")), Long);
     sender.addCreatedAks(QStringLiteral("Site:B"));
     sender.addCreatedAks(QStringLiteral("Site:A"));
     sender.addCreatedAks(QStringLiteral("Site:B"));
@@ -221,7 +190,7 @@ void TestMailSender::noEnabledRecipientKeepsTheBody()
         u.enabled = false;
     const QString notSent = QStringLiteral("Status report not sent: no recipient enabled");
     const int skipped = m_log.count(notSent);
-    Reporter sender(c, nullptr, {0, Long});
+    Reporter sender(c, Long);
     sender.addCreatedAks(QStringLiteral("Site:A"));
     sender.addMiscMessage(QStringLiteral("Multiple write on datapoint Site:A"));
     // Past the bound on waiting attachments a failed mail is listed without its file.
@@ -264,18 +233,17 @@ void TestMailSender::refusedDeliveryIsResent()
     QFETCH(QString, error);
     const int before = m_server.mailCount();
     m_server.setSwitch(SmtpServer::Switch(refusal), true);
-    Reporter sender(config(connType, authType), nullptr, {0, 20});
-    ErrorTexts errors(sender);
+    Reporter sender(config(connType, authType), 20);
     sender.addCreatedAks(QStringLiteral("Site:A"));
     sender.start();
-    QTRY_VERIFY_WITH_TIMEOUT(!errors.texts.isEmpty() && errors.texts.last() == error, Wait);
-    QVERIFY(m_log.count(error, Kyr::LogError) > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!sender.errors.isEmpty() && sender.errors.last() == error, Wait);
+    QVERIFY(m_log.count(Kyr::LogError, error) > 0);
     QCOMPARE(m_server.mailCount(), before);
 
     // Once the server accepts again, the content taken out for the refused report arrives.
     m_server.setSwitch(SmtpServer::Switch(refusal), false);
     QTRY_COMPARE_WITH_TIMEOUT(m_server.mailCount(), before + 1, Wait);
-    QTRY_COMPARE_WITH_TIMEOUT(errors.texts.last(), QString(), Wait);
+    QTRY_COMPARE_WITH_TIMEOUT(sender.errors.last(), QString(), Wait);
     QVERIFY(Mail(m_server.mail(before + 1)).text().contains(QStringLiteral("1 AKS created:\n- Site:A\n")));
 }
 
@@ -283,21 +251,20 @@ void TestMailSender::thirdConnectionFailureIsTheLastError()
 {
     const int before = m_server.mailCount();
     m_server.setSwitch(SmtpServer::DropAfterGreeting, true);
-    Reporter sender(config(), nullptr, {0, 20});
-    ErrorTexts errors(sender);
+    Reporter sender(config(), 20);
     sender.addCreatedAks(QStringLiteral("Site:A"));
     sender.start();
-    QTRY_VERIFY_WITH_TIMEOUT(errors.texts.size() >= 4, Wait);
+    QTRY_VERIFY_WITH_TIMEOUT(sender.errors.size() >= 4, Wait);
     m_server.setSwitch(SmtpServer::DropAfterGreeting, false);
     // The start's emission, then the first two failures pass quietly with an empty last error.
-    QCOMPARE(errors.texts.at(1), QString());
-    QCOMPARE(errors.texts.at(2), QString());
-    const QString third = errors.texts.at(3);
+    QCOMPARE(sender.errors.at(1), QString());
+    QCOMPARE(sender.errors.at(2), QString());
+    const QString third = sender.errors.at(3);
     QVERIFY2(QRegularExpression(QStringLiteral("^Could not connectToHost\\(\\) 3 \\[.+\\]$")).match(third).hasMatch(),
              qPrintable(third));
-    QCOMPARE(m_log.count(QStringLiteral("Could not connectToHost() 1 ["), Kyr::LogInfo), 1);
-    QCOMPARE(m_log.count(QStringLiteral("Could not connectToHost() 2 ["), Kyr::LogWarning), 1);
-    QCOMPARE(m_log.count(third, Kyr::LogError), 1);
+    QCOMPARE(m_log.count(Kyr::LogInfo, QStringLiteral("Could not connectToHost() 1 [")), 1);
+    QCOMPARE(m_log.count(Kyr::LogWarning, QStringLiteral("Could not connectToHost() 2 [")), 1);
+    QCOMPARE(m_log.count(Kyr::LogError, third), 1);
     QTRY_COMPARE_WITH_TIMEOUT(m_server.mailCount(), before + 1, Wait);
 }
 
@@ -305,12 +272,11 @@ void TestMailSender::missingConfiguration()
 {
     ReportConfig c = config();
     c.sender.clear();
-    Reporter sender(c, nullptr, {0, 20});
-    ErrorTexts errors(sender);
+    Reporter sender(c, 20);
     sender.start();
-    QTRY_COMPARE_WITH_TIMEOUT(errors.texts.size(), 2, Wait);
-    QCOMPARE(errors.texts.last(), QStringLiteral("Missing configuration"));
-    QCOMPARE(m_log.count(QStringLiteral("MailSender - Missing configuration"), Kyr::LogError), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(sender.errors.size(), 2, Wait);
+    QCOMPARE(sender.errors.last(), QStringLiteral("Missing configuration"));
+    QCOMPARE(m_log.count(Kyr::LogError, QStringLiteral("MailSender - Missing configuration")), 1);
 }
 
 QTEST_GUILESS_MAIN(TestMailSender)
