@@ -266,6 +266,8 @@ private slots:
             dms.SendFlt(QStringLiteral("Site:Heat"), 17.5, stamp, 10, true);
             dms.CreatePoint(QStringLiteral("Site:Heat:MDLastUpdate"), Orvane::DWS, 10, true, -1);
             dms.SendDws(QStringLiteral("Site:Heat:MDLastUpdate"), -1700000000, 10, true);
+            dms.CreatePoint(QStringLiteral("Site:Note"), Orvane::STR, 10, true, -1);
+            dms.SendStr(QStringLiteral("Site:Note"), QStringLiteral("mailbox full"), 10, true);
             PointStore::forConnection(QStringLiteral("local"))->setDmsUp(false);
         }
         const QString file = PointStore::forConnection(QStringLiteral("local"))->filePath();
@@ -282,6 +284,9 @@ private slots:
         qint32 lastUpdate = 0;
         QCOMPARE(dms.ReadDws(QStringLiteral("Site:Heat:MDLastUpdate"), lastUpdate), 0);
         QCOMPARE(lastUpdate, -1700000000);
+        QString note;
+        QCOMPARE(dms.ReadStr(QStringLiteral("Site:Note"), note), 0);
+        QCOMPARE(note, QStringLiteral("mailbox full"));
         bool up = false;
         QCOMPARE(dms.ReadBit(QStringLiteral("System:Prog:DMS_UP"), up), 0);
         QVERIFY(up); // a restarted DMS is up again
