@@ -45,8 +45,6 @@ public:
     {
     }
     ~DmsHandlerRun() { stop(); }
-    DmsHandlerRun(const DmsHandlerRun &) = delete;
-    DmsHandlerRun &operator=(const DmsHandlerRun &) = delete;
 
     // The record a mail's intake sends after the mail's last value.
     static DataParser::ValueRec endOfMailMarker()
