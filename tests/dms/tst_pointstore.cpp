@@ -1,5 +1,5 @@
 // The process-database client library against its embedded point store: typed points, answers
-// and messages, shared stores, the SQLite file across a restart, trend rows, the link hooks and
+// and messages, the SQLite file across a restart, trend rows, the link hooks and
 // the control; the store's promises: errors reported, and nothing lost that a commit barrier
 // acknowledged, even when the writing process is killed.
 
