@@ -1,85 +1,44 @@
 // The DMS handler in its own thread against the embedded point store: coming up, the UP point,
-// the watchdog and its period, the status points, waiting for the DMS, losing the link, quit,
-// logout and a restart of the store.
+// the watchdog and its period, the status points, waiting for the DMS, losing the link, quit
+// and logout.
 
+#include "../common/DmsHandlerRun.h"
 #include "../common/LogCapture.h"
-#include "dms/DmsHandler.h"
 #include "dms/DmsLocation.h"
-
-#include "KyrIpc/PointStore.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
 using Orvane::PointStore;
+// DmsConfig{.name = value}: a case names only the settings it changes, the others keep their defaults.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace {
 
 const QString remoteConnection = QStringLiteral("192.0.2.7:9010"); // a documentation address
-const QString pdbsConnection = QStringLiteral("PDBS");
 const QString folder = QStringLiteral("System:Driver:Quillon");
 const QString watchdogPoint = QStringLiteral("System:Prog:WatchDog:Quillon");
 const QString periodPoint = QStringLiteral("System:Prog:WatchDog:Period");
 const QString localUpPoint = QStringLiteral("System:Prog:Quillon_UP");
 
-DmsTiming fastTiming()
+QString remoteUpPoint()
 {
-    DmsTiming t;
-    t.connectRetryMs = 50;
-    t.upRetryMs = 100;
-    t.asyncUpDelayMs = 10;
-    t.reconnectDelayMs = 20;
-    t.logoutDelayMs = 10;
-    t.watchdogSecondMs = 10; // a period of 20 s becomes 200 ms
-    t.controlSeconds = 1;
-    return t;
+    return QStringLiteral("System:Prog:Quillon:") + DmsLocation::shortHostName() + ":UP";
 }
 
-// One handler thread on a fresh project directory.
-struct Running
+// A handler (not yet started) on the project's store of the connection, with short waits.
+struct Running : DmsHandlerRun
 {
     explicit Running(const QString &dmsConnection = QStringLiteral("local"))
+        : DmsHandlerRun(DmsConfig{.dmsConnection = dmsConnection, .pdbsConnection = "PDBS"},
+                        // watchdogSecondMs: a period of 20 s becomes 200 ms
+                        DmsTiming{.connectRetryMs = 50, .upRetryMs = 100, .asyncUpDelayMs = 10, .reconnectDelayMs = 20,
+                                  .logoutDelayMs = 10, .watchdogSecondMs = 10, .controlSeconds = 1})
     {
-        config.dmsConnection = dmsConnection;
-        config.pdbsConnection = pdbsConnection;
-        store = PointStore::forConnection(dmsConnection);
     }
-    ~Running() { stop(); }
-
-    void start()
-    {
-        handler = std::make_unique<DmsHandler>(config, fastTiming());
-        ready = std::make_unique<QSignalSpy>(handler.get(), &DmsHandler::sigDmsReady);
-        disconnected = std::make_unique<QSignalSpy>(handler.get(), &DmsHandler::sigDmsDisconnected);
-        quitReceived = std::make_unique<QSignalSpy>(handler.get(), &DmsHandler::sigDmsQuitReceived);
-        handler->start();
-    }
-    void stop()
-    {
-        if (!handler)
-            return;
-        handler->quit();
-        handler->wait();
-        ready.reset();
-        disconnected.reset();
-        quitReceived.reset();
-        handler.reset();
-    }
-    QVariant value(const QString &point) const
-    {
-        const auto p = store->point(point);
-        return p ? p->value : QVariant();
-    }
-    int type(const QString &point) const { return store->readType(point); }
-
-    DmsConfig config;
-    std::shared_ptr<PointStore> store;
-    std::unique_ptr<DmsHandler> handler;
-    std::unique_ptr<QSignalSpy> ready, disconnected, quitReceived;
 };
 
 // Records when the values of a registered point arrive.
@@ -119,437 +78,303 @@ private slots:
         PointStore::restartAll();
     }
 
-    void dmsLocation_data();
-    void dmsLocation();
-    void stateTexts_data();
-    void stateTexts();
-    void comesUp_data();
-    void comesUp();
-    void statusPointsFollowAppState_data();
-    void statusPointsFollowAppState();
-    void lastMailPoint_data();
-    void lastMailPoint();
-    void periodAnswerChangesWatchdog();
-    void messageTexts_data();
-    void messageTexts();
-    void waitsForDmsUp_data();
-    void waitsForDmsUp();
-    void serviceModeStaysDown();
-    void reconnectsAfterTimeOut();
-    void timeOutWhileNotReadyIsIgnored();
-    void droppedLinkIsReported();
-    void quitIsForwarded();
-    void logoutAtShutdown_data();
-    void logoutAtShutdown();
-    void pointsSurviveRestart();
+    void dmsLocation_data()
+    {
+        QTest::addColumn<QString>("connection");
+        QTest::addColumn<bool>("local");
+        const QString host = DmsLocation::shortHostName();
+        QTest::newRow("pipe name") << "local" << true;
+        QTest::newRow("localhost capitals") << "LOCALHOST:9010" << true;
+        QTest::newRow("loopback address") << "127.0.0.1:9010" << true;
+        QTest::newRow("own host name") << host + ":9010" << true;
+        if (host.toUpper() != host)
+            QTest::newRow("own host name other case") << host.toUpper() + ":9010" << false;
+        QTest::newRow("other machine") << remoteConnection << false;
+    }
+
+    void dmsLocation()
+    {
+        QFETCH(QString, connection);
+        QFETCH(bool, local);
+        QCOMPARE(DmsLocation::of(connection), local ? QStringLiteral("local") : DmsLocation::shortHostName());
+        DmsHandler handler(DmsConfig{.dmsConnection = connection});
+        QCOMPARE(handler.isDmsLocal(), local);
+    }
+
+    void stateTexts()
+    {
+        // Every state has its text; any other value is "unknown".
+        const QList<QPair<int, QString>> texts{{0, "Idle"}, {1, "Disabled"}, {2, "Connecting"},
+                                               {3, "ErrorRegistration"}, {4, "unknown"}, {5, "Down"}};
+        for (const auto &[state, text] : texts)
+            QCOMPARE(DmsHandler::stateText(DmsHandler::DmsState(state)), text);
+        DmsHandler handler{DmsConfig()}; // registers the meta-type
+        QVERIFY(QMetaType::fromName("DmsHandler::DmsState").isValid());
+    }
+
+    // Up and down again: the UP point of this host, and with a local DMS only the watchdog, its
+    // period registration and the status points; the logout undoes them in order.
+    void comesUpAndLogsOut_data()
+    {
+        QTest::addColumn<QString>("connection");
+        QTest::newRow("local") << "local";
+        QTest::newRow("remote") << remoteConnection;
+    }
+
+    void comesUpAndLogsOut()
+    {
+        QFETCH(QString, connection);
+        const bool local = connection == QLatin1String("local");
+        LogCapture log;
+        Running run(connection);
+        QVERIFY(run.startReady());
+        QVERIFY(run.handler->isReady());
+        QVERIFY(!run.handler->isBusy());
+        QCOMPARE(log.count(6, "DMS is up"), 1);
+        QCOMPARE(log.count(6, "DMS handler is ready"), 1);
+
+        const QString upPoint = local ? localUpPoint : remoteUpPoint();
+        QCOMPARE(run.pointType(upPoint), int(Orvane::BIT));
+        QCOMPARE(run.pointValue(upPoint), QVariant(true));
+        QCOMPARE(run.pointType(local ? remoteUpPoint() : localUpPoint), 0);
+
+        QCOMPARE(run.store->registrationCount(periodPoint), local ? 1 : 0);
+        QCOMPARE(run.pointType(watchdogPoint), local ? int(Orvane::DWS) : 0);
+        const QList<QPair<QString, int>> statusPoints{
+            {":Quillon_Paused", Orvane::BIT}, {":MailError", Orvane::BIT},  {":LastMailError", Orvane::STR},
+            {":ReportError", Orvane::BIT},    {":LastReportError", Orvane::STR}, {":StateErrors", Orvane::DWS},
+            {":UpdateErrors", Orvane::DWS},   {":LastMail", Orvane::STR}};
+        for (const auto &[name, type] : statusPoints)
+            QVERIFY2(run.pointType(folder + name) == (local ? type : 0), qPrintable(name));
+        if (local) {
+            QCOMPARE(run.pointValue(folder + ":Quillon_Paused"), QVariant(false));
+            QCOMPARE(run.pointValue(folder + ":UpdateErrors"), QVariant(qint64(0)));
+            // A missing ":LastMail" gets the current time.
+            const QDateTime lastMail = QDateTime::fromString(run.pointValue(folder + ":LastMail").toString(), Qt::ISODate);
+            QVERIFY(lastMail.isValid());
+            QVERIFY(qAbs(lastMail.secsTo(QDateTime::currentDateTime())) < 60);
+            // The watchdog flips between 1 and 0 with the period (20 s, here 200 ms).
+            QCOMPARE(run.pointValue(watchdogPoint), QVariant(qint64(1)));
+            QTRY_COMPARE(run.pointValue(watchdogPoint), QVariant(qint64(0)));
+            QTRY_COMPARE(run.pointValue(watchdogPoint), QVariant(qint64(1)));
+        }
+
+        run.stop();
+        QCOMPARE(log.count(6, "DMS logout"), 1);
+        QCOMPARE(log.count(6, "DMS handler finished"), 1);
+        QCOMPARE(run.pointValue(upPoint), QVariant(false));
+        QCOMPARE(run.store->registrationCount(periodPoint), 0);
+        if (local)
+            QCOMPARE(run.pointValue(watchdogPoint), QVariant(qint64(-1)));
+        else
+            QCOMPARE(run.pointType(watchdogPoint), 0);
+        const QString infos = log.joined(Kyr::LogInfo);
+        QVERIFY(infos.indexOf(QStringLiteral("DMS logout")) < infos.indexOf(QStringLiteral("DMS handler finished")));
+    }
+
+    void statusPointsFollowAppState_data()
+    {
+        QTest::addColumn<bool>("paused");
+        QTest::addColumn<QString>("mailError");
+        QTest::addColumn<QString>("reportError");
+        QTest::addColumn<QString>("lastMailError");   // expected after the call
+        QTest::addColumn<QString>("lastReportError"); // expected after the call
+        // The store starts as a former run left it: "old mail" and "old report" in the two text
+        // points, a ":LastMail" time (kept) and ":MailError" of another type (recreated).
+        QTest::newRow("all ok keeps the old texts") << false << "" << "" << "old mail" << "old report";
+        QTest::newRow("mail error only") << false << "IMAP login failed" << "" << "IMAP login failed" << "old report";
+        QTest::newRow("report error only") << false << "" << "SMTP refused" << "old mail" << "SMTP refused";
+        QTest::newRow("paused, both errors") << true << "m" << "r" << "m" << "r";
+    }
+
+    void statusPointsFollowAppState()
+    {
+        QFETCH(bool, paused);
+        QFETCH(QString, mailError);
+        QFETCH(QString, reportError);
+        QFETCH(QString, lastMailError);
+        QFETCH(QString, lastReportError);
+        Running run;
+        run.store->setPoint(folder + ":LastMailError", Orvane::STR, QStringLiteral("old mail"));
+        run.store->setPoint(folder + ":LastReportError", Orvane::STR, QStringLiteral("old report"));
+        run.store->setPoint(folder + ":LastMail", Orvane::STR, QStringLiteral("2020-01-02T03:04:05"));
+        run.store->setPoint(folder + ":MailError", Orvane::DWS, 7);
+        QVERIFY(run.startReady());
+        QCOMPARE(run.pointType(folder + ":MailError"), int(Orvane::BIT));
+        QCOMPARE(run.pointValue(folder + ":LastMail"), QVariant("2020-01-02T03:04:05"));
+
+        QMetaObject::invokeMethod(run.handler.get(), "onAppStateChanged", Qt::QueuedConnection, Q_ARG(bool, paused),
+                                  Q_ARG(DmsHandler::DmsState, DmsHandler::Idle), Q_ARG(QString, mailError),
+                                  Q_ARG(QString, reportError));
+        const auto written = [&run] {
+            return QVariantList{run.pointValue(folder + ":Quillon_Paused"), run.pointValue(folder + ":MailError"),
+                                run.pointValue(folder + ":ReportError"), run.pointValue(folder + ":LastMailError"),
+                                run.pointValue(folder + ":LastReportError")};
+        };
+        QTRY_COMPARE(written(), (QVariantList{paused, !mailError.isEmpty(), !reportError.isEmpty(), lastMailError,
+                                              lastReportError}));
+    }
+
+    void periodAnswerChangesWatchdog()
+    {
+        Running run;
+        QVERIFY(run.startReady());
+        QCOMPARE(run.handler->watchdogPeriod(), 20);
+        Probe probe(watchdogPoint);
+        QTRY_VERIFY(probe.arrivals.size() >= 3); // the answer to the registration, then ticks
+
+        run.store->setPoint(periodPoint, Orvane::DWS, 60); // the DMS sends the new period
+        QTRY_COMPARE(run.handler->watchdogPeriod(), 60);
+        const int changedAt = int(probe.arrivals.size());
+        // The tick already started keeps its length; the next ones are 60 s (600 ms here) long.
+        QTRY_VERIFY_WITH_TIMEOUT(probe.arrivals.size() >= changedAt + 3, 10000);
+        const qint64 longGap = probe.arrivals.at(changedAt + 2) - probe.arrivals.at(changedAt + 1);
+        QVERIFY2(longGap >= 550, qPrintable(QString::number(longGap)));
+    }
+
+    void messageTexts_data()
+    {
+        QTest::addColumn<int>("tag");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<int>("subCode");
+        QTest::addColumn<int>("level"); // 0: nothing logged
+        QTest::addColumn<QString>("text");
+        QTest::newRow("period refused") << -65534 << 3 << 0 << 4 << "DMS Received negative answer for System:Prog:WatchDog:Period - ";
+        QTest::newRow("other positive") << 5 << 0 << 0 << 0 << "";
+        QTest::newRow("missing on write") << 5 << 2 << 2 << 4 << "DMS Missing data point on write ";
+        QTest::newRow("missing on register") << 5 << 2 << 1 << 4 << "DMS Missing data point on register ";
+        QTest::newRow("missing, other sub-code") << 5 << 2 << 7 << 3 << "DMS Point does not exist: ";
+        QTest::newRow("negative") << 5 << 4 << 2 << 3 << "DMS Negative answer received: ";
+    }
+
+    void messageTexts()
+    {
+        QFETCH(int, tag);
+        QFETCH(int, answer);
+        QFETCH(int, subCode);
+        QFETCH(int, level);
+        QFETCH(QString, text);
+        Running run;
+        QVERIFY(run.startReady());
+        LogCapture log;
+        Orvane::Message message;
+        message.tag = tag;
+        message.answerCode = answer;
+        message.subCode = subCode;
+        message.value = 99;
+        message.setPointName(QStringLiteral("Site:Meter:X"));
+        const QString expected = text + DmsAccess::msgToString(&message);
+        run.store->sendMessage(message);
+        message.setPointName(QStringLiteral("Site:Meter:End"));
+        message.answerCode = 4;
+        message.tag = 5;
+        run.store->sendMessage(message); // arrives after the first one
+        QTRY_COMPARE(log.count(3, "Site:Meter:End"), 1);
+        if (level)
+            QCOMPARE(log.count(quint8(level), expected), 1);
+        QCOMPARE(log.count("Site:Meter:X"), level ? 1 : 0);
+        QCOMPARE(run.handler->watchdogPeriod(), 20); // negative answers leave the period alone
+    }
+
+    // Until "DMS_UP" reads true the handler retries and stays not ready; a time-out of the
+    // control meanwhile is ignored (the connection is kept).
+    void waitsForDmsUp_data()
+    {
+        QTest::addColumn<bool>("readFails");
+        QTest::newRow("DMS_UP false") << false;
+        QTest::newRow("DMS_UP read fails") << true;
+    }
+
+    void waitsForDmsUp()
+    {
+        QFETCH(bool, readFails);
+        LogCapture log;
+        Running run;
+        if (readFails)
+            run.store->setPoint(QStringLiteral("System:Prog:DMS_UP"), Orvane::DWS, 1); // not readable as a bit
+        else
+            run.store->setDmsUp(false);
+        run.start();
+        QTRY_VERIFY(log.count(4, "DMS waiting for up") >= 1);
+        QMetaObject::invokeMethod(run.handler.get(), "onDmsTimedOut", Qt::QueuedConnection);
+        QTRY_VERIFY(log.count(4, "DMS waiting for up") >= 3); // retried every 25 s (100 ms here)
+        QCOMPARE(log.count("DMS timed out"), 0);
+        QCOMPARE(run.disconnected->count(), 0);
+        QCOMPARE(run.ready->count(), 0);
+        QVERIFY(!run.handler->isReady());
+        QCOMPARE(run.pointType(localUpPoint), 0);
+
+        run.store->setPoint(QStringLiteral("System:Prog:DMS_UP"), Orvane::BIT, true);
+        QTRY_COMPARE(run.ready->count(), 1);
+        QCOMPARE(run.pointValue(localUpPoint), QVariant(true));
+    }
+
+    void serviceModeStaysDown()
+    {
+        qputenv("ServiceMode", "1");
+        LogCapture log;
+        Running run;
+        run.start();
+        QTRY_COMPARE(log.count(6, "DMS handler started"), 1);
+        QTest::qWait(200);
+        QCOMPARE(run.ready->count(), 0);
+        QCOMPARE(log.count("Asynch DMS connected"), 0);
+        QCOMPARE(run.pointType(localUpPoint), 0);
+        run.stop();
+        QCOMPARE(log.count("DMS logout"), 0);
+    }
+
+    void reconnectsAfterTimeOut()
+    {
+        LogCapture log;
+        Running run;
+        QVERIFY(run.startReady());
+
+        run.store->setAnswering(false); // the control times out after 240 s (1 s here)
+        QTRY_COMPARE_WITH_TIMEOUT(run.disconnected->count(), 1, 10000);
+        run.store->setAnswering(true);
+        QCOMPARE(log.count(2, "DMS timed out"), 1);
+        // The handler connects again by itself and comes up as at start.
+        QTRY_COMPARE(run.ready->count(), 2);
+        QVERIFY(run.handler->isReady());
+        QCOMPARE(log.count(6, "Synch DMS connected"), 2);
+        QCOMPARE(log.count(6, "Pdbs connected"), 2);
+        QCOMPARE(run.disconnected->count(), 1);
+    }
+
+    void droppedLinkIsReported()
+    {
+        LogCapture log;
+        Running run;
+        QVERIFY(run.startReady());
+
+        run.store->dropLink();
+        QTRY_COMPARE(run.disconnected->count(), 1);
+        QCOMPARE(log.count(4, "Asynch DMS disconnected"), 1);
+        QVERIFY(!run.handler->isReady());
+        // The watchdog stops with the link.
+        const QVariant watchdog = run.pointValue(watchdogPoint);
+        QTest::qWait(500);
+        QCOMPARE(run.pointValue(watchdogPoint), watchdog);
+
+        run.store->restoreLink(); // the asynchronous connection comes back by itself
+        QTRY_COMPARE(run.ready->count(), 2);
+        QVERIFY(run.handler->isReady());
+        QTRY_VERIFY(run.pointValue(watchdogPoint) != watchdog);
+    }
+
+    void quitIsForwarded()
+    {
+        Running run;
+        QVERIFY(run.startReady());
+        run.store->sendQuit();
+        QTRY_COMPARE(run.quitReceived->count(), 1);
+        QVERIFY(run.handler->isReady()); // the controller decides what happens next
+    }
 
 private:
     std::unique_ptr<QTemporaryDir> m_project;
 };
-
-void TestDmsHandler::dmsLocation_data()
-{
-    QTest::addColumn<QString>("connection");
-    QTest::addColumn<bool>("local");
-    const QString host = DmsLocation::shortHostName();
-    QTest::newRow("pipe name") << "local" << true;
-    QTest::newRow("dot pipe") << "." << true;
-    QTest::newRow("named pipe") << "ORVANE-DMS" << true;
-    QTest::newRow("localhost capitals") << "LOCALHOST:9010" << true;
-    QTest::newRow("loopback address") << "127.0.0.1:9010" << true;
-    QTest::newRow("own host name") << host + ":9010" << true;
-    if (host.toUpper() != host)
-        QTest::newRow("own host name other case") << host.toUpper() + ":9010" << false;
-    QTest::newRow("other machine") << remoteConnection << false;
-    QTest::newRow("other host name") << "dms-elsewhere:9010" << false;
-}
-
-void TestDmsHandler::dmsLocation()
-{
-    QFETCH(QString, connection);
-    QFETCH(bool, local);
-    QCOMPARE(DmsLocation::of(connection), local ? QStringLiteral("local") : DmsLocation::shortHostName());
-    DmsConfig config;
-    config.dmsConnection = connection;
-    DmsHandler handler(config);
-    QCOMPARE(handler.isDmsLocal(), local);
-}
-
-void TestDmsHandler::stateTexts_data()
-{
-    QTest::addColumn<int>("state");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("0") << 0 << "Idle";
-    QTest::newRow("1") << 1 << "Disabled";
-    QTest::newRow("2") << 2 << "Connecting";
-    QTest::newRow("3") << 3 << "ErrorRegistration";
-    QTest::newRow("4") << 4 << "unknown";
-    QTest::newRow("5") << 5 << "Down";
-    QTest::newRow("-1") << -1 << "unknown";
-}
-
-void TestDmsHandler::stateTexts()
-{
-    QFETCH(int, state);
-    QFETCH(QString, text);
-    QCOMPARE(DmsHandler::stateText(DmsHandler::DmsState(state)), text);
-    DmsHandler handler{DmsConfig()}; // registers the meta-type
-    QVERIFY(QMetaType::fromName("DmsHandler::DmsState").isValid());
-}
-
-void TestDmsHandler::comesUp_data()
-{
-    QTest::addColumn<QString>("connection");
-    QTest::addColumn<bool>("local");
-    QTest::newRow("local pipe") << "local" << true;
-    QTest::newRow("localhost in capitals") << "LOCALHOST:9010" << true;
-    QTest::newRow("remote") << remoteConnection << false;
-}
-
-void TestDmsHandler::comesUp()
-{
-    QFETCH(QString, connection);
-    QFETCH(bool, local);
-    LogCapture log;
-    Running run(connection);
-    run.start();
-    QTRY_COMPARE(run.ready->count(), 1);
-    QVERIFY(run.handler->isReady());
-    QVERIFY(!run.handler->isBusy());
-    QCOMPARE(log.count(6, "DMS is up"), 1);
-    QCOMPARE(log.count(6, "DMS handler is ready"), 1);
-
-    const QString upPoint = local ? localUpPoint
-                                  : QStringLiteral("System:Prog:Quillon:") + DmsLocation::shortHostName() + ":UP";
-    QCOMPARE(run.type(upPoint), int(Orvane::BIT));
-    QCOMPARE(run.value(upPoint), QVariant(true));
-    QCOMPARE(run.type(local ? QStringLiteral("System:Prog:Quillon:") + DmsLocation::shortHostName() + ":UP"
-                            : localUpPoint),
-             0);
-
-    // Watchdog, period registration and status points only with a local DMS.
-    QCOMPARE(run.store->registrationCount(periodPoint), local ? 1 : 0);
-    QCOMPARE(run.type(watchdogPoint), local ? int(Orvane::DWS) : 0);
-    const QList<QPair<QString, int>> statusPoints{
-        {":Quillon_Paused", Orvane::BIT}, {":MailError", Orvane::BIT},  {":LastMailError", Orvane::STR},
-        {":ReportError", Orvane::BIT},    {":LastReportError", Orvane::STR}, {":StateErrors", Orvane::DWS},
-        {":UpdateErrors", Orvane::DWS},   {":LastMail", Orvane::STR}};
-    for (const auto &[name, type] : statusPoints)
-        QVERIFY2(run.type(folder + name) == (local ? type : 0), qPrintable(name));
-    if (!local)
-        return;
-    QCOMPARE(run.value(folder + ":Quillon_Paused"), QVariant(false));
-    QCOMPARE(run.value(folder + ":UpdateErrors"), QVariant(qint64(0)));
-    const QDateTime lastMail = QDateTime::fromString(run.value(folder + ":LastMail").toString(), Qt::ISODate);
-    QVERIFY(lastMail.isValid());
-    QVERIFY(qAbs(lastMail.secsTo(QDateTime::currentDateTime())) < 60);
-    // The watchdog flips between 1 and 0 with the period (20 s, here 200 ms).
-    QCOMPARE(run.value(watchdogPoint), QVariant(qint64(1)));
-    QTRY_COMPARE(run.value(watchdogPoint), QVariant(qint64(0)));
-    QTRY_COMPARE(run.value(watchdogPoint), QVariant(qint64(1)));
-}
-
-void TestDmsHandler::statusPointsFollowAppState_data()
-{
-    QTest::addColumn<bool>("paused");
-    QTest::addColumn<QString>("mailError");
-    QTest::addColumn<QString>("reportError");
-    QTest::addColumn<QString>("lastMailError");   // expected after the call
-    QTest::addColumn<QString>("lastReportError"); // expected after the call
-    // The store starts with the texts "old mail" and "old report" in the two text points.
-    QTest::newRow("all ok keeps the old texts") << false << "" << "" << "old mail" << "old report";
-    QTest::newRow("paused") << true << "" << "" << "old mail" << "old report";
-    QTest::newRow("mail error") << false << "IMAP login failed" << "" << "IMAP login failed" << "old report";
-    QTest::newRow("report error") << false << "" << "SMTP refused" << "old mail" << "SMTP refused";
-    QTest::newRow("both") << true << "m" << "r" << "m" << "r";
-}
-
-void TestDmsHandler::statusPointsFollowAppState()
-{
-    QFETCH(bool, paused);
-    QFETCH(QString, mailError);
-    QFETCH(QString, reportError);
-    QFETCH(QString, lastMailError);
-    QFETCH(QString, lastReportError);
-    Running run;
-    run.store->setPoint(folder + ":LastMailError", Orvane::STR, QStringLiteral("old mail"));
-    run.store->setPoint(folder + ":LastReportError", Orvane::STR, QStringLiteral("old report"));
-    run.store->setPoint(folder + ":MailError", Orvane::DWS, 7); // of another type: recreated
-    run.start();
-    QTRY_COMPARE(run.ready->count(), 1);
-    QCOMPARE(run.type(folder + ":MailError"), int(Orvane::BIT));
-
-    QMetaObject::invokeMethod(run.handler.get(), "onAppStateChanged", Qt::QueuedConnection, Q_ARG(bool, paused),
-                              Q_ARG(DmsHandler::DmsState, DmsHandler::Idle), Q_ARG(QString, mailError),
-                              Q_ARG(QString, reportError));
-    const auto written = [&run] {
-        return QVariantList{run.value(folder + ":Quillon_Paused"), run.value(folder + ":MailError"),
-                            run.value(folder + ":ReportError"), run.value(folder + ":LastMailError"),
-                            run.value(folder + ":LastReportError")};
-    };
-    QTRY_COMPARE(written(), (QVariantList{paused, !mailError.isEmpty(), !reportError.isEmpty(), lastMailError,
-                                          lastReportError}));
-}
-
-void TestDmsHandler::lastMailPoint_data()
-{
-    QTest::addColumn<int>("existingType"); // 0: missing
-    QTest::addColumn<bool>("keeps");
-    QTest::newRow("existing text is left untouched") << int(Orvane::STR) << true;
-    QTest::newRow("missing gets the current time") << 0 << false;
-    QTest::newRow("of another type is replaced") << int(Orvane::DWS) << false;
-}
-
-void TestDmsHandler::lastMailPoint()
-{
-    QFETCH(int, existingType);
-    QFETCH(bool, keeps);
-    const QString old = QStringLiteral("2020-01-02T03:04:05");
-    Running run;
-    if (existingType == Orvane::STR)
-        run.store->setPoint(folder + ":LastMail", existingType, old);
-    else if (existingType)
-        run.store->setPoint(folder + ":LastMail", existingType, 5);
-    run.start();
-    QTRY_COMPARE(run.ready->count(), 1);
-    QCOMPARE(run.type(folder + ":LastMail"), int(Orvane::STR));
-    const QString text = run.value(folder + ":LastMail").toString();
-    if (keeps) {
-        QCOMPARE(text, old);
-    } else {
-        const QDateTime written = QDateTime::fromString(text, Qt::ISODate);
-        QVERIFY(written.isValid());
-        QVERIFY(qAbs(written.secsTo(QDateTime::currentDateTime())) < 60);
-    }
-}
-
-void TestDmsHandler::periodAnswerChangesWatchdog()
-{
-    Running run;
-    run.start();
-    QTRY_COMPARE(run.ready->count(), 1);
-    QCOMPARE(run.handler->watchdogPeriod(), 20);
-    Probe probe(watchdogPoint);
-    QTRY_VERIFY(probe.arrivals.size() >= 3); // the answer to the registration, then ticks
-
-    run.store->setPoint(periodPoint, Orvane::DWS, 60); // the DMS sends the new period
-    QTRY_COMPARE(run.handler->watchdogPeriod(), 60);
-    const int changedAt = int(probe.arrivals.size());
-    // The tick already started keeps its length; the next ones are 60 s (600 ms here) long.
-    QTRY_VERIFY_WITH_TIMEOUT(probe.arrivals.size() >= changedAt + 3, 10000);
-    const qint64 longGap = probe.arrivals.at(changedAt + 2) - probe.arrivals.at(changedAt + 1);
-    QVERIFY2(longGap >= 550, qPrintable(QString::number(longGap)));
-}
-
-void TestDmsHandler::messageTexts_data()
-{
-    QTest::addColumn<int>("tag");
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<int>("subCode");
-    QTest::addColumn<int>("level"); // 0: nothing logged
-    QTest::addColumn<QString>("text");
-    QTest::newRow("period refused") << -65534 << 3 << 0 << 4 << "DMS Received negative answer for System:Prog:WatchDog:Period - ";
-    QTest::newRow("period missing") << -65534 << 2 << 1 << 4 << "DMS Received negative answer for System:Prog:WatchDog:Period - ";
-    QTest::newRow("other positive") << 5 << 0 << 0 << 0 << "";
-    QTest::newRow("missing on write") << 5 << 2 << 2 << 4 << "DMS Missing data point on write ";
-    QTest::newRow("missing on register") << 5 << 2 << 1 << 4 << "DMS Missing data point on register ";
-    QTest::newRow("missing, other sub-code") << 5 << 2 << 7 << 3 << "DMS Point does not exist: ";
-    QTest::newRow("negative") << 5 << 4 << 2 << 3 << "DMS Negative answer received: ";
-}
-
-void TestDmsHandler::messageTexts()
-{
-    QFETCH(int, tag);
-    QFETCH(int, answer);
-    QFETCH(int, subCode);
-    QFETCH(int, level);
-    QFETCH(QString, text);
-    Running run;
-    run.start();
-    QTRY_COMPARE(run.ready->count(), 1);
-    LogCapture log;
-    Orvane::Message message;
-    message.tag = tag;
-    message.answerCode = answer;
-    message.subCode = subCode;
-    message.value = 99;
-    message.setPointName(QStringLiteral("Site:Meter:X"));
-    const QString expected = text + DmsAccess::msgToString(&message);
-    run.store->sendMessage(message);
-    message.setPointName(QStringLiteral("Site:Meter:End"));
-    message.answerCode = 4;
-    message.tag = 5;
-    run.store->sendMessage(message); // arrives after the first one
-    QTRY_COMPARE(log.count(3, "Site:Meter:End"), 1);
-    if (level)
-        QCOMPARE(log.count(quint8(level), expected), 1);
-    QCOMPARE(log.count("Site:Meter:X"), level ? 1 : 0);
-    QCOMPARE(run.handler->watchdogPeriod(), 20); // negative answers leave the period alone
-}
-
-void TestDmsHandler::waitsForDmsUp_data()
-{
-    QTest::addColumn<bool>("readFails");
-    QTest::newRow("DMS_UP false") << false;
-    QTest::newRow("DMS_UP read fails") << true;
-}
-
-void TestDmsHandler::waitsForDmsUp()
-{
-    QFETCH(bool, readFails);
-    LogCapture log;
-    Running run;
-    if (readFails)
-        run.store->setPoint(QStringLiteral("System:Prog:DMS_UP"), Orvane::DWS, 1); // not readable as a bit
-    else
-        run.store->setDmsUp(false);
-    run.start();
-    QTRY_VERIFY(log.count(4, "DMS waiting for up") >= 3); // retried every 25 s (100 ms here)
-    QCOMPARE(run.ready->count(), 0);
-    QVERIFY(!run.handler->isReady());
-    QCOMPARE(run.type(localUpPoint), 0);
-
-    run.store->setPoint(QStringLiteral("System:Prog:DMS_UP"), Orvane::BIT, true);
-    QTRY_COMPARE(run.ready->count(), 1);
-    QCOMPARE(run.value(localUpPoint), QVariant(true));
-}
-
-void TestDmsHandler::serviceModeStaysDown()
-{
-    qputenv("ServiceMode", "1");
-    LogCapture log;
-    Running run;
-    run.start();
-    QTRY_COMPARE(log.count(6, "DMS handler started"), 1);
-    QTest::qWait(200);
-    QCOMPARE(run.ready->count(), 0);
-    QCOMPARE(log.count("Asynch DMS connected"), 0);
-    QCOMPARE(run.type(localUpPoint), 0);
-    run.stop();
-    QCOMPARE(log.count("DMS logout"), 0);
-}
-
-void TestDmsHandler::reconnectsAfterTimeOut()
-{
-    LogCapture log;
-    Running run;
-    run.start();
-    QTRY_COMPARE(run.ready->count(), 1);
-
-    run.store->setAnswering(false); // the control times out after 240 s (1 s here)
-    QTRY_COMPARE_WITH_TIMEOUT(run.disconnected->count(), 1, 10000);
-    run.store->setAnswering(true);
-    QCOMPARE(log.count(2, "DMS timed out"), 1);
-    // The handler connects again by itself and comes up as at start.
-    QTRY_COMPARE(run.ready->count(), 2);
-    QVERIFY(run.handler->isReady());
-    QCOMPARE(log.count(6, "Synch DMS connected"), 2);
-    QCOMPARE(log.count(6, "Pdbs connected"), 2);
-    QCOMPARE(run.disconnected->count(), 1);
-}
-
-void TestDmsHandler::timeOutWhileNotReadyIsIgnored()
-{
-    LogCapture log;
-    Running run;
-    run.store->setDmsUp(false);
-    run.start();
-    QTRY_VERIFY(log.count("DMS waiting for up") >= 1);
-    QMetaObject::invokeMethod(run.handler.get(), "onDmsTimedOut", Qt::QueuedConnection);
-    QTRY_VERIFY(log.count("DMS waiting for up") >= 3); // still waiting on the same connection
-    QCOMPARE(log.count("DMS timed out"), 0);
-    QCOMPARE(run.disconnected->count(), 0);
-}
-
-void TestDmsHandler::droppedLinkIsReported()
-{
-    LogCapture log;
-    Running run;
-    run.start();
-    QTRY_COMPARE(run.ready->count(), 1);
-
-    run.store->dropLink();
-    QTRY_COMPARE(run.disconnected->count(), 1);
-    QCOMPARE(log.count(4, "Asynch DMS disconnected"), 1);
-    QVERIFY(!run.handler->isReady());
-    // The watchdog stops with the link.
-    const QVariant watchdog = run.value(watchdogPoint);
-    QTest::qWait(500);
-    QCOMPARE(run.value(watchdogPoint), watchdog);
-
-    run.store->restoreLink(); // the asynchronous connection comes back by itself
-    QTRY_COMPARE(run.ready->count(), 2);
-    QVERIFY(run.handler->isReady());
-    QTRY_VERIFY(run.value(watchdogPoint) != watchdog);
-}
-
-void TestDmsHandler::quitIsForwarded()
-{
-    Running run;
-    run.start();
-    QTRY_COMPARE(run.ready->count(), 1);
-    run.store->sendQuit();
-    QTRY_COMPARE(run.quitReceived->count(), 1);
-    QVERIFY(run.handler->isReady()); // the controller decides what happens next
-}
-
-void TestDmsHandler::logoutAtShutdown_data()
-{
-    QTest::addColumn<QString>("connection");
-    QTest::newRow("local") << "local";
-    QTest::newRow("remote") << remoteConnection;
-}
-
-void TestDmsHandler::logoutAtShutdown()
-{
-    QFETCH(QString, connection);
-    const bool local = connection == QLatin1String("local");
-    LogCapture log;
-    Running run(connection);
-    run.start();
-    QTRY_COMPARE(run.ready->count(), 1);
-    const QString upPoint = local ? localUpPoint
-                                  : QStringLiteral("System:Prog:Quillon:") + DmsLocation::shortHostName() + ":UP";
-    QCOMPARE(run.value(upPoint), QVariant(true));
-    QCOMPARE(run.store->registrationCount(periodPoint), local ? 1 : 0);
-
-    run.stop();
-    QCOMPARE(log.count(6, "DMS logout"), 1);
-    QCOMPARE(log.count(6, "DMS handler finished"), 1);
-    QCOMPARE(run.value(upPoint), QVariant(false));
-    QCOMPARE(run.store->registrationCount(periodPoint), 0);
-    if (local)
-        QCOMPARE(run.value(watchdogPoint), QVariant(qint64(-1)));
-    else
-        QCOMPARE(run.type(watchdogPoint), 0);
-    const QString infos = log.joined(Kyr::LogInfo);
-    QVERIFY(infos.indexOf(QStringLiteral("DMS logout")) < infos.indexOf(QStringLiteral("DMS handler finished")));
-}
-
-void TestDmsHandler::pointsSurviveRestart()
-{
-    QString lastMail;
-    {
-        Running run;
-        run.start();
-        QTRY_COMPARE(run.ready->count(), 1);
-        QMetaObject::invokeMethod(run.handler.get(), "onAppStateChanged", Qt::QueuedConnection, Q_ARG(bool, false),
-                                  Q_ARG(DmsHandler::DmsState, DmsHandler::Idle), Q_ARG(QString, "mailbox full"),
-                                  Q_ARG(QString, QString()));
-        QTRY_COMPARE(run.value(folder + ":LastMailError"), QVariant("mailbox full"));
-        lastMail = run.value(folder + ":LastMail").toString();
-    }
-    PointStore::restartAll();
-    QTest::qWait(1100); // a new ":LastMail" would carry a later second
-
-    Running again;
-    QCOMPARE(again.value(folder + ":LastMailError"), QVariant("mailbox full"));
-    again.start();
-    QTRY_COMPARE(again.ready->count(), 1);
-    QCOMPARE(again.value(folder + ":LastMail").toString(), lastMail);
-    QCOMPARE(again.value(folder + ":LastMailError"), QVariant("mailbox full"));
-    QCOMPARE(again.value(folder + ":MailError"), QVariant(false));
-}
 
 QTEST_GUILESS_MAIN(TestDmsHandler)
 #include "tst_dmshandler.moc"

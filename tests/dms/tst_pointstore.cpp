@@ -1,5 +1,5 @@
 // The process-database client library against its embedded point store: typed points, answers
-// and messages, shared stores, the SQLite file across a restart, trend rows, the link hooks and
+// and messages, the SQLite file across a restart, trend rows, the link hooks and
 // the control; the store's promises: errors reported, and nothing lost that a commit barrier
 // acknowledged, even when the writing process is killed.
 
@@ -23,28 +23,20 @@ using Orvane::PointStore;
 
 namespace {
 
-// Keeps the messages of a connection.
-class Inbox : public DmsAccess::MessageHandler
+// Keeps the messages of a DMS or PDBS connection.
+template<typename Access>
+class InboxOf : public Access::MessageHandler
 {
 public:
-    void messageReceived(DmsAccess *, Message *message) override
+    void messageReceived(Access *, Message *message) override
     {
         messages.append(*message);
         delete message;
     }
     QList<Message> messages;
 };
-
-class TrendInbox : public PdbsAccess::MessageHandler
-{
-public:
-    void messageReceived(PdbsAccess *, Message *message) override
-    {
-        messages.append(*message);
-        delete message;
-    }
-    QList<Message> messages;
-};
+using Inbox = InboxOf<DmsAccess>;
+using TrendInbox = InboxOf<PdbsAccess>;
 
 } // namespace
 
@@ -59,447 +51,400 @@ private slots:
         PointStore::restartAll();
     }
 
-    void messageLayout_data();
-    void messageLayout();
-    void newStoreStartsUp();
-    void typedPoints_data();
-    void typedPoints();
-    void writeAnswers_data();
-    void writeAnswers();
-    void registration();
-    void enumNames_data();
-    void enumNames();
-    void connectionsShareStoreByString();
-    void pointsAndTrendSurviveRestart();
-    void trendRowsAndRefusal();
-    void droppedAndRestoredLink();
-    void controlTimesOutAndForwardsQuit();
-    void unopenableFileRefusesConnections();
-    void failedTransactionReportedByBarrier();
-    void killedWriterKeepsAcknowledgedValues();
+    void messageLayout_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("161 bytes") << QString(161, u'A') << QString(161, u'A');
+        QTest::newRow("cut to 161 bytes") << QString(200, u'B') << QString(161, u'B');
+        QTest::newRow("latin-1") << QString::fromUtf8("Zähler:Wärme") << QString::fromUtf8("Zähler:Wärme");
+    }
+
+    void messageLayout()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, stored);
+        Message message;
+        message.subCode = 2;
+        message.answerCode = 0x01020304;
+        message.tag = -65534;
+        message.value = 60;
+        message.setPointName(name);
+        const auto *bytes = reinterpret_cast<const unsigned char *>(&message);
+        auto int32At = [bytes](int offset) {
+            qint32 v;
+            std::memcpy(&v, bytes + offset, 4);
+            return v;
+        };
+        QCOMPARE(int(sizeof message), 384);
+        QCOMPARE(int32At(0), 2);
+        QCOMPARE(int32At(168), 0x01020304);
+        QCOMPARE(int32At(176), -65534);
+        QCOMPARE(int32At(188), 60);
+        QCOMPARE(QString::fromLatin1(reinterpret_cast<const char *>(bytes + 4)), stored);
+        QCOMPARE(bytes[4 + stored.size()], 0);
+        QCOMPARE(message.point(), stored);
+    }
+
+    void typedPoints_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("BIT") << int(Orvane::BIT) << QVariant(true);
+        QTest::newRow("BYS") << int(Orvane::BYS) << QVariant(qint64(-128));
+        QTest::newRow("WOS") << int(Orvane::WOS) << QVariant(qint64(-32768));
+        QTest::newRow("DWS") << int(Orvane::DWS) << QVariant(qint64(-2147483647 - 1));
+        QTest::newRow("BYU") << int(Orvane::BYU) << QVariant(qint64(255));
+        QTest::newRow("WOU") << int(Orvane::WOU) << QVariant(qint64(65535));
+        QTest::newRow("DWU") << int(Orvane::DWU) << QVariant(qint64(4294967295LL));
+        QTest::newRow("FLT") << int(Orvane::FLT) << QVariant(12.3456789);
+        QTest::newRow("STR") << int(Orvane::STR) << QVariant(QStringLiteral("2026-12-06T01:02:03"));
+    }
+
+    void typedPoints()
+    {
+        QFETCH(int, type);
+        QFETCH(QVariant, value);
+        DmsAccess dms(QStringLiteral("Sync"));
+        QCOMPARE(dms.ConnectDms(QStringLiteral("local"), nullptr, true, 120000), 0);
+        const QString point = QStringLiteral("Site:Meter:") + Orvane::pointTypeName(type);
+        QCOMPARE(dms.ReadType(point), 0);
+        QCOMPARE(dms.CreatePoint(point, type, 10, true, -1), 0);
+        QCOMPARE(dms.ReadType(point), type);
+        const QDateTime stamp = QDateTime::fromString(QStringLiteral("2026-03-01T12:15:00Z"), Qt::ISODate);
+        int answer = -99;
+        switch (type) {
+        case Orvane::BIT: answer = dms.SendBit(point, value.toBool(), stamp, 10, true); break;
+        case Orvane::BYS: answer = dms.SendBys(point, qint8(value.toLongLong()), stamp, 10, true); break;
+        case Orvane::WOS: answer = dms.SendWos(point, qint16(value.toLongLong()), stamp, 10, true); break;
+        case Orvane::DWS: answer = dms.SendDws(point, qint32(value.toLongLong()), stamp, 10, true); break;
+        case Orvane::BYU: answer = dms.SendByu(point, quint8(value.toLongLong()), stamp, 10, true); break;
+        case Orvane::WOU: answer = dms.SendWou(point, quint16(value.toLongLong()), stamp, 10, true); break;
+        case Orvane::DWU: answer = dms.SendDwu(point, quint32(value.toLongLong()), stamp, 10, true); break;
+        case Orvane::FLT: answer = dms.SendFlt(point, value.toDouble(), stamp, 10, true); break;
+        case Orvane::STR: answer = dms.SendStr(point, value.toString(), stamp, 10, true); break;
+        }
+        QCOMPARE(answer, 0);
+        const auto stored = PointStore::forConnection(QStringLiteral("local"))->point(point);
+        QVERIFY(stored);
+        QCOMPARE(stored->value, value);
+        QCOMPARE(stored->stampMs, stamp.toMSecsSinceEpoch());
+
+        // The typed reads answer only for their own type.
+        QDateTime readStamp;
+        bool bit = false;
+        qint32 dws = 0;
+        quint32 dwu = 0;
+        double flt = 0;
+        QString str;
+        QCOMPARE(dms.ReadBit(point, bit, &readStamp) == 0, type == Orvane::BIT);
+        QCOMPARE(dms.ReadDws(point, dws, &readStamp) == 0, type == Orvane::DWS);
+        QCOMPARE(dms.ReadDwu(point, dwu, &readStamp) == 0, type == Orvane::DWU);
+        QCOMPARE(dms.ReadFlt(point, flt, &readStamp) == 0, type == Orvane::FLT);
+        QCOMPARE(dms.ReadStr(point, str, &readStamp) == 0, type == Orvane::STR);
+        if (type == Orvane::DWS)
+            QCOMPARE(qint64(dws), value.toLongLong());
+        if (type == Orvane::DWU)
+            QCOMPARE(qint64(dwu), value.toLongLong());
+        if (type == Orvane::FLT)
+            QCOMPARE(flt, value.toDouble());
+        if (type == Orvane::STR)
+            QCOMPARE(str, value.toString());
+        if (type == Orvane::BIT || type == Orvane::DWS || type == Orvane::DWU || type == Orvane::FLT || type == Orvane::STR)
+            QCOMPARE(readStamp, stamp);
+
+        // Creating it again with another type replaces it with a zero value.
+        const int other = type == Orvane::STR ? Orvane::BIT : Orvane::STR;
+        QCOMPARE(dms.CreatePoint(point, other, 10, true, -1), 0);
+        QCOMPARE(dms.ReadType(point), other);
+    }
+
+    void writeAnswers_data()
+    {
+        QTest::addColumn<QString>("point");
+        QTest::addColumn<bool>("failing");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<double>("value");
+        QTest::newRow("written") << "Site:Flt" << false << 0 << 2.5;
+        QTest::newRow("missing point") << "Site:Missing" << false << int(Message::PointDoesNotExist) << 2.5;
+        QTest::newRow("other type") << "Site:Str" << false << int(Message::TypeMismatch) << 2.5;
+        QTest::newRow("refused by the DMS") << "Site:Flt" << true << int(Message::Refused) << 2.5;
+        QTest::newRow("not a number") << "Site:Flt" << false << int(Message::InvalidValue) << qQNaN();
+    }
+
+    void writeAnswers()
+    {
+        QFETCH(QString, point);
+        QFETCH(bool, failing);
+        QFETCH(int, answer);
+        QFETCH(double, value);
+        const auto store = PointStore::forConnection(QStringLiteral("local"));
+        store->setPoint(QStringLiteral("Site:Flt"), Orvane::FLT, 1.0);
+        store->setPoint(QStringLiteral("Site:Str"), Orvane::STR, QStringLiteral("x"));
+        if (failing)
+            store->setFailingWrites({point});
+        Inbox inbox;
+        DmsAccess dms(QStringLiteral("Sync"));
+        QCOMPARE(dms.ConnectDms(QStringLiteral("local"), &inbox, true, 120000), 0);
+        QCOMPARE(dms.SendFlt(point, value, 10, true), answer);
+        if (answer == 0) {
+            QCOMPARE(store->point(point)->value, QVariant(2.5));
+            QTest::qWait(20);
+            QVERIFY(inbox.messages.isEmpty());
+            return;
+        }
+        QTRY_COMPARE(inbox.messages.size(), 1);
+        QCOMPARE(inbox.messages.first().answerCode, answer);
+        QCOMPARE(inbox.messages.first().subCode, int(Message::FailedOnWrite));
+        QCOMPARE(inbox.messages.first().point(), point);
+        if (store->readType(point))
+            QVERIFY(store->point(point)->value != QVariant(2.5));
+    }
+
+    void registration()
+    {
+        const auto store = PointStore::forConnection(QStringLiteral("local"));
+        Inbox inbox;
+        DmsAccess async(QStringLiteral("Async"));
+        async.ConnectDms(QStringLiteral("local"), &inbox, false, 120000);
+        QCOMPARE(async.Register(QStringLiteral("System:Prog:WatchDog:Period"), -65534, false), 0);
+        QCOMPARE(async.Register(QStringLiteral("Nowhere"), -65534, false), 0);
+        QTRY_COMPARE(inbox.messages.size(), 2);
+        QCOMPARE(inbox.messages.at(0).answerCode, 0);
+        QCOMPARE(inbox.messages.at(0).tag, -65534);
+        QCOMPARE(inbox.messages.at(0).value, 20);
+        QCOMPARE(inbox.messages.at(1).answerCode, int(Message::PointDoesNotExist));
+        QCOMPARE(inbox.messages.at(1).subCode, int(Message::FailedOnRegister));
+        QCOMPARE(store->registrationCount(QStringLiteral("Nowhere")), 0);
+
+        // A change of the point's value is sent; after Unregister no more.
+        DmsAccess sync(QStringLiteral("Sync"));
+        sync.ConnectDms(QStringLiteral("local"), nullptr, true, 120000);
+        QCOMPARE(sync.SendDws(QStringLiteral("System:Prog:WatchDog:Period"), 60, 10, true), 0);
+        QTRY_COMPARE(inbox.messages.size(), 3);
+        QCOMPARE(inbox.messages.at(2).value, 60);
+        QCOMPARE(inbox.messages.at(2).point(), QStringLiteral("System:Prog:WatchDog:Period"));
+        QCOMPARE(async.Unregister(QStringLiteral("System:Prog:WatchDog:Period"), -65534, false), 0);
+        sync.SendDws(QStringLiteral("System:Prog:WatchDog:Period"), 30, 10, true);
+        QTest::qWait(20);
+        QCOMPARE(inbox.messages.size(), 3);
+    }
+
+    void enumNames_data()
+    {
+        QTest::addColumn<QString>("nameFilter");
+        QTest::addColumn<QString>("levelFilter");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("last level") << "" << "MDLastUpdate" << QStringList{"B:M1:MDLastUpdate", "B:M2:MDLastUpdate"};
+        QTest::newRow("pattern") << "B:M1*" << "" << QStringList{"B:M1", "B:M1:MDLastUpdate", "B:M1:State"};
+        QTest::newRow("both") << "B:M2*" << "MDLastUpdate" << QStringList{"B:M2:MDLastUpdate"};
+        QTest::newRow("case-sensitive") << "b:*" << "" << QStringList{};
+        QTest::newRow("level is whole") << "" << "LastUpdate" << QStringList{};
+    }
+
+    void enumNames()
+    {
+        QFETCH(QString, nameFilter);
+        QFETCH(QString, levelFilter);
+        QFETCH(QStringList, names);
+        const auto store = PointStore::forConnection(QStringLiteral("local"));
+        for (const char *name : {"B:M1", "B:M1:State", "B:M1:MDLastUpdate", "B:M2:MDLastUpdate", "C:MDLastUpdateX"})
+            store->setPoint(QString::fromLatin1(name), Orvane::DWS, 1);
+        DmsAccess dms(QStringLiteral("Sync"));
+        dms.ConnectDms(QStringLiteral("local"), nullptr, true, 120000);
+        QCOMPARE(dms.enumNames(nameFilter, levelFilter), names);
+    }
+
+    // Trend rows in the file: killedWriterKeepsAcknowledgedValues, and tst_quillonpoints.
+    void pointsSurviveRestart()
+    {
+        const QDateTime stamp = QDateTime::fromString(QStringLiteral("2026-01-31T23:45:00Z"), Qt::ISODate);
+        {
+            DmsAccess dms(QStringLiteral("Sync"));
+            dms.ConnectDms(QStringLiteral("local"), nullptr, true, 120000);
+            dms.CreatePoint(QStringLiteral("Site:Heat"), Orvane::FLT, 10, true, -1);
+            dms.SendFlt(QStringLiteral("Site:Heat"), 17.5, stamp, 10, true);
+            dms.CreatePoint(QStringLiteral("Site:Heat:MDLastUpdate"), Orvane::DWS, 10, true, -1);
+            dms.SendDws(QStringLiteral("Site:Heat:MDLastUpdate"), -1700000000, 10, true);
+            dms.CreatePoint(QStringLiteral("Site:Note"), Orvane::STR, 10, true, -1);
+            dms.SendStr(QStringLiteral("Site:Note"), QStringLiteral("mailbox full"), 10, true);
+            PointStore::forConnection(QStringLiteral("local"))->setDmsUp(false);
+        }
+        const QString file = PointStore::forConnection(QStringLiteral("local"))->filePath();
+        QVERIFY(file.startsWith(m_project->path()));
+        PointStore::restartAll();
+
+        DmsAccess dms(QStringLiteral("Sync"));
+        dms.ConnectDms(QStringLiteral("local"), nullptr, true, 120000);
+        double heat = 0;
+        QDateTime readStamp;
+        QCOMPARE(dms.ReadFlt(QStringLiteral("Site:Heat"), heat, &readStamp), 0);
+        QCOMPARE(heat, 17.5);
+        QCOMPARE(readStamp, stamp);
+        qint32 lastUpdate = 0;
+        QCOMPARE(dms.ReadDws(QStringLiteral("Site:Heat:MDLastUpdate"), lastUpdate), 0);
+        QCOMPARE(lastUpdate, -1700000000);
+        QString note;
+        QCOMPARE(dms.ReadStr(QStringLiteral("Site:Note"), note), 0);
+        QCOMPARE(note, QStringLiteral("mailbox full"));
+        bool up = false;
+        QCOMPARE(dms.ReadBit(QStringLiteral("System:Prog:DMS_UP"), up), 0);
+        QVERIFY(up); // a restarted DMS is up again
+    }
+
+    void trendRowsAndRefusal()
+    {
+        TrendInbox inbox;
+        PdbsAccess pdbs(QStringLiteral("PDBS"));
+        QCOMPARE(pdbs.Connect(QStringLiteral("PDBS"), &inbox, true, 120000), 0);
+        const auto store = PointStore::forConnection(QStringLiteral("PDBS"));
+        store->setFailingWrites({QStringLiteral("Bad")});
+        QCOMPARE(pdbs.AppendTrendData(1000, 1.0, 2, QStringLiteral("Good")), 0);
+        QCOMPARE(pdbs.AppendTrendData(2000, 2.0, 65536 | 4, QStringLiteral("Good")), 0);
+        QCOMPARE(pdbs.AppendTrendData(3000, 3.0, 2, QStringLiteral("Bad")), int(Message::Refused));
+        QCOMPARE(pdbs.AppendTrendData(4000, -qInf(), 2, QStringLiteral("Good")), int(Message::InvalidValue));
+        QTRY_COMPARE(inbox.messages.size(), 2);
+        QCOMPARE(inbox.messages.first().point(), QStringLiteral("Bad"));
+        const auto rows = store->trendRows(QStringLiteral("Good"));
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.at(1).timeMs, 2000);
+        QCOMPARE(rows.at(1).value, 2.0);
+        QCOMPARE(rows.at(1).state, 65540u);
+        QVERIFY(store->trendRows(QStringLiteral("Bad")).isEmpty());
+    }
+
+    void droppedAndRestoredLink()
+    {
+        const auto store = PointStore::forConnection(QStringLiteral("local"));
+        DmsAccess async(QStringLiteral("Async")), sync(QStringLiteral("Sync"));
+        PdbsAccess pdbs(QStringLiteral("PDBS"));
+        QSignalSpy connected(&async, &DmsAccess::dmsConnected);
+        QSignalSpy disconnected(&async, &DmsAccess::dmsDisconnected);
+        async.ConnectDms(QStringLiteral("local"), nullptr, false, 120000);
+        sync.ConnectDms(QStringLiteral("local"), nullptr, true, 120000);
+        pdbs.Connect(QStringLiteral("local"), nullptr, true, 120000);
+        QCOMPARE(connected.size(), 1);
+
+        store->dropLink();
+        QCOMPARE(disconnected.size(), 1);
+        QCOMPARE(async.getConnectionState(), 1);
+        QCOMPARE(sync.getConnectionState(), 1);
+        QCOMPARE(pdbs.getConnectionState(), 1);
+        QVERIFY(sync.ConnectDms(QStringLiteral("local"), nullptr, true, 120000) != 0);
+        QVERIFY(sync.SendFlt(QStringLiteral("X"), 1, 10, true) != 0);
+
+        store->restoreLink();
+        QCOMPARE(connected.size(), 2); // the asynchronous connection comes back by itself
+        QCOMPARE(async.getConnectionState(), 0);
+        QCOMPARE(sync.getConnectionState(), 1); // the others are connected again by their owner
+        QCOMPARE(sync.ConnectDms(QStringLiteral("local"), nullptr, true, 120000), 0);
+        QCOMPARE(pdbs.Connect(QStringLiteral("local"), nullptr, true, 120000), 0);
+
+        // An explicit disconnect sends no signal and is not undone by the DMS.
+        QVERIFY(async.DisconnectDms());
+        store->dropLink();
+        store->restoreLink();
+        QCOMPARE(disconnected.size(), 1);
+        QCOMPARE(async.getConnectionState(), 1);
+    }
+
+    void controlTimesOutAndForwardsQuit()
+    {
+        const auto store = PointStore::forConnection(QStringLiteral("local"));
+        DmsAccess async(QStringLiteral("Async"));
+        async.ConnectDms(QStringLiteral("local"), nullptr, false, 120000);
+        DmsControl control(&async);
+        QSignalSpy timedOut(&control, &DmsControl::dmsTimedOut);
+        QSignalSpy quit(&control, &DmsControl::dmsSaysQuit);
+
+        store->sendQuit();
+        QCOMPARE(quit.size(), 1);
+
+        control.startControl(1);
+        QTest::qWait(1300);
+        QCOMPARE(timedOut.size(), 0); // the DMS answers
+        store->setAnswering(false);
+        QTRY_COMPARE_WITH_TIMEOUT(timedOut.size(), 1, 5000);
+        QVERIFY(!control.isControlling());
+        QTest::qWait(1300);
+        QCOMPARE(timedOut.size(), 1); // reported once
+    }
+
+    void unopenableFileRefusesConnections()
+    {
+        QFile blocker(m_project->filePath(QStringLiteral("dms")));  // a file where the folder belongs
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        DmsAccess dms(QStringLiteral("Sync"));
+        PdbsAccess pdbs(QStringLiteral("PDBS"));
+        QCOMPARE(dms.ConnectDms(QStringLiteral("local"), nullptr, true, 120000), PointStore::StoreUnavailable);
+        QCOMPARE(pdbs.Connect(QStringLiteral("PDBS"), nullptr, true, 120000), PointStore::StoreUnavailable);
+        QVERIFY2(pdbs.lastError().contains(QStringLiteral("cannot be opened")), qPrintable(pdbs.lastError()));
+        QVERIFY(!dms.waitUntilCommitted());
+
+        blocker.remove();  // repaired: the next connection opens the file
+        QCOMPARE(dms.ConnectDms(QStringLiteral("local"), nullptr, true, 120000), 0);
+        QVERIFY(!PointStore::forConnection(QStringLiteral("local"))->filePath().isEmpty());
+    }
+
+    void failedTransactionReportedByBarrier()
+    {
+        PdbsAccess pdbs(QStringLiteral("PDBS"));
+        QCOMPARE(pdbs.Connect(QStringLiteral("PDBS"), nullptr, true, 120000), 0);
+        const QString file = PointStore::forConnection(QStringLiteral("PDBS"))->filePath();
+        sqlite3 *db = nullptr;  // the file refuses one point's rows, as a full disk would refuse all
+        QCOMPARE(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
+        sqlite3_busy_timeout(db, 30000); // the store's writer may hold the file for a moment
+        QCOMPARE(sqlite3_exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON trend WHEN NEW.point = 'Full' "
+                                  "BEGIN SELECT RAISE(ABORT, 'disk full'); END", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+
+        QCOMPARE(pdbs.AppendTrendData(1000, 1.0, 0, QStringLiteral("Full")), 0);  // queued, not yet written
+        QString error;
+        QVERIFY(!pdbs.waitUntilCommitted(&error));
+        QVERIFY2(error.contains(QStringLiteral("disk full")), qPrintable(error));
+        QCOMPARE(pdbs.AppendTrendData(2000, 2.0, 0, QStringLiteral("Fine")), 0);
+        QVERIFY(pdbs.waitUntilCommitted(&error));
+        QCOMPARE(PointStore::forConnection(QStringLiteral("PDBS"))->trendRows(QStringLiteral("Fine")).size(), 1);
+    }
+
+    // A child process writes a point and its trend rows in a loop and prints the count after every
+    // commit barrier; killed at a random moment, the file must hold every value it had acknowledged.
+    void killedWriterKeepsAcknowledgedValues()
+    {
+        for (int run = 0; run < 20; ++run) {
+            QTemporaryDir project;
+            ProcessRunner runner(QStringLiteral(QUILLON_BINARY_DIR "/tests/dms/pointstore_writer"), project.path());
+            runner.setEnv(QStringLiteral("ORVANE_CURRENT_PROJECT_LOCATION"), project.path());
+            const auto writer = runner.start({QStringLiteral("100")});
+            const int barriers = QRandomGenerator::global()->bounded(1, 10);
+            qint64 acknowledged = 0;
+            for (int seen = 0; seen < barriers;) {
+                QVERIFY2(writer->canReadLine() || writer->waitForReadyRead(30000), "no barrier acknowledged");
+                while (writer->canReadLine() && seen < barriers) {
+                    acknowledged = writer->readLine().trimmed().toLongLong();
+                    ++seen;
+                }
+            }
+            writer->kill();
+            QVERIFY(writer->waitForFinished(30000));
+            while (writer->canReadLine())
+                acknowledged = qMax(acknowledged, writer->readLine().trimmed().toLongLong());
+
+            Orvane::StoreFile file(Orvane::StoreFile::pathForProject(project.path()), true);
+            const auto rows = file.trendRows(QStringLiteral("Kill:Value"));
+            QVERIFY2(rows.size() >= acknowledged, qPrintable(QStringLiteral("run %1: %2 rows, %3 acknowledged")
+                                                                 .arg(run).arg(rows.size()).arg(acknowledged)));
+            for (qint64 i = 0; i < acknowledged; ++i)
+                QCOMPARE(rows.at(i).value, double(i));
+            const auto points = file.points(QStringLiteral("local"), QStringLiteral("Kill:Value"));
+            QCOMPARE(points.size(), 1);
+            QVERIFY(points.first().value.toDouble() >= double(acknowledged - 1));
+        }
+    }
 
 private:
     std::unique_ptr<QTemporaryDir> m_project;
 };
-
-void TestPointStore::messageLayout_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("stored");
-    QTest::newRow("short") << "System:Prog:DMS_UP" << "System:Prog:DMS_UP";
-    QTest::newRow("161 bytes") << QString(161, u'A') << QString(161, u'A');
-    QTest::newRow("cut to 161 bytes") << QString(200, u'B') << QString(161, u'B');
-    QTest::newRow("latin-1") << QString::fromUtf8("Zähler:Wärme") << QString::fromUtf8("Zähler:Wärme");
-}
-
-void TestPointStore::messageLayout()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, stored);
-    Message message;
-    message.subCode = 2;
-    message.answerCode = 0x01020304;
-    message.tag = -65534;
-    message.value = 60;
-    message.setPointName(name);
-    const auto *bytes = reinterpret_cast<const unsigned char *>(&message);
-    auto int32At = [bytes](int offset) {
-        qint32 v;
-        std::memcpy(&v, bytes + offset, 4);
-        return v;
-    };
-    QCOMPARE(int(sizeof message), 384);
-    QCOMPARE(int32At(0), 2);
-    QCOMPARE(int32At(168), 0x01020304);
-    QCOMPARE(int32At(176), -65534);
-    QCOMPARE(int32At(188), 60);
-    QCOMPARE(QString::fromLatin1(reinterpret_cast<const char *>(bytes + 4)), stored);
-    QCOMPARE(bytes[4 + stored.size()], 0);
-    QCOMPARE(message.point(), stored);
-}
-
-void TestPointStore::newStoreStartsUp()
-{
-    DmsAccess dms(QStringLiteral("Sync"));
-    QCOMPARE(dms.ConnectDms(QStringLiteral("local"), nullptr, true, 120000), 0);
-    bool up = false;
-    QCOMPARE(dms.ReadBit(QStringLiteral("System:Prog:DMS_UP"), up), 0);
-    QVERIFY(up);
-    qint32 period = 0;
-    QCOMPARE(dms.ReadDws(QStringLiteral("System:Prog:WatchDog:Period"), period), 0);
-    QCOMPARE(period, 20);
-}
-
-void TestPointStore::typedPoints_data()
-{
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QVariant>("value");
-    QTest::newRow("BIT") << int(Orvane::BIT) << QVariant(true);
-    QTest::newRow("BYS") << int(Orvane::BYS) << QVariant(qint64(-128));
-    QTest::newRow("WOS") << int(Orvane::WOS) << QVariant(qint64(-32768));
-    QTest::newRow("DWS") << int(Orvane::DWS) << QVariant(qint64(-2147483647 - 1));
-    QTest::newRow("BYU") << int(Orvane::BYU) << QVariant(qint64(255));
-    QTest::newRow("WOU") << int(Orvane::WOU) << QVariant(qint64(65535));
-    QTest::newRow("DWU") << int(Orvane::DWU) << QVariant(qint64(4294967295LL));
-    QTest::newRow("FLT") << int(Orvane::FLT) << QVariant(12.3456789);
-    QTest::newRow("STR") << int(Orvane::STR) << QVariant(QStringLiteral("2026-12-06T01:02:03"));
-}
-
-void TestPointStore::typedPoints()
-{
-    QFETCH(int, type);
-    QFETCH(QVariant, value);
-    DmsAccess dms(QStringLiteral("Sync"));
-    QCOMPARE(dms.ConnectDms(QStringLiteral("local"), nullptr, true, 120000), 0);
-    const QString point = QStringLiteral("Site:Meter:") + Orvane::pointTypeName(type);
-    QCOMPARE(dms.ReadType(point), 0);
-    QCOMPARE(dms.CreatePoint(point, type, 10, true, -1), 0);
-    QCOMPARE(dms.ReadType(point), type);
-    const QDateTime stamp = QDateTime::fromString(QStringLiteral("2026-03-01T12:15:00Z"), Qt::ISODate);
-    int answer = -99;
-    switch (type) {
-    case Orvane::BIT: answer = dms.SendBit(point, value.toBool(), stamp, 10, true); break;
-    case Orvane::BYS: answer = dms.SendBys(point, qint8(value.toLongLong()), stamp, 10, true); break;
-    case Orvane::WOS: answer = dms.SendWos(point, qint16(value.toLongLong()), stamp, 10, true); break;
-    case Orvane::DWS: answer = dms.SendDws(point, qint32(value.toLongLong()), stamp, 10, true); break;
-    case Orvane::BYU: answer = dms.SendByu(point, quint8(value.toLongLong()), stamp, 10, true); break;
-    case Orvane::WOU: answer = dms.SendWou(point, quint16(value.toLongLong()), stamp, 10, true); break;
-    case Orvane::DWU: answer = dms.SendDwu(point, quint32(value.toLongLong()), stamp, 10, true); break;
-    case Orvane::FLT: answer = dms.SendFlt(point, value.toDouble(), stamp, 10, true); break;
-    case Orvane::STR: answer = dms.SendStr(point, value.toString(), stamp, 10, true); break;
-    }
-    QCOMPARE(answer, 0);
-    const auto stored = PointStore::forConnection(QStringLiteral("local"))->point(point);
-    QVERIFY(stored);
-    QCOMPARE(stored->value, value);
-    QCOMPARE(stored->stampMs, stamp.toMSecsSinceEpoch());
-
-    // The typed reads answer only for their own type.
-    QDateTime readStamp;
-    bool bit = false;
-    qint32 dws = 0;
-    quint32 dwu = 0;
-    double flt = 0;
-    QString str;
-    QCOMPARE(dms.ReadBit(point, bit, &readStamp) == 0, type == Orvane::BIT);
-    QCOMPARE(dms.ReadDws(point, dws, &readStamp) == 0, type == Orvane::DWS);
-    QCOMPARE(dms.ReadDwu(point, dwu, &readStamp) == 0, type == Orvane::DWU);
-    QCOMPARE(dms.ReadFlt(point, flt, &readStamp) == 0, type == Orvane::FLT);
-    QCOMPARE(dms.ReadStr(point, str, &readStamp) == 0, type == Orvane::STR);
-    if (type == Orvane::DWS)
-        QCOMPARE(qint64(dws), value.toLongLong());
-    if (type == Orvane::DWU)
-        QCOMPARE(qint64(dwu), value.toLongLong());
-    if (type == Orvane::FLT)
-        QCOMPARE(flt, value.toDouble());
-    if (type == Orvane::STR)
-        QCOMPARE(str, value.toString());
-    if (type == Orvane::BIT || type == Orvane::DWS || type == Orvane::DWU || type == Orvane::FLT || type == Orvane::STR)
-        QCOMPARE(readStamp, stamp);
-
-    // Creating it again with another type replaces it with a zero value.
-    const int other = type == Orvane::STR ? Orvane::BIT : Orvane::STR;
-    QCOMPARE(dms.CreatePoint(point, other, 10, true, -1), 0);
-    QCOMPARE(dms.ReadType(point), other);
-}
-
-void TestPointStore::writeAnswers_data()
-{
-    QTest::addColumn<QString>("point");
-    QTest::addColumn<bool>("failing");
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<double>("value");
-    QTest::newRow("written") << "Site:Flt" << false << 0 << 2.5;
-    QTest::newRow("missing point") << "Site:Missing" << false << int(Message::PointDoesNotExist) << 2.5;
-    QTest::newRow("other type") << "Site:Str" << false << int(Message::TypeMismatch) << 2.5;
-    QTest::newRow("refused by the DMS") << "Site:Flt" << true << int(Message::Refused) << 2.5;
-    QTest::newRow("not a number") << "Site:Flt" << false << int(Message::InvalidValue) << qQNaN();
-}
-
-void TestPointStore::writeAnswers()
-{
-    QFETCH(QString, point);
-    QFETCH(bool, failing);
-    QFETCH(int, answer);
-    QFETCH(double, value);
-    const auto store = PointStore::forConnection(QStringLiteral("local"));
-    store->setPoint(QStringLiteral("Site:Flt"), Orvane::FLT, 1.0);
-    store->setPoint(QStringLiteral("Site:Str"), Orvane::STR, QStringLiteral("x"));
-    if (failing)
-        store->setFailingWrites({point});
-    Inbox inbox;
-    DmsAccess dms(QStringLiteral("Sync"));
-    QCOMPARE(dms.ConnectDms(QStringLiteral("local"), &inbox, true, 120000), 0);
-    QCOMPARE(dms.SendFlt(point, value, 10, true), answer);
-    if (answer == 0) {
-        QCOMPARE(store->point(point)->value, QVariant(2.5));
-        QTest::qWait(20);
-        QVERIFY(inbox.messages.isEmpty());
-        return;
-    }
-    QTRY_COMPARE(inbox.messages.size(), 1);
-    QCOMPARE(inbox.messages.first().answerCode, answer);
-    QCOMPARE(inbox.messages.first().subCode, int(Message::FailedOnWrite));
-    QCOMPARE(inbox.messages.first().point(), point);
-    if (store->readType(point))
-        QVERIFY(store->point(point)->value != QVariant(2.5));
-}
-
-void TestPointStore::registration()
-{
-    const auto store = PointStore::forConnection(QStringLiteral("local"));
-    Inbox inbox;
-    DmsAccess async(QStringLiteral("Async"));
-    async.ConnectDms(QStringLiteral("local"), &inbox, false, 120000);
-    QCOMPARE(async.Register(QStringLiteral("System:Prog:WatchDog:Period"), -65534, false), 0);
-    QCOMPARE(async.Register(QStringLiteral("Nowhere"), -65534, false), 0);
-    QTRY_COMPARE(inbox.messages.size(), 2);
-    QCOMPARE(inbox.messages.at(0).answerCode, 0);
-    QCOMPARE(inbox.messages.at(0).tag, -65534);
-    QCOMPARE(inbox.messages.at(0).value, 20);
-    QCOMPARE(inbox.messages.at(1).answerCode, int(Message::PointDoesNotExist));
-    QCOMPARE(inbox.messages.at(1).subCode, int(Message::FailedOnRegister));
-    QCOMPARE(store->registrationCount(QStringLiteral("Nowhere")), 0);
-
-    // A change of the point's value is sent; after Unregister no more.
-    DmsAccess sync(QStringLiteral("Sync"));
-    sync.ConnectDms(QStringLiteral("local"), nullptr, true, 120000);
-    QCOMPARE(sync.SendDws(QStringLiteral("System:Prog:WatchDog:Period"), 60, 10, true), 0);
-    QTRY_COMPARE(inbox.messages.size(), 3);
-    QCOMPARE(inbox.messages.at(2).value, 60);
-    QCOMPARE(inbox.messages.at(2).point(), QStringLiteral("System:Prog:WatchDog:Period"));
-    QCOMPARE(async.Unregister(QStringLiteral("System:Prog:WatchDog:Period"), -65534, false), 0);
-    sync.SendDws(QStringLiteral("System:Prog:WatchDog:Period"), 30, 10, true);
-    QTest::qWait(20);
-    QCOMPARE(inbox.messages.size(), 3);
-}
-
-void TestPointStore::enumNames_data()
-{
-    QTest::addColumn<QString>("nameFilter");
-    QTest::addColumn<QString>("levelFilter");
-    QTest::addColumn<QStringList>("names");
-    QTest::newRow("last level") << "" << "MDLastUpdate" << QStringList{"B:M1:MDLastUpdate", "B:M2:MDLastUpdate"};
-    QTest::newRow("pattern") << "B:M1*" << "" << QStringList{"B:M1", "B:M1:MDLastUpdate", "B:M1:State"};
-    QTest::newRow("both") << "B:M2*" << "MDLastUpdate" << QStringList{"B:M2:MDLastUpdate"};
-    QTest::newRow("case-sensitive") << "b:*" << "" << QStringList{};
-    QTest::newRow("level is whole") << "" << "LastUpdate" << QStringList{};
-}
-
-void TestPointStore::enumNames()
-{
-    QFETCH(QString, nameFilter);
-    QFETCH(QString, levelFilter);
-    QFETCH(QStringList, names);
-    const auto store = PointStore::forConnection(QStringLiteral("local"));
-    for (const char *name : {"B:M1", "B:M1:State", "B:M1:MDLastUpdate", "B:M2:MDLastUpdate", "C:MDLastUpdateX"})
-        store->setPoint(QString::fromLatin1(name), Orvane::DWS, 1);
-    DmsAccess dms(QStringLiteral("Sync"));
-    dms.ConnectDms(QStringLiteral("local"), nullptr, true, 120000);
-    QCOMPARE(dms.enumNames(nameFilter, levelFilter), names);
-}
-
-void TestPointStore::connectionsShareStoreByString()
-{
-    DmsAccess a(QStringLiteral("A")), b(QStringLiteral("B")), other(QStringLiteral("C"));
-    a.ConnectDms(QStringLiteral("127.0.0.1:9010"), nullptr, true, 120000);
-    b.ConnectDms(QStringLiteral("127.0.0.1:9010"), nullptr, true, 120000);
-    other.ConnectDms(QStringLiteral("10.0.0.9:9010"), nullptr, true, 120000);
-    QCOMPARE(a.CreatePoint(QStringLiteral("P"), Orvane::FLT, 10, true, -1), 0);
-    QCOMPARE(a.SendFlt(QStringLiteral("P"), 4.25, 10, true), 0);
-    double v = 0;
-    QCOMPARE(b.ReadFlt(QStringLiteral("P"), v), 0);
-    QCOMPARE(v, 4.25);
-    QCOMPARE(other.ReadType(QStringLiteral("P")), 0);
-}
-
-void TestPointStore::pointsAndTrendSurviveRestart()
-{
-    const QDateTime stamp = QDateTime::fromString(QStringLiteral("2026-01-31T23:45:00Z"), Qt::ISODate);
-    {
-        DmsAccess dms(QStringLiteral("Sync"));
-        dms.ConnectDms(QStringLiteral("local"), nullptr, true, 120000);
-        dms.CreatePoint(QStringLiteral("Site:Heat"), Orvane::FLT, 10, true, -1);
-        dms.SendFlt(QStringLiteral("Site:Heat"), 17.5, stamp, 10, true);
-        dms.CreatePoint(QStringLiteral("Site:Heat:MDLastUpdate"), Orvane::DWS, 10, true, -1);
-        dms.SendDws(QStringLiteral("Site:Heat:MDLastUpdate"), -1700000000, 10, true);
-        PointStore::forConnection(QStringLiteral("local"))->setDmsUp(false);
-        PdbsAccess pdbs(QStringLiteral("PDBS"));
-        QCOMPARE(pdbs.Connect(QStringLiteral("PDBS"), nullptr, true, 120000), 0);
-        QCOMPARE(pdbs.AppendTrendData(stamp.toMSecsSinceEpoch(), 17.5, 16, QStringLiteral("Site:Heat")), 0);
-    }
-    const QString file = PointStore::forConnection(QStringLiteral("local"))->filePath();
-    QVERIFY(file.startsWith(m_project->path()));
-    PointStore::restartAll();
-
-    DmsAccess dms(QStringLiteral("Sync"));
-    dms.ConnectDms(QStringLiteral("local"), nullptr, true, 120000);
-    double heat = 0;
-    QDateTime readStamp;
-    QCOMPARE(dms.ReadFlt(QStringLiteral("Site:Heat"), heat, &readStamp), 0);
-    QCOMPARE(heat, 17.5);
-    QCOMPARE(readStamp, stamp);
-    qint32 lastUpdate = 0;
-    QCOMPARE(dms.ReadDws(QStringLiteral("Site:Heat:MDLastUpdate"), lastUpdate), 0);
-    QCOMPARE(lastUpdate, -1700000000);
-    bool up = false;
-    QCOMPARE(dms.ReadBit(QStringLiteral("System:Prog:DMS_UP"), up), 0);
-    QVERIFY(up); // a restarted DMS is up again
-    const auto rows = PointStore::forConnection(QStringLiteral("PDBS"))->trendRows(QStringLiteral("Site:Heat"));
-    QCOMPARE(rows.size(), 1);
-    QCOMPARE(rows.first().timeMs, stamp.toMSecsSinceEpoch());
-    QCOMPARE(rows.first().state, 16u);
-}
-
-void TestPointStore::trendRowsAndRefusal()
-{
-    TrendInbox inbox;
-    PdbsAccess pdbs(QStringLiteral("PDBS"));
-    QCOMPARE(pdbs.Connect(QStringLiteral("PDBS"), &inbox, true, 120000), 0);
-    const auto store = PointStore::forConnection(QStringLiteral("PDBS"));
-    store->setFailingWrites({QStringLiteral("Bad")});
-    QCOMPARE(pdbs.AppendTrendData(1000, 1.0, 2, QStringLiteral("Good")), 0);
-    QCOMPARE(pdbs.AppendTrendData(2000, 2.0, 65536 | 4, QStringLiteral("Good")), 0);
-    QCOMPARE(pdbs.AppendTrendData(3000, 3.0, 2, QStringLiteral("Bad")), int(Message::Refused));
-    QCOMPARE(pdbs.AppendTrendData(4000, -qInf(), 2, QStringLiteral("Good")), int(Message::InvalidValue));
-    QTRY_COMPARE(inbox.messages.size(), 2);
-    QCOMPARE(inbox.messages.first().point(), QStringLiteral("Bad"));
-    const auto rows = store->trendRows(QStringLiteral("Good"));
-    QCOMPARE(rows.size(), 2);
-    QCOMPARE(rows.at(1).timeMs, 2000);
-    QCOMPARE(rows.at(1).value, 2.0);
-    QCOMPARE(rows.at(1).state, 65540u);
-    QVERIFY(store->trendRows(QStringLiteral("Bad")).isEmpty());
-}
-
-void TestPointStore::droppedAndRestoredLink()
-{
-    const auto store = PointStore::forConnection(QStringLiteral("local"));
-    DmsAccess async(QStringLiteral("Async")), sync(QStringLiteral("Sync"));
-    PdbsAccess pdbs(QStringLiteral("PDBS"));
-    QSignalSpy connected(&async, &DmsAccess::dmsConnected);
-    QSignalSpy disconnected(&async, &DmsAccess::dmsDisconnected);
-    async.ConnectDms(QStringLiteral("local"), nullptr, false, 120000);
-    sync.ConnectDms(QStringLiteral("local"), nullptr, true, 120000);
-    pdbs.Connect(QStringLiteral("local"), nullptr, true, 120000);
-    QCOMPARE(connected.size(), 1);
-
-    store->dropLink();
-    QCOMPARE(disconnected.size(), 1);
-    QCOMPARE(async.getConnectionState(), 1);
-    QCOMPARE(sync.getConnectionState(), 1);
-    QCOMPARE(pdbs.getConnectionState(), 1);
-    QVERIFY(sync.ConnectDms(QStringLiteral("local"), nullptr, true, 120000) != 0);
-    QVERIFY(sync.SendFlt(QStringLiteral("X"), 1, 10, true) != 0);
-
-    store->restoreLink();
-    QCOMPARE(connected.size(), 2); // the asynchronous connection comes back by itself
-    QCOMPARE(async.getConnectionState(), 0);
-    QCOMPARE(sync.getConnectionState(), 1); // the others are connected again by their owner
-    QCOMPARE(sync.ConnectDms(QStringLiteral("local"), nullptr, true, 120000), 0);
-    QCOMPARE(pdbs.Connect(QStringLiteral("local"), nullptr, true, 120000), 0);
-
-    // An explicit disconnect sends no signal and is not undone by the DMS.
-    QVERIFY(async.DisconnectDms());
-    store->dropLink();
-    store->restoreLink();
-    QCOMPARE(disconnected.size(), 1);
-    QCOMPARE(async.getConnectionState(), 1);
-}
-
-void TestPointStore::controlTimesOutAndForwardsQuit()
-{
-    const auto store = PointStore::forConnection(QStringLiteral("local"));
-    DmsAccess async(QStringLiteral("Async"));
-    async.ConnectDms(QStringLiteral("local"), nullptr, false, 120000);
-    DmsControl control(&async);
-    QSignalSpy timedOut(&control, &DmsControl::dmsTimedOut);
-    QSignalSpy quit(&control, &DmsControl::dmsSaysQuit);
-
-    store->sendQuit();
-    QCOMPARE(quit.size(), 1);
-
-    control.startControl(1);
-    QTest::qWait(1300);
-    QCOMPARE(timedOut.size(), 0); // the DMS answers
-    store->setAnswering(false);
-    QTRY_COMPARE_WITH_TIMEOUT(timedOut.size(), 1, 5000);
-    QVERIFY(!control.isControlling());
-    QTest::qWait(1300);
-    QCOMPARE(timedOut.size(), 1); // reported once
-}
-
-void TestPointStore::unopenableFileRefusesConnections()
-{
-    QFile blocker(m_project->filePath(QStringLiteral("dms")));  // a file where the folder belongs
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    DmsAccess dms(QStringLiteral("Sync"));
-    PdbsAccess pdbs(QStringLiteral("PDBS"));
-    QCOMPARE(dms.ConnectDms(QStringLiteral("local"), nullptr, true, 120000), PointStore::StoreUnavailable);
-    QCOMPARE(pdbs.Connect(QStringLiteral("PDBS"), nullptr, true, 120000), PointStore::StoreUnavailable);
-    QVERIFY2(pdbs.lastError().contains(QStringLiteral("cannot be opened")), qPrintable(pdbs.lastError()));
-    QVERIFY(!dms.waitUntilCommitted());
-
-    blocker.remove();  // repaired: the next connection opens the file
-    QCOMPARE(dms.ConnectDms(QStringLiteral("local"), nullptr, true, 120000), 0);
-    QVERIFY(!PointStore::forConnection(QStringLiteral("local"))->filePath().isEmpty());
-}
-
-void TestPointStore::failedTransactionReportedByBarrier()
-{
-    PdbsAccess pdbs(QStringLiteral("PDBS"));
-    QCOMPARE(pdbs.Connect(QStringLiteral("PDBS"), nullptr, true, 120000), 0);
-    const QString file = PointStore::forConnection(QStringLiteral("PDBS"))->filePath();
-    sqlite3 *db = nullptr;  // the file refuses one point's rows, as a full disk would refuse all
-    QCOMPARE(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
-    sqlite3_busy_timeout(db, 30000); // the store's writer may hold the file for a moment
-    QCOMPARE(sqlite3_exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON trend WHEN NEW.point = 'Full' "
-                              "BEGIN SELECT RAISE(ABORT, 'disk full'); END", nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
-
-    QCOMPARE(pdbs.AppendTrendData(1000, 1.0, 0, QStringLiteral("Full")), 0);  // queued, not yet written
-    QString error;
-    QVERIFY(!pdbs.waitUntilCommitted(&error));
-    QVERIFY2(error.contains(QStringLiteral("disk full")), qPrintable(error));
-    QCOMPARE(pdbs.AppendTrendData(2000, 2.0, 0, QStringLiteral("Fine")), 0);
-    QVERIFY(pdbs.waitUntilCommitted(&error));
-    QCOMPARE(PointStore::forConnection(QStringLiteral("PDBS"))->trendRows(QStringLiteral("Fine")).size(), 1);
-}
-
-// A child process writes a point and its trend rows in a loop and prints the count after every
-// commit barrier; killed at a random moment, the file must hold every value it had acknowledged.
-void TestPointStore::killedWriterKeepsAcknowledgedValues()
-{
-    for (int run = 0; run < 20; ++run) {
-        QTemporaryDir project;
-        ProcessRunner runner(QStringLiteral(QUILLON_BINARY_DIR "/tests/dms/pointstore_writer"), project.path());
-        runner.setEnv(QStringLiteral("ORVANE_CURRENT_PROJECT_LOCATION"), project.path());
-        const auto writer = runner.start({QStringLiteral("100")});
-        const int barriers = QRandomGenerator::global()->bounded(1, 10);
-        qint64 acknowledged = 0;
-        for (int seen = 0; seen < barriers;) {
-            QVERIFY2(writer->canReadLine() || writer->waitForReadyRead(30000), "no barrier acknowledged");
-            while (writer->canReadLine() && seen < barriers) {
-                acknowledged = writer->readLine().trimmed().toLongLong();
-                ++seen;
-            }
-        }
-        writer->kill();
-        QVERIFY(writer->waitForFinished(30000));
-        while (writer->canReadLine())
-            acknowledged = qMax(acknowledged, writer->readLine().trimmed().toLongLong());
-
-        Orvane::StoreFile file(Orvane::StoreFile::pathForProject(project.path()), true);
-        const auto rows = file.trendRows(QStringLiteral("Kill:Value"));
-        QVERIFY2(rows.size() >= acknowledged, qPrintable(QStringLiteral("run %1: %2 rows, %3 acknowledged")
-                                                             .arg(run).arg(rows.size()).arg(acknowledged)));
-        for (qint64 i = 0; i < acknowledged; ++i)
-            QCOMPARE(rows.at(i).value, double(i));
-        const auto points = file.points(QStringLiteral("local"), QStringLiteral("Kill:Value"));
-        QCOMPARE(points.size(), 1);
-        QVERIFY(points.first().value.toDouble() >= double(acknowledged - 1));
-    }
-}
 
 QTEST_GUILESS_MAIN(TestPointStore)
 #include "tst_pointstore.moc"
