@@ -76,6 +76,16 @@ public:
         runner.setEnv(QStringLiteral("TZ"), zone);
         return runner.run(QStringList{command, QStringLiteral("-p"), path(QStringLiteral("p"))} + args, 120000);
     }
+    // The usual runs over the files below src: into a database, and by the import into history files.
+    ProcessResult exportSqlite(const QString &db, const QString &zone = QStringLiteral("UTC")) const
+    {
+        return tool(QStringLiteral("export-sqlite"), {"--email-path", path("src"), "--output", path(db)}, zone);
+    }
+    ProcessResult importDirect(const QString &backup, const QString &zone = QStringLiteral("UTC")) const
+    {
+        return tool(QStringLiteral("import"), {"--import-path", path("src"), "--temp-path", path("t"), "--direct-write",
+                                               "--backup-path", path(backup)}, zone);
+    }
     // The first column of the first row of a query on a database of this project.
     QString sql(const QString &db, const QString &query) const
     {
@@ -96,6 +106,14 @@ private:
     QTemporaryDir m_dir;
 };
 
+// A file exported into SQLite, and the first value a query on the database gives.
+struct SqliteCase
+{
+    QString fileName;
+    QByteArray content;
+    QString prefix, zone, query, expected;
+};
+
 qint64 countIn(const QString &text, const QString &pattern)
 {
     const QRegularExpressionMatch m = QRegularExpression(pattern).match(text);
@@ -103,6 +121,8 @@ qint64 countIn(const QString &text, const QString &pattern)
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(SqliteCase)
 
 class TestTools : public QObject
 {
@@ -139,14 +159,13 @@ void TestTools::roundTripThroughSqlite()
         p.copy(sample, QStringLiteral("src/") + sample);
     p.write(QStringLiteral("src/mail/saved.eml"),
             mailWithAttachment("Subject: values\r\n", QStringLiteral("mpo.csv"), readBytes(Data + "mpo_csv_01/mpo01_values.csv")));
-    const QString sources = p.path("src");
 
-    ProcessResult r = p.tool("export-sqlite", {"--email-path", sources, "--output", p.path("out/values.db")});
+    ProcessResult r = p.exportSqlite("out/values.db");
     QCOMPARE(r.exitCode, 0);
     QVERIFY2(r.standardOutput.contains(QStringLiteral(", 19 files, 0 failed, 0 skipped;")), qPrintable(r.standardOutput));
     const QString rows = p.sql("out/values.db", "SELECT COUNT(*) FROM measurement");
 
-    r = p.tool("export-sqlite", {"--email-path", sources, "--output", p.path("out/values.db")});
+    r = p.exportSqlite("out/values.db");
     QVERIFY2(r.standardOutput.contains(QStringLiteral(", 0 files, 0 failed, 19 skipped; 0 records")), qPrintable(r.standardOutput));
     QCOMPARE(p.sql("out/values.db", "SELECT COUNT(*) FROM measurement"), rows);
 
@@ -154,8 +173,7 @@ void TestTools::roundTripThroughSqlite()
     QCOMPARE(r.exitCode, 0);
     const qint64 written = countIn(r.standardOutput, QStringLiteral("failed, (\\d+) records"));
     QVERIFY(written > 80);
-    r = p.tool("import", {"--import-path", sources, "--temp-path", p.path("tmp"), "--direct-write", "--backup-path", p.path("imported")});
-    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(p.importDirect("imported").exitCode, 0);
 
     for (const auto &[newTree, oldTree] : {std::pair{"exported", "imported"}, std::pair{"imported", "exported"}}) {
         r = p.tool("export-hdbx", {"--backup-path", p.path(newTree), "--verify-against", p.path(oldTree)});
@@ -173,51 +191,39 @@ void TestTools::roundTripThroughSqlite()
 
 void TestTools::exportToSqlite_data()
 {
-    QTest::addColumn<QString>("fileName");
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("prefix");
-    QTest::addColumn<QString>("zone");
-    QTest::addColumn<QString>("query");
-    QTest::addColumn<QString>("expected");
-
+    QTest::addColumn<SqliteCase>("row");
     const QByteArray csv = simpleCsv(QStringLiteral("Gas"), {QStringLiteral("2024/01/01;00:15:00;1,5")});
-    QTest::newRow("mapping gives no name") << "a.csv" << csv << "" << "UTC"
-        << "SELECT dms FROM rds WHERE import = 'Gas'" << "<empty>";
-    QTest::newRow("quotes, % and ; in names") << "it's 100%; \"x\".csv" << csv << "O'Neil;\"50%\"" << "UTC"
-        << "SELECT import || '|' || substr(file_name, length(file_name) - 17) FROM rds, file"
-        << "O'Neil;\"50%\":Gas|it's 100%; \"x\".csv";
-    QTest::newRow("mail time from file name") << "saved 2024-01-05 0615 (2).eml"
-        << mailWithAttachment("Subject: x\r\n", "v.csv", csv) << "" << "Europe/Zurich"
-        << "SELECT ts_file FROM file" << "1704431700000";
-    QTest::newRow("mail time in the autumn fold: the first 02:30") << "saved 2024-10-27 0230.eml"
-        << mailWithAttachment("Subject: x\r\n", "v.csv", csv) << "" << "Europe/Zurich"
-        << "SELECT ts_file FROM file" << "1729989000000";
-    QTest::newRow("mail time in the spring gap: the file's own time") << "saved 2024-03-31 0230.eml"
-        << mailWithAttachment("Subject: x\r\n", "v.csv", csv) << "" << "Europe/Zurich"
-        << "SELECT ts_file > 1711900000000 FROM file" << "1";
-    QTest::newRow("mail time from date header") << "saved 2023-01-01 0000.eml"
-        << mailWithAttachment("Date: Fri, 5 Jan 2024 06:15:00 +0100\r\n", "v.csv", csv) << "" << "UTC"
-        << "SELECT ts_file FROM file" << "1704431700000";
-    QTest::newRow("mail with signature only") << "signed.eml"
-        << mailWithAttachment("Subject: x\r\n", "smime.p7s", "x") << "" << "UTC"
-        << "SELECT result || '|' || type || '|' || cnt_values FROM file" << "No file attachment|?|0";
-    QTest::newRow("file the parser refuses") << "odd.txt" << QByteArray("hello\n") << "" << "UTC"
-        << "SELECT result FROM file" << "Could not parse file: Unknown data format: hello\n";
+    const QByteArray mail = mailWithAttachment("Subject: x\r\n", "v.csv", csv);
+    QTest::newRow("mapping gives no name")
+        << SqliteCase{"a.csv", csv, "", "UTC", "SELECT dms FROM rds WHERE import = 'Gas'", "<empty>"};
+    QTest::newRow("quotes, % and ; in names")
+        << SqliteCase{"it's 100%; \"x\".csv", csv, "O'Neil;\"50%\"", "UTC",
+                      "SELECT import || '|' || substr(file_name, length(file_name) - 17) FROM rds, file",
+                      "O'Neil;\"50%\":Gas|it's 100%; \"x\".csv"};
+    QTest::newRow("mail time from file name")
+        << SqliteCase{"saved 2024-01-05 0615 (2).eml", mail, "", "Europe/Zurich", "SELECT ts_file FROM file", "1704431700000"};
+    QTest::newRow("mail time in the autumn fold: the first 02:30")
+        << SqliteCase{"saved 2024-10-27 0230.eml", mail, "", "Europe/Zurich", "SELECT ts_file FROM file", "1729989000000"};
+    QTest::newRow("mail time in the spring gap: the file's own time")
+        << SqliteCase{"saved 2024-03-31 0230.eml", mail, "", "Europe/Zurich", "SELECT ts_file > 1711900000000 FROM file", "1"};
+    QTest::newRow("mail time from date header")
+        << SqliteCase{"saved 2023-01-01 0000.eml", mailWithAttachment("Date: Fri, 5 Jan 2024 06:15:00 +0100\r\n", "v.csv", csv),
+                      "", "UTC", "SELECT ts_file FROM file", "1704431700000"};
+    QTest::newRow("mail with signature only")
+        << SqliteCase{"signed.eml", mailWithAttachment("Subject: x\r\n", "smime.p7s", "x"), "", "UTC",
+                      "SELECT result || '|' || type || '|' || cnt_values FROM file", "No file attachment|?|0"};
+    QTest::newRow("file the parser refuses")
+        << SqliteCase{"odd.txt", "hello\n", "", "UTC", "SELECT result FROM file", "Could not parse file: Unknown data format: hello\n"};
 }
 
 void TestTools::exportToSqlite()
 {
-    QFETCH(QString, fileName);
-    QFETCH(QByteArray, content);
-    QFETCH(QString, prefix);
-    QFETCH(QString, zone);
-    QFETCH(QString, query);
-    QFETCH(QString, expected);
-    Project p(prefix, {MappingEntry{true, QStringLiteral("*Gas"), QString(), QString()}});
-    p.write("src/" + fileName, content);
-    const ProcessResult r = p.tool("export-sqlite", {"--email-path", p.path("src"), "--output", p.path("x.db")}, zone);
+    QFETCH(SqliteCase, row);
+    Project p(row.prefix, {MappingEntry{true, QStringLiteral("*Gas"), QString(), QString()}});
+    p.write("src/" + row.fileName, row.content);
+    const ProcessResult r = p.exportSqlite("x.db", row.zone);
     QVERIFY2(r.finished, qPrintable(r.standardError));
-    QCOMPARE(p.sql("x.db", query), expected);
+    QCOMPARE(p.sql("x.db", row.query), row.expected);
 }
 
 // A value at 00:30 local time on 1 February in Zurich is still January in UTC (the Simple CSV 1
@@ -241,11 +247,10 @@ void TestTools::monthFolders()
     p.write("src/v.csv", simpleCsv("A:B/C*1;" + longName, {"2024/01/31;23:30:00;1,5;2"}));
     const QString zone = QStringLiteral("Europe/Zurich");
     if (viaSqlite) {
-        QCOMPARE(p.tool("export-sqlite", {"--email-path", p.path("src"), "--output", p.path("x.db")}, zone).exitCode, 0);
+        QCOMPARE(p.exportSqlite("x.db", zone).exitCode, 0);
         QCOMPARE(p.tool("export-hdbx", {"--input-db", p.path("x.db"), "--backup-path", p.path("h")}, zone).exitCode, 0);
     } else {
-        QCOMPARE(p.tool("import", {"--import-path", p.path("src"), "--temp-path", p.path("t"), "--direct-write",
-                                   "--backup-path", p.path("h")}, zone).exitCode, 0);
+        QCOMPARE(p.importDirect("h", zone).exitCode, 0);
     }
     const HistoryFile::ReadResult a = HistoryFile::read(p.path("h/" + month + "/A_B_C_1.hdbx"));
     QCOMPARE(a.pointName, QStringLiteral("A:B/C*1"));
@@ -262,11 +267,10 @@ void TestTools::importMergesExistingFiles()
     Project p;
     p.write("h/HDADATA_202401/A.hdbx", historyFile("A", {{1704067200, 1.0}, {1704068100, 2.0}}));
     p.write("src/v.csv", simpleCsv("A", {"2024/01/01;00:15:00;5", "2024/01/01;00:30:00;6"}));
-    const QStringList args{"--import-path", p.path("src"), "--temp-path", p.path("t"), "--direct-write", "--backup-path", p.path("h")};
-    QCOMPARE(p.tool("import", args).exitCode, 0);
+    QCOMPARE(p.importDirect("h").exitCode, 0);
     const QByteArray first = readBytes(p.path("h/HDADATA_202401/A.hdbx"));
     QCOMPARE(first, historyFile("A", {{1704067200, 1.0}, {1704068100, 5.0}, {1704069000, 6.0}}));
-    QCOMPARE(p.tool("import", args).exitCode, 0);
+    QCOMPARE(p.importDirect("h").exitCode, 0);
     QCOMPARE(readBytes(p.path("h/HDADATA_202401/A.hdbx")), first);
 }
 
@@ -289,7 +293,7 @@ void TestTools::exportSameTime()
     Project p;
     p.write("src/a.csv", simpleCsv("A", {"2024/01/01;00:15:00;1,5"}));
     p.write("src/b.csv", simpleCsv("A", {"2024/01/01;00:15:00;" + second}));
-    QCOMPARE(p.tool("export-sqlite", {"--email-path", p.path("src"), "--output", p.path("x.db")}).exitCode, 0);
+    QCOMPARE(p.exportSqlite("x.db").exitCode, 0);
     const ProcessResult r = p.tool("export-hdbx", {"--input-db", p.path("x.db"), "--backup-path", p.path("h"), "--query",
                                                    "SELECT ts, value FROM measurement WHERE rfid_rds IN (%1) ORDER BY ts, value"});
     QCOMPARE(r.exitCode, 0);
