@@ -145,200 +145,189 @@ class TestConfigFile : public QObject
 {
     Q_OBJECT
 private slots:
-    void defaults_data();
-    void defaults();
-    void conversion_data();
-    void conversion();
-    void tables_data();
-    void tables();
-    void pathAndEnsure();
-    void writtenFileAndReadBack();
-    void secretRule_data();
-    void secretRule();
-};
-
-void TestConfigFile::defaults_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("value");
-    const QList<std::pair<QString, QString>> expected = keyValues("defaults.keys");
-    QCOMPARE(expected.size(), fields().size()); // every key has its default written out
-    for (const auto &[key, value] : expected)
-        QTest::newRow(qPrintable(key)) << key << value;
-}
-
-void TestConfigFile::defaults()
-{
-    QFETCH(QString, key);
-    QFETCH(QString, value);
-    QTemporaryDir dir;
-    // A file holding only the mail host leaves every other key at its default.
-    const Configuration c = ConfigFile::read(writeFile(dir, "[Mail]\nHost=imap\n"));
-    QCOMPARE(c.mail.host, QStringLiteral("imap"));
-    if (key != QLatin1String("Mail/Host"))
-        QCOMPARE(fields().value(key).get(c), value);
-    // A missing file gives the same defaults.
-    const Configuration none = ConfigFile::read(dir.filePath(QStringLiteral("missing.ini")));
-    QCOMPARE(fields().value(key).get(none), value);
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("missing.ini"))));
-}
-
-void TestConfigFile::conversion_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<QString>("value");
-    QTest::newRow("integer from text") << "Mail/Port" << "993" << "993";
-    // Not the default (90) and not the leading digits: an integer with a unit reads 0.
-    QTest::newRow("integer with unit") << "DMS/MaxLastUpdate" << "90min" << "0";
-    QTest::newRow("negative integer") << "DMS/MaxStateErrorPercent" << "-5" << "-5";
-    QTest::newRow("bool 0") << "Mail/SSL" << "0" << "false";
-    QTest::newRow("bool false") << "Mail/SSL" << "false" << "false";
-    QTest::newRow("bool FALSE") << "Mail/SSL" << "FALSE" << "false";
-    QTest::newRow("bool empty") << "Mail/SSL" << "" << "false";
-    QTest::newRow("bool no is true") << "DMS/UseTrdConfig" << "no" << "true";
-    QTest::newRow("text with comma stays whole") << "Reporting/SubjectOnOk" << "all ok, nothing new" << "all ok, nothing new";
-    QTest::newRow("quoted text with comma") << "Reporting/SubjectOnError" << "\"new, states\"" << "new, states";
-    QTest::newRow("clock times, quoted as the writer does") << "Mail/CheckInterval" << "\"06:00;18:30\"" << "06:00;18:30";
-    QTest::newRow("unquoted semicolon starts a comment") << "Mail/CheckInterval" << "06:00;18:30" << "06:00";
-    QTest::newRow("windows path keeps backslashes") << "Mail/SuccessLocalFolder"
-                                                     << "\"'D:\\\\mails\\\\ok\\\\'yyyyMM\"" << "'D:\\mails\\ok\\'yyyyMM";
-    QTest::newRow("prefix script") << "DMS/Prefix" << "\"=iaks + ':'\"" << "=iaks + ':'";
-}
-
-void TestConfigFile::conversion()
-{
-    QFETCH(QString, key);
-    QFETCH(QString, stored);
-    QFETCH(QString, value);
-    QTemporaryDir dir;
-    const Configuration c = ConfigFile::read(writeFile(dir, iniOf(key, stored)));
-    QCOMPARE(fields().value(key).get(c), value);
-}
-
-// Each file of data/tables holds one table as a file may hold it; its first line, a comment,
-// gives the rows the controller loads.
-void TestConfigFile::tables_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("summary");
-    const QDir tables(QStringLiteral(QUILLON_SOURCE_DIR "/tests/config/data/tables"));
-    const QStringList files = tables.entryList({QStringLiteral("*.ini")});
-    QCOMPARE(files.size(), 6);
-    for (const QString &file : files) {
-        QFile ini(tables.filePath(file));
-        QVERIFY(ini.open(QIODevice::ReadOnly));
-        QTest::newRow(qPrintable(file)) << ini.fileName() << QString::fromUtf8(ini.readLine()).mid(2).trimmed();
+    void defaults_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        const QList<std::pair<QString, QString>> expected = keyValues("defaults.keys");
+        QCOMPARE(expected.size(), fields().size()); // every key has its default written out
+        for (const auto &[key, value] : expected)
+            QTest::newRow(qPrintable(key)) << key << value;
     }
-}
 
-void TestConfigFile::tables()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, summary);
-    const Configuration c = ConfigFile::read(path);
-    QCOMPARE(tableText(c, summary.section(u':', 0, 0)), summary);
-    // The editor sees every row.
-    const Configuration all = ConfigFile::read(path, ConfigFile::Rows::All);
-    QVERIFY(all.dms.mappings.size() + all.dms.options.size() >= c.dms.mappings.size() + c.dms.options.size());
-}
+    void defaults()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QTemporaryDir dir;
+        // A file holding only the mail host leaves every other key at its default.
+        const Configuration c = ConfigFile::read(writeFile(dir, "[Mail]\nHost=imap\n"));
+        QCOMPARE(c.mail.host, QStringLiteral("imap"));
+        if (key != QLatin1String("Mail/Host"))
+            QCOMPARE(fields().value(key).get(c), value);
+        // A missing file gives the same defaults.
+        const Configuration none = ConfigFile::read(dir.filePath(QStringLiteral("missing.ini")));
+        QCOMPARE(fields().value(key).get(none), value);
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("missing.ini"))));
+    }
 
-// The file holds the mail passwords: only its owner may read it, when it is created and after
-// the editor has saved over a file that others could read.
-void TestConfigFile::pathAndEnsure()
-{
-    QTemporaryDir dir;
-    QCoreApplication::setApplicationName(QStringLiteral("quillon_site2"));
-    qputenv("ORVANE_CURRENT_CONFIG_LOCATION", (dir.path() + QStringLiteral("/cfg/")).toUtf8());
-    const QString path = ConfigFile::configFilePath();
-    QCOMPARE(path, dir.path() + QStringLiteral("/cfg/quillon_site2.ini"));
-    const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
-    ConfigFile::ensureFile(path);
-    QVERIFY(QFile::exists(path));
-    QCOMPARE(QFile(path).size(), 0);
-    QCOMPARE(QFile::permissions(path), ownerOnly);
-    // An existing file is left as it is.
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[Mail]\nHost=keep\n");
-    file.close();
-    ConfigFile::ensureFile(path);
-    QCOMPARE(ConfigFile::read(path).mail.host, QStringLiteral("keep"));
-    QFile::setPermissions(path, ownerOnly | QFile::ReadGroup | QFile::ReadOther);
-    ConfigFile::write(path, Configuration(), {});
-    QCOMPARE(QFile::permissions(path), ownerOnly);
-    // Below a plain file no directory can be made: nothing is created, all defaults apply.
-    const QString blocked = path + QStringLiteral("/sub/Quillon.ini");
-    ConfigFile::ensureFile(blocked);
-    QVERIFY(!QFile::exists(blocked));
-    QCOMPARE(ConfigFile::read(blocked).dms.maxLastUpdate, 90);
-    qunsetenv("ORVANE_CURRENT_CONFIG_LOCATION");
-}
+    void conversion_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("integer from text") << "Mail/Port" << "993" << "993";
+        // Not the default (90) and not the leading digits: an integer with a unit reads 0.
+        QTest::newRow("integer with unit") << "DMS/MaxLastUpdate" << "90min" << "0";
+        QTest::newRow("negative integer") << "DMS/MaxStateErrorPercent" << "-5" << "-5";
+        QTest::newRow("bool 0") << "Mail/SSL" << "0" << "false";
+        QTest::newRow("bool false") << "Mail/SSL" << "false" << "false";
+        QTest::newRow("bool FALSE") << "Mail/SSL" << "FALSE" << "false";
+        QTest::newRow("bool empty") << "Mail/SSL" << "" << "false";
+        QTest::newRow("bool no is true") << "DMS/UseTrdConfig" << "no" << "true";
+        QTest::newRow("text with comma stays whole") << "Reporting/SubjectOnOk" << "all ok, nothing new" << "all ok, nothing new";
+        QTest::newRow("quoted text with comma") << "Reporting/SubjectOnError" << "\"new, states\"" << "new, states";
+        QTest::newRow("clock times, quoted as the writer does") << "Mail/CheckInterval" << "\"06:00;18:30\"" << "06:00;18:30";
+        QTest::newRow("unquoted semicolon starts a comment") << "Mail/CheckInterval" << "06:00;18:30" << "06:00";
+        QTest::newRow("windows path keeps backslashes") << "Mail/SuccessLocalFolder"
+                                                         << "\"'D:\\\\mails\\\\ok\\\\'yyyyMM\"" << "'D:\\mails\\ok\\'yyyyMM";
+        QTest::newRow("prefix script") << "DMS/Prefix" << "\"=iaks + ':'\"" << "=iaks + ':'";
+    }
 
-// The writer gives full.ini byte for byte (texts quoted and escaped, tables as the settings
-// library stores arrays, the masked secret as it was stored), every key and row reads back, and
-// a table written shorter loses its last rows.
-void TestConfigFile::writtenFileAndReadBack()
-{
-    QCOMPARE(keyValues("full.keys").size(), fields().size());
-    const Configuration full = fullConfiguration();
-    QTemporaryDir dir;
-    const QString path = writeFile(dir, storedSecret);
-    ConfigFile::write(path, full, ConfigFile::kSecretMask);
-    QFile written(path);
-    QVERIFY(written.open(QIODevice::ReadOnly));
-    QFile expected(QStringLiteral(QUILLON_SOURCE_DIR "/tests/config/data/full.ini"));
-    QVERIFY(expected.open(QIODevice::ReadOnly));
-    QCOMPARE(written.readAll(), expected.readAll());
+    void conversion()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, stored);
+        QFETCH(QString, value);
+        QTemporaryDir dir;
+        const Configuration c = ConfigFile::read(writeFile(dir, iniOf(key, stored)));
+        QCOMPARE(fields().value(key).get(c), value);
+    }
 
-    const Configuration all = ConfigFile::read(path, ConfigFile::Rows::All);
-    for (auto it = fields().cbegin(); it != fields().cend(); ++it)
-        QCOMPARE(it.value().get(all), it.value().get(full));
-    for (const char *table : {"mappings", "options", "dps", "checks", "users"})
-        QCOMPARE(tableText(all, QLatin1String(table)), tableText(full, QLatin1String(table)));
-    // The controller does not load the disabled mapping.
-    QCOMPARE(ConfigFile::read(path).dms.mappings.size(), 1);
+    // Each file of data/tables holds one table as a file may hold it; its first line, a comment,
+    // gives the rows the controller loads.
+    void tables_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("summary");
+        const QDir tables(QStringLiteral(QUILLON_SOURCE_DIR "/tests/config/data/tables"));
+        const QStringList files = tables.entryList({QStringLiteral("*.ini")});
+        QCOMPARE(files.size(), 6);
+        for (const QString &file : files) {
+            QFile ini(tables.filePath(file));
+            QVERIFY(ini.open(QIODevice::ReadOnly));
+            QTest::newRow(qPrintable(file)) << ini.fileName() << QString::fromUtf8(ini.readLine()).mid(2).trimmed();
+        }
+    }
 
-    // A shorter table leaves no row of the longer one behind.
-    Configuration shorter = full;
-    shorter.report.users.removeFirst();
-    ConfigFile::write(path, shorter, {});
-    QCOMPARE(tableText(ConfigFile::read(path, ConfigFile::Rows::All), QStringLiteral("users")),
-             QStringLiteral("users: Müller, Hans/hm@example.org/false"));
-    QVERIFY(!QSettings(path, QSettings::IniFormat).contains(QStringLiteral("Reporting/Users/2/Name")));
-}
+    void tables()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, summary);
+        const Configuration c = ConfigFile::read(path);
+        QCOMPARE(tableText(c, summary.section(u':', 0, 0)), summary);
+        // The editor sees every row.
+        const Configuration all = ConfigFile::read(path, ConfigFile::Rows::All);
+        QVERIFY(all.dms.mappings.size() + all.dms.options.size() >= c.dms.mappings.size() + c.dms.options.size());
+    }
 
-void TestConfigFile::secretRule_data()
-{
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("secretAfter");
-    QTest::addColumn<bool>("storedUnchanged");
-    QTest::newRow("mask keeps the stored text") << ConfigFile::kSecretMask << "first" << true;
-    QTest::newRow("empty field clears it") << "" << "" << false;
-    QTest::newRow("new secret replaces it") << "second" << "second" << false;
-}
+    // The file holds the mail passwords: only its owner may read it, when it is created and after
+    // the editor has saved over a file that others could read.
+    void pathAndEnsure()
+    {
+        QTemporaryDir dir;
+        QCoreApplication::setApplicationName(QStringLiteral("quillon_site2"));
+        qputenv("ORVANE_CURRENT_CONFIG_LOCATION", (dir.path() + QStringLiteral("/cfg/")).toUtf8());
+        const QString path = ConfigFile::configFilePath();
+        QCOMPARE(path, dir.path() + QStringLiteral("/cfg/quillon_site2.ini"));
+        const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
+        ConfigFile::ensureFile(path);
+        QVERIFY(QFile::exists(path));
+        QCOMPARE(QFile(path).size(), 0);
+        QCOMPARE(QFile::permissions(path), ownerOnly);
+        // An existing file is left as it is.
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Mail]\nHost=keep\n");
+        file.close();
+        ConfigFile::ensureFile(path);
+        QCOMPARE(ConfigFile::read(path).mail.host, QStringLiteral("keep"));
+        QFile::setPermissions(path, ownerOnly | QFile::ReadGroup | QFile::ReadOther);
+        ConfigFile::write(path, Configuration(), {});
+        QCOMPARE(QFile::permissions(path), ownerOnly);
+        // Below a plain file no directory can be made: nothing is created, all defaults apply.
+        const QString blocked = path + QStringLiteral("/sub/Quillon.ini");
+        ConfigFile::ensureFile(blocked);
+        QVERIFY(!QFile::exists(blocked));
+        QCOMPARE(ConfigFile::read(blocked).dms.maxLastUpdate, 90);
+        qunsetenv("ORVANE_CURRENT_CONFIG_LOCATION");
+    }
 
-void TestConfigFile::secretRule()
-{
-    QFETCH(QString, field);
-    QFETCH(QString, secretAfter);
-    QFETCH(bool, storedUnchanged);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("Quillon.ini"));
-    ConfigFile::write(path, Configuration(), QStringLiteral("first"));
-    const auto stored = [&] {
-        QSettings s(path, QSettings::IniFormat);
-        return s.value(QStringLiteral("Mail/oAuthClientSecret")).toString();
-    };
-    const QString before = stored();
-    QCOMPARE(before.size(), 32);
-    QCOMPARE(before, before.toLower());
-    QCOMPARE(QByteArray::fromHex(before.toLatin1()), cryptSecret(true, "first"));
+    // The writer gives full.ini byte for byte (texts quoted and escaped, tables as the settings
+    // library stores arrays, the masked secret as it was stored), every key and row reads back, and
+    // a table written shorter loses its last rows.
+    void writtenFileAndReadBack()
+    {
+        QCOMPARE(keyValues("full.keys").size(), fields().size());
+        const Configuration full = fullConfiguration();
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, storedSecret);
+        ConfigFile::write(path, full, ConfigFile::kSecretMask);
+        QFile written(path);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QFile expected(QStringLiteral(QUILLON_SOURCE_DIR "/tests/config/data/full.ini"));
+        QVERIFY(expected.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), expected.readAll());
 
-    ConfigFile::write(path, ConfigFile::read(path), field);
-    QCOMPARE(stored() == before, storedUnchanged);
-    QCOMPARE(ConfigFile::read(path).mail.oAuthClientSecret, secretAfter);
-}
+        const Configuration all = ConfigFile::read(path, ConfigFile::Rows::All);
+        for (auto it = fields().cbegin(); it != fields().cend(); ++it)
+            QCOMPARE(it.value().get(all), it.value().get(full));
+        for (const char *table : {"mappings", "options", "dps", "checks", "users"})
+            QCOMPARE(tableText(all, QLatin1String(table)), tableText(full, QLatin1String(table)));
+        // The controller does not load the disabled mapping.
+        QCOMPARE(ConfigFile::read(path).dms.mappings.size(), 1);
+
+        // A shorter table leaves no row of the longer one behind.
+        Configuration shorter = full;
+        shorter.report.users.removeFirst();
+        ConfigFile::write(path, shorter, {});
+        QCOMPARE(tableText(ConfigFile::read(path, ConfigFile::Rows::All), QStringLiteral("users")),
+                 QStringLiteral("users: Müller, Hans/hm@example.org/false"));
+        QVERIFY(!QSettings(path, QSettings::IniFormat).contains(QStringLiteral("Reporting/Users/2/Name")));
+    }
+
+    void secretRule_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("secretAfter");
+        QTest::addColumn<bool>("storedUnchanged");
+        QTest::newRow("mask keeps the stored text") << ConfigFile::kSecretMask << "first" << true;
+        QTest::newRow("empty field clears it") << "" << "" << false;
+        QTest::newRow("new secret replaces it") << "second" << "second" << false;
+    }
+
+    void secretRule()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, secretAfter);
+        QFETCH(bool, storedUnchanged);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Quillon.ini"));
+        ConfigFile::write(path, Configuration(), QStringLiteral("first"));
+        const auto stored = [&] {
+            QSettings s(path, QSettings::IniFormat);
+            return s.value(QStringLiteral("Mail/oAuthClientSecret")).toString();
+        };
+        const QString before = stored();
+        QCOMPARE(before.size(), 32);
+        QCOMPARE(before, before.toLower());
+        QCOMPARE(QByteArray::fromHex(before.toLatin1()), cryptSecret(true, "first"));
+
+        ConfigFile::write(path, ConfigFile::read(path), field);
+        QCOMPARE(stored() == before, storedUnchanged);
+        QCOMPARE(ConfigFile::read(path).mail.oAuthClientSecret, secretAfter);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestConfigFile)
 #include "tst_configfile.moc"
