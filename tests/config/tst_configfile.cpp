@@ -1,6 +1,7 @@
 // The configuration file: every key's name, default and conversion, the tables, the stored
 // secret, and the writer.
 
+#include "../common/TestFiles.h"
 #include "config/ConfigFile.h"
 #include "config/CryptSecret.h"
 
@@ -72,10 +73,9 @@ const QHash<QString, Field> &fields()
 // The "Group/Key=value" lines of a file in the data folder, in file order.
 QList<std::pair<QString, QString>> keyValues(const char *name)
 {
-    QFile file(QStringLiteral(QUILLON_SOURCE_DIR "/tests/config/data/") + QLatin1String(name));
-    file.open(QIODevice::ReadOnly);
+    const QByteArray text = readBytes(QStringLiteral(QUILLON_SOURCE_DIR "/tests/config/data/") + QLatin1String(name));
     QList<std::pair<QString, QString>> pairs;
-    for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts))
+    for (const QString &line : QString::fromUtf8(text).split(u'\n', Qt::SkipEmptyParts))
         if (!line.startsWith(u'#'))
             pairs.append({line.section(u'=', 0, 0), line.section(u'=', 1)});
     return pairs;
@@ -91,9 +91,7 @@ QByteArray iniOf(const QString &groupKey, const QString &value)
 QString writeFile(const QTemporaryDir &dir, const QByteArray &content)
 {
     const QString path = dir.filePath(QStringLiteral("Quillon.ini"));
-    QFile file(path);
-    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    file.write(content);
+    writeBytes(path, content);
     return path;
 }
 
@@ -246,10 +244,7 @@ private slots:
         QCOMPARE(QFile(path).size(), 0);
         QCOMPARE(QFile::permissions(path), ownerOnly);
         // An existing file is left as it is.
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[Mail]\nHost=keep\n");
-        file.close();
+        QVERIFY(writeBytes(path, "[Mail]\nHost=keep\n"));
         ConfigFile::ensureFile(path);
         QCOMPARE(ConfigFile::read(path).mail.host, QStringLiteral("keep"));
         QFile::setPermissions(path, ownerOnly | QFile::ReadGroup | QFile::ReadOther);
@@ -273,11 +268,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = writeFile(dir, storedSecret);
         ConfigFile::write(path, full, ConfigFile::kSecretMask);
-        QFile written(path);
-        QVERIFY(written.open(QIODevice::ReadOnly));
-        QFile expected(QStringLiteral(QUILLON_SOURCE_DIR "/tests/config/data/full.ini"));
-        QVERIFY(expected.open(QIODevice::ReadOnly));
-        QCOMPARE(written.readAll(), expected.readAll());
+        QCOMPARE(readBytes(path), readBytes(QStringLiteral(QUILLON_SOURCE_DIR "/tests/config/data/full.ini")));
 
         const Configuration all = ConfigFile::read(path, ConfigFile::Rows::All);
         for (auto it = fields().cbegin(); it != fields().cend(); ++it)

@@ -2,6 +2,7 @@
 // project, with a real configuration file, real SQLite databases and real history files.
 
 #include "../common/ProcessRunner.h"
+#include "../common/TestFiles.h"
 #include "config/ConfigFile.h"
 #include "tools/HistoryFile.h"
 
@@ -44,12 +45,6 @@ QByteArray historyFile(const QString &name, const QList<QPair<quint32, double>> 
     return out;
 }
 
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // One project folder with its configuration file; files and tool runs below it.
 class Project
 {
@@ -62,13 +57,7 @@ public:
         ConfigFile::write(path("p/cfg/Quillon.ini"), config, QString());
     }
     QString path(const QString &relative) const { return m_dir.filePath(relative); }
-    void write(const QString &relative, const QByteArray &bytes) const
-    {
-        QDir().mkpath(QFileInfo(path(relative)).absolutePath());
-        QFile file(path(relative));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
+    void write(const QString &relative, const QByteArray &bytes) const { QVERIFY(writeBytes(path(relative), bytes)); }
     void copy(const QString &sample, const QString &relative) const { write(relative, readBytes(Data + sample)); }
     ProcessResult tool(const QString &command, const QStringList &args, const QString &zone = QStringLiteral("UTC")) const
     {
@@ -114,6 +103,15 @@ struct SqliteCase
     QString prefix, zone, query, expected;
 };
 
+// A history file checked against the old one of the same month, and what the check reports.
+struct VerifyCase
+{
+    QByteArray fresh, old; // old empty: no old file
+    QString counts;
+    QString message = {}; // a text the check logs: %1 the new file, %2 the old one
+    int exitCode = 0;
+};
+
 qint64 countIn(const QString &text, const QString &pattern)
 {
     const QRegularExpressionMatch m = QRegularExpression(pattern).match(text);
@@ -123,6 +121,7 @@ qint64 countIn(const QString &text, const QString &pattern)
 } // namespace
 
 Q_DECLARE_METATYPE(SqliteCase)
+Q_DECLARE_METATYPE(VerifyCase)
 
 class TestTools : public QObject
 {
@@ -291,39 +290,31 @@ private slots:
 
     void verification_data()
     {
-        QTest::addColumn<QByteArray>("fresh");
-        QTest::addColumn<QByteArray>("old"); // empty: no old file
-        QTest::addColumn<QString>("counts");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<VerifyCase>("row");
         const QByteArray one = historyFile("P", {{1000, 1.0}});
-        QTest::newRow("same records") << one << one << "1;0;0;0;0;0;;;;" << "" << 0;
-        QTest::newRow("header only") << HistoryFile::header("P") << HistoryFile::header("P") << "0;0;0;0;0;0;;;;" << "" << 0;
-        QTest::newRow("torn last record") << one + QByteArray(10, '\1') << one << "1;0;0;0;0;0;;;;" << "Invalid data on '%1' (10)" << 0;
-        QTest::newRow("short header") << QByteArray(1000, '\0') << one << "0;0;0;0;0;0;;;;" << "Invalid file header on '%1'" << 2;
-        QTest::newRow("no old file") << one << QByteArray() << "1;1;0;0;0;0;P.hdbx/;;;" << "Could not open %2" << 2;
-        QTest::newRow("other value") << historyFile("P", {{1000, 2.0}}) << one << "1;0;0;0;1;0;;;;P.hdbx/" << "" << 0;
-        QTest::newRow("other times") << historyFile("P", {{2000, 1.0}}) << one << "1;0;1;1;0;0;;P.hdbx/;P.hdbx/;" << "" << 0;
+        QTest::newRow("same records") << VerifyCase{one, one, "1;0;0;0;0;0;;;;"};
+        QTest::newRow("header only") << VerifyCase{HistoryFile::header("P"), HistoryFile::header("P"), "0;0;0;0;0;0;;;;"};
+        QTest::newRow("torn last record") << VerifyCase{one + QByteArray(10, '\1'), one, "1;0;0;0;0;0;;;;", "Invalid data on '%1' (10)"};
+        QTest::newRow("short header") << VerifyCase{QByteArray(1000, '\0'), one, "0;0;0;0;0;0;;;;", "Invalid file header on '%1'", 2};
+        QTest::newRow("no old file") << VerifyCase{one, {}, "1;1;0;0;0;0;P.hdbx/;;;", "Could not open %2", 2};
+        QTest::newRow("other value") << VerifyCase{historyFile("P", {{1000, 2.0}}), one, "1;0;0;0;1;0;;;;P.hdbx/"};
+        QTest::newRow("other times") << VerifyCase{historyFile("P", {{2000, 1.0}}), one, "1;0;1;1;0;0;;P.hdbx/;P.hdbx/;"};
     }
 
     void verification()
     {
-        QFETCH(QByteArray, fresh);
-        QFETCH(QByteArray, old);
-        QFETCH(QString, counts);
-        QFETCH(QString, message);
-        QFETCH(int, exitCode);
+        QFETCH(VerifyCase, row);
         Project p;
-        if (!old.isEmpty())
-            p.write("old/HDADATA_197001/P.hdbx", old);
-        p.write("new/HDADATA_197001/P.hdbx", fresh);
+        if (!row.old.isEmpty())
+            p.write("old/HDADATA_197001/P.hdbx", row.old);
+        p.write("new/HDADATA_197001/P.hdbx", row.fresh);
         const ProcessResult r = p.tool("export-hdbx", {"--backup-path", p.path("new") + ";" + p.path("old")});
-        QCOMPARE(r.exitCode, exitCode);
+        QCOMPARE(r.exitCode, row.exitCode);
         const QStringList lines = QString::fromUtf8(readBytes(p.path("new/VerifyHdbx.csv"))).split(u'\n');
         QCOMPARE(lines.size(), 3);
-        QCOMPARE(lines[1], QDir(p.path("new/HDADATA_197001")).absolutePath() + u';' + counts);
-        message.replace("%1", p.path("new/HDADATA_197001/P.hdbx")).replace("%2", p.path("old/HDADATA_197001/P.hdbx"));
-        QVERIFY2(r.standardError.contains(message), qPrintable(r.standardError));
+        QCOMPARE(lines[1], QDir(p.path("new/HDADATA_197001")).absolutePath() + u';' + row.counts);
+        row.message.replace("%1", p.path("new/HDADATA_197001/P.hdbx")).replace("%2", p.path("old/HDADATA_197001/P.hdbx"));
+        QVERIFY2(r.standardError.contains(row.message), qPrintable(r.standardError));
     }
 
     void search_data()

@@ -3,6 +3,7 @@
 // their formats and within their limits, the script tester gives the naming scripts' results, the
 // tray menu pauses and shows the instance's health, and a tool dialog hands its values on.
 
+#include "../common/TestFiles.h"
 #include "AppMain.h"
 #include "config/ConfigFile.h"
 #include "naming/NamingScript.h"
@@ -78,9 +79,7 @@ private slots:
         stored.dms.mappings.append({true, QStringLiteral("A:*"), QStringLiteral("B"), QString()});
         ConfigFile::write(path, stored, QStringLiteral("s3cret"));
         const auto storedSecretLine = [&] {
-            QFile file(path);
-            file.open(QIODevice::ReadOnly);
-            for (const QByteArray &line : file.readAll().split('\n'))
+            for (const QByteArray &line : readBytes(path).split('\n'))
                 if (line.startsWith("oAuthClientSecret="))
                     return line;
             return QByteArray();
