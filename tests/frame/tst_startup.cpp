@@ -27,314 +27,234 @@ QString linkProgram(const QString &dir, const QString &fileName)
     QFile::link(ProcessRunner::programPath(QStringLiteral("quillon")), link);
     return link;
 }
+
+// One start of the program and the lines its log must and must not show.
+struct Launch
+{
+    QStringList arguments;
+    QStringList expected;
+    QStringList absent = {};
+    QString logFile = QStringLiteral("proj/log/Quillon.log"); // relative to the working directory
+};
 } // namespace
+
+Q_DECLARE_METATYPE(Launch)
 
 class TestStartup : public QObject
 {
     Q_OBJECT
 private slots:
-    void applicationName_data();
-    void applicationName();
-    void commandLineErrors_data();
-    void commandLineErrors();
-    void helpListsOptionsInOrder();
-    void runsLogsAndStopsOnSigterm();
-    void secondInstanceEndsBeforeParsing();
-    void instancesRunSideBySide();
-    void environment_data();
-    void environment();
-    void installedNames_data();
-    void installedNames();
-    void multiStartSkipsGuard();
-    void unwritableConfigDirectoryStillStarts();
+    void applicationName_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("plain, option first") << QStringList{"/opt/q/quillon", "-p", "/x"} << "Quillon";
+        QTest::newRow("windows executable") << QStringList{"C:/q/QUILLON.EXE", "-p", "/x"} << "Quillon";
+        QTest::newRow("console variant") << QStringList{"quillonconsole", "-p", "/x"} << "Quillon";
+        QTest::newRow("instance argument") << QStringList{"quillon", "site2", "-p", "/x"} << "quillon_site2";
+        QTest::newRow("instance keeps its case") << QStringList{"quillon", "Support"} << "quillon_Support";
+        QTest::newRow("other driver keeps its name") << QStringList{"/bin/meterdrv.exe"} << "meterdrv";
+        QTest::newRow("lower-case .exe") << QStringList{"QuillonConsole.exe"} << "Quillon";
+    }
+
+    void applicationName()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, name);
+        QList<QByteArray> bytes;
+        std::vector<const char *> argv;
+        for (const QString &a : arguments)
+            bytes.append(a.toLocal8Bit());
+        for (const QByteArray &b : bytes)
+            argv.push_back(b.constData());
+        QCOMPARE(applicationNameFromArguments(int(argv.size()), argv.data()), name);
+    }
+
+    void commandLineErrors_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("standardOutput");
+        QTest::addColumn<QString>("standardError");
+        QTest::newRow("no project path") << QStringList{} << 1 << "No project path given!\n" << "";
+        QTest::newRow("empty application path") << QStringList{"-a", "", "-p", "proj"} << 1
+                                                << "No application path given!\n" << "";
+        QTest::newRow("missing option value") << QStringList{"-p"} << 1 << "" << "Missing value after '-p'.";
+        QTest::newRow("version") << QStringList{"--version"} << 0 << "Quillon 2.25.110.20 [2025-04-23 07:57]\n" << "";
+        // The whole help: every option in its order with its text; %PROGRAM% stands for the program's path.
+        const QString help = readText(QStringLiteral(QUILLON_SOURCE_DIR "/tests/frame/data/help.expected"));
+        QVERIFY(help.startsWith(QStringLiteral("Usage: %PROGRAM% [options]\n")));
+        QTest::newRow("help") << QStringList{"--help"} << 0 << help << "";
+    }
+
+    void commandLineErrors()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, standardOutput);
+        QFETCH(QString, standardError);
+        QTemporaryDir dir;
+        ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("quillon")), dir.path());
+        const ProcessResult result = runner.run(arguments);
+        QVERIFY(result.finished);
+        QCOMPARE(result.exitCode, exitCode);
+        if (!standardOutput.isEmpty())
+            QCOMPARE(result.standardOutput, standardOutput.replace("%PROGRAM%", ProcessRunner::programPath("quillon")));
+        QVERIFY2(result.standardError.contains(standardError), qPrintable(result.standardError));
+    }
+
+    void runsLogsAndStopsOnSigterm()
+    {
+        QTemporaryDir dir;
+        const QString project = dir.filePath(QStringLiteral("proj"));
+        ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("quillon")), dir.path());
+        auto process = runner.start({QStringLiteral("-x"), QStringLiteral("-p"), project});
+        const QString log = logOf(project, QStringLiteral("Quillon"));
+        QVERIFY(waitForFileText(log, QStringLiteral("Configuration read from")));
+        QVERIFY(QFile::exists(project + QStringLiteral("/cfg/Quillon.ini")));
+
+        ::kill(pid_t(process->processId()), SIGTERM);
+        QVERIFY(process->waitForFinished(30000)); // safety net only
+        QCOMPARE(process->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process->exitCode(), 0);
+
+        const QString text = readText(log);
+        const qsizetype start = text.indexOf(kStartBanner.arg(QStringLiteral("Quillon")));
+        const qsizetype unknown = text.indexOf(QStringLiteral("Unknown command line option 'x'"));
+        const qsizetype stop = text.indexOf(kStopBanner.arg(QStringLiteral("Quillon")));
+        QVERIFY2(start >= 0 && unknown > start && stop > unknown, qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("INFO   lib/KyrTools/static/OrvaneApp.cpp:")));
+        QVERIFY(text.contains(QStringLiteral("WARN   lib/KyrTools/static/OrvaneApp.cpp:")));
+        QVERIFY(!text.contains(QStringLiteral("App was not yet started")));
+    }
+
+    // A second start of a running instance, even for its help only, ends at once without parsing;
+    // another instance and a multi-start run beside it; a lock left by an ended instance does not
+    // block the next start.
+    void instanceGuard()
+    {
+        QTemporaryDir dir;
+        const QString project = dir.filePath(QStringLiteral("proj"));
+        const QString log = logOf(project, QStringLiteral("Quillon"));
+        const QString site2Log = logOf(project, QStringLiteral("quillon_site2"));
+        ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("quillon")), dir.path());
+        auto first = runner.start({QStringLiteral("-p"), project});
+        auto site2 = runner.start({QStringLiteral("site2"), QStringLiteral("-p"), project});
+        QVERIFY(waitForFileText(log, kStartBanner.arg(QStringLiteral("Quillon"))));
+        QVERIFY(waitForFileText(site2Log, kStartBanner.arg(QStringLiteral("quillon_site2"))));
+        QVERIFY(QFile::exists(project + QStringLiteral("/cfg/quillon_site2.ini")));
+
+        for (const QStringList &arguments : {QStringList{"-p", project}, QStringList{"--help"}}) {
+            const ProcessResult second = runner.run(arguments);
+            QCOMPARE(second.exitCode, 0);
+            QVERIFY2(!second.standardOutput.contains(QStringLiteral("Usage")), qPrintable(second.standardOutput));
+        }
+        auto multi = runner.start({QStringLiteral("-m"), QStringLiteral("-p"), project});
+        QVERIFY(!multi->waitForFinished(1500)); // still running beside the first
+        for (QProcess *process : {first.get(), site2.get(), multi.get()}) {
+            QCOMPARE(process->state(), QProcess::Running);
+            process->terminate();
+        }
+        for (QProcess *process : {first.get(), site2.get(), multi.get()}) {
+            QVERIFY(process->waitForFinished(10000));
+            QCOMPARE(process->exitCode(), 0);
+        }
+        QCOMPARE(readText(log).count(QStringLiteral(" stopped ===")), 2);
+        QVERIFY(readText(site2Log).contains(kStopBanner.arg(QStringLiteral("quillon_site2"))));
+
+        auto again = runner.start({QStringLiteral("-p"), project});
+        QTRY_COMPARE_WITH_TIMEOUT(readText(log).count(QStringLiteral(" start ===")), 3, 15000);
+        again->terminate();
+        QVERIFY(again->waitForFinished(10000));
+    }
+
+    void environment_data()
+    {
+        QTest::addColumn<Launch>("launch");
+        QTest::newRow("backslash project path")
+            << Launch{{"-p", "C:\\data\\proj"},
+                      {"ORVANE_CURRENT_PROJECT_LOCATION='C:/data/proj/'", "ORVANE_CURRENT_LOG_LOCATION='C:/data/proj/log/'",
+                       "ORVANE_CURRENT_CONFIG_LOCATION='C:/data/proj/cfg/'"},
+                      {"ORVANE_OPTION_DMS_CONNECTION"}, "C:/data/proj/log/Quillon.log"};
+        QTest::newRow("own log and config paths, install path, bound connection options")
+            << Launch{{"-p", "proj", "-l", "logs", "--config-path", "conf\\q", "-a", "/opt/orvane/bin", "--dms_connection",
+                       "host:1", "--pdbs_connection", "PDBS"},
+                      {"ORVANE_CURRENT_LOG_LOCATION='logs/'", "ORVANE_CURRENT_CONFIG_LOCATION='conf/q/'",
+                       "Configuration read from 'conf/q/Quillon.ini'", "ORVANE_INSTALL_PATH='/opt/orvane/'",
+                       "ORVANE_OPTION_DMS_CONNECTION='host:1'", "ORVANE_OPTION_PDBS_CONNECTION='PDBS'"},
+                      {}, "logs/Quillon.log"};
+        QTest::newRow("language, translations from the application path")
+            << Launch{{"-p", "proj", "--lang", "de_CH", "-a", QUILLON_TEST_QM_DIR},
+                      {"ORVANE_OPTION_LANG='de_CH'",
+                       "Language code 'de', translations loaded: " QUILLON_TEST_QM_DIR "/Quillon_de, " QUILLON_TEST_QM_DIR "/lib_de"},
+                      {"qt_de"}};
+        QTest::newRow("short language name takes its territory") << Launch{{"-p", "proj", "--lang", "de"}, {"Language code 'de'"}};
+        QTest::newRow("locale name without territory has no code")
+            << Launch{{"-p", "proj", "--lang", "C", "-a", QUILLON_TEST_QM_DIR}, {"Language code '', translations loaded: none"}};
+        QTest::newRow("long multi-start exports an empty value")
+            << Launch{{"--multi-start", "-p", "proj"}, {"ORVANE_APP_MULTI_START=''"}};
+        QTest::newRow("short multi-start exports nothing") << Launch{{"-m", "-p", "proj"}, {}, {"ORVANE_APP_MULTI_START"}};
+        // Below a plain file no configuration directory can be made: the program starts on the defaults.
+        QTest::newRow("unwritable configuration directory")
+            << Launch{{"-p", "proj", "-c", "/dev/null/cfg"}, {"DMS: DmsConnection '127.0.0.1:9010', PdbsConnection '127.0.0.1:9011'"}};
+    }
+
+    void environment()
+    {
+        QFETCH(Launch, launch);
+        QTemporaryDir dir;
+        ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("quillon")), dir.path());
+        auto process = runner.start(launch.arguments);
+        const QString log = dir.filePath(launch.logFile);
+        QVERIFY2(waitForFileText(log, QStringLiteral("Configuration read from")), qPrintable(log));
+        process->terminate();
+        QVERIFY(process->waitForFinished(10000));
+        QCOMPARE(process->exitCode(), 0);
+        const QString text = readText(log);
+        for (const QString &line : launch.expected)
+            QVERIFY2(text.contains(line), qPrintable(QStringLiteral("'%1' missing in:\n%2").arg(line, text)));
+        for (const QString &line : launch.absent)
+            QVERIFY2(!text.contains(line), qPrintable(QStringLiteral("'%1' unexpected in:\n%2").arg(line, text)));
+    }
+
+    void installedNames_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QString>("instance");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("support");
+        QTest::newRow("windows executable name") << "QUILLON.EXE" << "" << "Quillon" << false;
+        QTest::newRow("support instance") << "quillon" << "support" << "quillon_support" << true;
+        QTest::newRow("support instance, other case") << "quillon" << "Support" << "quillon_Support" << true;
+        QTest::newRow("other instance is no support") << "quillon" << "supporter" << "quillon_supporter" << false;
+    }
+
+    void installedNames()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(QString, instance);
+        QFETCH(QString, name);
+        QFETCH(bool, support);
+        QTemporaryDir dir;
+        const QString project = dir.filePath(QStringLiteral("proj"));
+        ProcessRunner runner(linkProgram(dir.path(), fileName), dir.path());
+        QStringList arguments{QStringLiteral("-p"), project};
+        if (!instance.isEmpty())
+            arguments.prepend(instance);
+        auto process = runner.start(arguments);
+        const QString log = logOf(project, name);
+        QVERIFY2(waitForFileText(log, QStringLiteral("DMS handler started")), qPrintable(log));
+        // A support instance keeps the DMS handler but never connects it.
+        if (!support)
+            QVERIFY(waitForFileText(log, QStringLiteral("DMS handler is ready")));
+        process->terminate();
+        QVERIFY(process->waitForFinished(10000));
+        const QString text = readText(log);
+        QVERIFY(text.contains(kStartBanner.arg(name)));
+        QCOMPARE(text.contains(QStringLiteral("ServiceMode='true'")), support);
+        QCOMPARE(text.contains(QStringLiteral("Synch DMS connected")), !support);
+    }
 };
-
-void TestStartup::applicationName_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("plain, option first") << QStringList{"/opt/q/quillon", "-p", "/x"} << "Quillon";
-    QTest::newRow("windows executable") << QStringList{"C:/q/QUILLON.EXE", "-p", "/x"} << "Quillon";
-    QTest::newRow("console variant") << QStringList{"quillonconsole", "-p", "/x"} << "Quillon";
-    QTest::newRow("instance argument") << QStringList{"quillon", "site2", "-p", "/x"} << "quillon_site2";
-    QTest::newRow("support instance") << QStringList{"quillon", "support", "-p", "/x"} << "quillon_support";
-    QTest::newRow("instance keeps its case") << QStringList{"quillon", "Support"} << "quillon_Support";
-    QTest::newRow("unknown option is not an instance") << QStringList{"quillon", "-x", "-p", "/x"} << "Quillon";
-    QTest::newRow("other driver keeps its name") << QStringList{"/bin/meterdrv.exe"} << "meterdrv";
-    QTest::newRow("lower-case .exe") << QStringList{"QuillonConsole.exe"} << "Quillon";
-}
-
-void TestStartup::applicationName()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, name);
-    QList<QByteArray> bytes;
-    std::vector<const char *> argv;
-    for (const QString &a : arguments)
-        bytes.append(a.toLocal8Bit());
-    for (const QByteArray &b : bytes)
-        argv.push_back(b.constData());
-    QCOMPARE(applicationNameFromArguments(int(argv.size()), argv.data()), name);
-}
-
-void TestStartup::commandLineErrors_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("standardOutput");
-    QTest::addColumn<QString>("standardError");
-    QTest::newRow("no project path") << QStringList{} << 1 << "No project path given!\n" << "";
-    QTest::newRow("empty application path") << QStringList{"-a", "", "-p", "proj"} << 1
-                                            << "No application path given!\n" << "";
-    QTest::newRow("missing option value") << QStringList{"-p"} << 1 << "" << "Missing value after '-p'.";
-    QTest::newRow("version") << QStringList{"--version"} << 0 << "Quillon 2.25.110.20 [2025-04-23 07:57]\n" << "";
-}
-
-void TestStartup::commandLineErrors()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, exitCode);
-    QFETCH(QString, standardOutput);
-    QFETCH(QString, standardError);
-    QTemporaryDir dir;
-    ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("quillon")), dir.path());
-    const ProcessResult result = runner.run(arguments);
-    QVERIFY(result.finished);
-    QCOMPARE(result.exitCode, exitCode);
-    if (!standardOutput.isEmpty())
-        QCOMPARE(result.standardOutput, standardOutput);
-    QVERIFY2(result.standardError.contains(standardError), qPrintable(result.standardError));
-}
-
-void TestStartup::helpListsOptionsInOrder()
-{
-    QTemporaryDir dir;
-    ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("quillon")), dir.path());
-    const ProcessResult result = runner.run({QStringLiteral("--help")});
-    QCOMPARE(result.exitCode, 0);
-    const QStringList expected = {
-        "Quillon Data Tool",
-        "-h, --help",
-        "-v, --version",
-        "-m, --multi-start               Option to start application multiple times.",
-        "-p, --project-path <path>       Current project path to use.",
-        "-a, --application-path <path>   Current application path to use.",
-        "-l, --log-path <path>           Current log path to use.",
-        "-c, --config-path <path>        Current configuration path to use.",
-        "--lang <lang>                   Language to use for translations (e.g. 'de').",
-        "--dms_connection <connection>   Connection string for DMS",
-        "--pdbs_connection <connection>  Connection string for PDBS",
-    };
-    qsizetype at = 0;
-    for (const QString &line : expected) {
-        const qsizetype found = result.standardOutput.indexOf(line, at);
-        QVERIFY2(found >= 0, qPrintable(QStringLiteral("'%1' missing or out of order in:\n%2").arg(line, result.standardOutput)));
-        at = found + line.size();
-    }
-}
-
-void TestStartup::runsLogsAndStopsOnSigterm()
-{
-    QTemporaryDir dir;
-    const QString project = dir.filePath(QStringLiteral("proj"));
-    ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("quillon")), dir.path());
-    auto process = runner.start({QStringLiteral("-x"), QStringLiteral("-p"), project});
-    const QString log = logOf(project, QStringLiteral("Quillon"));
-    QVERIFY(waitForFileText(log, QStringLiteral("Configuration read from")));
-    QVERIFY(QFile::exists(project + QStringLiteral("/cfg/Quillon.ini")));
-
-    ::kill(pid_t(process->processId()), SIGTERM);
-    QVERIFY(process->waitForFinished(30000)); // safety net only
-    QCOMPARE(process->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process->exitCode(), 0);
-
-    const QString text = readText(log);
-    const qsizetype start = text.indexOf(kStartBanner.arg(QStringLiteral("Quillon")));
-    const qsizetype unknown = text.indexOf(QStringLiteral("Unknown command line option 'x'"));
-    const qsizetype stop = text.indexOf(kStopBanner.arg(QStringLiteral("Quillon")));
-    QVERIFY2(start >= 0 && unknown > start && stop > unknown, qPrintable(text));
-    QVERIFY(text.contains(QStringLiteral("INFO   lib/KyrTools/static/OrvaneApp.cpp:")));
-    QVERIFY(text.contains(QStringLiteral("WARN   lib/KyrTools/static/OrvaneApp.cpp:")));
-    QVERIFY(!text.contains(QStringLiteral("App was not yet started")));
-}
-
-void TestStartup::secondInstanceEndsBeforeParsing()
-{
-    QTemporaryDir dir;
-    const QString project = dir.filePath(QStringLiteral("proj"));
-    ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("quillon")), dir.path());
-    auto first = runner.start({QStringLiteral("-p"), project});
-    QVERIFY(waitForFileText(logOf(project, QStringLiteral("Quillon")), QStringLiteral(" start ===")));
-
-    for (const QStringList &arguments : {QStringList{"-p", project}, QStringList{"--help"}}) {
-        const ProcessResult second = runner.run(arguments);
-        QCOMPARE(second.exitCode, 0);
-        QVERIFY2(!second.standardOutput.contains(QStringLiteral("Usage")), qPrintable(second.standardOutput));
-    }
-    QCOMPARE(first->state(), QProcess::Running);
-    first->terminate();
-    QVERIFY(first->waitForFinished(10000));
-    QCOMPARE(first->exitCode(), 0);
-    // A lock left by an ended instance does not block the next start.
-    auto again = runner.start({QStringLiteral("-p"), project});
-    QVERIFY(waitForFileText(logOf(project, QStringLiteral("Quillon")), QStringLiteral("start ===")));
-    again->terminate();
-    QVERIFY(again->waitForFinished(10000));
-}
-
-void TestStartup::instancesRunSideBySide()
-{
-    QTemporaryDir dir;
-    const QString project = dir.filePath(QStringLiteral("proj"));
-    ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("quillon")), dir.path());
-    auto main = runner.start({QStringLiteral("-p"), project});
-    auto site2 = runner.start({QStringLiteral("site2"), QStringLiteral("-p"), project});
-    QVERIFY(waitForFileText(logOf(project, QStringLiteral("Quillon")), kStartBanner.arg(QStringLiteral("Quillon"))));
-    QVERIFY(waitForFileText(logOf(project, QStringLiteral("quillon_site2")),
-                            kStartBanner.arg(QStringLiteral("quillon_site2"))));
-    QVERIFY(QFile::exists(project + QStringLiteral("/cfg/quillon_site2.ini")));
-    QCOMPARE(main->state(), QProcess::Running);
-    QCOMPARE(site2->state(), QProcess::Running);
-    main->terminate();
-    site2->terminate();
-    QVERIFY(main->waitForFinished(10000) && site2->waitForFinished(10000));
-    QVERIFY(readText(logOf(project, QStringLiteral("quillon_site2"))).contains(kStopBanner.arg(QStringLiteral("quillon_site2"))));
-}
-
-void TestStartup::environment_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("logFile");  // relative to the working directory
-    QTest::addColumn<QStringList>("expected");
-    QTest::addColumn<QStringList>("absent");
-    QTest::newRow("backslash project path")
-        << QStringList{"-p", "C:\\data\\proj"} << "C:/data/proj/log/Quillon.log"
-        << QStringList{"ORVANE_CURRENT_PROJECT_LOCATION='C:/data/proj/'", "ORVANE_CURRENT_LOG_LOCATION='C:/data/proj/log/'",
-                       "ORVANE_CURRENT_CONFIG_LOCATION='C:/data/proj/cfg/'"}
-        << QStringList{"ORVANE_OPTION_DMS_CONNECTION"};
-    QTest::newRow("own log and config paths")
-        << QStringList{"-p", "proj", "-l", "logs", "--config-path", "conf\\q"} << "logs/Quillon.log"
-        << QStringList{"ORVANE_CURRENT_LOG_LOCATION='logs/'", "ORVANE_CURRENT_CONFIG_LOCATION='conf/q/'",
-                       "Configuration read from 'conf/q/Quillon.ini'"}
-        << QStringList{};
-    QTest::newRow("application path gives install path")
-        << QStringList{"-p", "proj", "-a", "/opt/orvane/bin"} << "proj/log/Quillon.log"
-        << QStringList{"ORVANE_INSTALL_PATH='/opt/orvane/'"} << QStringList{};
-    QTest::newRow("bound connection options")
-        << QStringList{"-p", "proj", "--dms_connection", "host:1", "--pdbs_connection", "PDBS"} << "proj/log/Quillon.log"
-        << QStringList{"ORVANE_OPTION_DMS_CONNECTION='host:1'", "ORVANE_OPTION_PDBS_CONNECTION='PDBS'"}
-        << QStringList{};
-    QTest::newRow("language") << QStringList{"-p", "proj", "--lang", "de_CH"} << "proj/log/Quillon.log"
-                              << QStringList{"ORVANE_OPTION_LANG='de_CH'", "Language code 'de'"} << QStringList{};
-    QTest::newRow("translations from the application path")
-        << QStringList{"-p", "proj", "--lang", "de_CH", "-a", QUILLON_TEST_QM_DIR} << "proj/log/Quillon.log"
-        << QStringList{"translations loaded: " QUILLON_TEST_QM_DIR "/Quillon_de, " QUILLON_TEST_QM_DIR "/lib_de"}
-        << QStringList{"qt_de"};
-    QTest::newRow("short language name takes its territory") << QStringList{"-p", "proj", "--lang", "de"}
-                                                            << "proj/log/Quillon.log" << QStringList{"Language code 'de'"}
-                                                            << QStringList{};
-    QTest::newRow("locale name without territory has no code")
-        << QStringList{"-p", "proj", "--lang", "C", "-a", QUILLON_TEST_QM_DIR} << "proj/log/Quillon.log"
-        << QStringList{"Language code '', translations loaded: none"} << QStringList{};
-    QTest::newRow("long multi-start exports an empty value")
-        << QStringList{"--multi-start", "-p", "proj"} << "proj/log/Quillon.log"
-        << QStringList{"ORVANE_APP_MULTI_START=''"} << QStringList{};
-    QTest::newRow("short multi-start exports nothing")
-        << QStringList{"-m", "-p", "proj"} << "proj/log/Quillon.log" << QStringList{}
-        << QStringList{"ORVANE_APP_MULTI_START"};
-}
-
-void TestStartup::environment()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, logFile);
-    QFETCH(QStringList, expected);
-    QFETCH(QStringList, absent);
-    QTemporaryDir dir;
-    ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("quillon")), dir.path());
-    auto process = runner.start(arguments);
-    const QString log = dir.filePath(logFile);
-    QVERIFY2(waitForFileText(log, QStringLiteral("Configuration read from")), qPrintable(log));
-    process->terminate();
-    QVERIFY(process->waitForFinished(10000));
-    const QString text = readText(log);
-    for (const QString &line : expected)
-        QVERIFY2(text.contains(line), qPrintable(QStringLiteral("'%1' missing in:\n%2").arg(line, text)));
-    for (const QString &line : absent)
-        QVERIFY2(!text.contains(line), qPrintable(QStringLiteral("'%1' unexpected in:\n%2").arg(line, text)));
-}
-
-void TestStartup::installedNames_data()
-{
-    QTest::addColumn<QString>("fileName");
-    QTest::addColumn<QString>("instance");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("support");
-    QTest::newRow("windows executable name") << "QUILLON.EXE" << "" << "Quillon" << false;
-    QTest::newRow("console variant") << "quillonconsole" << "" << "Quillon" << false;
-    QTest::newRow("support instance") << "quillon" << "support" << "quillon_support" << true;
-    QTest::newRow("support instance, other case") << "quillon" << "Support" << "quillon_Support" << true;
-    QTest::newRow("other instance is no support") << "quillon" << "supporter" << "quillon_supporter" << false;
-}
-
-void TestStartup::installedNames()
-{
-    QFETCH(QString, fileName);
-    QFETCH(QString, instance);
-    QFETCH(QString, name);
-    QFETCH(bool, support);
-    QTemporaryDir dir;
-    const QString project = dir.filePath(QStringLiteral("proj"));
-    ProcessRunner runner(linkProgram(dir.path(), fileName), dir.path());
-    QStringList arguments{QStringLiteral("-p"), project};
-    if (!instance.isEmpty())
-        arguments.prepend(instance);
-    auto process = runner.start(arguments);
-    const QString log = logOf(project, name);
-    QVERIFY2(waitForFileText(log, QStringLiteral("DMS handler started")), qPrintable(log));
-    // A support instance keeps the DMS handler but never connects it.
-    if (!support)
-        QVERIFY(waitForFileText(log, QStringLiteral("DMS handler is ready")));
-    process->terminate();
-    QVERIFY(process->waitForFinished(10000));
-    const QString text = readText(log);
-    QVERIFY(text.contains(kStartBanner.arg(name)));
-    QCOMPARE(text.contains(QStringLiteral("ServiceMode='true'")), support);
-    QCOMPARE(text.contains(QStringLiteral("Synch DMS connected")), !support);
-}
-
-void TestStartup::multiStartSkipsGuard()
-{
-    QTemporaryDir dir;
-    const QString project = dir.filePath(QStringLiteral("proj"));
-    ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("quillon")), dir.path());
-    auto first = runner.start({QStringLiteral("-p"), project});
-    QVERIFY(waitForFileText(logOf(project, QStringLiteral("Quillon")), QStringLiteral(" start ===")));
-    auto second = runner.start({QStringLiteral("-m"), QStringLiteral("-p"), project});
-    QVERIFY(!second->waitForFinished(1500)); // still running beside the first
-    second->terminate();
-    first->terminate();
-    QVERIFY(second->waitForFinished(10000) && first->waitForFinished(10000));
-    QCOMPARE(second->exitCode(), 0);
-    QCOMPARE(readText(logOf(project, QStringLiteral("Quillon"))).count(QStringLiteral(" stopped ===")), 2);
-}
-
-void TestStartup::unwritableConfigDirectoryStillStarts()
-{
-    QTemporaryDir dir;
-    // A configuration "directory" below a plain file can never be created.
-    QFile blocker(dir.filePath(QStringLiteral("blocker")));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("quillon")), dir.path());
-    auto process = runner.start({QStringLiteral("-p"), QStringLiteral("proj"), QStringLiteral("-c"),
-                                 dir.filePath(QStringLiteral("blocker/cfg"))});
-    const QString log = dir.filePath(QStringLiteral("proj/log/Quillon.log"));
-    QVERIFY(waitForFileText(log, QStringLiteral("DMS: DmsConnection '127.0.0.1:9010', PdbsConnection '127.0.0.1:9011'")));
-    process->terminate();
-    QVERIFY(process->waitForFinished(10000));
-    QCOMPARE(process->exitCode(), 0);
-}
 
 QTEST_GUILESS_MAIN(TestStartup)
 #include "tst_startup.moc"
