@@ -4,13 +4,11 @@
 
 // The one entry that turns the bytes of a data file into value records. It recognises the
 // format from the file's first bytes and hands the data to the matching format parser.
-// The class keeps no state: construct it on the stack, call parse once, discard it; parse may
-// run in several threads at once. Records, import types and their names come from ValueRecTypes.
+// The class keeps no state and is never constructed: parse is static and may run in several
+// threads at once. Records, import types and their names come from ValueRecTypes.
 class DataParser : public ValueRecTypes
 {
 public:
-    virtual ~DataParser() = default;
-
     // Recognises the format of data and appends its records to values. errorText is cleared on
     // entry and holds the reason on failure; records appended before a failure stay in values.
     // fileName is the attachment or file name, "-" when there is none.
