@@ -4,8 +4,6 @@
 #include <QFile>
 #include <QTest>
 
-#include <zlib.h>
-
 namespace {
 
 // A two-part mail: a short text, then the part under test.
@@ -108,19 +106,8 @@ void TestMime::nestedMultipartDecodedAgain()
     QCOMPARE(inner.partContentType(0), QStringLiteral("text/html"));
     QCOMPARE(inner.partDecodedContent(0), QByteArray("<p>Z\xe4hler</p>"));
     QCOMPARE(inner.partFilename(1), QStringLiteral("values.csv.gz"));
-    const QByteArray packed = inner.partDecodedContent(1);
-    QVERIFY(packed.startsWith("\x1f\x8b"));
-    z_stream stream = {};
-    inflateInit2(&stream, 31);
-    QByteArray plain(4096, Qt::Uninitialized);
-    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(packed.constData()));
-    stream.avail_in = uInt(packed.size());
-    stream.next_out = reinterpret_cast<Bytef *>(plain.data());
-    stream.avail_out = uInt(plain.size());
-    QCOMPARE(inflate(&stream, Z_FINISH), Z_STREAM_END);
-    plain.resize(qsizetype(stream.total_out));
-    inflateEnd(&stream);
-    QCOMPARE(plain, sample("nested-alternative.csv"));
+    // The gzip attachment stays compressed: byte for byte the file it was made of.
+    QCOMPARE(inner.partDecodedContent(1), sample("nested-alternative.csv.gz"));
 }
 
 // The mail's headers, read with the message or given apart from it, with or without the line ends
