@@ -16,6 +16,7 @@ private slots:
     void initTestCase();
     void securitySteps_data();
     void securitySteps();
+    void signerCertificateCarriedByTheMail();
     void unreadableCertificate();
 
 private:
@@ -189,6 +190,15 @@ void TestSmime::securitySteps()
     QCOMPARE(imap.messageRecipients().first().name, QStringLiteral("Quillon"));
 
     checkOutcome(&imap, runSecuritySteps(&imap));
+}
+
+// With no signer certificate chosen, the one the mail carries is checked and read.
+void TestSmime::signerCertificateCarriedByTheMail()
+{
+    SIMAP imap;
+    setMail(&imap, m_factory.signedDetached(m_plain));
+    QCOMPARE(imap.verifySignature(), 0);
+    checkSignerCertificate(imap.signerCertEncoded());
 }
 
 void TestSmime::unreadableCertificate()
