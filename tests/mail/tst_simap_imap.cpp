@@ -112,9 +112,6 @@ void TestSimapImap::login_data()
     QTest::addColumn<int>("expectedCode");
     QTest::addColumn<QString>("errorPart");
 
-    QTest::newRow("plain, plain login not allowed") << int(SIMAP::SslNone) << false << true << true
-                                                    << int(SIMAP::ErrConnection) << QStringLiteral("plain login is not allowed");
-    QTest::newRow("STARTTLS when offered") << int(SIMAP::SslAutomatic) << false << true << true << 0 << QString();
     QTest::newRow("STARTTLS required") << int(SIMAP::SslStartTls) << false << true << true << 0 << QString();
     QTest::newRow("implicit TLS") << int(SIMAP::SslImplicit) << true << true << true << 0 << QString();
     QTest::newRow("wrong password") << int(SIMAP::SslAutomatic) << false << false << true
