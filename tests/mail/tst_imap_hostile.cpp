@@ -89,88 +89,68 @@ private slots:
     void brokenServer();
 };
 
+using Script = QList<QByteArray>;
+
 void TestImapHostile::brokenServer_data()
 {
-    QTest::addColumn<QList<QByteArray>>("script");
+    QTest::addColumn<Script>("script");
     QTest::addColumn<QString>("failingStep");
-    QTest::addColumn<int>("code");
     QTest::addColumn<QString>("errorPart");
+    QTest::addColumn<int>("code");
     QTest::addColumn<bool>("allowPlainLogin");
+    const auto row = [](const char *name, const Script &script, const char *failingStep, const char *errorPart,
+                        int code = SIMAP::ErrConnection, bool allowPlainLogin = true) {
+        QTest::newRow(name) << script << QString::fromLatin1(failingStep) << QString::fromLatin1(errorPart) << code
+                            << allowPlainLogin;
+    };
 
     const QByteArray greeting = "send:* OK [CAPABILITY IMAP4rev1 AUTH=PLAIN] ready\r\n";
-    const QList<QByteArray> loggedIn = {greeting, "read", "send:Q1 OK logged in\r\n"};
-    const QList<QByteArray> selected = loggedIn + QList<QByteArray>{"read", "send:* 2 EXISTS\r\nQ2 OK selected\r\n", "read"};
+    const Script loggedIn = {greeting, "read", "send:Q1 OK logged in\r\n"};
+    const Script selected = loggedIn + Script{"read", "send:* 2 EXISTS\r\nQ2 OK selected\r\n", "read"};
 
-    QTest::newRow("not an IMAP server") << QList<QByteArray>{"send:HTTP/1.1 400 Bad Request\r\n", "hang"}
-                                        << QStringLiteral("connect") << int(SIMAP::ErrConnection)
-                                        << QStringLiteral("status expected after tag") << true;
-    QTest::newRow("greeting says BYE") << QList<QByteArray>{"send:* BYE too busy\r\n", "close"} << QStringLiteral("connect")
-                                       << int(SIMAP::ErrConnection)
-                                       << QStringLiteral("Server refused the connection: BYE too busy") << true;
-    QTest::newRow("silent server") << QList<QByteArray>{"hang"} << QStringLiteral("connect") << int(SIMAP::ErrConnection)
-                                   << QStringLiteral("Time-out waiting for the server's response") << true;
-    QTest::newRow("closed inside the greeting") << QList<QByteArray>{"send:* OK hel", "close"} << QStringLiteral("connect")
-                                                << int(SIMAP::ErrConnection) << QStringLiteral("Connection closed by the server") << true;
-    QTest::newRow("malformed answer to login") << QList<QByteArray>{greeting, "read", "send:Q1 (((\r\n", "hang"}
-                                               << QStringLiteral("connect") << int(SIMAP::ErrConnection)
-                                               << QStringLiteral("Malformed server response") << true;
-    QTest::newRow("answer for a tag never sent") << QList<QByteArray>{greeting, "read", "send:Z9 OK\r\n", "hang"}
-                                                 << QStringLiteral("connect") << int(SIMAP::ErrConnection)
-                                                 << QStringLiteral("Response for unknown command tag 'Z9'") << true;
-    QTest::newRow("unexpected continuation")
-        << (loggedIn + QList<QByteArray>{"read", "send:+ go on\r\n", "hang"}) << QStringLiteral("select")
-        << int(SIMAP::ErrConnection) << QStringLiteral("Unexpected continuation request") << true;
-    QTest::newRow("literal cut short")
-        << (selected + QList<QByteArray>{"send:* 1 FETCH (BODY[TEXT] {100}\r\nonly ten..", "close"})
-        << QStringLiteral("fetch") << int(SIMAP::ErrConnection) << QStringLiteral("Connection closed by the server") << true;
-    QTest::newRow("huge literal announced, then streamed")
-        << (selected + QList<QByteArray>{"send:* 1 FETCH (BODY[TEXT] {99999999999}\r\n", "stream:2000000", "hang"})
-        << QStringLiteral("fetch") << int(SIMAP::ErrConnection)
-        << QStringLiteral("literal of 99999999999 bytes; at most 65536 bytes") << true;
-    QByteArray bigFetches;
-    for (int i = 0; i < 20; ++i)
-        bigFetches += "* 1 FETCH (BODY[TEXT] {60000}\r\n" + QByteArray(60000, 'x') + ")\r\n";
-    QTest::newRow("responses beyond the memory of one command")
-        << (selected + QList<QByteArray>{"send:" + bigFetches + "Q3 OK done\r\n", "hang"}) << QStringLiteral("fetch")
-        << int(SIMAP::ErrConnection) << QStringLiteral("take more than 1048576 bytes") << true;
-    QTest::newRow("flood of untagged responses")
-        << (selected + QList<QByteArray>{"send:" + QByteArray("* 2 FETCH (FLAGS (\\Seen))\r\n").repeated(1000) + "Q3 OK done\r\n", "hang"})
-        << QStringLiteral("fetch") << int(SIMAP::ErrConnection) << QStringLiteral("more than 100 responses") << true;
-    QTest::newRow("line without end")
-        << (selected + QList<QByteArray>{"send:* 1 FETCH (BODY[TEXT] \"" + QByteArray(300000, 'y'), "hang"})
-        << QStringLiteral("fetch") << int(SIMAP::ErrConnection) << QStringLiteral("longer than 16384 bytes") << true;
-    QList<QByteArray> stillWorking = selected;
+    row("greeting says BYE", {"send:* BYE too busy\r\n", "close"}, "connect", "Server refused the connection: BYE too busy");
+    row("silent server", {"hang"}, "connect", "Time-out waiting for the server's response");
+    row("closed inside the greeting", {"send:* OK hel", "close"}, "connect", "Connection closed by the server");
+    row("malformed answer to login", {greeting, "read", "send:Q1 (((\r\n", "hang"}, "connect", "Malformed server response");
+    row("answer for a tag never sent", {greeting, "read", "send:Z9 OK\r\n", "hang"}, "connect",
+        "Response for unknown command tag 'Z9'");
+    row("unexpected continuation", loggedIn + Script{"read", "send:+ go on\r\n", "hang"}, "select",
+        "Unexpected continuation request");
+    row("literal cut short", selected + Script{"send:* 1 FETCH (BODY[TEXT] {100}\r\nonly ten..", "close"}, "fetch",
+        "Connection closed by the server");
+    row("huge literal announced, then streamed",
+        selected + Script{"send:* 1 FETCH (BODY[TEXT] {99999999999}\r\n", "stream:2000000", "hang"}, "fetch",
+        "literal of 99999999999 bytes; at most 65536 bytes");
+    const QByteArray bigFetch = "* 1 FETCH (BODY[TEXT] {60000}\r\n" + QByteArray(60000, 'x') + ")\r\n";
+    row("responses beyond the memory of one command", selected + Script{"send:" + bigFetch.repeated(20) + "Q3 OK done\r\n", "hang"},
+        "fetch", "take more than 1048576 bytes");
+    row("flood of untagged responses",
+        selected + Script{"send:" + QByteArray("* 2 FETCH (FLAGS (\\Seen))\r\n").repeated(1000) + "Q3 OK done\r\n", "hang"},
+        "fetch", "more than 100 responses");
+    row("line without end", selected + Script{"send:* 1 FETCH (BODY[TEXT] \"" + QByteArray(300000, 'y'), "hang"}, "fetch",
+        "longer than 16384 bytes");
+    Script stillWorking = selected;
     for (int i = 0; i < 8; ++i)
         stillWorking << "send:* OK still working\r\n" << "pause:400";
-    QTest::newRow("still working past the deadline")
-        << (stillWorking + QList<QByteArray>{"send:* 1 FETCH (BODY[TEXT] {3}\r\nabc)\r\nQ3 OK done\r\n", "hang"})
-        << QStringLiteral("fetch") << int(SIMAP::ErrConnection) << QStringLiteral("Time-out") << true;
-    QTest::newRow("STARTTLS stripped by a man in the middle")
-        << QList<QByteArray>{greeting, "read", "send:Q1 OK logged in\r\n", "hang"} << QStringLiteral("connect")
-        << int(SIMAP::ErrConnection) << QStringLiteral("is not encrypted (no STARTTLS) and plain login is not allowed") << false;
-    QTest::newRow("LOGINDISABLED")
-        << QList<QByteArray>{"send:* OK [CAPABILITY IMAP4rev1 LOGINDISABLED] ready\r\n", "read", "send:Q1 OK logged in\r\n", "hang"}
-        << QStringLiteral("connect") << int(SIMAP::ErrConnection) << QStringLiteral("(LOGINDISABLED)") << true;
-    QTest::newRow("nesting beyond reason")
-        << (selected + QList<QByteArray>{"send:* 1 FETCH " + QByteArray(1000, '(') + "\r\n", "hang"})
-        << QStringLiteral("fetch") << int(SIMAP::ErrConnection) << QStringLiteral("nested deeper than 64") << true;
-    QTest::newRow("fetch answer without the text")
-        << (selected + QList<QByteArray>{"send:* 1 FETCH (UID 5)\r\nQ3 OK done\r\n", "hang"}) << QStringLiteral("fetch")
-        << int(SIMAP::ErrServer) << QStringLiteral("No text for message 1") << true;
-    QTest::newRow("unsolicited flag update before the text")
-        << (selected + QList<QByteArray>{"send:* 2 FETCH (FLAGS (\\Seen))\r\n* 1 FETCH (BODY[TEXT] {3}\r\nabc)\r\nQ3 OK done\r\n", "hang"})
-        << QStringLiteral("done") << 0 << QString() << true;
-    QTest::newRow("server says BYE and hangs up")
-        << (selected + QList<QByteArray>{"send:* BYE shutting down\r\n", "close"}) << QStringLiteral("fetch")
-        << int(SIMAP::ErrConnection) << QStringLiteral("Connection closed by the server") << true;
+    row("still working past the deadline",
+        stillWorking + Script{"send:* 1 FETCH (BODY[TEXT] {3}\r\nabc)\r\nQ3 OK done\r\n", "hang"}, "fetch", "Time-out");
+    row("STARTTLS stripped by a man in the middle", {greeting, "read", "send:Q1 OK logged in\r\n", "hang"}, "connect",
+        "is not encrypted (no STARTTLS) and plain login is not allowed", SIMAP::ErrConnection, false);
+    row("LOGINDISABLED", {"send:* OK [CAPABILITY IMAP4rev1 LOGINDISABLED] ready\r\n", "read", "send:Q1 OK logged in\r\n", "hang"},
+        "connect", "(LOGINDISABLED)");
+    row("fetch answer without the text", selected + Script{"send:* 1 FETCH (UID 5)\r\nQ3 OK done\r\n", "hang"}, "fetch",
+        "No text for message 1", SIMAP::ErrServer);
+    row("unsolicited flag update before the text",
+        selected + Script{"send:* 2 FETCH (FLAGS (\\Seen))\r\n* 1 FETCH (BODY[TEXT] {3}\r\nabc)\r\nQ3 OK done\r\n", "hang"},
+        "done", "", 0);
 }
 
 void TestImapHostile::brokenServer()
 {
-    QFETCH(QList<QByteArray>, script);
+    QFETCH(Script, script);
     QFETCH(QString, failingStep);
-    QFETCH(int, code);
     QFETCH(QString, errorPart);
+    QFETCH(int, code);
     QFETCH(bool, allowPlainLogin);
 
     ScriptedServer server(script);

@@ -1,7 +1,6 @@
 #include "MailSecurity/CertMgr.h"
 #include "MailSecurity/MIME.h"
 #include "MailSecurity/SIMAP.h"
-#include "fixtures/DovecotServer.h"
 #include "fixtures/SmimeFactory.h"
 
 #include <QTemporaryDir>
@@ -17,12 +16,7 @@ private slots:
     void initTestCase();
     void securitySteps_data();
     void securitySteps();
-    void securityStepsOnFetchedMails_data();
-    void securityStepsOnFetchedMails();
-    void flagsOfTheFetchedMail_data();
-    void flagsOfTheFetchedMail();
-    void signerCertificateFields_data();
-    void signerCertificateFields();
+    void signerCertificateCarriedByTheMail();
     void unreadableCertificate();
 
 private:
@@ -32,9 +26,9 @@ private:
         QString error;   // last error of the failing step
     };
     Outcome runSecuritySteps(SIMAP *imap);
-    void addCaseColumns();
     void checkOutcome(SIMAP *imap, const Outcome &outcome);
-    QByteArray caseMail(const QString &kind) const;
+    void checkSignerCertificate(const QByteArray &der);
+    static void setMail(SIMAP *imap, const QByteArray &mail);
 
     SmimeFactory m_factory;
     QTemporaryDir m_config;       // a configuration folder with the decryption certificate in certs/MY
@@ -52,21 +46,11 @@ void TestSmime::initTestCase()
                                       "values.csv", m_csv);
 }
 
-QByteArray TestSmime::caseMail(const QString &kind) const
+void TestSmime::setMail(SIMAP *imap, const QByteArray &mail)
 {
-    if (kind == QLatin1String("signed detached"))
-        return m_factory.signedDetached(m_plain);
-    if (kind == QLatin1String("signed opaque"))
-        return m_factory.signedOpaque(m_plain);
-    if (kind == QLatin1String("encrypted"))
-        return m_factory.encrypted(m_plain);
-    if (kind == QLatin1String("signed then encrypted"))
-        return m_factory.signedThenEncrypted(m_plain);
-    if (kind == QLatin1String("bad signature"))
-        return m_factory.badSignature(m_plain);
-    if (kind == QLatin1String("encrypted for another recipient"))
-        return m_factory.encryptedForOther(m_plain);
-    return m_plain;
+    const qsizetype split = mail.indexOf("\r\n\r\n");
+    imap->setMessageHeadersString(QString::fromLatin1(mail.left(split)));
+    imap->setMessageText(QString::fromLatin1(mail.mid(split + 4)));
 }
 
 // The mail cycle's order: outer signature if flagged signed; if encrypted, decrypt and verify in
@@ -75,59 +59,21 @@ TestSmime::Outcome TestSmime::runSecuritySteps(SIMAP *imap)
 {
     Outcome outcome;
     QStringList steps;
-    bool ok = true;
-    if (imap->messageSigned()) {
-        ok = imap->verifySignature() == 0;
-        steps << (ok ? QStringLiteral("outer-ok") : QStringLiteral("outer-failed"));
+    const auto step = [&](const char *name, bool ok) {
+        steps << QLatin1String(name) + (ok ? QLatin1String("-ok") : QLatin1String("-failed"));
         if (!ok)
             outcome.error = imap->lastError();
-    }
+        return ok;
+    };
+    const bool ok = !imap->messageSigned() || step("outer", imap->verifySignature() == 0);
     if (imap->messageEncrypted() || imap->messageContentType().contains(QLatin1String("pkcs7-mime"))) {
-        bool oneStep = false;
-        if (imap->decryptAndVerifySignature() == 0) {
-            oneStep = true;
+        if (imap->decryptAndVerifySignature() == 0)
             steps << QStringLiteral("decrypt-verify-ok");
-        } else if (imap->decrypt() == 0) {
-            steps << QStringLiteral("decrypt-ok");
-        } else {
-            ok = false;
-            steps << QStringLiteral("decrypt-failed");
-            outcome.error = imap->lastError();
-        }
-        if (ok && imap->messageSigned() && !oneStep) {
-            ok = imap->verifySignature() == 0;
-            steps << (ok ? QStringLiteral("inner-ok") : QStringLiteral("inner-failed"));
-            if (!ok)
-                outcome.error = imap->lastError();
-        }
+        else if (step("decrypt", imap->decrypt() == 0) && ok && imap->messageSigned())
+            step("inner", imap->verifySignature() == 0);
     }
     outcome.path = steps.join(QLatin1Char(' '));
     return outcome;
-}
-
-void TestSmime::addCaseColumns()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<bool>("certificateInstalled");
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("errorPart");
-    QTest::addColumn<bool>("signerKnown");
-
-    QTest::newRow("plain") << QStringLiteral("plain") << true << QString() << QString() << false;
-    QTest::newRow("signed detached") << QStringLiteral("signed detached") << true << QStringLiteral("outer-ok") << QString() << true;
-    QTest::newRow("signed opaque") << QStringLiteral("signed opaque") << true << QStringLiteral("outer-ok") << QString() << true;
-    QTest::newRow("encrypted") << QStringLiteral("encrypted") << true << QStringLiteral("decrypt-ok") << QString() << false;
-    QTest::newRow("signed then encrypted") << QStringLiteral("signed then encrypted") << true
-                                           << QStringLiteral("decrypt-verify-ok") << QString() << true;
-    QTest::newRow("bad signature") << QStringLiteral("bad signature") << true << QStringLiteral("outer-failed")
-                                   << QStringLiteral("content verify error") << true;
-    QTest::newRow("encrypted for another recipient") << QStringLiteral("encrypted for another recipient") << true
-                                                     << QStringLiteral("decrypt-failed")
-                                                     << QStringLiteral("no matching recipient") << false;
-    QTest::newRow("encrypted, no decryption certificate") << QStringLiteral("encrypted") << false
-                                                          << QStringLiteral("decrypt-failed")
-                                                          << QStringLiteral("No usable certificate for subject '*' in store MY")
-                                                          << false;
 }
 
 void TestSmime::checkOutcome(SIMAP *imap, const Outcome &outcome)
@@ -158,153 +104,24 @@ void TestSmime::checkOutcome(SIMAP *imap, const Outcome &outcome)
         QCOMPARE(imap->signerCertIssuer(), QStringLiteral("C=CH, O=Quillon Test, CN=Quillon Test CA"));
         QCOMPARE(imap->signerCertSerialNumber(), QStringLiteral("02"));
         QCOMPARE(imap->signingAlgorithm(), QStringLiteral("SHA256"));
-        CertMgr reader;
-        QCOMPARE(reader.setCertEncoded(imap->signerCertEncoded()), 0);
-        QCOMPARE(reader.certSubject(), imap->signerCertSubject());
+        checkSignerCertificate(imap->signerCertEncoded());
     } else {
         QVERIFY(imap->signerCertEncoded().isEmpty());
     }
 }
 
-void TestSmime::securitySteps_data()
+// The signer's certificate as CertMgr reads it from the mail.
+void TestSmime::checkSignerCertificate(const QByteArray &der)
 {
-    addCaseColumns();
-}
-
-void TestSmime::securitySteps()
-{
-    QFETCH(QString, kind);
-    QFETCH(bool, certificateInstalled);
-    qputenv("ORVANE_CURRENT_CONFIG_LOCATION",
-            QFile::encodeName((certificateInstalled ? m_config : m_emptyConfig).path() + QLatin1Char('/')));
-
-    const QByteArray mail = caseMail(kind);
-    const qsizetype split = mail.indexOf("\r\n\r\n");
-    SIMAP imap;
-    QCOMPARE(imap.setCertificate(0, QStringLiteral("MY"), QString(), QStringLiteral("*")), 0);
-    QCOMPARE(imap.setSignerCert(0, QStringLiteral("MY"), QString(), QStringLiteral("*")), 0);
-    imap.setMessageHeadersString(QString::fromLatin1(mail.left(split)));
-    imap.setMessageText(QString::fromLatin1(mail.mid(split + 4)));
-    const QString subject = imap.messageSubject();
-    QCOMPARE(subject, QStringLiteral("Meter values"));
-
-    checkOutcome(&imap, runSecuritySteps(&imap));
-}
-
-// The same cases through a real server: the mails are seeded, fetched and then checked.
-void TestSmime::securityStepsOnFetchedMails_data()
-{
-    addCaseColumns();
-}
-
-void TestSmime::securityStepsOnFetchedMails()
-{
-    QFETCH(QString, kind);
-    QFETCH(bool, certificateInstalled);
-    qputenv("ORVANE_CURRENT_CONFIG_LOCATION",
-            QFile::encodeName((certificateInstalled ? m_config : m_emptyConfig).path() + QLatin1Char('/')));
-
-    static DovecotServer server;
-    if (!server.isRunning()) {
-        QString error;
-        QVERIFY2(server.start(&error), qPrintable(error));
-    }
-    const QString folder = QString::fromLatin1(QTest::currentDataTag()).remove(QLatin1Char(' ')).remove(QLatin1Char(','));
-    QVERIFY(server.seedMail(caseMail(kind), folder));
-
-    SIMAP imap;
-    imap.config(QStringLiteral("SSLCAFile=") + server.certificatePath());
-    imap.setMailServer(server.host());
-    imap.setMailPort(server.imapsPort());
-    imap.setSSL(SIMAP::SslImplicit);
-    imap.setUser(server.user());
-    imap.setPassword(server.password());
-    QCOMPARE(imap.connectToHost(), 0);
-    imap.setMailbox(folder);
-    QCOMPARE(imap.selectMailbox(), 0);
-    imap.setMessageSet(QStringLiteral("1"));
-    imap.setCertificate(0, QStringLiteral("MY"), QString(), QStringLiteral("*"));
-    imap.setSignerCert(0, QStringLiteral("MY"), QString(), QStringLiteral("*"));
-    QCOMPARE(imap.fetchMessageInfo(), 0);
-    QCOMPARE(imap.fetchMessageHeaders(), 0);
-    QCOMPARE(imap.fetchMessageText(), 0);
-
-    checkOutcome(&imap, runSecuritySteps(&imap));
-    imap.disconnectFromHost();
-}
-
-void TestSmime::flagsOfTheFetchedMail_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<bool>("isSigned");
-    QTest::addColumn<bool>("isEncrypted");
-    QTest::addColumn<QString>("contentTypePart");
-
-    QTest::newRow("plain") << QStringLiteral("plain") << false << false << QStringLiteral("multipart/mixed; boundary=\"outer-boundary\"");
-    QTest::newRow("signed detached") << QStringLiteral("signed detached") << true << false << QStringLiteral("multipart/signed");
-    QTest::newRow("signed opaque") << QStringLiteral("signed opaque") << true << false << QStringLiteral("smime-type=\"signed-data\"");
-    QTest::newRow("encrypted") << QStringLiteral("encrypted") << false << true << QStringLiteral("application/pkcs7-mime");
-}
-
-void TestSmime::flagsOfTheFetchedMail()
-{
-    QFETCH(QString, kind);
-    QFETCH(bool, isSigned);
-    QFETCH(bool, isEncrypted);
-    QFETCH(QString, contentTypePart);
-
-    const QByteArray mail = caseMail(kind);
-    const qsizetype split = mail.indexOf("\r\n\r\n");
-    SIMAP imap;
-    imap.setMessageHeadersString(QString::fromLatin1(mail.left(split)));
-    imap.setMessageText(QString::fromLatin1(mail.mid(split + 4)));
-    QCOMPARE(imap.messageSigned(), isSigned);
-    QCOMPARE(imap.messageEncrypted(), isEncrypted);
-    QVERIFY2(imap.messageContentType().contains(contentTypePart), qPrintable(imap.messageContentType()));
-    QCOMPARE(imap.messageNetId().isEmpty(), false);
-    QCOMPARE(imap.messageRecipients().size(), 1);
-    QCOMPARE(imap.messageRecipients().first().address, QStringLiteral("quillon@driver.example"));
-    QCOMPARE(imap.messageRecipients().first().name, QStringLiteral("Quillon"));
-}
-
-void TestSmime::signerCertificateFields_data()
-{
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("subject") << QStringLiteral("subject") << QStringLiteral("C=CH, O=Quillon Test, CN=Meter Portal Signer");
-    QTest::newRow("extended key usage") << QStringLiteral("eku") << QStringLiteral("1.3.6.1.5.5.7.3.4");
-    QTest::newRow("public key algorithm") << QStringLiteral("pka") << QStringLiteral("rsaEncryption");
-    QTest::newRow("signature algorithm") << QStringLiteral("sa") << QStringLiteral("sha256WithRSAEncryption");
-    QTest::newRow("subject alternative names") << QStringLiteral("san") << QStringLiteral("email:signer@meters.example");
-    QTest::newRow("key usage") << QStringLiteral("usage") << QStringLiteral("digitalSignature, keyEncipherment");
-    QTest::newRow("version") << QStringLiteral("version") << QStringLiteral("3");
-}
-
-void TestSmime::signerCertificateFields()
-{
-    QFETCH(QString, field);
-    QFETCH(QString, expected);
-
-    const QByteArray mail = m_factory.signedDetached(m_plain);
-    const qsizetype split = mail.indexOf("\r\n\r\n");
-    SIMAP imap;
-    imap.setMessageHeadersString(QString::fromLatin1(mail.left(split)));
-    imap.setMessageText(QString::fromLatin1(mail.mid(split + 4)));
-    QCOMPARE(imap.verifySignature(), 0);
-
     CertMgr reader;
-    QCOMPARE(reader.setCertEncoded(imap.signerCertEncoded()), 0);
-    const QHash<QString, QString> fields = {
-        {QStringLiteral("subject"), reader.certSubject()},
-        {QStringLiteral("eku"), reader.certExtendedKeyUsage()},
-        {QStringLiteral("pka"), reader.certPublicKeyAlgorithm()},
-        {QStringLiteral("sa"), reader.certSignatureAlgorithm()},
-        {QStringLiteral("san"), reader.certSubjectAltNames()},
-        {QStringLiteral("usage"), reader.certUsage()},
-        {QStringLiteral("version"), reader.certVersion()}};
-    QCOMPARE(fields.value(field), expected);
-
+    QCOMPARE(reader.setCertEncoded(der), 0);
+    QCOMPARE(reader.certSubject(), QStringLiteral("C=CH, O=Quillon Test, CN=Meter Portal Signer"));
+    QCOMPARE(reader.certExtendedKeyUsage(), QStringLiteral("1.3.6.1.5.5.7.3.4"));
+    QCOMPARE(reader.certPublicKeyAlgorithm(), QStringLiteral("rsaEncryption"));
+    QCOMPARE(reader.certSignatureAlgorithm(), QStringLiteral("sha256WithRSAEncryption"));
+    QCOMPARE(reader.certSubjectAltNames(), QStringLiteral("email:signer@meters.example"));
+    QCOMPARE(reader.certUsage(), QStringLiteral("digitalSignature, keyEncipherment"));
+    QCOMPARE(reader.certVersion(), QStringLiteral("3"));
     // The validity dates are the certificate's, one hour before its making and 30 days on.
     const QDateTime from = QDateTime::fromString(reader.certEffectiveDate(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     const QDateTime until = QDateTime::fromString(reader.certExpirationDate(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
@@ -314,6 +131,74 @@ void TestSmime::signerCertificateFields()
     CertMgr fromPem;
     QCOMPARE(fromPem.setCertEncoded(m_factory.signerCertificatePem()), 0);
     QCOMPARE(fromPem.certEncoded(), reader.certEncoded());
+}
+
+// A mail fetched from the server is byte for byte the mail as sent (see tst_simap_imap), so the
+// steps run on the mail's own bytes.
+void TestSmime::securitySteps_data()
+{
+    QTest::addColumn<QByteArray>("mail");
+    QTest::addColumn<bool>("certificateInstalled");
+    QTest::addColumn<bool>("isSigned");
+    QTest::addColumn<bool>("isEncrypted");
+    QTest::addColumn<QString>("contentTypePart");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("errorPart");
+    QTest::addColumn<bool>("signerKnown");
+
+    const auto add = [](const char *name, const QByteArray &mail, bool certificateInstalled, bool isSigned, bool isEncrypted,
+                        const char *contentTypePart, const char *path, const char *errorPart, bool signerKnown) {
+        QTest::newRow(name) << mail << certificateInstalled << isSigned << isEncrypted << QString::fromLatin1(contentTypePart)
+                            << QString::fromLatin1(path) << QString::fromLatin1(errorPart) << signerKnown;
+    };
+    const char *enveloped = "application/pkcs7-mime";
+    add("plain", m_plain, true, false, false, "multipart/mixed; boundary=\"outer-boundary\"", "", "", false);
+    add("signed detached", m_factory.signedDetached(m_plain), true, true, false, "multipart/signed", "outer-ok", "", true);
+    add("signed opaque", m_factory.signedOpaque(m_plain), true, true, false, "smime-type=\"signed-data\"", "outer-ok", "", true);
+    add("encrypted", m_factory.encrypted(m_plain), true, false, true, enveloped, "decrypt-ok", "", false);
+    add("signed then encrypted", m_factory.signedThenEncrypted(m_plain), true, false, true, enveloped, "decrypt-verify-ok", "",
+        true);
+    add("bad signature", m_factory.badSignature(m_plain), true, true, false, "multipart/signed", "outer-failed",
+        "content verify error", true);
+    add("encrypted for another recipient", m_factory.encryptedForOther(m_plain), true, false, true, enveloped,
+        "decrypt-failed", "no matching recipient", false);
+    add("encrypted, no decryption certificate", m_factory.encrypted(m_plain), false, false, true, enveloped,
+        "decrypt-failed", "No usable certificate for subject '*' in store MY", false);
+}
+
+void TestSmime::securitySteps()
+{
+    QFETCH(QByteArray, mail);
+    QFETCH(bool, certificateInstalled);
+    QFETCH(bool, isSigned);
+    QFETCH(bool, isEncrypted);
+    QFETCH(QString, contentTypePart);
+    qputenv("ORVANE_CURRENT_CONFIG_LOCATION",
+            QFile::encodeName((certificateInstalled ? m_config : m_emptyConfig).path() + QLatin1Char('/')));
+
+    SIMAP imap;
+    setMail(&imap, mail);
+    QCOMPARE(imap.setCertificate(0, QStringLiteral("MY"), QString(), QStringLiteral("*")), 0);
+    QCOMPARE(imap.setSignerCert(0, QStringLiteral("MY"), QString(), QStringLiteral("*")), 0);
+    QCOMPARE(imap.messageSubject(), QStringLiteral("Meter values"));
+    QCOMPARE(imap.messageSigned(), isSigned);
+    QCOMPARE(imap.messageEncrypted(), isEncrypted);
+    QVERIFY2(imap.messageContentType().contains(contentTypePart), qPrintable(imap.messageContentType()));
+    QVERIFY(!imap.messageNetId().isEmpty());
+    QCOMPARE(imap.messageRecipients().size(), 1);
+    QCOMPARE(imap.messageRecipients().first().address, QStringLiteral("quillon@driver.example"));
+    QCOMPARE(imap.messageRecipients().first().name, QStringLiteral("Quillon"));
+
+    checkOutcome(&imap, runSecuritySteps(&imap));
+}
+
+// With no signer certificate chosen, the one the mail carries is checked and read.
+void TestSmime::signerCertificateCarriedByTheMail()
+{
+    SIMAP imap;
+    setMail(&imap, m_factory.signedDetached(m_plain));
+    QCOMPARE(imap.verifySignature(), 0);
+    checkSignerCertificate(imap.signerCertEncoded());
 }
 
 void TestSmime::unreadableCertificate()
