@@ -11,7 +11,7 @@
 // records (or fail with the selected parser's own text): every rule with samples, each alternative
 // text of a rule, and the Latin-1 SILOVEDA signature against the same text in UTF-8. The rules
 // here are those without samples, the order of overlapping rules and the edges of the head
-// (an IMMO-Box title not at the start is a detection row of tst_formatfamilies).
+// (an IMMO-Box title not at the start is the sample immobox_name_inside_the_title.csv).
 
 class TestDetection : public QObject
 {

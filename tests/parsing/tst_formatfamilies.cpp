@@ -27,8 +27,6 @@ class TestFormatFamilies : public QObject
 
 private slots:
     void initTestCase();
-    void detection_data();
-    void detection();
     void immoBoxWarnings();
     void msconsResultCodes();
     void msconsTimestampIsLocalTime();
@@ -40,52 +38,6 @@ void TestFormatFamilies::initTestCase()
 {
     QCOMPARE(QDateTime(QDate(2024, 1, 1), QTime(0, 15)).offsetFromUtc(), 3600);
     QCOMPARE(QDateTime(QDate(2025, 4, 1), QTime(0, 15)).offsetFromUtc(), 7200);
-}
-
-// Which parser the head selects: the first record's type, or the error text of the parser.
-void TestFormatFamilies::detection_data()
-{
-    QTest::addColumn<QByteArray>("input");
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QString>("error");
-
-    QTest::newRow("blank lines before PVSS") << QByteArray("\r\n  \n\tSourceName:;x\nDPName:;A\n2025-04-01 00:15:00;1\n")
-                                             << 9 << QString();
-    QTest::newRow("IMMO-Box inside the title") << QByteArray("Export der IMMO-Box 7\nDatum: 1.4.2025\nh\nC,00:15:00,1,0\n")
-                                               << 15 << QString();
-    QTest::newRow("blank inside the keyword of Innosolv")
-        << QByteArray("Version ;1\nCreation;x\n\n\n\n\n;M\n;O\n;U\n01.04.2025 00:15;1\n") << 25 << QString();
-    QTest::newRow("spaces before Kanal-Information")
-        << QByteArray("   Kanal-Information\nBeschreibung;P\nBeschreibung;Q\nGer\xe4tenummer;1\n01.04.2025;00:15;1\n")
-        << 10 << QString();
-    QTest::newRow("semicolon with one line reaches Pirel-Portal")
-        << QByteArray(";") << 0 << QStringLiteral("Can not be IMPTYPE_PIRELPORTAL_DATAROW_CSV");
-    QTest::newRow("quoted Kanal-Information is no Froeschl head")
-        << QByteArray("\"Kanal-Information\"\nBeschreibung;P\nBeschreibung;Q\nGer\xe4tenummer;1\n01.04.2025;00:15;1\n")
-        << 0 << QStringLiteral("UNKNOWN");
-    QTest::newRow("Latin-1 head after a blank line: detected, but the header is line 0")
-        << QByteArray("\n Datum;Z\xe4hlerstand [MWh];V [m3];E9 [kWh];a;b\n31.03.2025;1;2;3;a;M\n") << 0
-        << QStringLiteral("Not enough fields");
-}
-
-void TestFormatFamilies::detection()
-{
-    QFETCH(QByteArray, input);
-    QFETCH(int, type);
-    QFETCH(QString, error);
-
-    QString errorText;
-    QList<DataParser::ValueRec> out;
-    const bool ok = DataParser::parse(input, errorText, out, QStringLiteral("-"));
-    if (type != 0) {
-        QVERIFY2(ok, qPrintable(errorText));
-        QVERIFY(!out.isEmpty());
-        QCOMPARE(int(out.first().importType), type);
-    } else {
-        QVERIFY(!ok);
-        QVERIFY(out.isEmpty());
-        compareError(errorText, error, input);
-    }
 }
 
 // Every skipped IMMO Box line is logged with its own text, in file order, and nothing else.
