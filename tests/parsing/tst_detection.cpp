@@ -39,7 +39,6 @@ void TestDetection::head_data()
     QTest::newRow("spaces count towards the 50 bytes")
         << QByteArray(45, ' ') + "abcdefghij" << QStringLiteral("abcde");
     QTest::newRow("Latin-1 letter becomes U+FFFD") << QByteArray("Z\xE4hler") << QStringLiteral("Z\uFFFDhler");
-    QTest::newRow("UTF-8 letter stays") << QByteArray("Z\xC3\xA4hler") << QStringLiteral("Z\u00E4hler");
     QTest::newRow("byte-order mark dropped by the decoding") << QByteArray("\xEF\xBB\xBFID,TIME") << QStringLiteral("ID,TIME");
     QTest::newRow("empty") << QByteArray() << QString();
 }
@@ -84,7 +83,6 @@ void TestDetection::unknownFormat_data()
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QString>("error");
 
-    QTest::newRow("three fields") << QByteArray("a;b;c\n") << QStringLiteral("Unknown data format: a;b;c\n");
     QTest::newRow("head text unchanged, 50 bytes")
         << QByteArray("  x  y\t") + QByteArray(60, 'z')
         << QStringLiteral("Unknown data format:   x  y\t") + QString(43, u'z');

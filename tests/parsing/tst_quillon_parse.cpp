@@ -8,20 +8,13 @@
 
 namespace {
 
-// The tool's exit code, standard output as lines and standard error, in Central European time.
-struct Run {
-    int exitCode = -1;
-    QStringList out;
-    QString err;
-};
-
-Run runTool(const QStringList &arguments)
+// The tool run in Central European time.
+ProcessResult runTool(const QStringList &arguments)
 {
     QTemporaryDir dir;
     ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("cli/quillon-parse")), dir.path());
     runner.setEnv(QStringLiteral("TZ"), QStringLiteral("CET-1CEST,M3.5.0,M10.5.0/3"));
-    const ProcessResult result = runner.run(arguments, 60000);
-    return {result.exitCode, result.standardOutput.split(u'\n', Qt::SkipEmptyParts), result.standardError};
+    return runner.run(arguments, 60000);
 }
 
 QString sample(const char *relative)
@@ -79,38 +72,37 @@ void TestQuillonParse::files()
     QFETCH(QString, firstRecord);
     QFETCH(QString, errorStart);
 
-    const Run run = runTool(arguments);
+    const ProcessResult run = runTool(arguments);
     QCOMPARE(run.exitCode, exitCode);
-    QVERIFY(!run.out.isEmpty());
-    QCOMPARE(run.out.first(), header);
-    QCOMPARE(run.out.size() - 1, records);
+    const QStringList out = run.standardOutput.split(u'\n', Qt::SkipEmptyParts);
+    QVERIFY(!out.isEmpty());
+    QCOMPARE(out.first(), header);
+    QCOMPARE(out.size() - 1, records);
     if (records > 0)
-        QCOMPARE(run.out.at(1), firstRecord);
+        QCOMPARE(out.at(1), firstRecord);
     if (errorStart.isEmpty())
-        QCOMPARE(run.err, QString());
+        QCOMPARE(run.standardError, QString());
     else
-        QVERIFY2(run.err.startsWith(errorStart), qPrintable(run.err));
+        QVERIFY2(run.standardError.startsWith(errorStart), qPrintable(run.standardError));
 }
 
 // Fields with commas, quotes or line breaks are quoted, quotes doubled.
 void TestQuillonParse::quoting()
 {
-    const Run run = runTool({sample("mscons/mscons_commas_and_quotes_in_names.edi")});
+    const ProcessResult run = runTool({sample("mscons/mscons_commas_and_quotes_in_names.edi")});
     QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.out, (QStringList{
-                          header,
-                          QStringLiteral("2018-01-01T00:15:00+01:00,\"A,\"\"B_1.1.1.8.0\",MSCONS,0.1,kWh,0,false,"
-                                         "1-1:1.8.0,\"S,1-R\"\"2\",\"A,\"\"B\""),
-                          QStringLiteral("2018-01-01T00:30:00+01:00,\"A,\"\"B_1.1.1.8.0\",MSCONS,123456789.123457,"
-                                         "kWh,0,false,1-1:1.8.0,\"S,1-R\"\"2\",\"A,\"\"B\""),
-                      }));
+    QCOMPARE(run.standardOutput, header + QStringLiteral("\n"
+                                                         "2018-01-01T00:15:00+01:00,\"A,\"\"B_1.1.1.8.0\",MSCONS,0.1,kWh,0,false,"
+                                                         "1-1:1.8.0,\"S,1-R\"\"2\",\"A,\"\"B\"\n"
+                                                         "2018-01-01T00:30:00+01:00,\"A,\"\"B_1.1.1.8.0\",MSCONS,123456789.123457,"
+                                                         "kWh,0,false,1-1:1.8.0,\"S,1-R\"\"2\",\"A,\"\"B\"\n"));
 }
 
 void TestQuillonParse::usage()
 {
-    const Run run = runTool({});
+    const ProcessResult run = runTool({});
     QCOMPARE(run.exitCode, 2);
-    QVERIFY(run.err.startsWith(QStringLiteral("Usage: quillon-parse FILE...")));
+    QVERIFY(run.standardError.startsWith(QStringLiteral("Usage: quillon-parse FILE...")));
 }
 
 QTEST_GUILESS_MAIN(TestQuillonParse)
