@@ -44,18 +44,10 @@ public:
     }
 
     // Lines of this level that contain the text.
-    int count(quint8 level, const QString &text) const
-    {
-        const QList<Line> all = lines();
-        return int(std::count_if(all.cbegin(), all.cend(), [&](const Line &l) { return l.level == level && l.text.contains(text); }));
-    }
+    int count(quint8 level, const QString &text) const { return countLines(text, level); }
 
     // Lines of any level that contain the text.
-    int count(const QString &text) const
-    {
-        const QList<Line> all = lines();
-        return int(std::count_if(all.cbegin(), all.cend(), [&](const Line &l) { return l.text.contains(text); }));
-    }
+    int count(const QString &text) const { return countLines(text, -1); }
 
     // The lines of one level, one per text line.
     QString joined(quint8 level) const
@@ -69,6 +61,13 @@ public:
     }
 
 private:
+    int countLines(const QString &text, int level) const
+    {
+        const QList<Line> all = lines();
+        return int(std::count_if(all.cbegin(), all.cend(),
+                                 [&](const Line &l) { return (level < 0 || l.level == level) && l.text.contains(text); }));
+    }
+
     mutable QMutex m_mutex;
     QList<Line> m_lines;
     int m_id = 0;
