@@ -214,9 +214,6 @@ void TestMailSender::refusedDeliveryIsResent_data()
     QTest::addColumn<QString>("authType");
     QTest::addColumn<int>("refusal");
     QTest::addColumn<QString>("error");
-    QTest::newRow("plain, AUTH PLAIN, password refused")
-        << "TCP" << "PLAIN" << int(SmtpServer::RejectPassword)
-        << "Could not login() [535 5.7.8 Authentication credentials invalid]";
     QTest::newRow("implicit TLS, AUTH LOGIN, password refused")
         << "SSL" << "LOGIN" << int(SmtpServer::RejectPassword)
         << "Could not login() [535 5.7.8 Authentication credentials invalid]";
