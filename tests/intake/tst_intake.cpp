@@ -62,9 +62,8 @@ public:
     Intake(const DovecotServer &server, const QString &archive, const std::function<void(MailConfig &)> &adjust = {})
     {
         static int run = 0;
-        ++run;
         DmsConfig dmsConfig;
-        dmsConfig.dmsConnection = QStringLiteral("intake-dms-%1").arg(run);
+        dmsConfig.dmsConnection = QStringLiteral("intake-dms-%1").arg(++run);
         dmsConfig.pdbsConnection = QStringLiteral("intake-pdbs-%1").arg(run);
         dmsConfig.writeDataToPdbs = false;
         store = Orvane::PointStore::forConnection(dmsConfig.dmsConnection);
