@@ -9,7 +9,6 @@
 #include "KyrIpc/PointStore.h"
 
 #include <QApplication>
-#include <QHostInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>

@@ -127,7 +127,6 @@ void TestMailSender::firstCheckRecordsThenOnlyChangesSend()
     // The first check and the checks after it find nothing new: nothing is sent.
     QTRY_VERIFY_WITH_TIMEOUT(m_log.count(QStringLiteral("Status report unchanged, not sent")) >= unchanged + 5, Wait);
     QCOMPARE(m_server.mailCount(), before);
-    QVERIFY(sender.lastReportText().contains(QStringLiteral("\nMail handling: Ok\n")));
 
     // A forced report forgets the previous body, so it is sent.
     sender.forceReport();
