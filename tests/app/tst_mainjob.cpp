@@ -4,14 +4,13 @@
 // reported; at the end the reporter stops first.
 
 #include "../common/ProcessRunner.h"
+#include "../common/SqliteQuery.h"
 #include "config/ConfigFile.h"
 #include "fixtures/DovecotServer.h"
 #include "fixtures/MeterMails.h"
 #include "fixtures/SmtpServer.h"
 
 #include <QDir>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <QTest>
@@ -24,28 +23,6 @@ private slots:
     void mailBecomesValuesAndBrokenMailAReport();
     void supportInstanceRunsWithoutMailHandling();
 };
-
-namespace {
-
-// Number of rows a query on the project's point store gives in its first column.
-qint64 storeCount(const QString &project, const QString &sql)
-{
-    qint64 count = -1;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("store"));
-        db.setDatabaseName(project + QStringLiteral("/dms/points.sqlite"));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (db.open()) {
-            QSqlQuery query(sql, db);
-            if (query.next())
-                count = query.value(0).toLongLong();
-        }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("store"));
-    return count;
-}
-
-} // namespace
 
 void TestMainJob::mailBecomesValuesAndBrokenMailAReport()
 {
@@ -90,10 +67,11 @@ void TestMainJob::mailBecomesValuesAndBrokenMailAReport()
     QTRY_VERIFY_WITH_TIMEOUT(imap.maildirCount(QStringLiteral("Success")) == 1
                                  && imap.maildirCount(QStringLiteral("Failed")) == 1 && imap.maildirCount() == 0,
                              120000);
-    QTRY_COMPARE_WITH_TIMEOUT(storeCount(project, QStringLiteral("SELECT count(*) FROM trend WHERE point GLOB 'DE0001*'")),
-                              qint64(8), 30000);
-    QCOMPARE(storeCount(project, QStringLiteral("SELECT count(*) FROM points WHERE name GLOB 'DE0001_1.1.1.29.0' AND value = 8")),
-             qint64(1));
+    const QString store = project + QStringLiteral("/dms/points.sqlite");
+    QTRY_COMPARE_WITH_TIMEOUT(sqliteValue(store, QStringLiteral("SELECT count(*) FROM trend WHERE point GLOB 'DE0001*'")),
+                              QVariant(8), 30000);
+    QCOMPARE(sqliteValue(store, QStringLiteral("SELECT count(*) FROM points WHERE name GLOB 'DE0001_1.1.1.29.0' AND value = 8")),
+             QVariant(1));
 
     // The report names the broken mail and the points the good one created; it goes out at the
     // reporter's check after the mail check.
@@ -126,8 +104,8 @@ void TestMainJob::supportInstanceRunsWithoutMailHandling()
     QVERIFY(process->waitForFinished(60000));
     QCOMPARE(process->exitCode(), 0);
     const QString text = readText(log);
-    QVERIFY(text.contains(QStringLiteral("SearchHandler handler started")));
-    QVERIFY(text.contains(QStringLiteral("ExportFileToSQLiteHandler handler started")));
+    for (const char *present : {"SearchHandler handler started", "ExportFileToSQLiteHandler handler started"})
+        QVERIFY2(text.contains(QLatin1String(present)), present);
     for (const char *absent : {"MailSender started", "MailHandler handler started", "ImportHandler handler started"})
         QVERIFY2(!text.contains(QLatin1String(absent)), absent);
 }

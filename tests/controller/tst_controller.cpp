@@ -9,7 +9,6 @@
 #include "KyrIpc/PointStore.h"
 
 #include <QApplication>
-#include <QHostInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -105,9 +104,8 @@ void TestController::foreignQuitKeepsRunningLocalQuitEnds()
     QTimer::singleShot(0, [] { Orvane::PointStore::forConnection(QStringLiteral("local"))->sendQuit(); });
     QCOMPARE(QApplication::exec(), 0);
     QVERIFY(!m_app->dmsHandler());
-    QVERIFY(logHas(QStringLiteral("Quit received by local DMS -> Terminating")));
-    QVERIFY(logHas(QStringLiteral("DMS logout")));
-    QVERIFY(logHas(QStringLiteral(" stopped ===================")));
+    for (const char *line : {"Quit received by local DMS -> Terminating", "DMS logout", " stopped ==================="})
+        QVERIFY2(logHas(QLatin1String(line)), line);
 }
 
 // The application object comes from the frame, as in the program; the test runs inside it.

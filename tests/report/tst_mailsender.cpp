@@ -127,7 +127,6 @@ void TestMailSender::firstCheckRecordsThenOnlyChangesSend()
     // The first check and the checks after it find nothing new: nothing is sent.
     QTRY_VERIFY_WITH_TIMEOUT(m_log.count(QStringLiteral("Status report unchanged, not sent")) >= unchanged + 5, Wait);
     QCOMPARE(m_server.mailCount(), before);
-    QVERIFY(sender.lastReportText().contains(QStringLiteral("\nMail handling: Ok\n")));
 
     // A forced report forgets the previous body, so it is sent.
     sender.forceReport();
@@ -214,9 +213,6 @@ void TestMailSender::refusedDeliveryIsResent_data()
     QTest::addColumn<QString>("authType");
     QTest::addColumn<int>("refusal");
     QTest::addColumn<QString>("error");
-    QTest::newRow("plain, AUTH PLAIN, password refused")
-        << "TCP" << "PLAIN" << int(SmtpServer::RejectPassword)
-        << "Could not login() [535 5.7.8 Authentication credentials invalid]";
     QTest::newRow("implicit TLS, AUTH LOGIN, password refused")
         << "SSL" << "LOGIN" << int(SmtpServer::RejectPassword)
         << "Could not login() [535 5.7.8 Authentication credentials invalid]";
