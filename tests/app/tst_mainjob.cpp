@@ -20,95 +20,93 @@ class TestMainJob : public QObject
     Q_OBJECT
 
 private slots:
-    void mailBecomesValuesAndBrokenMailAReport();
-    void supportInstanceRunsWithoutMailHandling();
+    void mailBecomesValuesAndBrokenMailAReport()
+    {
+        DovecotServer imap;
+        SmtpServer smtp;
+        QString error;
+        QVERIFY2(imap.start(&error), qPrintable(error));
+        QVERIFY2(smtp.start(&error), qPrintable(error));
+        using namespace MeterMails;
+        const QDateTime start(QDate(2024, 3, 1), QTime(0, 0), QTimeZone::utc());
+        QVERIFY(imap.seedMail(mail(QStringLiteral("Load profile"), QStringLiteral("Fri, 1 Mar 2024 06:00:00 +0100"),
+                                   multipart("mixed", {textPart("Values."), attachment("lp.edi", mscons(QStringLiteral("DE0001"), 8, 1, start))}))));
+        QVERIFY(imap.seedMail(mail(QStringLiteral("Broken"), QStringLiteral("Fri, 1 Mar 2024 07:00:00 +0100"),
+                                   multipart("mixed", {attachment("notes.txt", "No values here.\r\n")}))));
+
+        QTemporaryDir dir;
+        const QString project = dir.filePath(QStringLiteral("project"));
+        QVERIFY(QDir().mkpath(project + QStringLiteral("/cfg/certs/ROOT")));
+        QVERIFY(QFile::copy(imap.certificatePath(), project + QStringLiteral("/cfg/certs/ROOT/imap.pem")));
+        Configuration config;
+        config.mail.host = imap.host();
+        config.mail.port = imap.imapsPort();
+        config.mail.userName = imap.user();
+        config.mail.password = imap.password();
+        config.mail.checkInterval = QStringLiteral("1");
+        config.dms.dmsConnection = QStringLiteral("local");
+        config.dms.pdbsConnection = QStringLiteral("PDBS");
+        config.report.host = smtp.host();
+        config.report.port = smtp.port();
+        config.report.userName = smtp.user();
+        config.report.password = smtp.password();
+        config.report.sender = QStringLiteral("quillon@driver.example");
+        config.report.checkInterval = 1;
+        config.report.users = {ReportUser{true, QStringLiteral("Operator"), QStringLiteral("operator@plant.example")}};
+        ConfigFile::write(project + QStringLiteral("/cfg/Quillon.ini"), config, QString());
+
+        ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("quillon")), dir.path());
+        auto process = runner.start({QStringLiteral("-p"), project});
+
+        // The first check comes 20 s after the start: the good mail is filed as a success, the broken
+        // one as failed, and the inbox is empty.
+        QTRY_VERIFY_WITH_TIMEOUT(imap.maildirCount(QStringLiteral("Success")) == 1
+                                     && imap.maildirCount(QStringLiteral("Failed")) == 1 && imap.maildirCount() == 0,
+                                 120000);
+        const QString store = project + QStringLiteral("/dms/points.sqlite");
+        QTRY_COMPARE_WITH_TIMEOUT(sqliteValue(store, QStringLiteral("SELECT count(*) FROM trend WHERE point GLOB 'DE0001*'")),
+                                  QVariant(8), 30000);
+        // The point's value and its trend rows reach the file in separate transactions.
+        QTRY_COMPARE_WITH_TIMEOUT(sqliteValue(store, QStringLiteral("SELECT count(*) FROM points WHERE name GLOB 'DE0001_1.1.1.29.0' AND value = 8")),
+                                  QVariant(1), 30000);
+
+        // The report names the broken mail and the points the good one created; it goes out at the
+        // reporter's check after the mail check.
+        QTRY_VERIFY_WITH_TIMEOUT(smtp.mailCount() >= 1 && smtp.mail(smtp.mailCount()).contains("Mail handling: 1 errors"),
+                                 180000);
+        QByteArray report = smtp.mail(smtp.mailCount());
+        report.replace("=\r\n", ""); // quoted-printable soft line breaks
+        QVERIFY2(report.contains("Subject:Broken") && report.contains("Could not parse attachment notes.txt"), report.constData());
+        QVERIFY2(report.contains("AKS created:") && report.contains("- DE0001_1.1.1.29.0"), report.constData());
+        QVERIFY2(report.contains("DMS/PDBS: Ok"), report.constData());
+        QCOMPARE(smtp.recipients(smtp.mailCount()), QStringList{QStringLiteral("operator@plant.example")});
+
+        process->terminate();
+        QVERIFY(process->waitForFinished(60000));
+        QCOMPARE(process->exitCode(), 0);
+        // The reporter stopped before the DMS handler, which reports to it until then.
+        const QString log = readText(project + QStringLiteral("/log/Quillon.log"));
+        const qsizetype reporterEnd = log.indexOf(QStringLiteral("MailSender finished (127.0.0.1)"));
+        QVERIFY2(reporterEnd >= 0 && reporterEnd < log.indexOf(QStringLiteral("Stopping DMS handler")), qPrintable(log));
+    }
+
+    void supportInstanceRunsWithoutMailHandling()
+    {
+        QTemporaryDir dir;
+        ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("quillon")), dir.path());
+        auto process = runner.start({QStringLiteral("support"), QStringLiteral("-p"), dir.filePath(QStringLiteral("p"))});
+        const QString log = dir.filePath(QStringLiteral("p/log/quillon_support.log"));
+        QVERIFY(waitForFileText(log, QStringLiteral("ExportSQLiteToHdbxHandler handler started"), 60000));
+        process->terminate();
+        QVERIFY(process->waitForFinished(60000));
+        QCOMPARE(process->exitCode(), 0);
+        const QString text = readText(log);
+        for (const char *present : {"SearchHandler handler started", "ExportFileToSQLiteHandler handler started"})
+            QVERIFY2(text.contains(QLatin1String(present)), present);
+        for (const char *absent : {"MailSender started", "MailHandler handler started", "ImportHandler handler started"})
+            QVERIFY2(!text.contains(QLatin1String(absent)), absent);
+    }
 };
-
-void TestMainJob::mailBecomesValuesAndBrokenMailAReport()
-{
-    DovecotServer imap;
-    SmtpServer smtp;
-    QString error;
-    QVERIFY2(imap.start(&error), qPrintable(error));
-    QVERIFY2(smtp.start(&error), qPrintable(error));
-    using namespace MeterMails;
-    const QDateTime start(QDate(2024, 3, 1), QTime(0, 0), QTimeZone::utc());
-    QVERIFY(imap.seedMail(mail(QStringLiteral("Load profile"), QStringLiteral("Fri, 1 Mar 2024 06:00:00 +0100"),
-                               multipart("mixed", {textPart("Values."), attachment("lp.edi", mscons(QStringLiteral("DE0001"), 8, 1, start))}))));
-    QVERIFY(imap.seedMail(mail(QStringLiteral("Broken"), QStringLiteral("Fri, 1 Mar 2024 07:00:00 +0100"),
-                               multipart("mixed", {attachment("notes.txt", "No values here.\r\n")}))));
-
-    QTemporaryDir dir;
-    const QString project = dir.filePath(QStringLiteral("project"));
-    QVERIFY(QDir().mkpath(project + QStringLiteral("/cfg/certs/ROOT")));
-    QVERIFY(QFile::copy(imap.certificatePath(), project + QStringLiteral("/cfg/certs/ROOT/imap.pem")));
-    Configuration config;
-    config.mail.host = imap.host();
-    config.mail.port = imap.imapsPort();
-    config.mail.userName = imap.user();
-    config.mail.password = imap.password();
-    config.mail.checkInterval = QStringLiteral("1");
-    config.dms.dmsConnection = QStringLiteral("local");
-    config.dms.pdbsConnection = QStringLiteral("PDBS");
-    config.report.host = smtp.host();
-    config.report.port = smtp.port();
-    config.report.userName = smtp.user();
-    config.report.password = smtp.password();
-    config.report.sender = QStringLiteral("quillon@driver.example");
-    config.report.checkInterval = 1;
-    config.report.users = {ReportUser{true, QStringLiteral("Operator"), QStringLiteral("operator@plant.example")}};
-    ConfigFile::write(project + QStringLiteral("/cfg/Quillon.ini"), config, QString());
-
-    ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("quillon")), dir.path());
-    auto process = runner.start({QStringLiteral("-p"), project});
-
-    // The first check comes 20 s after the start: the good mail is filed as a success, the broken
-    // one as failed, and the inbox is empty.
-    QTRY_VERIFY_WITH_TIMEOUT(imap.maildirCount(QStringLiteral("Success")) == 1
-                                 && imap.maildirCount(QStringLiteral("Failed")) == 1 && imap.maildirCount() == 0,
-                             120000);
-    const QString store = project + QStringLiteral("/dms/points.sqlite");
-    QTRY_COMPARE_WITH_TIMEOUT(sqliteValue(store, QStringLiteral("SELECT count(*) FROM trend WHERE point GLOB 'DE0001*'")),
-                              QVariant(8), 30000);
-    QCOMPARE(sqliteValue(store, QStringLiteral("SELECT count(*) FROM points WHERE name GLOB 'DE0001_1.1.1.29.0' AND value = 8")),
-             QVariant(1));
-
-    // The report names the broken mail and the points the good one created; it goes out at the
-    // reporter's check after the mail check.
-    QTRY_VERIFY_WITH_TIMEOUT(smtp.mailCount() >= 1 && smtp.mail(smtp.mailCount()).contains("Mail handling: 1 errors"),
-                             180000);
-    QByteArray report = smtp.mail(smtp.mailCount());
-    report.replace("=\r\n", ""); // quoted-printable soft line breaks
-    QVERIFY2(report.contains("Subject:Broken") && report.contains("Could not parse attachment notes.txt"), report.constData());
-    QVERIFY2(report.contains("AKS created:") && report.contains("- DE0001_1.1.1.29.0"), report.constData());
-    QVERIFY2(report.contains("DMS/PDBS: Ok"), report.constData());
-    QCOMPARE(smtp.recipients(smtp.mailCount()), QStringList{QStringLiteral("operator@plant.example")});
-
-    process->terminate();
-    QVERIFY(process->waitForFinished(60000));
-    QCOMPARE(process->exitCode(), 0);
-    // The reporter stopped before the DMS handler, which reports to it until then.
-    const QString log = readText(project + QStringLiteral("/log/Quillon.log"));
-    const qsizetype reporterEnd = log.indexOf(QStringLiteral("MailSender finished (127.0.0.1)"));
-    QVERIFY2(reporterEnd >= 0 && reporterEnd < log.indexOf(QStringLiteral("Stopping DMS handler")), qPrintable(log));
-}
-
-void TestMainJob::supportInstanceRunsWithoutMailHandling()
-{
-    QTemporaryDir dir;
-    ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("quillon")), dir.path());
-    auto process = runner.start({QStringLiteral("support"), QStringLiteral("-p"), dir.filePath(QStringLiteral("p"))});
-    const QString log = dir.filePath(QStringLiteral("p/log/quillon_support.log"));
-    QVERIFY(waitForFileText(log, QStringLiteral("ExportSQLiteToHdbxHandler handler started"), 60000));
-    process->terminate();
-    QVERIFY(process->waitForFinished(60000));
-    QCOMPARE(process->exitCode(), 0);
-    const QString text = readText(log);
-    for (const char *present : {"SearchHandler handler started", "ExportFileToSQLiteHandler handler started"})
-        QVERIFY2(text.contains(QLatin1String(present)), present);
-    for (const char *absent : {"MailSender started", "MailHandler handler started", "ImportHandler handler started"})
-        QVERIFY2(!text.contains(QLatin1String(absent)), absent);
-}
 
 QTEST_GUILESS_MAIN(TestMainJob)
 #include "tst_mainjob.moc"

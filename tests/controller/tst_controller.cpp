@@ -21,9 +21,80 @@ public:
     TestController(AppMain *app, QString logFile) : m_app(app), m_log(std::move(logFile)) {}
 
 private slots:
-    void startPauseAndResume();
-    void reloadOnChange();
-    void foreignQuitKeepsRunningLocalQuitEnds();
+    void startPauseAndResume()
+    {
+        QSignalSpy states(m_app, &AppMain::sigStateChanged);
+        QTRY_COMPARE_WITH_TIMEOUT(m_app->dmsState(), DmsHandler::Idle, 15000);
+        QVERIFY2(logHas(QStringLiteral("Starting DMS on DMS:'plant-dms:9010', PDBS:'PDBS'")), qPrintable(readText(m_log)));
+        // The first broadcast after the start shows the link down, then ready.
+        QVERIFY(states.size() >= 2);
+        QCOMPARE(states.first().at(1).value<DmsHandler::DmsState>(), DmsHandler::Down);
+        QCOMPARE(states.last().at(1).value<DmsHandler::DmsState>(), DmsHandler::Idle);
+        QCOMPARE(states.last().at(0).toBool(), false);
+        // Not a support instance: the reporter runs beside the DMS handler.
+        QVERIFY(m_app->mailSender());
+
+        m_app->pause();
+        QVERIFY(logHas(QStringLiteral("Quillon paused")));
+        QCOMPARE(states.last().at(0).toBool(), true);
+        m_app->resume();
+        QVERIFY(logHas(QStringLiteral("Quillon resumed")));
+        QCOMPARE(states.last().at(0).toBool(), false);
+    }
+
+    void reloadOnChange()
+    {
+        const QString path = ConfigFile::configFilePath();
+        QTRY_VERIFY_WITH_TIMEOUT(m_app->dmsHandler(), 15000);
+        DmsHandler *before = m_app->dmsHandler();
+        // A save through the writer (which replaces the file) reloads with the new settings; the
+        // command-line connection override survives.
+        Configuration config = ConfigFile::read(path, ConfigFile::Rows::All);
+        config.dms.prefix = QStringLiteral("Site1:");
+        ConfigFile::write(path, config, QString());
+        QTRY_COMPARE_WITH_TIMEOUT(logCount(QStringLiteral("Configuration has changed")), 1, 15000);
+        QVERIFY(m_app->dmsHandler() != before);
+        QCOMPARE(m_app->dmsConfig().prefix, QStringLiteral("Site1:"));
+        QCOMPARE(m_app->dmsConfig().dmsConnection, QStringLiteral("plant-dms:9010"));
+
+        // The watch follows the replaced file: a later save reloads again.
+        auto *guard = m_app->findChild<QTimer *>(QStringLiteral("reloadGuard"));
+        QVERIFY(guard);
+        QTRY_VERIFY(!guard->isActive());
+        config.dms.prefix = QStringLiteral("Site2:");
+        ConfigFile::write(path, config, QString());
+        QTRY_COMPARE_WITH_TIMEOUT(logCount(QStringLiteral("Configuration has changed")), 2, 15000);
+        QCOMPARE(m_app->dmsConfig().prefix, QStringLiteral("Site2:"));
+
+        // A notification within 80 ms of a reload is the same save. The first call reloads or is
+        // held by the last reload's guard; the second comes right after a reload either way.
+        m_app->onConfigFileChanged(path);
+        m_app->onConfigFileChanged(path);
+        QVERIFY(logHas(QStringLiteral("onConfigFileChanged received twice")));
+        // A reload broadcasts no state: the new handler's own readiness tells when the link is back.
+        QTRY_VERIFY_WITH_TIMEOUT(m_app->dmsHandler()->isReady(), 15000);
+    }
+
+    void foreignQuitKeepsRunningLocalQuitEnds()
+    {
+        // A foreign DMS may ask us to quit: the program keeps running and shows the link down.
+        Orvane::PointStore::forConnection(QStringLiteral("plant-dms:9010"))->sendQuit();
+        QTRY_VERIFY2(logHas(QStringLiteral("Quit received from foreign DMS plant-dms:9010")), qPrintable(readText(m_log)));
+        QCOMPARE(m_app->dmsState(), DmsHandler::Down);
+        QVERIFY(m_app->dmsHandler());
+        QVERIFY(m_app->dmsHandler()->isRunning());
+
+        // Restarted against the local DMS, a quit from it ends the event loop with exit code 0.
+        qputenv("ORVANE_OPTION_DMS_CONNECTION", "local");
+        m_app->onRestart();
+        QTRY_COMPARE_WITH_TIMEOUT(m_app->dmsState(), DmsHandler::Idle, 15000);
+        QVERIFY(logHas(QStringLiteral("Starting DMS on DMS:'local', PDBS:'PDBS'")));
+        QTimer::singleShot(0, [] { Orvane::PointStore::forConnection(QStringLiteral("local"))->sendQuit(); });
+        QCOMPARE(QApplication::exec(), 0);
+        QVERIFY(!m_app->dmsHandler());
+        for (const char *line : {"Quit received by local DMS -> Terminating", "DMS logout", " stopped ==================="})
+            QVERIFY2(logHas(QLatin1String(line)), line);
+    }
 
 private:
     bool logHas(const QString &text) const { return readText(m_log).contains(text); }
@@ -32,81 +103,6 @@ private:
     AppMain *m_app;
     QString m_log;
 };
-
-void TestController::startPauseAndResume()
-{
-    QSignalSpy states(m_app, &AppMain::sigStateChanged);
-    QTRY_COMPARE_WITH_TIMEOUT(m_app->dmsState(), DmsHandler::Idle, 15000);
-    QVERIFY2(logHas(QStringLiteral("Starting DMS on DMS:'plant-dms:9010', PDBS:'PDBS'")), qPrintable(readText(m_log)));
-    // The first broadcast after the start shows the link down, then ready.
-    QVERIFY(states.size() >= 2);
-    QCOMPARE(states.first().at(1).value<DmsHandler::DmsState>(), DmsHandler::Down);
-    QCOMPARE(states.last().at(1).value<DmsHandler::DmsState>(), DmsHandler::Idle);
-    QCOMPARE(states.last().at(0).toBool(), false);
-    // Not a support instance: the reporter runs beside the DMS handler.
-    QVERIFY(m_app->mailSender());
-
-    m_app->pause();
-    QVERIFY(logHas(QStringLiteral("Quillon paused")));
-    QCOMPARE(states.last().at(0).toBool(), true);
-    m_app->resume();
-    QVERIFY(logHas(QStringLiteral("Quillon resumed")));
-    QCOMPARE(states.last().at(0).toBool(), false);
-}
-
-void TestController::reloadOnChange()
-{
-    const QString path = ConfigFile::configFilePath();
-    QTRY_VERIFY_WITH_TIMEOUT(m_app->dmsHandler(), 15000);
-    DmsHandler *before = m_app->dmsHandler();
-    // A save through the writer (which replaces the file) reloads with the new settings; the
-    // command-line connection override survives.
-    Configuration config = ConfigFile::read(path, ConfigFile::Rows::All);
-    config.dms.prefix = QStringLiteral("Site1:");
-    ConfigFile::write(path, config, QString());
-    QTRY_COMPARE_WITH_TIMEOUT(logCount(QStringLiteral("Configuration has changed")), 1, 15000);
-    QVERIFY(m_app->dmsHandler() != before);
-    QCOMPARE(m_app->dmsConfig().prefix, QStringLiteral("Site1:"));
-    QCOMPARE(m_app->dmsConfig().dmsConnection, QStringLiteral("plant-dms:9010"));
-
-    // The watch follows the replaced file: a later save reloads again.
-    auto *guard = m_app->findChild<QTimer *>(QStringLiteral("reloadGuard"));
-    QVERIFY(guard);
-    QTRY_VERIFY(!guard->isActive());
-    config.dms.prefix = QStringLiteral("Site2:");
-    ConfigFile::write(path, config, QString());
-    QTRY_COMPARE_WITH_TIMEOUT(logCount(QStringLiteral("Configuration has changed")), 2, 15000);
-    QCOMPARE(m_app->dmsConfig().prefix, QStringLiteral("Site2:"));
-
-    // A notification within 80 ms of a reload is the same save. The first call reloads or is
-    // held by the last reload's guard; the second comes right after a reload either way.
-    m_app->onConfigFileChanged(path);
-    m_app->onConfigFileChanged(path);
-    QVERIFY(logHas(QStringLiteral("onConfigFileChanged received twice")));
-    // A reload broadcasts no state: the new handler's own readiness tells when the link is back.
-    QTRY_VERIFY_WITH_TIMEOUT(m_app->dmsHandler()->isReady(), 15000);
-}
-
-void TestController::foreignQuitKeepsRunningLocalQuitEnds()
-{
-    // A foreign DMS may ask us to quit: the program keeps running and shows the link down.
-    Orvane::PointStore::forConnection(QStringLiteral("plant-dms:9010"))->sendQuit();
-    QTRY_VERIFY2(logHas(QStringLiteral("Quit received from foreign DMS plant-dms:9010")), qPrintable(readText(m_log)));
-    QCOMPARE(m_app->dmsState(), DmsHandler::Down);
-    QVERIFY(m_app->dmsHandler());
-    QVERIFY(m_app->dmsHandler()->isRunning());
-
-    // Restarted against the local DMS, a quit from it ends the event loop with exit code 0.
-    qputenv("ORVANE_OPTION_DMS_CONNECTION", "local");
-    m_app->onRestart();
-    QTRY_COMPARE_WITH_TIMEOUT(m_app->dmsState(), DmsHandler::Idle, 15000);
-    QVERIFY(logHas(QStringLiteral("Starting DMS on DMS:'local', PDBS:'PDBS'")));
-    QTimer::singleShot(0, [] { Orvane::PointStore::forConnection(QStringLiteral("local"))->sendQuit(); });
-    QCOMPARE(QApplication::exec(), 0);
-    QVERIFY(!m_app->dmsHandler());
-    for (const char *line : {"Quit received by local DMS -> Terminating", "DMS logout", " stopped ==================="})
-        QVERIFY2(logHas(QLatin1String(line)), line);
-}
 
 // The application object comes from the frame, as in the program; the test runs inside it.
 int main(int argc, char **argv)

@@ -164,19 +164,311 @@ class TestIntake : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void mailboxOfKinds_data();
-    void mailboxOfKinds();
-    void trustedSigners_data();
-    void trustedSigners();
-    void sessionLimitAndConnectionKill();
-    void dmsLinkLostMidCheck();
-    void guard_data();
-    void guard();
-    void checkInterval_data();
-    void checkInterval();
-    void listOrder_data();
-    void listOrder();
+    void initTestCase()
+    {
+        qputenv("TZ", "Europe/Zurich");
+        tzset();
+        QCoreApplication::setApplicationName(QStringLiteral("QuillonTest"));
+        QString error;
+        QVERIFY2(m_server.start(&error), qPrintable(error));
+        QVERIFY2(m_factory.create(&error), qPrintable(error));
+        QVERIFY(m_factory.installRecipient(m_dir.filePath(QStringLiteral("cfg/certs/MY"))));
+        QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("cfg/certs/ROOT"))));
+        QVERIFY(QFile::copy(m_server.certificatePath(), m_dir.filePath(QStringLiteral("cfg/certs/ROOT/imap.pem"))));
+        qputenv("ORVANE_CURRENT_CONFIG_LOCATION", m_dir.filePath(QStringLiteral("cfg/")).toUtf8());
+        qputenv("ORVANE_CURRENT_PROJECT_LOCATION", m_dir.filePath(QStringLiteral("project")).toUtf8());
+    }
+
+    // Every kind of mail in one mailbox, handled in one check; each row is one mail and what must
+    // become of it. The rows are seeded newest first, so handling in row order proves date order.
+    void mailboxOfKinds_data()
+    {
+        QTest::addColumn<MailKind>("kind");
+        using namespace MeterMails;
+        const QDateTime start(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC);
+        const QByteArray latin1 = "Datum;Zeit;Z\xe4hler S\xfc" "d\r\n2024/01/01;00:15:00;54\r\n";
+        QByteArray deep = attachment("d.edi", mscons("DEEP", 4, 1, start));
+        for (int level = 0; level < 18; ++level)
+            deep = multipart("mixed", {deep});
+        const QString name = QStringLiteral("2024-01-01 10%1 - (Meter Portal portal@meters.example) - %2.eml");
+        const auto d = [](int m, int s = 0) { return listDate(m, s); };
+        const QList<MailKind> kinds{
+            {"plain", "plain", msconsMail("plain", d(0), "PLAIN", 1), "ok", name.arg("00", "plain"), "Ok", pointOf("PLAIN"), 4},
+            {"same minute and subject: counter in the file name", "plain", msconsMail("plain", d(0, 30), "TWIN", 201),
+             "ok", name.arg("00", "plain (1)"), "Ok", pointOf("TWIN"), 204},
+            {"signed", "signed", m_factory.signedDetached(msconsMail("signed", d(1), "SIGNED", 11)), "ok",
+             name.arg("01", "signed"), "Ok", pointOf("SIGNED"), 14, "== Outer Signature is OK! =="},
+            {"encrypted", "encrypted", m_factory.encrypted(msconsMail("encrypted", d(2), "ENCRYPTED", 21)), "ok",
+             name.arg("02", "encrypted"), "Ok", pointOf("ENCRYPTED"), 24, "== Decrypt is OK! =="},
+            {"signed and encrypted", "signed and encrypted",
+             m_factory.signedThenEncrypted(msconsMail("signed and encrypted", d(3), "SIGNENC", 31)), "ok",
+             name.arg("03", "signed and encrypted"), "Ok", pointOf("SIGNENC"), 34, "== Decrypt and verify signature is OK! =="},
+            {"Latin-1 with its charset as only attribute", "latin1",
+             mail("latin1", d(5), multipart("mixed", {attachment("l.csv", latin1, "text/csv; charset=iso-8859-1")})), "ok",
+             name.arg("05", "latin1"), "Ok", QStringLiteral("Z\u00e4hler S\u00fcd"), 54},
+            {"nested multipart", "nested",
+             mail("nested", d(6), multipart("alternative", {textPart("text"), multipart("mixed", {textPart("html"),
+                 attachment("n.edi", mscons("NESTED", 4, 61, start))})})),
+             "ok", name.arg("06", "nested"), "Ok", pointOf("NESTED"), 64, "--- BodyPart 1-1"},
+            {"damaged gzip: the packed bytes go to the parser", "raw",
+             mail("raw", d(7), multipart("mixed", {attachment("raw.edi.gz", mscons("RAWGZ", 4, 71, start))})), "ok",
+             name.arg("07", "raw"), "Ok", pointOf("RAWGZ"), 74},
+            {"unknown format", "unknown", mail("unknown", d(8), multipart("mixed", {attachment("notes.txt", "hello\r\n")})), "failed",
+             name.arg("08", "unknown"), "Subject:unknown, sent:" + d(8) + " - Could not parse attachment notes.txt: ", {}, NAN},
+            {"bad signature: no values", "badsig", m_factory.badSignature(msconsMail("badsig", d(9), "BADSIG", 91)), "failed",
+             name.arg("09", "badsig"), " - Could not VerifySignature() (outer):", pointOf("BADSIG"), NAN},
+            {"cannot decrypt", "other", m_factory.encryptedForOther(msconsMail("other", d(10), "OTHER", 101)), "failed",
+             name.arg("10", "other"), " - Could not Decrypt():", pointOf("OTHER"), NAN},
+            {"no attachment", "text only", mail("text only", d(11), textPart("no data")), "failed",
+             name.arg("11", "text only"), " - has no file attachement", {}, NAN},
+            {"multipart nesting deeper than the bound", "deep", mail("deep", d(12), deep), "failed",
+             name.arg("12", "deep"), " - MIME parts nested deeper than 16 levels", pointOf("DEEP"), NAN},
+            {"larger than the mail bound: not fetched, not archived", "huge",
+             mail("huge", d(13), textPart(QByteArray(76, 'x').append("\r\n").repeated(MailLimits::MaxMailBytes / 78 + 1))), {}, {},
+             " - Mail of ", {}, NAN},
+        };
+        m_mailbox.clear();
+        for (MailKind kind : kinds) {
+            kind.position = int(m_mailbox.size());
+            QTest::newRow(kind.name) << kind;
+            m_mailbox.prepend(kind.mail);
+        }
+    }
+
+    void mailboxOfKinds()
+    {
+        QFETCH(MailKind, kind);
+        const int total = int(m_mailbox.size());
+        const int failedTotal = 6;
+        if (!m_mailboxRun) {
+            for (const QByteArray &mail : std::as_const(m_mailbox))
+                QVERIFY(m_server.seedMail(mail));
+            m_mailboxRun = std::make_unique<Intake>(m_server, m_dir.filePath(QStringLiteral("archive")),
+                                                    [](MailConfig &c) { c.successCopyToImapDecrypted = true; });
+            QVERIFY(m_mailboxRun->dmsReady);
+            QVERIFY(m_mailboxRun->check());
+            const QString summary = m_mailboxRun->last().at(0).toString();
+            QVERIFY2(summary.contains(QStringLiteral("MessageCount:%1\r\nFetched:%1\r\n").arg(total)), qPrintable(summary));
+            QVERIFY2(summary.contains(QStringLiteral("Mails ok:%1\r\nMails failed:%2\r\n").arg(total - failedTotal).arg(failedTotal)),
+                     qPrintable(summary));
+            QCOMPARE(m_mailboxRun->last().at(2).toString(), QStringLiteral("OK"));
+            QCOMPARE(m_server.maildirCount(), 0);
+            QCOMPARE(m_server.maildirCount(QStringLiteral("Success")), total - failedTotal);
+            QCOMPARE(m_server.maildirCount(QStringLiteral("Failed")), failedTotal);
+            QCOMPARE(m_server.maildirCount(QStringLiteral("SuccessDecrypted")), 2);
+            QCOMPARE(m_mailboxRun->sink.entries.size(), failedTotal);
+        }
+        Intake &run = *m_mailboxRun;
+        const QList<QVariant> summary = run.summaryAt(kind.position);
+        QVERIFY(!summary.isEmpty());
+        const QString info = summary.at(0).toString();
+        QVERIFY2(info.contains(QStringLiteral("  Subject:") + kind.subject + QStringLiteral("\r\n")), qPrintable(info));
+        const QString result = summary.at(2).toString();
+        QVERIFY2(kind.result == QLatin1String("Ok") ? result == kind.result : result.contains(kind.result), qPrintable(result));
+        if (kind.result != QLatin1String("Ok"))
+            QVERIFY(run.sink.entries.contains(result));
+        QVERIFY2(kind.info.isEmpty() || info.contains(kind.info), qPrintable(info));
+        if (!kind.point.isEmpty())
+            QCOMPARE(run.value(kind.point), std::isnan(kind.last) ? std::nullopt : std::optional<double>(kind.last));
+        if (kind.folder.isEmpty())
+            return;
+        // The archived mail keeps its own headers; a decrypted one is kept decrypted.
+        QFile archived(m_dir.filePath(QStringLiteral("archive/%1/%2").arg(kind.folder, kind.archive)));
+        QVERIFY2(archived.open(QIODevice::ReadOnly), qPrintable(kind.archive));
+        const QByteArray eml = archived.readAll();
+        QVERIFY(eml.contains("\r\nSubject: " + kind.subject.toUtf8() + "\r\n"));
+        QVERIFY(kind.folder != QLatin1String("ok") || !eml.contains("pkcs7-mime"));
+    }
+
+    // The opt-in folder of trusted signers: any certificate in it makes the signer's identity count.
+    void trustedSigners_data()
+    {
+        QTest::addColumn<QByteArray>("trusted");
+        QTest::addColumn<bool>("encrypted");
+        QTest::addColumn<QString>("resultPart");
+        QTest::newRow("signer issued by a trusted CA") << m_factory.caCertificatePem() << false << QStringLiteral("Ok");
+        QTest::newRow("the signer itself trusted") << m_factory.signerCertificatePem() << false << QStringLiteral("Ok");
+        QTest::newRow("signer not trusted") << m_factory.otherCertificatePem() << false
+                                            << QStringLiteral(" - Could not VerifySignature() (outer):Signer '");
+        QTest::newRow("signer inside the envelope not trusted") << m_factory.otherCertificatePem() << true
+                                                                << QStringLiteral(" - Could not VerifySignature() (inner):Signer '");
+    }
+
+    void trustedSigners()
+    {
+        QFETCH(QByteArray, trusted);
+        QFETCH(bool, encrypted);
+        QFETCH(QString, resultPart);
+        m_mailboxRun.reset();
+        const QString signers = m_dir.filePath(QStringLiteral("cfg/certs/SIGNERS"));
+        QVERIFY(QDir().mkpath(signers));
+        QFile file(signers + QStringLiteral("/trusted.pem"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(trusted);
+        file.close();
+        const QByteArray mail = msconsMail("trust", listDate(0), "TRUST", 1);
+        QVERIFY(m_server.seedMail(encrypted ? m_factory.signedThenEncrypted(mail) : m_factory.signedDetached(mail)));
+        Intake run(m_server, m_dir.filePath(QStringLiteral("archive-trust")));
+        QVERIFY(run.dmsReady && run.check());
+        QDir(signers).removeRecursively();
+        const QString result = run.summaryAt(0).value(2).toString();
+        QVERIFY2(resultPart == QLatin1String("Ok") ? result == resultPart : result.contains(resultPart), qPrintable(result));
+        QCOMPARE(run.value(pointOf("TRUST")).has_value(), resultPart == QLatin1String("Ok"));
+    }
+
+    // MaxMailsPerSession 2 with 4 mails handles two and re-arms in 60 s. Then a connection dropped by
+    // the server in the middle of a check leaves every mail on the server, and the next check takes
+    // them again.
+    void sessionLimitAndConnectionKill()
+    {
+        const int successBefore = m_server.maildirCount(QStringLiteral("Success"));
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(m_server.seedMail(msconsMail(QStringLiteral("limit %1").arg(i), listDate(20 + i), QStringLiteral("LIMIT%1").arg(i), i)));
+        Intake run(m_server, m_dir.filePath(QStringLiteral("archive-limit")),
+                   [](MailConfig &c) { c.maxMailsPerSession = 2; });
+        QVERIFY(run.dmsReady && run.check());
+        QVERIFY(run.last().at(0).toString().contains(QStringLiteral("Reducing to max 2 per session\r\n")));
+        QCOMPARE(m_server.maildirCount(), 2);
+        QCOMPARE(m_server.maildirCount(QStringLiteral("Success")), successBefore + 2);
+        QVERIFY(QTest::qWaitFor([&] { return run.nextCheck->last().at(0).toDateTime().isValid(); }, 10000));
+        const qint64 rearm = QDateTime::currentDateTime().secsTo(run.nextCheck->last().at(0).toDateTime());
+        QVERIFY2(rearm > 50 && rearm <= 60, qPrintable(QString::number(rearm)));
+        QVERIFY(run.value(pointOf("LIMIT1")) && !run.value(pointOf("LIMIT2")));
+
+        std::atomic<bool> kicked{false};
+        QObject::connect(run.mail.get(), &MailHandler::sigMailChecked, run.mail.get(),
+                         [&](const QString &, const QString &data) {
+                             if (data == QLatin1String("MAIL-SUMMARY") && !kicked)
+                                 kicked = m_server.kickUser();
+                         },
+                         Qt::DirectConnection);
+        QVERIFY(run.check());
+        QVERIFY(kicked);
+        QVERIFY(!run.last().at(0).toString().contains(QStringLiteral("Mails ok:")));
+        QCOMPARE(m_server.maildirCount(), 2);
+        QCOMPARE(m_server.maildirCount(QStringLiteral("Success")), successBefore + 2);
+        QVERIFY(run.check());
+        QCOMPARE(m_server.maildirCount(), 0);
+        QCOMPARE(m_server.maildirCount(QStringLiteral("Success")), successBefore + 4);
+        QCOMPARE(*run.value(pointOf("LIMIT3")), 6.0);
+    }
+
+    // The DMS link lost while a check hands over values: the mails stay on the server, and the check
+    // after the link is back delivers their values.
+    void dmsLinkLostMidCheck()
+    {
+        for (int i = 0; i < 2; ++i)
+            QVERIFY(m_server.seedMail(msconsMail(QStringLiteral("link %1").arg(i), listDate(30 + i), QStringLiteral("LINK%1").arg(i), 10 * i)));
+        Intake run(m_server, m_dir.filePath(QStringLiteral("archive-link")));
+        QVERIFY(run.dmsReady);
+        QObject::connect(run.mail.get(), &MailHandler::sigMailChecked, run.mail.get(),
+                         [&](const QString &info, const QString &data) {
+                             if (data == QLatin1String("MAIL-SUMMARY") && info.startsWith(QLatin1String("Mail #0-")))
+                                 run.store->dropLink();
+                         },
+                         Qt::DirectConnection);
+        QVERIFY(run.check());
+        QCOMPARE(m_server.maildirCount(), 2);
+        QVERIFY(run.sink.entries.join(u'\n').contains(QStringLiteral("the mails stay on the server")));
+        run.store->restoreLink();
+        QVERIFY(QTest::qWaitFor([&] { return run.dms->isReady(); }, 30000));
+        QObject::disconnect(run.mail.get(), &MailHandler::sigMailChecked, run.mail.get(), nullptr);
+        QVERIFY(run.check());
+        QCOMPARE(m_server.maildirCount(), 0);
+        QCOMPARE(*run.value(pointOf("LINK1")), 13.0);
+    }
+
+    // What stops a check before the mailbox is read, and what a server that cannot be reached does.
+    void guard_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<QString>("result");      // of the check's last sigMailChecked (start of it)
+        QTest::addColumn<QString>("lastError");
+        QTest::addColumn<int>("rearmSeconds");
+        QTest::newRow("missing configuration") << "no password" << "<ConfigError>" << "Missing configuration" << 1800;
+        QTest::newRow("paused") << "paused" << "<Paused>" << "" << 60;
+        QTest::newRow("DMS link lost") << "link lost" << "<DMS/PDBS not ready>" << "DMS/PDBS not ready" << 120;
+        QTest::newRow("server not reachable: first failure, retried soon")
+            << "no server" << "Could not connectToHost() 1 :" << "" << 45;
+    }
+
+    void guard()
+    {
+        QFETCH(QString, situation);
+        QFETCH(QString, result);
+        QFETCH(QString, lastError);
+        QFETCH(int, rearmSeconds);
+        Intake run(m_server, m_dir.filePath(QStringLiteral("archive-guard")), [&](MailConfig &c) {
+            if (situation == QLatin1String("no password"))
+                c.password.clear();
+            if (situation == QLatin1String("no server"))
+                c.port = 1;
+        });
+        QVERIFY(run.dmsReady);
+        QSignalSpy errors(run.mail.get(), &MailHandler::sigLastErrorChanged);
+        run.mail->setPaused(situation == QLatin1String("paused"));
+        if (situation == QLatin1String("link lost")) {
+            run.store->dropLink();
+            QVERIFY(QTest::qWaitFor([&] { return !run.dms->isReady(); }, 30000));
+        }
+        QVERIFY(run.check(result.startsWith(u'<') ? QStringLiteral("-") : QStringLiteral("End of mail check")));
+        QVERIFY2(run.last().at(2).toString().startsWith(result), qPrintable(run.last().at(2).toString()));
+        if (!lastError.isEmpty())
+            QVERIFY(QTest::qWaitFor([&] { return !errors.isEmpty() && errors.last().at(0).toString() == lastError; }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return run.nextCheck->last().at(0).toDateTime().isValid(); }, 10000));
+        const qint64 rearm = QDateTime::currentDateTime().secsTo(run.nextCheck->last().at(0).toDateTime());
+        QVERIFY2(rearm > rearmSeconds - 10 && rearm <= rearmSeconds, qPrintable(QString::number(rearm)));
+    }
+
+    void checkInterval_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<qint64>("seconds");
+        const QDateTime noon(QDate(2024, 6, 3), QTime(12, 0));
+        QTest::newRow("minutes") << "15" << noon << qint64(900);
+        QTest::newRow("not a number") << "abc" << noon << qint64(900);
+        QTest::newRow("clock times: the time now counts as passed") << "08:00;12:00" << noon << qint64(20 * 3600);
+        QTest::newRow("an empty entry makes the list unusable") << "13:00;" << noon << qint64(900);
+        QTest::newRow("spring-forward night: 02:30 is skipped, 03:30 counts")
+            << "02:30" << QDateTime(QDate(2024, 3, 31), QTime(1, 0)) << qint64(5400);
+        QTest::newRow("fall-back night: the hour counts twice")
+            << "04:00" << QDateTime(QDate(2024, 10, 27), QTime(1, 0)) << qint64(4 * 3600);
+    }
+
+    void checkInterval()
+    {
+        QFETCH(QString, text);
+        QFETCH(QDateTime, now);
+        QFETCH(qint64, seconds);
+        QCOMPARE(CheckInterval::seconds(text, now), seconds);
+    }
+
+    void listOrder_data()
+    {
+        QTest::addColumn<QStringList>("dates");
+        QTest::addColumn<QList<qint64>>("order");
+        QTest::newRow("same date: only the later entry this time")
+            << QStringList{"Mon, 1 Jan 2024 10:00:00 +0100", "Mon, 1 Jan 2024 09:00:00 +0000"} << QList<qint64>{2};
+        QTest::newRow("not RFC 2822: day, month, two-digit year")
+            << QStringList{"Mon, 01 Jan 24 11:00:00 CET99", "Mon, 1 Jan 2024 10:00:00 +0100"} << QList<qint64>{2, 1};
+        QTest::newRow("unreadable: handled as now, so last")
+            << QStringList{"yesterday", "Mon, 1 Jan 2024 10:00:00 +0100"} << QList<qint64>{2, 1};
+    }
+
+    void listOrder()
+    {
+        QFETCH(QStringList, dates);
+        QFETCH(QList<qint64>, order);
+        QList<SIMAPMessageInfo> entries;
+        for (qsizetype i = 0; i < dates.size(); ++i) {
+            SIMAPMessageInfo info;
+            info.number = i + 1;
+            info.date = dates.at(i);
+            entries << info;
+        }
+        QCOMPARE(MailListOrder::ascending(entries, QDateTime::currentDateTime()), order);
+    }
 
 private:
     DovecotServer m_server;
@@ -185,312 +477,6 @@ private:
     QList<QByteArray> m_mailbox;
     std::unique_ptr<Intake> m_mailboxRun; // ends before the server stops
 };
-
-void TestIntake::initTestCase()
-{
-    qputenv("TZ", "Europe/Zurich");
-    tzset();
-    QCoreApplication::setApplicationName(QStringLiteral("QuillonTest"));
-    QString error;
-    QVERIFY2(m_server.start(&error), qPrintable(error));
-    QVERIFY2(m_factory.create(&error), qPrintable(error));
-    QVERIFY(m_factory.installRecipient(m_dir.filePath(QStringLiteral("cfg/certs/MY"))));
-    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("cfg/certs/ROOT"))));
-    QVERIFY(QFile::copy(m_server.certificatePath(), m_dir.filePath(QStringLiteral("cfg/certs/ROOT/imap.pem"))));
-    qputenv("ORVANE_CURRENT_CONFIG_LOCATION", m_dir.filePath(QStringLiteral("cfg/")).toUtf8());
-    qputenv("ORVANE_CURRENT_PROJECT_LOCATION", m_dir.filePath(QStringLiteral("project")).toUtf8());
-}
-
-// Every kind of mail in one mailbox, handled in one check; each row is one mail and what must
-// become of it. The rows are seeded newest first, so handling in row order proves date order.
-void TestIntake::mailboxOfKinds_data()
-{
-    QTest::addColumn<MailKind>("kind");
-    using namespace MeterMails;
-    const QDateTime start(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC);
-    const QByteArray latin1 = "Datum;Zeit;Z\xe4hler S\xfc" "d\r\n2024/01/01;00:15:00;54\r\n";
-    QByteArray deep = attachment("d.edi", mscons("DEEP", 4, 1, start));
-    for (int level = 0; level < 18; ++level)
-        deep = multipart("mixed", {deep});
-    const QString name = QStringLiteral("2024-01-01 10%1 - (Meter Portal portal@meters.example) - %2.eml");
-    const auto d = [](int m, int s = 0) { return listDate(m, s); };
-    const QList<MailKind> kinds{
-        {"plain", "plain", msconsMail("plain", d(0), "PLAIN", 1), "ok", name.arg("00", "plain"), "Ok", pointOf("PLAIN"), 4},
-        {"same minute and subject: counter in the file name", "plain", msconsMail("plain", d(0, 30), "TWIN", 201),
-         "ok", name.arg("00", "plain (1)"), "Ok", pointOf("TWIN"), 204},
-        {"signed", "signed", m_factory.signedDetached(msconsMail("signed", d(1), "SIGNED", 11)), "ok",
-         name.arg("01", "signed"), "Ok", pointOf("SIGNED"), 14, "== Outer Signature is OK! =="},
-        {"encrypted", "encrypted", m_factory.encrypted(msconsMail("encrypted", d(2), "ENCRYPTED", 21)), "ok",
-         name.arg("02", "encrypted"), "Ok", pointOf("ENCRYPTED"), 24, "== Decrypt is OK! =="},
-        {"signed and encrypted", "signed and encrypted",
-         m_factory.signedThenEncrypted(msconsMail("signed and encrypted", d(3), "SIGNENC", 31)), "ok",
-         name.arg("03", "signed and encrypted"), "Ok", pointOf("SIGNENC"), 34, "== Decrypt and verify signature is OK! =="},
-        {"Latin-1 with its charset as only attribute", "latin1",
-         mail("latin1", d(5), multipart("mixed", {attachment("l.csv", latin1, "text/csv; charset=iso-8859-1")})), "ok",
-         name.arg("05", "latin1"), "Ok", QStringLiteral("Z\u00e4hler S\u00fcd"), 54},
-        {"nested multipart", "nested",
-         mail("nested", d(6), multipart("alternative", {textPart("text"), multipart("mixed", {textPart("html"),
-             attachment("n.edi", mscons("NESTED", 4, 61, start))})})),
-         "ok", name.arg("06", "nested"), "Ok", pointOf("NESTED"), 64, "--- BodyPart 1-1"},
-        {"damaged gzip: the packed bytes go to the parser", "raw",
-         mail("raw", d(7), multipart("mixed", {attachment("raw.edi.gz", mscons("RAWGZ", 4, 71, start))})), "ok",
-         name.arg("07", "raw"), "Ok", pointOf("RAWGZ"), 74},
-        {"unknown format", "unknown", mail("unknown", d(8), multipart("mixed", {attachment("notes.txt", "hello\r\n")})), "failed",
-         name.arg("08", "unknown"), "Subject:unknown, sent:" + d(8) + " - Could not parse attachment notes.txt: ", {}, NAN},
-        {"bad signature: no values", "badsig", m_factory.badSignature(msconsMail("badsig", d(9), "BADSIG", 91)), "failed",
-         name.arg("09", "badsig"), " - Could not VerifySignature() (outer):", pointOf("BADSIG"), NAN},
-        {"cannot decrypt", "other", m_factory.encryptedForOther(msconsMail("other", d(10), "OTHER", 101)), "failed",
-         name.arg("10", "other"), " - Could not Decrypt():", pointOf("OTHER"), NAN},
-        {"no attachment", "text only", mail("text only", d(11), textPart("no data")), "failed",
-         name.arg("11", "text only"), " - has no file attachement", {}, NAN},
-        {"multipart nesting deeper than the bound", "deep", mail("deep", d(12), deep), "failed",
-         name.arg("12", "deep"), " - MIME parts nested deeper than 16 levels", pointOf("DEEP"), NAN},
-        {"larger than the mail bound: not fetched, not archived", "huge",
-         mail("huge", d(13), textPart(QByteArray(76, 'x').append("\r\n").repeated(MailLimits::MaxMailBytes / 78 + 1))), {}, {},
-         " - Mail of ", {}, NAN},
-    };
-    m_mailbox.clear();
-    for (MailKind kind : kinds) {
-        kind.position = int(m_mailbox.size());
-        QTest::newRow(kind.name) << kind;
-        m_mailbox.prepend(kind.mail);
-    }
-}
-
-void TestIntake::mailboxOfKinds()
-{
-    QFETCH(MailKind, kind);
-    const int total = int(m_mailbox.size());
-    const int failedTotal = 6;
-    if (!m_mailboxRun) {
-        for (const QByteArray &mail : std::as_const(m_mailbox))
-            QVERIFY(m_server.seedMail(mail));
-        m_mailboxRun = std::make_unique<Intake>(m_server, m_dir.filePath(QStringLiteral("archive")),
-                                                [](MailConfig &c) { c.successCopyToImapDecrypted = true; });
-        QVERIFY(m_mailboxRun->dmsReady);
-        QVERIFY(m_mailboxRun->check());
-        const QString summary = m_mailboxRun->last().at(0).toString();
-        QVERIFY2(summary.contains(QStringLiteral("MessageCount:%1\r\nFetched:%1\r\n").arg(total)), qPrintable(summary));
-        QVERIFY2(summary.contains(QStringLiteral("Mails ok:%1\r\nMails failed:%2\r\n").arg(total - failedTotal).arg(failedTotal)),
-                 qPrintable(summary));
-        QCOMPARE(m_mailboxRun->last().at(2).toString(), QStringLiteral("OK"));
-        QCOMPARE(m_server.maildirCount(), 0);
-        QCOMPARE(m_server.maildirCount(QStringLiteral("Success")), total - failedTotal);
-        QCOMPARE(m_server.maildirCount(QStringLiteral("Failed")), failedTotal);
-        QCOMPARE(m_server.maildirCount(QStringLiteral("SuccessDecrypted")), 2);
-        QCOMPARE(m_mailboxRun->sink.entries.size(), failedTotal);
-    }
-    Intake &run = *m_mailboxRun;
-    const QList<QVariant> summary = run.summaryAt(kind.position);
-    QVERIFY(!summary.isEmpty());
-    const QString info = summary.at(0).toString();
-    QVERIFY2(info.contains(QStringLiteral("  Subject:") + kind.subject + QStringLiteral("\r\n")), qPrintable(info));
-    const QString result = summary.at(2).toString();
-    QVERIFY2(kind.result == QLatin1String("Ok") ? result == kind.result : result.contains(kind.result), qPrintable(result));
-    if (kind.result != QLatin1String("Ok"))
-        QVERIFY(run.sink.entries.contains(result));
-    QVERIFY2(kind.info.isEmpty() || info.contains(kind.info), qPrintable(info));
-    if (!kind.point.isEmpty())
-        QCOMPARE(run.value(kind.point), std::isnan(kind.last) ? std::nullopt : std::optional<double>(kind.last));
-    if (kind.folder.isEmpty())
-        return;
-    // The archived mail keeps its own headers; a decrypted one is kept decrypted.
-    QFile archived(m_dir.filePath(QStringLiteral("archive/%1/%2").arg(kind.folder, kind.archive)));
-    QVERIFY2(archived.open(QIODevice::ReadOnly), qPrintable(kind.archive));
-    const QByteArray eml = archived.readAll();
-    QVERIFY(eml.contains("\r\nSubject: " + kind.subject.toUtf8() + "\r\n"));
-    QVERIFY(kind.folder != QLatin1String("ok") || !eml.contains("pkcs7-mime"));
-}
-
-// The opt-in folder of trusted signers: any certificate in it makes the signer's identity count.
-void TestIntake::trustedSigners_data()
-{
-    QTest::addColumn<QByteArray>("trusted");
-    QTest::addColumn<bool>("encrypted");
-    QTest::addColumn<QString>("resultPart");
-    QTest::newRow("signer issued by a trusted CA") << m_factory.caCertificatePem() << false << QStringLiteral("Ok");
-    QTest::newRow("the signer itself trusted") << m_factory.signerCertificatePem() << false << QStringLiteral("Ok");
-    QTest::newRow("signer not trusted") << m_factory.otherCertificatePem() << false
-                                        << QStringLiteral(" - Could not VerifySignature() (outer):Signer '");
-    QTest::newRow("signer inside the envelope not trusted") << m_factory.otherCertificatePem() << true
-                                                            << QStringLiteral(" - Could not VerifySignature() (inner):Signer '");
-}
-
-void TestIntake::trustedSigners()
-{
-    QFETCH(QByteArray, trusted);
-    QFETCH(bool, encrypted);
-    QFETCH(QString, resultPart);
-    m_mailboxRun.reset();
-    const QString signers = m_dir.filePath(QStringLiteral("cfg/certs/SIGNERS"));
-    QVERIFY(QDir().mkpath(signers));
-    QFile file(signers + QStringLiteral("/trusted.pem"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(trusted);
-    file.close();
-    const QByteArray mail = msconsMail("trust", listDate(0), "TRUST", 1);
-    QVERIFY(m_server.seedMail(encrypted ? m_factory.signedThenEncrypted(mail) : m_factory.signedDetached(mail)));
-    Intake run(m_server, m_dir.filePath(QStringLiteral("archive-trust")));
-    QVERIFY(run.dmsReady && run.check());
-    QDir(signers).removeRecursively();
-    const QString result = run.summaryAt(0).value(2).toString();
-    QVERIFY2(resultPart == QLatin1String("Ok") ? result == resultPart : result.contains(resultPart), qPrintable(result));
-    QCOMPARE(run.value(pointOf("TRUST")).has_value(), resultPart == QLatin1String("Ok"));
-}
-
-// MaxMailsPerSession 2 with 4 mails handles two and re-arms in 60 s. Then a connection dropped by
-// the server in the middle of a check leaves every mail on the server, and the next check takes
-// them again.
-void TestIntake::sessionLimitAndConnectionKill()
-{
-    const int successBefore = m_server.maildirCount(QStringLiteral("Success"));
-    for (int i = 0; i < 4; ++i)
-        QVERIFY(m_server.seedMail(msconsMail(QStringLiteral("limit %1").arg(i), listDate(20 + i), QStringLiteral("LIMIT%1").arg(i), i)));
-    Intake run(m_server, m_dir.filePath(QStringLiteral("archive-limit")),
-               [](MailConfig &c) { c.maxMailsPerSession = 2; });
-    QVERIFY(run.dmsReady && run.check());
-    QVERIFY(run.last().at(0).toString().contains(QStringLiteral("Reducing to max 2 per session\r\n")));
-    QCOMPARE(m_server.maildirCount(), 2);
-    QCOMPARE(m_server.maildirCount(QStringLiteral("Success")), successBefore + 2);
-    QVERIFY(QTest::qWaitFor([&] { return run.nextCheck->last().at(0).toDateTime().isValid(); }, 10000));
-    const qint64 rearm = QDateTime::currentDateTime().secsTo(run.nextCheck->last().at(0).toDateTime());
-    QVERIFY2(rearm > 50 && rearm <= 60, qPrintable(QString::number(rearm)));
-    QVERIFY(run.value(pointOf("LIMIT1")) && !run.value(pointOf("LIMIT2")));
-
-    std::atomic<bool> kicked{false};
-    QObject::connect(run.mail.get(), &MailHandler::sigMailChecked, run.mail.get(),
-                     [&](const QString &, const QString &data) {
-                         if (data == QLatin1String("MAIL-SUMMARY") && !kicked)
-                             kicked = m_server.kickUser();
-                     },
-                     Qt::DirectConnection);
-    QVERIFY(run.check());
-    QVERIFY(kicked);
-    QVERIFY(!run.last().at(0).toString().contains(QStringLiteral("Mails ok:")));
-    QCOMPARE(m_server.maildirCount(), 2);
-    QCOMPARE(m_server.maildirCount(QStringLiteral("Success")), successBefore + 2);
-    QVERIFY(run.check());
-    QCOMPARE(m_server.maildirCount(), 0);
-    QCOMPARE(m_server.maildirCount(QStringLiteral("Success")), successBefore + 4);
-    QCOMPARE(*run.value(pointOf("LIMIT3")), 6.0);
-}
-
-// The DMS link lost while a check hands over values: the mails stay on the server, and the check
-// after the link is back delivers their values.
-void TestIntake::dmsLinkLostMidCheck()
-{
-    for (int i = 0; i < 2; ++i)
-        QVERIFY(m_server.seedMail(msconsMail(QStringLiteral("link %1").arg(i), listDate(30 + i), QStringLiteral("LINK%1").arg(i), 10 * i)));
-    Intake run(m_server, m_dir.filePath(QStringLiteral("archive-link")));
-    QVERIFY(run.dmsReady);
-    QObject::connect(run.mail.get(), &MailHandler::sigMailChecked, run.mail.get(),
-                     [&](const QString &info, const QString &data) {
-                         if (data == QLatin1String("MAIL-SUMMARY") && info.startsWith(QLatin1String("Mail #0-")))
-                             run.store->dropLink();
-                     },
-                     Qt::DirectConnection);
-    QVERIFY(run.check());
-    QCOMPARE(m_server.maildirCount(), 2);
-    QVERIFY(run.sink.entries.join(u'\n').contains(QStringLiteral("the mails stay on the server")));
-    run.store->restoreLink();
-    QVERIFY(QTest::qWaitFor([&] { return run.dms->isReady(); }, 30000));
-    QObject::disconnect(run.mail.get(), &MailHandler::sigMailChecked, run.mail.get(), nullptr);
-    QVERIFY(run.check());
-    QCOMPARE(m_server.maildirCount(), 0);
-    QCOMPARE(*run.value(pointOf("LINK1")), 13.0);
-}
-
-// What stops a check before the mailbox is read, and what a server that cannot be reached does.
-void TestIntake::guard_data()
-{
-    QTest::addColumn<QString>("situation");
-    QTest::addColumn<QString>("result");      // of the check's last sigMailChecked (start of it)
-    QTest::addColumn<QString>("lastError");
-    QTest::addColumn<int>("rearmSeconds");
-    QTest::newRow("missing configuration") << "no password" << "<ConfigError>" << "Missing configuration" << 1800;
-    QTest::newRow("paused") << "paused" << "<Paused>" << "" << 60;
-    QTest::newRow("DMS link lost") << "link lost" << "<DMS/PDBS not ready>" << "DMS/PDBS not ready" << 120;
-    QTest::newRow("server not reachable: first failure, retried soon")
-        << "no server" << "Could not connectToHost() 1 :" << "" << 45;
-}
-
-void TestIntake::guard()
-{
-    QFETCH(QString, situation);
-    QFETCH(QString, result);
-    QFETCH(QString, lastError);
-    QFETCH(int, rearmSeconds);
-    Intake run(m_server, m_dir.filePath(QStringLiteral("archive-guard")), [&](MailConfig &c) {
-        if (situation == QLatin1String("no password"))
-            c.password.clear();
-        if (situation == QLatin1String("no server"))
-            c.port = 1;
-    });
-    QVERIFY(run.dmsReady);
-    QSignalSpy errors(run.mail.get(), &MailHandler::sigLastErrorChanged);
-    run.mail->setPaused(situation == QLatin1String("paused"));
-    if (situation == QLatin1String("link lost")) {
-        run.store->dropLink();
-        QVERIFY(QTest::qWaitFor([&] { return !run.dms->isReady(); }, 30000));
-    }
-    QVERIFY(run.check(result.startsWith(u'<') ? QStringLiteral("-") : QStringLiteral("End of mail check")));
-    QVERIFY2(run.last().at(2).toString().startsWith(result), qPrintable(run.last().at(2).toString()));
-    if (!lastError.isEmpty())
-        QVERIFY(QTest::qWaitFor([&] { return !errors.isEmpty() && errors.last().at(0).toString() == lastError; }, 10000));
-    QVERIFY(QTest::qWaitFor([&] { return run.nextCheck->last().at(0).toDateTime().isValid(); }, 10000));
-    const qint64 rearm = QDateTime::currentDateTime().secsTo(run.nextCheck->last().at(0).toDateTime());
-    QVERIFY2(rearm > rearmSeconds - 10 && rearm <= rearmSeconds, qPrintable(QString::number(rearm)));
-}
-
-void TestIntake::checkInterval_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QDateTime>("now");
-    QTest::addColumn<qint64>("seconds");
-    const QDateTime noon(QDate(2024, 6, 3), QTime(12, 0));
-    QTest::newRow("minutes") << "15" << noon << qint64(900);
-    QTest::newRow("not a number") << "abc" << noon << qint64(900);
-    QTest::newRow("clock times: the time now counts as passed") << "08:00;12:00" << noon << qint64(20 * 3600);
-    QTest::newRow("an empty entry makes the list unusable") << "13:00;" << noon << qint64(900);
-    QTest::newRow("spring-forward night: 02:30 is skipped, 03:30 counts")
-        << "02:30" << QDateTime(QDate(2024, 3, 31), QTime(1, 0)) << qint64(5400);
-    QTest::newRow("fall-back night: the hour counts twice")
-        << "04:00" << QDateTime(QDate(2024, 10, 27), QTime(1, 0)) << qint64(4 * 3600);
-}
-
-void TestIntake::checkInterval()
-{
-    QFETCH(QString, text);
-    QFETCH(QDateTime, now);
-    QFETCH(qint64, seconds);
-    QCOMPARE(CheckInterval::seconds(text, now), seconds);
-}
-
-void TestIntake::listOrder_data()
-{
-    QTest::addColumn<QStringList>("dates");
-    QTest::addColumn<QList<qint64>>("order");
-    QTest::newRow("same date: only the later entry this time")
-        << QStringList{"Mon, 1 Jan 2024 10:00:00 +0100", "Mon, 1 Jan 2024 09:00:00 +0000"} << QList<qint64>{2};
-    QTest::newRow("not RFC 2822: day, month, two-digit year")
-        << QStringList{"Mon, 01 Jan 24 11:00:00 CET99", "Mon, 1 Jan 2024 10:00:00 +0100"} << QList<qint64>{2, 1};
-    QTest::newRow("unreadable: handled as now, so last")
-        << QStringList{"yesterday", "Mon, 1 Jan 2024 10:00:00 +0100"} << QList<qint64>{2, 1};
-}
-
-void TestIntake::listOrder()
-{
-    QFETCH(QStringList, dates);
-    QFETCH(QList<qint64>, order);
-    QList<SIMAPMessageInfo> entries;
-    for (qsizetype i = 0; i < dates.size(); ++i) {
-        SIMAPMessageInfo info;
-        info.number = i + 1;
-        info.date = dates.at(i);
-        entries << info;
-    }
-    QCOMPARE(MailListOrder::ascending(entries, QDateTime::currentDateTime()), order);
-}
 
 QTEST_MAIN(TestIntake)
 #include "tst_intake.moc"
