@@ -21,7 +21,6 @@ class TestFormatFamilies : public QObject
 
 private slots:
     void initTestCase();
-    void immoBoxWarnings();
     void msconsResultCodes();
     void msconsTimestampIsLocalTime();
     void sampleFiles_data();
@@ -43,24 +42,6 @@ void TestFormatFamilies::initTestCase()
 {
     QCOMPARE(QDateTime(QDate(2024, 1, 1), QTime(0, 15)).offsetFromUtc(), 3600);
     QCOMPARE(QDateTime(QDate(2025, 4, 1), QTime(0, 15)).offsetFromUtc(), 7200);
-}
-
-// Every skipped IMMO Box line is logged with its own text, in file order, and nothing else.
-void TestFormatFamilies::immoBoxWarnings()
-{
-    logged().clear();
-    QString errorText;
-    QList<DataParser::ValueRec> out;
-    QVERIFY(DataParser::parse("IMMO-Box\nDatum: 1.4.2025\nh\nC,00:15\nC,25:00:00,1,0\nC,00:30:00,,0\nC,00:45:00,x,0\n"
-                              "C,01:00:00,2,0\n",
-                              errorText, out, QStringLiteral("-")));
-    QCOMPARE(out.size(), 1);
-    const QStringList expected = {"Not enough data: C,00:15", "Could not parse timestamp: 1.4.2025 - C,25:00:00,1,0",
-                                  "Empty value: C,00:30:00,,0", "Could not parse value: C,00:45:00,x,0"};
-    const QStringList logLines = logged().joined(Kyr::LogWarning).split(u'\n');
-    QCOMPARE(logLines.size(), expected.size());
-    for (int i = 0; i < expected.size(); ++i)
-        QVERIFY2(logLines.at(i).endsWith(expected.at(i)), qPrintable(logLines.at(i)));
 }
 
 // "No data found" is result 2, every other fault result 1 (a good file is parsed in the next case).
