@@ -226,52 +226,26 @@ void TestFormatFamilies::clockChangeNights_data()
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QString>("utc");
 
-    // Each file holds one reading at 02:30 of the night; {M} and {D} stand for month and day.
-    const QByteArray mpoLine = ParsingTestSupport::readSample(QStringLiteral("mpo_csv_02/mpo02_loadprofile.txt"))
-                                   .split('\n')
-                                   .at(1)
-                                   .mid(34);
-    const struct {
-        const char *name;
-        QByteArray text;
-        bool zoned;  // the digits name UTC or carry an offset of 0
-    } files[] = {
-        {"MSCONS 303", "UNB+UNOC:3+S+R'UNH+1+MSCONS'BGM+7+1+9'LOC+172+MP'PIA+5+1-1?:1.29.0:SRW'QTY+220:1'"
-                       "DTM+164:2024{M}{D}0230?+00:303'UNT+7+1'UNZ+1+1'", true},
-        {"MSCONS 205", "UNB+UNOC:3+S+R'UNH+1+MSCONS'BGM+7+1+9'LOC+172+MP'PIA+5+1-1?:1.29.0:SRW'QTY+220:1'"
-                       "DTM+164:2024{M}{D}0230?+0000:205'UNT+7+1'UNZ+1+1'", true},
-        {"ebIX VSE", "<?xml version=\"1.0\"?><V xmlns=\"http://www.strom.ch/MeteringData/1p0\"><MeteringData>"
-                     "<ConsumptionMeteringPoint><VSENationalID>CH1</VSENationalID></ConsumptionMeteringPoint>"
-                     "<Interval><StartDateTime>2024-{M}-{D}T02:30:00Z</StartDateTime></Interval>"
-                     "<Resolution><Resolution>15</Resolution></Resolution><Observation><Position><Sequence>1"
-                     "</Sequence></Position><Volume>1</Volume></Observation></MeteringData></V>", true},
-        {"LertesBox", "<?xml version=\"1.0\"?><rmcu><ID>R</ID><ch ID=\"C\"><VALUE datetime=\"2024-{M}-{D}T02:30Z\">"
-                      "<W>1</W></VALUE></ch></rmcu>", true},
-        {"LertesBox without zone", "<?xml version=\"1.0\"?><rmcu><ID>R</ID><ch ID=\"C\">"
-                                   "<VALUE datetime=\"2024-{M}-{D}T02:30:00\"><W>1</W></VALUE></ch></rmcu>", true},
-        {"MPO CSV 02", "2024{M}{D}023000+002024{M}{D}021500+00" + mpoLine, true},
-        {"Simple CSV 1", "Datum;Zeit;A\n2024/{M}/{D};02:30:00;1", true},
-        {"Simple CSV 2", "Zeitstempel;A\n2024-{M}-{D} 02:30:00;1", true},
-        {"MeteoSchweiz", "stn;time;tre200h0\nSMA;2024{M}{D}0230;1", true},
-        {"Froeschl", "Kanal-Information\nBeschreibung;P\nBeschreibung;Q\nGer\xE4tenummer;7\n{D}.{M}.2024;02:30;1", true},
-        {"MSD", ";;Z\n;;D\n;;x\n;;x\n;;1.8.0\n{D}.{M}.2024;02:30:00;1", true},
-        {"SingleMeterpoint", "{D}.{M}.2024 02:30:00;1", true},
-        {"Pirel-Portal with zone", ";A\n;kWh\n2024-{M}-{D}T02:30:00Z;1", true},
-        {"MSCONS 203 local", "UNB+UNOC:3+S+R'UNH+1+MSCONS'BGM+7+1+9'LOC+172+MP'PIA+5+1-1?:1.29.0:SRW'QTY+220:1'"
-                             "DTM+164:2024{M}{D}0230:203'UNT+7+1'UNZ+1+1'", false},
-        {"PVSS local", "SourceName:;x\nDPName:;A\n2024-{M}-{D} 02:30:00;1", false},
-        {"Pirel-Portal local", ";A\n;kWh\n2024-{M}-{D}T02:30:00;1", false},
-    };
-    for (const auto &file : files) {
+    // One file text per format, each with a reading at 02:30 of the night.
+    const QString table = QString::fromUtf8(readSample(QStringLiteral("clock_change/readings.txt")));
+    for (const QString &line : table.split(u'\n', Qt::SkipEmptyParts)) {
+        if (line.startsWith(u'#'))
+            continue;
+        const QStringList fields = line.split(u'|'); // name, "zoned" or "local", text
+        QVERIFY2(fields.size() == 3 && (fields.at(1) == QLatin1String("zoned") || fields.at(1) == QLatin1String("local")),
+                 qPrintable(line));
+        const bool zoned = fields.at(1) == QLatin1String("zoned");
         for (const bool spring : {true, false}) {
-            QByteArray data = file.text;
-            data.replace("{M}", spring ? "03" : "10").replace("{D}", spring ? "31" : "27");
+            QString text = fields.at(2);
+            text.replace(QLatin1String("\\n"), QLatin1String("\n"));
+            text.replace(QLatin1String("{M}"), QLatin1String(spring ? "03" : "10"));
+            text.replace(QLatin1String("{D}"), QLatin1String(spring ? "31" : "27"));
             // A zoned reading is 02:30 UTC. A local 02:30 that the clock skips is read at the
             // winter offset (03:30 summer time); one that happens twice is taken at its first
             // occurrence (summer time), as Qt takes it.
             const QString night = QLatin1String(spring ? "2024-03-31T" : "2024-10-27T");
-            const QString utc = night + QLatin1String(file.zoned ? "02:30:00Z" : spring ? "01:30:00Z" : "00:30:00Z");
-            QTest::addRow("%s, %s", file.name, spring ? "spring" : "autumn") << data << utc;
+            const QString utc = night + QLatin1String(zoned ? "02:30:00Z" : spring ? "01:30:00Z" : "00:30:00Z");
+            QTest::addRow("%s, %s", qPrintable(fields.at(0)), spring ? "spring" : "autumn") << text.toLatin1() << utc;
         }
     }
 }
