@@ -108,10 +108,8 @@ inline void checkSample(const QString &relative)
     for (const DataParser::ValueRec &r : std::as_const(out)) {
         if (expected.type >= 0)
             QCOMPARE(int(r.importType), expected.type);
-        QVERIFY(r.aks.isEmpty());
-        QVERIFY(r.ipAddress.isEmpty());
-        QVERIFY(r.flagList.isEmpty());
-        QVERIFY(r.timestamp.isValid());
+        QVERIFY2(r.aks.isEmpty() && r.ipAddress.isEmpty() && r.flagList.isEmpty() && r.timestamp.isValid(),
+                 qPrintable(describe(r)));
     }
     QCOMPARE(got, expected.records);
     compareWarnings(expected.warnings);
