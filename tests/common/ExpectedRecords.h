@@ -5,7 +5,7 @@
 //   ok                       or   error: <error text>
 //   type: <import type>           (optional: every record must have it)
 //   name: <file name>             (optional: the name the file is handed over under)
-//   warning: <text>               (optional, repeatable: a warning logged exactly once)
+//   warning: <text>               (optional, repeatable: the warnings logged, in order)
 //   <record line>                 (one line per record, in the order the parser returns them)
 //
 // Record lines are the one-line form the test program compares; lines starting with "#" are

@@ -11,7 +11,6 @@
 #include "KyrLogger/Logger.h"
 
 #include <QTest>
-#include <QTimeZone>
 
 using Rec = DataParser::ValueRec;
 Q_DECLARE_METATYPE(QList<MappingEntry>)

