@@ -3,6 +3,7 @@
 // and logout.
 
 #include "../common/DmsHandlerRun.h"
+#include "../common/JsonCaseRows.h"
 #include "../common/LogCapture.h"
 #include "dms/DmsLocation.h"
 
@@ -18,6 +19,7 @@ using Orvane::PointStore;
 
 namespace {
 
+const QString casesFile = QStringLiteral("tests/data/dms/cases.json");
 const QString remoteConnection = QStringLiteral("192.0.2.7:9010"); // a documentation address
 const QString folder = QStringLiteral("System:Driver:Quillon");
 const QString watchdogPoint = QStringLiteral("System:Prog:WatchDog:Quillon");
@@ -172,28 +174,16 @@ private slots:
         QVERIFY(infos.indexOf(QStringLiteral("DMS logout")) < infos.indexOf(QStringLiteral("DMS handler finished")));
     }
 
-    void statusPointsFollowAppState_data()
-    {
-        QTest::addColumn<bool>("paused");
-        QTest::addColumn<QString>("mailError");
-        QTest::addColumn<QString>("reportError");
-        QTest::addColumn<QString>("lastMailError");   // expected after the call
-        QTest::addColumn<QString>("lastReportError"); // expected after the call
-        // The store starts as a former run left it: "old mail" and "old report" in the two text
-        // points, a ":LastMail" time (kept) and ":MailError" of another type (recreated).
-        QTest::newRow("all ok keeps the old texts") << false << "" << "" << "old mail" << "old report";
-        QTest::newRow("mail error only") << false << "IMAP login failed" << "" << "IMAP login failed" << "old report";
-        QTest::newRow("report error only") << false << "" << "SMTP refused" << "old mail" << "SMTP refused";
-        QTest::newRow("paused, both errors") << true << "m" << "r" << "m" << "r";
-    }
+    // The store starts as a former run left it: "old mail" and "old report" in the two text
+    // points, a ":LastMail" time (kept) and ":MailError" of another type (recreated).
+    void statusPointsFollowAppState_data() { JsonCases::addRows(casesFile, QStringLiteral("status points")); }
 
     void statusPointsFollowAppState()
     {
-        QFETCH(bool, paused);
-        QFETCH(QString, mailError);
-        QFETCH(QString, reportError);
-        QFETCH(QString, lastMailError);
-        QFETCH(QString, lastReportError);
+        QFETCH(QJsonObject, row);
+        const bool paused = row["paused"].toBool();
+        const QString mailError = row["mailError"].toString();
+        const QString reportError = row["reportError"].toString();
         Running run;
         run.store->setPoint(folder + ":LastMailError", Orvane::STR, QStringLiteral("old mail"));
         run.store->setPoint(folder + ":LastReportError", Orvane::STR, QStringLiteral("old report"));
@@ -211,8 +201,8 @@ private slots:
                                 run.pointValue(folder + ":ReportError"), run.pointValue(folder + ":LastMailError"),
                                 run.pointValue(folder + ":LastReportError")};
         };
-        QTRY_COMPARE(written(), (QVariantList{paused, !mailError.isEmpty(), !reportError.isEmpty(), lastMailError,
-                                              lastReportError}));
+        QTRY_COMPARE(written(), (QVariantList{paused, !mailError.isEmpty(), !reportError.isEmpty(),
+                                              row["lastMailError"].toString(), row["lastReportError"].toString()}));
     }
 
     void periodAnswerChangesWatchdog()
@@ -232,38 +222,23 @@ private slots:
         QVERIFY2(longGap >= 550, qPrintable(QString::number(longGap)));
     }
 
-    void messageTexts_data()
-    {
-        QTest::addColumn<int>("tag");
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<int>("subCode");
-        QTest::addColumn<int>("level"); // 0: nothing logged
-        QTest::addColumn<QString>("text");
-        QTest::newRow("period refused") << -65534 << 3 << 0 << 4 << "DMS Received negative answer for System:Prog:WatchDog:Period - ";
-        QTest::newRow("other positive") << 5 << 0 << 0 << 0 << "";
-        QTest::newRow("missing on write") << 5 << 2 << 2 << 4 << "DMS Missing data point on write ";
-        QTest::newRow("missing on register") << 5 << 2 << 1 << 4 << "DMS Missing data point on register ";
-        QTest::newRow("missing, other sub-code") << 5 << 2 << 7 << 3 << "DMS Point does not exist: ";
-        QTest::newRow("negative") << 5 << 4 << 2 << 3 << "DMS Negative answer received: ";
-    }
+    // The level and text each kind of answer is logged with; nothing for a positive one.
+    void messageTexts_data() { JsonCases::addRows(casesFile, QStringLiteral("message texts")); }
 
     void messageTexts()
     {
-        QFETCH(int, tag);
-        QFETCH(int, answer);
-        QFETCH(int, subCode);
-        QFETCH(int, level);
-        QFETCH(QString, text);
+        QFETCH(QJsonObject, row);
+        const int level = row["level"].toInt(); // 0: nothing logged
         Running run;
         QVERIFY(run.startReady());
         LogCapture log;
         Orvane::Message message;
-        message.tag = tag;
-        message.answerCode = answer;
-        message.subCode = subCode;
+        message.tag = row["tag"].toInt();
+        message.answerCode = row["answer"].toInt();
+        message.subCode = row["subCode"].toInt();
         message.value = 99;
         message.setPointName(QStringLiteral("Site:Meter:X"));
-        const QString expected = text + DmsAccess::msgToString(&message);
+        const QString expected = row["text"].toString() + DmsAccess::msgToString(&message);
         run.store->sendMessage(message);
         message.setPointName(QStringLiteral("Site:Meter:End"));
         message.answerCode = 4;
@@ -342,7 +317,7 @@ private slots:
         QCOMPARE(run.disconnected->count(), 1);
     }
 
-    void droppedLinkIsReported()
+    void droppedLinkIsReportedAndQuitForwarded()
     {
         LogCapture log;
         Running run;
@@ -361,15 +336,11 @@ private slots:
         QTRY_COMPARE(run.ready->count(), 2);
         QVERIFY(run.handler->isReady());
         QTRY_VERIFY(run.pointValue(watchdogPoint) != watchdog);
-    }
 
-    void quitIsForwarded()
-    {
-        Running run;
-        QVERIFY(run.startReady());
+        // A quit of the DMS is passed on; the controller decides what happens next.
         run.store->sendQuit();
         QTRY_COMPARE(run.quitReceived->count(), 1);
-        QVERIFY(run.handler->isReady()); // the controller decides what happens next
+        QVERIFY(run.handler->isReady());
     }
 
 private:
