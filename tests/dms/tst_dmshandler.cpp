@@ -284,21 +284,6 @@ private slots:
         QCOMPARE(run.pointValue(localUpPoint), QVariant(true));
     }
 
-    void serviceModeStaysDown()
-    {
-        qputenv("ServiceMode", "1");
-        LogCapture log;
-        Running run;
-        run.start();
-        QTRY_COMPARE(log.count(6, "DMS handler started"), 1);
-        QTest::qWait(200);
-        QCOMPARE(run.ready->count(), 0);
-        QCOMPARE(log.count("Asynch DMS connected"), 0);
-        QCOMPARE(run.pointType(localUpPoint), 0);
-        run.stop();
-        QCOMPARE(log.count("DMS logout"), 0);
-    }
-
     void reconnectsAfterTimeOut()
     {
         LogCapture log;
