@@ -302,7 +302,7 @@ private slots:
         QCOMPARE(run.disconnected->count(), 1);
     }
 
-    void droppedLinkIsReportedAndQuitForwarded()
+    void droppedLinkDropsValuesAndQuitIsForwarded()
     {
         LogCapture log;
         Running run;
@@ -312,6 +312,14 @@ private slots:
         QTRY_COMPARE(run.disconnected->count(), 1);
         QCOMPARE(log.count(4, "Asynch DMS disconnected"), 1);
         QVERIFY(!run.handler->isReady());
+        // A mail's values meanwhile are dropped with a warning, not kept for later.
+        DataParser::ValueRec lost = DmsHandlerRun::endOfMailMarker();
+        lost.iaks = lost.aks = QStringLiteral("L");
+        run.handler->addMailValue(lost);
+        run.handler->addMailValue(DmsHandlerRun::endOfMailMarker());
+        QTRY_COMPARE(log.count(4, "DMS not ready for value ENDMAILCHECK->ENDMAILCHECK"), 1);
+        QCOMPARE(log.count(4, "DMS not ready for value L->L"), 1);
+        QVERIFY(!run.handler->isBusy());
         // The watchdog stops with the link.
         const QVariant watchdog = run.pointValue(watchdogPoint);
         QTest::qWait(500);
@@ -321,6 +329,9 @@ private slots:
         QTRY_COMPARE(run.ready->count(), 2);
         QVERIFY(run.handler->isReady());
         QTRY_VERIFY(run.pointValue(watchdogPoint) != watchdog);
+        QVERIFY(run.mail({}));
+        QCOMPARE(run.pointType("L"), 0);
+        QVERIFY(run.trend("L").isEmpty());
 
         // A quit of the DMS is passed on; the controller decides what happens next.
         run.store->sendQuit();

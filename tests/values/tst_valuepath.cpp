@@ -304,31 +304,6 @@ private slots:
         QVERIFY(run.handler->expiredPointLines().at(0).endsWith(" - X:Old"));
     }
 
-    void mailWhileLinkDownIsLost()
-    {
-        HandlerRun run(DmsConfig{});
-        QVERIFY(run.ok);
-        run.store->dropLink();
-        // The handler's thread may emit before a wait would begin, so count rather than wait.
-        QTRY_COMPARE_WITH_TIMEOUT(run.disconnected->size(), 1, 5000);
-        LogCapture log;
-        const QDateTime stamp = QDateTime::currentDateTime().addSecs(-60);
-        run.handler->addMailValue(value("L", 1.0, stamp));
-        run.handler->addMailValue(DmsHandlerRun::endOfMailMarker());
-        QTRY_VERIFY(log.joined(Kyr::LogWarning).contains("DMS not ready for value ENDMAILCHECK->ENDMAILCHECK"));
-        QVERIFY(log.joined(Kyr::LogWarning).contains("DMS not ready for value L->L"));
-        QVERIFY(!run.handler->isBusy());
-
-        // Back up: the next mail carries only its own values.
-        run.store->restoreLink();
-        QTRY_COMPARE_WITH_TIMEOUT(run.ready->size(), 2, 10000);
-        QVERIFY(run.mail({value("L", 2.0, stamp.addSecs(1))}));
-        const auto rows = run.trend("L");
-        QCOMPARE(rows.size(), 1);
-        QCOMPARE(rows[0].value, 2.0);
-        QCOMPARE(rows[0].state, 16u);
-    }
-
     // A value script that yields NaN: the value is not written and counts as a faulty value.
     void nonFiniteValueIsRefused()
     {
