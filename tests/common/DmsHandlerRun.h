@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 // Collects what a handler reports for the status report (from the handler's thread).
@@ -90,13 +91,8 @@ public:
         for (const DataParser::ValueRec &r : records)
             handler->addMailValue(r);
         handler->addMailValue(endOfMailMarker());
-        return QTest::qWaitFor([&] {
-            for (const QList<QVariant> &args : std::as_const(info)) {
-                if (args.at(0).toString() == QStringLiteral("Idle"))
-                    return true;
-            }
-            return false;
-        }, 20000);
+        const auto idle = [](const QList<QVariant> &args) { return args.at(0).toString() == QStringLiteral("Idle"); };
+        return QTest::qWaitFor([&] { return std::any_of(info.cbegin(), info.cend(), idle); }, 20000);
     }
 
     QVariant pointValue(const QString &point) const

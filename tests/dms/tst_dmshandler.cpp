@@ -103,35 +103,30 @@ private slots:
         QCOMPARE(handler.isDmsLocal(), local);
     }
 
+    // Every state has its text; any other value is "unknown".
+    void stateTexts_data() { JsonCases::addRows(casesFile, QStringLiteral("handler states")); }
+
     void stateTexts()
     {
-        // Every state has its text; any other value is "unknown".
-        const QList<QPair<int, QString>> texts{{0, "Idle"}, {1, "Disabled"}, {2, "Connecting"},
-                                               {3, "ErrorRegistration"}, {4, "unknown"}, {5, "Down"}};
-        for (const auto &[state, text] : texts)
-            QCOMPARE(DmsHandler::stateText(DmsHandler::DmsState(state)), text);
+        QFETCH(QJsonObject, row);
+        QCOMPARE(DmsHandler::stateText(DmsHandler::DmsState(row["state"].toInt())), row["text"].toString());
         DmsHandler handler{DmsConfig()}; // registers the meta-type
         QVERIFY(QMetaType::fromName("DmsHandler::DmsState").isValid());
     }
 
     // Up and down again: the UP point of this host, and with a local DMS only the watchdog, its
     // period registration and the status points; the logout undoes them in order.
-    void comesUpAndLogsOut_data()
-    {
-        QTest::addColumn<QString>("connection");
-        QTest::newRow("local") << "local";
-        QTest::newRow("remote") << remoteConnection;
-    }
+    void comesUpAndLogsOut_data() { JsonCases::addRows(casesFile, QStringLiteral("handler connections")); }
 
     void comesUpAndLogsOut()
     {
-        QFETCH(QString, connection);
+        QFETCH(QJsonObject, row);
+        const QString connection = row["connection"].toString();
         const bool local = connection == QLatin1String("local");
         LogCapture log;
         Running run(connection);
         QVERIFY(run.startReady());
         QVERIFY(run.handler->isReady());
-        QVERIFY(!run.handler->isBusy());
         QCOMPARE(log.count(6, "DMS is up"), 1);
         QCOMPARE(log.count(6, "DMS handler is ready"), 1);
 
@@ -253,16 +248,12 @@ private slots:
 
     // Until "DMS_UP" reads true the handler retries and stays not ready; a time-out of the
     // control meanwhile is ignored (the connection is kept).
-    void waitsForDmsUp_data()
-    {
-        QTest::addColumn<bool>("readFails");
-        QTest::newRow("DMS_UP false") << false;
-        QTest::newRow("DMS_UP read fails") << true;
-    }
+    void waitsForDmsUp_data() { JsonCases::addRows(casesFile, QStringLiteral("waiting for DMS_UP")); }
 
     void waitsForDmsUp()
     {
-        QFETCH(bool, readFails);
+        QFETCH(QJsonObject, row);
+        const bool readFails = row["readFails"].toBool();
         LogCapture log;
         Running run;
         if (readFails)

@@ -33,7 +33,6 @@ class TestSupervision : public QObject
 private slots:
     void init()
     {
-        // A fresh in-memory store per test function.
         const QString name = QStringLiteral("supervision-%1").arg(++m_connection);
         m_store = Orvane::PointStore::forConnection(name);
         m_dms = std::make_unique<DmsAccess>(QStringLiteral("Sync"));
