@@ -1,8 +1,7 @@
 #pragma once
-// A DMS handler in its own thread on the embedded point stores of its configuration's
-// connections: start it (and wait until it is ready), hand it a mail's values, look at the
-// points and trend rows it wrote and at what it reported for the status report, quit it. The
-// stores are held, so a test can prepare them before the start and read them after the stop.
+// A DMS handler in its own thread on the point stores of its connections: start it (and wait
+// until ready), hand it a mail, read the points, trend rows and status-report entries it wrote,
+// quit it. The stores are held: a test prepares them before the start, reads them after the stop.
 
 #include "dms/DmsHandler.h"
 #include "dms/StatusReportSink.h"

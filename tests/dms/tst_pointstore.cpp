@@ -168,6 +168,7 @@ private slots:
             QVERIFY(store->point(point)->value != QVariant(2.5));
     }
 
+    // (Changes sent to a registered point, and Unregister: tst_dmshandler's probe and logout.)
     void registration()
     {
         const auto store = PointStore::forConnection(QStringLiteral("local"));
@@ -183,18 +184,6 @@ private slots:
         QCOMPARE(inbox.messages.at(1).answerCode, int(Message::PointDoesNotExist));
         QCOMPARE(inbox.messages.at(1).subCode, int(Message::FailedOnRegister));
         QCOMPARE(store->registrationCount(QStringLiteral("Nowhere")), 0);
-
-        // A change of the point's value is sent; after Unregister no more.
-        DmsAccess sync(QStringLiteral("Sync"));
-        sync.ConnectDms(QStringLiteral("local"), nullptr, true, 120000);
-        QCOMPARE(sync.SendDws(QStringLiteral("System:Prog:WatchDog:Period"), 60, 10, true), 0);
-        QTRY_COMPARE(inbox.messages.size(), 3);
-        QCOMPARE(inbox.messages.at(2).value, 60);
-        QCOMPARE(inbox.messages.at(2).point(), QStringLiteral("System:Prog:WatchDog:Period"));
-        QCOMPARE(async.Unregister(QStringLiteral("System:Prog:WatchDog:Period"), -65534, false), 0);
-        sync.SendDws(QStringLiteral("System:Prog:WatchDog:Period"), 30, 10, true);
-        QTest::qWait(20);
-        QCOMPARE(inbox.messages.size(), 3);
     }
 
     void enumNames_data() { JsonCases::addRows(casesFile, QStringLiteral("point names")); }
@@ -267,12 +256,10 @@ private slots:
         const auto store = PointStore::forConnection(QStringLiteral("local"));
         DmsAccess async(QStringLiteral("Async")), sync(QStringLiteral("Sync"));
         PdbsAccess pdbs(QStringLiteral("PDBS"));
-        QSignalSpy connected(&async, &DmsAccess::dmsConnected);
         QSignalSpy disconnected(&async, &DmsAccess::dmsDisconnected);
         async.ConnectDms(QStringLiteral("local"), nullptr, false, 120000);
         sync.ConnectDms(QStringLiteral("local"), nullptr, true, 120000);
         pdbs.Connect(QStringLiteral("local"), nullptr, true, 120000);
-        QCOMPARE(connected.size(), 1);
 
         store->dropLink();
         QCOMPARE(disconnected.size(), 1);
@@ -283,8 +270,7 @@ private slots:
         QVERIFY(sync.SendFlt(QStringLiteral("X"), 1, 10, true) != 0);
 
         store->restoreLink();
-        QCOMPARE(connected.size(), 2); // the asynchronous connection comes back by itself
-        QCOMPARE(async.getConnectionState(), 0);
+        QCOMPARE(async.getConnectionState(), 0); // the asynchronous connection comes back by itself
         QCOMPARE(sync.getConnectionState(), 1); // the others are connected again by their owner
         QCOMPARE(sync.ConnectDms(QStringLiteral("local"), nullptr, true, 120000), 0);
         QCOMPARE(pdbs.Connect(QStringLiteral("local"), nullptr, true, 120000), 0);

@@ -158,7 +158,6 @@ private slots:
     {
         PointSupervision sup;
         LogCapture log;
-        QVERIFY(!m_store->point(QStringLiteral("Q:State")));
         sup.evaluateStateErrors(*m_dms, QStringLiteral("Q"), {1, 1, 1001}, 10);
         QVERIFY2(log.joined(Kyr::LogWarning).contains(QStringLiteral("Could not send state Q - 1001")), qPrintable(log.joined(Kyr::LogWarning)));
         const auto created = m_store->point(QStringLiteral("Q:State"));
