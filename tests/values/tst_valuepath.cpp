@@ -2,6 +2,7 @@
 // holds after a mail's values and its end-of-mail marker went through addMailValue.
 
 #include "../common/DmsHandlerRun.h"
+#include "../common/JsonCaseRows.h"
 #include "../common/LogCapture.h"
 #include "KyrLogger/Logger.h"
 
@@ -11,17 +12,10 @@
 using Rec = DataParser::ValueRec;
 // DmsConfig{.name = value}: a case names only the settings it changes, the others keep their defaults.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-Q_DECLARE_METATYPE(QList<CheckEntry>)
 
 namespace {
 
-struct TrendRowExpect
-{
-    qint64 offsetSeconds;
-    double value;
-    quint32 state;
-};
-using TrendRows = QList<TrendRowExpect>;
+const QString casesFile = QStringLiteral("tests/data/dms/cases.json");
 
 Rec value(const QString &iaks, double v, const QDateTime &stamp, qint32 state = 0)
 {
@@ -60,8 +54,6 @@ public:
 
 } // namespace
 
-Q_DECLARE_METATYPE(TrendRows)
-
 class TestValuePath : public QObject
 {
     Q_OBJECT
@@ -73,74 +65,47 @@ private slots:
         QCoreApplication::setApplicationName(QStringLiteral("QuillonTest"));
     }
 
-    void dbStates_data()
-    {
-        QTest::addColumn<bool>("useTrdConfig");
-        QTest::addColumn<bool>("increment");
-        QTest::addColumn<qint32>("state");
-        QTest::addColumn<QList<quint32>>("states");
-        QTest::newRow("plain: created, then ordinary") << false << false << 0 << QList<quint32>{16, 2, 2};
-        QTest::newRow("trend: created, then moved") << true << false << 0 << QList<quint32>{16, 4, 4};
-        QTest::newRow("trend skipped for increments") << true << true << 0 << QList<quint32>{16, 2, 2};
-        QTest::newRow("bad state adds its bit") << false << false << 2003 << QList<quint32>{16 | 65536, 2 | 65536, 2 | 65536};
-    }
+    void dbStates_data() { JsonCases::addRows(casesFile, QStringLiteral("db states")); }
 
     void dbStates()
     {
-        QFETCH(bool, useTrdConfig);
-        QFETCH(bool, increment);
-        QFETCH(qint32, state);
-        QFETCH(QList<quint32>, states);
-        HandlerRun run(DmsConfig{.prefix = "SITE", .useTrdConfig = useTrdConfig});
+        QFETCH(QJsonObject, row);
+        const QJsonArray states = row["states"].toArray();
+        HandlerRun run(DmsConfig{.prefix = "SITE", .useTrdConfig = row["useTrdConfig"].toBool()});
         QVERIFY(run.ok);
         QSignalSpy written(run.handler.get(), &DmsHandler::sigValueToDb);
         const QDateTime base = QDateTime::currentDateTime().addSecs(-600);
         QList<Rec> recs;
         for (int i = 0; i < 3; ++i) {
-            Rec r = value("M1:E", 1.0 + i, base.addSecs(i * 60), state);
-            r.increment = increment;
+            Rec r = value("M1:E", 1.0 + i, base.addSecs(i * 60), row["state"].toInt());
+            r.increment = row["increment"].toBool();
             recs.append(r);
         }
         QVERIFY(run.mail(recs));
         const auto rows = run.trend("SITE:M1:E");
         QCOMPARE(rows.size(), states.size());
         for (int i = 0; i < rows.size(); ++i) {
-            QCOMPARE(rows[i].state, states[i]);
+            QCOMPARE(rows[i].state, quint32(states[i].toInt()));
             QCOMPARE(rows[i].value, 1.0 + i);
             QCOMPARE(rows[i].timeMs, base.addSecs(i * 60).toMSecsSinceEpoch());
         }
         QCOMPARE(written.size(), states.size());
-        QCOMPARE(written.at(0).at(1).value<quint32>(), states.at(0));
+        QCOMPARE(written.at(0).at(1).value<quint32>(), quint32(states[0].toInt()));
         // The point and its companions exist; the last value also went to the DMS.
         QCOMPARE(run.pointType("SITE:M1:E"), int(Orvane::FLT));
         QCOMPARE(run.pointType("SITE:M1:E:State"), int(Orvane::DWS));
         QCOMPARE(run.pointValue("SITE:M1:E").toDouble(), 3.0);
         QCOMPARE(run.sink.created, QStringList{"SITE:M1:E"});
-        QVERIFY(run.store->point("System:Driver:QuillonTest:LastMail"));
     }
 
-    void trendGrid_data()
-    {
-        QTest::addColumn<qint64>("newValueOffset"); // seconds after the held value's slot
-        QTest::addColumn<double>("newValue");
-        QTest::addColumn<TrendRows>("expected");
-        QTest::addColumn<int>("expectedCount");
-        QTest::newRow("grid example: repeats, value moved too little")
-            << qint64(40 * 60) << 10.2 << TrendRows{{15 * 60, 10.0, 1}, {30 * 60, 10.0, 1}} << 2;
-        QTest::newRow("value moved enough is written too")
-            << qint64(40 * 60) << 11.0 << TrendRows{{15 * 60, 10.0, 1}, {30 * 60, 10.0, 1}, {40 * 60, 11.0, 4}} << 3;
-        QTest::newRow("no repeat before the first slot end")
-            << qint64(10 * 60) << 12.0 << TrendRows{{10 * 60, 12.0, 4}} << 1;
-        QTest::newRow("four days later: at most one day of repeats")
-            << qint64(4 * 86400) << 10.0 << TrendRows{{3 * 86400 + 900, 10.0, 1}} << 95;
-    }
+    // Rows expected: [seconds after the held value's slot, value, state].
+    void trendGrid_data() { JsonCases::addRows(casesFile, QStringLiteral("trend grid")); }
 
     void trendGrid()
     {
-        QFETCH(qint64, newValueOffset);
-        QFETCH(double, newValue);
-        QFETCH(TrendRows, expected);
-        QFETCH(int, expectedCount);
+        QFETCH(QJsonObject, row);
+        const qint64 newValueOffset = row["newValueOffset"].toInteger();
+        const QJsonArray expected = row["rows"].toArray();
         // The point as a former run left it: held value 10 at slot 12:00, cycle 900 s, tolerance 0.5.
         const QDateTime slot(QDate::currentDate().addDays(-5), QTime(12, 0));
         HandlerRun run(DmsConfig{.useTrdConfig = true, .maxLastUpdate = 0}, [&](Orvane::PointStore &s) {
@@ -151,17 +116,18 @@ private slots:
             s.setPoint("G:TRD:TOL", Orvane::FLT, 0.5);
         });
         QVERIFY(run.ok);
-        QVERIFY(run.mail({value("G", newValue, slot.addSecs(newValueOffset))}));
+        QVERIFY(run.mail({value("G", row["newValue"].toDouble(), slot.addSecs(newValueOffset))}));
         const auto rows = run.trend("G");
-        QCOMPARE(rows.size(), expectedCount);
+        QCOMPARE(rows.size(), row["count"].toInt());
         for (int i = 0; i < expected.size(); ++i) {
-            QCOMPARE(rows[i].timeMs, slot.addSecs(expected[i].offsetSeconds).toMSecsSinceEpoch());
-            QCOMPARE(rows[i].value, expected[i].value);
-            QCOMPARE(rows[i].state, expected[i].state);
+            const QJsonArray e = expected[i].toArray();
+            QCOMPARE(rows[i].timeMs, slot.addSecs(e[0].toInteger()).toMSecsSinceEpoch());
+            QCOMPARE(rows[i].value, e[1].toDouble());
+            QCOMPARE(rows[i].state, quint32(e[2].toInt()));
         }
         const qint64 t = slot.addSecs(newValueOffset).toSecsSinceEpoch();
-        for (const auto &row : rows)
-            QVERIFY(row.timeMs / 1000 > t - 86400 && row.timeMs / 1000 <= t);
+        for (const auto &r : rows)
+            QVERIFY(r.timeMs / 1000 > t - 86400 && r.timeMs / 1000 <= t);
     }
 
     // Four values of a new point, a cycle apart, beyond the range of 32-bit seconds: one day of
@@ -205,35 +171,22 @@ private slots:
         QVERIFY(run.handler->stateErrorLines().isEmpty());
     }
 
-    void rangeCheck_data()
-    {
-        QTest::addColumn<QList<CheckEntry>>("checks");
-        QTest::addColumn<double>("lastValue");
-        QTest::addColumn<QString>("message"); // empty: none
-        const auto check = [](const char *pattern, double min, double max, bool enabled = true) {
-            return CheckEntry{.enabled = enabled, .aks = pattern, .min = min, .max = max};
-        };
-        QTest::newRow("above, six significant digits") << QList<CheckEntry>{check("R:*", 0, 10)} << 12.3456789
-                                                       << "Value out of range on datapoint R:X, value: 12.3457";
-        QTest::newRow("below") << QList<CheckEntry>{check("*", 0, 10)} << -0.5 << "Value out of range on datapoint R:X, value: -0.5";
-        QTest::newRow("inside, bounds included") << QList<CheckEntry>{check("*", 0, 10)} << 10.0 << "";
-        QTest::newRow("first matching entry decides") << QList<CheckEntry>{check("R:*", 0, 100), check("*", 0, 1)} << 50.0 << "";
-        QTest::newRow("disabled entry skipped") << QList<CheckEntry>{check("R:*", 0, 100, false), check("*", 0, 1)} << 50.0
-                                                << "Value out of range on datapoint R:X, value: 50";
-        QTest::newRow("pattern is case-sensitive") << QList<CheckEntry>{check("r:*", 0, 1)} << 50.0 << "";
-    }
+    void rangeCheck_data() { JsonCases::addRows(casesFile, QStringLiteral("range checks")); }
 
     void rangeCheck()
     {
-        QFETCH(QList<CheckEntry>, checks);
-        QFETCH(double, lastValue);
-        QFETCH(QString, message);
+        QFETCH(QJsonObject, row);
+        const QString message = row["message"].toString(); // empty: none
+        QList<CheckEntry> checks;
+        for (const QJsonValue &c : row["checks"].toArray())
+            checks.append(CheckEntry{.enabled = c["enabled"].toBool(), .aks = c["aks"].toString(),
+                                     .min = c["min"].toDouble(), .max = c["max"].toDouble()});
         HandlerRun run(DmsConfig{.checks = checks});
         QVERIFY(run.ok);
         LogCapture log;
         const QDateTime stamp = QDateTime::currentDateTime();
         // Only the point's last value of the mail is checked.
-        QVERIFY(run.mail({value("R:X", 1e6, stamp.addSecs(-60)), value("R:X", lastValue, stamp)}));
+        QVERIFY(run.mail({value("R:X", 1e6, stamp.addSecs(-60)), value("R:X", row["lastValue"].toDouble(), stamp)}));
         if (message.isEmpty()) {
             QVERIFY2(!log.joined(Kyr::LogWarning).contains("out of range"), qPrintable(log.joined(Kyr::LogWarning)));
             QVERIFY(run.sink.messages.isEmpty());
@@ -243,24 +196,13 @@ private slots:
         }
     }
 
-    void modbusAddress_data()
-    {
-        QTest::addColumn<QString>("storedIp"); // empty: no ":MB_IP" point
-        QTest::addColumn<int>("telegram");     // -1: no ":MB_TELEGRAM" point
-        QTest::addColumn<QString>("ipAfter");
-        QTest::addColumn<QString>("folderAfter");
-        QTest::newRow("changed address with telegram 7") << "10.0.0.1" << 7 << "10.1.2.3" << "10.1.2.3 T00007";
-        QTest::newRow("same address: untouched") << "10.1.2.3" << 7 << "10.1.2.3" << "old";
-        QTest::newRow("no telegram point") << "10.0.0.1" << -1 << "10.1.2.3" << "old";
-        QTest::newRow("no address point") << "" << 7 << "" << "old";
-    }
+    void modbusAddress_data() { JsonCases::addRows(casesFile, QStringLiteral("modbus address")); }
 
     void modbusAddress()
     {
-        QFETCH(QString, storedIp);
-        QFETCH(int, telegram);
-        QFETCH(QString, ipAfter);
-        QFETCH(QString, folderAfter);
+        QFETCH(QJsonObject, row);
+        const QString storedIp = row["storedIp"].toString(); // empty: no ":MB_IP" point
+        const int telegram = row["telegram"].toInt();        // -1: no ":MB_TELEGRAM" point
         HandlerRun run(DmsConfig{.options = {OptionEntry{.dmsAks = "MB:*", .option = 1}}}, [&](Orvane::PointStore &s) {
             s.setPoint("MB:M:MODBUS", Orvane::STR, "old");
             if (!storedIp.isEmpty())
@@ -273,25 +215,17 @@ private slots:
         r.ipAddress = "10.1.2.3";
         r.serialNumber = "99";
         QVERIFY(run.mail({r}));
-        QCOMPARE(run.pointValue("MB:M:MODBUS:MB_IP").toString(), ipAfter);
-        QCOMPARE(run.pointValue("MB:M:MODBUS").toString(), folderAfter);
+        QCOMPARE(run.pointValue("MB:M:MODBUS:MB_IP").toString(), row["ipAfter"].toString());
+        QCOMPARE(run.pointValue("MB:M:MODBUS").toString(), row["folderAfter"].toString());
     }
 
-    void multipleWrite_data()
-    {
-        QTest::addColumn<QStringList>("serials");
-        QTest::addColumn<QStringList>("messages");
-        QTest::newRow("one warning per later record, against the one before") << QStringList{"A1", "B2", "A1"}
-            << QStringList{"Multiple write on datapoint W from serial number A1 and B2",
-                           "Multiple write on datapoint W from serial number B2 and A1"};
-        QTest::newRow("same meter") << QStringList{"A1", "A1"} << QStringList();
-        QTest::newRow("serial number missing") << QStringList{"A1", ""} << QStringList();
-    }
+    void multipleWrite_data() { JsonCases::addRows(casesFile, QStringLiteral("multiple write")); }
 
     void multipleWrite()
     {
-        QFETCH(QStringList, serials);
-        QFETCH(QStringList, messages);
+        QFETCH(QJsonObject, row);
+        const QStringList serials = row["serials"].toVariant().toStringList();
+        const QStringList messages = row["messages"].toVariant().toStringList();
         HandlerRun run(DmsConfig{});
         QVERIFY(run.ok);
         LogCapture log;
@@ -334,28 +268,17 @@ private slots:
         QCOMPARE(run.pointType("D:P:MDLastUpdate"), int(Orvane::DWS));
     }
 
-    void valuesToDmsAndLastValue_data()
-    {
-        QTest::addColumn<bool>("toPdbs");
-        QTest::addColumn<bool>("lastToDms");
-        QTest::addColumn<int>("trendRows");
-        QTest::addColumn<double>("dmsValue");
-        QTest::newRow("to the DMS") << false << false << 0 << 2.0;
-        QTest::newRow("to the PDBS, last value to the DMS") << true << true << 2 << 2.0;
-        QTest::newRow("to the PDBS only") << true << false << 2 << 0.0;
-    }
+    void valuesToDmsAndLastValue_data() { JsonCases::addRows(casesFile, QStringLiteral("values to DMS or PDBS")); }
 
     void valuesToDmsAndLastValue()
     {
-        QFETCH(bool, toPdbs);
-        QFETCH(bool, lastToDms);
-        QFETCH(int, trendRows);
-        QFETCH(double, dmsValue);
-        HandlerRun run(DmsConfig{.writeDataToPdbs = toPdbs, .writeLastEntryToDms = lastToDms});
+        QFETCH(QJsonObject, row);
+        const double dmsValue = row["dmsValue"].toDouble();
+        HandlerRun run(DmsConfig{.writeDataToPdbs = row["toPdbs"].toBool(), .writeLastEntryToDms = row["lastToDms"].toBool()});
         QVERIFY(run.ok);
         const QDateTime stamp(QDate::currentDate(), QTime(0, 15));
         QVERIFY(run.mail({value("V", 1.0, stamp.addSecs(-900)), value("V", 2.0, stamp)}));
-        QCOMPARE(run.trend("V").size(), trendRows);
+        QCOMPARE(run.trend("V").size(), row["trendRows"].toInt());
         const auto p = run.store->point("V");
         QVERIFY(p);
         QCOMPARE(p->value.toDouble(), dmsValue);
@@ -378,31 +301,6 @@ private slots:
         QTRY_COMPARE(run.pointValue("System:Driver:QuillonTest:UpdateErrors").toLongLong(), 1);
         QCOMPARE(run.handler->expiredPointLines().size(), 1);
         QVERIFY(run.handler->expiredPointLines().at(0).endsWith(" - X:Old"));
-    }
-
-    void mailWhileLinkDownIsLost()
-    {
-        HandlerRun run(DmsConfig{});
-        QVERIFY(run.ok);
-        run.store->dropLink();
-        // The handler's thread may emit before a wait would begin, so count rather than wait.
-        QTRY_COMPARE_WITH_TIMEOUT(run.disconnected->size(), 1, 5000);
-        LogCapture log;
-        const QDateTime stamp = QDateTime::currentDateTime().addSecs(-60);
-        run.handler->addMailValue(value("L", 1.0, stamp));
-        run.handler->addMailValue(DmsHandlerRun::endOfMailMarker());
-        QTRY_VERIFY(log.joined(Kyr::LogWarning).contains("DMS not ready for value ENDMAILCHECK->ENDMAILCHECK"));
-        QVERIFY(log.joined(Kyr::LogWarning).contains("DMS not ready for value L->L"));
-        QVERIFY(!run.handler->isBusy());
-
-        // Back up: the next mail carries only its own values.
-        run.store->restoreLink();
-        QTRY_COMPARE_WITH_TIMEOUT(run.ready->size(), 2, 10000);
-        QVERIFY(run.mail({value("L", 2.0, stamp.addSecs(1))}));
-        const auto rows = run.trend("L");
-        QCOMPARE(rows.size(), 1);
-        QCOMPARE(rows[0].value, 2.0);
-        QCOMPARE(rows[0].state, 16u);
     }
 
     // A value script that yields NaN: the value is not written and counts as a faulty value.
