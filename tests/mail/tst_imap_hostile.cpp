@@ -1,6 +1,7 @@
 #include "MailSecurity/SIMAP.h"
 
 #include <QSemaphore>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -116,6 +117,8 @@ void TestImapHostile::brokenServer_data()
         "Response for unknown command tag 'Z9'");
     row("unexpected continuation", loggedIn + Script{"read", "send:+ go on\r\n", "hang"}, "select",
         "Unexpected continuation request");
+    row("server says BYE and hangs up", selected + Script{"send:* BYE shutting down\r\n", "close"}, "fetch",
+        "Connection closed by the server");
     row("literal cut short", selected + Script{"send:* 1 FETCH (BODY[TEXT] {100}\r\nonly ten..", "close"}, "fetch",
         "Connection closed by the server");
     row("huge literal announced, then streamed",
@@ -156,14 +159,11 @@ void TestImapHostile::brokenServer()
     ScriptedServer server(script);
     const quint16 port = server.startAndWaitForPort();
     SIMAP imap;
+    QSignalSpy errors(&imap, &SIMAP::Error);
+    QSignalSpy status(&imap, &SIMAP::ConnectionStatus);
     QCOMPARE(imap.config(QStringLiteral("Timeout=1")), 0);
     QCOMPARE(imap.config(QStringLiteral("AllowPlainLogin=") + (allowPlainLogin ? "True" : "False")), 0);
-    ImapLimits limits;
-    limits.maxLiteralBytes = 65536;
-    limits.maxLineBytes = 16384;
-    limits.maxUntaggedResponses = 100;
-    limits.maxUntaggedBytes = 1048576;
-    imap.setLimits(limits);
+    imap.setLimits({.maxLiteralBytes = 65536, .maxLineBytes = 16384, .maxUntaggedResponses = 100, .maxUntaggedBytes = 1048576});
     imap.setMailServer(QStringLiteral("127.0.0.1"));
     imap.setMailPort(port);
     imap.setSSL(SIMAP::SslAutomatic);
@@ -192,6 +192,17 @@ void TestImapHostile::brokenServer()
     QVERIFY2(imap.lastError().contains(errorPart), qPrintable(imap.lastError()));
     QCOMPARE(imap.connected(), code == 0 || code == int(SIMAP::ErrServer));
     QVERIFY2(!server.received().contains("LOGIN") || allowPlainLogin, server.received().constData());
+
+    // A connection lost after login is announced once, with a change of the connection status;
+    // later calls say at once that there is no connection.
+    const bool lost = step != QLatin1String("connect") && code == int(SIMAP::ErrConnection);
+    QCOMPARE(errors.count(), lost ? 1 : 0);
+    QCOMPARE(status.count(), (step == QLatin1String("connect") ? 0 : 1) + (lost ? 1 : 0));
+    if (!imap.connected()) {
+        QCOMPARE(imap.expungeMailbox(), int(SIMAP::ErrNotConnected));
+        QCOMPARE(imap.lastError(), QStringLiteral("Not connected"));
+        QCOMPARE(errors.count(), lost ? 1 : 0);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestImapHostile)
