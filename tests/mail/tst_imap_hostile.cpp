@@ -68,7 +68,6 @@ protected:
                 break;
             }
         }
-        m_stop.tryAcquire(1, 0);
     }
 
 private:
@@ -110,6 +109,7 @@ void TestImapHostile::brokenServer_data()
     const Script selected = loggedIn + Script{"read", "send:* 2 EXISTS\r\nQ2 OK selected\r\n", "read"};
 
     row("greeting says BYE", {"send:* BYE too busy\r\n", "close"}, "connect", "Server refused the connection: BYE too busy");
+    row("closed inside the greeting", {"send:* OK hel", "close"}, "connect", "Connection closed by the server");
     row("malformed answer to login", {greeting, "read", "send:Q1 (((\r\n", "hang"}, "connect", "Malformed server response");
     row("answer for a tag never sent", {greeting, "read", "send:Z9 OK\r\n", "hang"}, "connect",
         "Response for unknown command tag 'Z9'");
