@@ -5,7 +5,6 @@
 
 namespace {
 
-// The responses to parse and what to expect of them.
 const QString casesFile = QStringLiteral("tests/data/mail/imap-responses.json");
 
 // Renders a value list compactly, so that a row can state the expected structure in one string:

@@ -36,7 +36,6 @@ private slots:
     void undecodable();
 };
 
-// The parts and what MIME reports of them are written out in the cases file.
 void TestMime::attachmentPart_data()
 {
     QTest::addColumn<QJsonObject>("part");
