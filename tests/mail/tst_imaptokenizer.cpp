@@ -5,7 +5,6 @@
 
 namespace {
 
-// The responses to parse and what to expect of them.
 const QString casesFile = QStringLiteral("tests/data/mail/imap-responses.json");
 
 // Renders a value list compactly, so that a row can state the expected structure in one string:
@@ -72,7 +71,6 @@ private slots:
     void incompleteResponses();
     void malformedResponses_data();
     void malformedResponses();
-    void consumesOneResponseAtATime();
 };
 
 void TestImapTokenizer::completeResponses_data()
@@ -148,24 +146,6 @@ void TestImapTokenizer::malformedResponses()
     QCOMPARE(parsed.result, ImapTokenizer::Malformed);
     QVERIFY2(parsed.error.contains(reason), qPrintable(parsed.error));
     QCOMPARE(parsed.consumed, qsizetype(0));
-}
-
-// A buffer holding several responses yields them one by one.
-void TestImapTokenizer::consumesOneResponseAtATime()
-{
-    QByteArray buffer("* 3 EXISTS\r\n* 1 FETCH (BODY[TEXT] {5}\r\nab\r\nc)\r\nQ4 OK done\r\n* 4 EX");
-    QList<QByteArray> seen;
-    for (;;) {
-        const Parsed parsed = parse(buffer);
-        if (parsed.result != ImapTokenizer::Complete) {
-            QCOMPARE(parsed.result, ImapTokenizer::NeedMore);
-            break;
-        }
-        seen << (parsed.response.name.isEmpty() ? parsed.response.status : parsed.response.name);
-        buffer.remove(0, parsed.consumed);
-    }
-    QCOMPARE(seen, (QList<QByteArray>{"EXISTS", "FETCH", "OK"}));
-    QCOMPARE(buffer, QByteArray("* 4 EX"));
 }
 
 QTEST_APPLESS_MAIN(TestImapTokenizer)
