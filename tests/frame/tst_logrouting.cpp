@@ -1,6 +1,7 @@
 // Qt's messages routed into the logger: level table, line format, filters; the logger's
 // placeholders and its log file.
 
+#include "../common/JsonRows.h"
 #include "../common/LogCapture.h"
 #include "KyrLogger/Logger.h"
 #include "KyrLogger/QtMsgHandler.h"
@@ -20,19 +21,8 @@ QString textOf(const QString &line)
     return line.mid(space + 1);
 }
 
-// A Qt message with its context, the level it is logged at (0: not logged) and the text after
-// the location.
-struct Message
-{
-    QtMsgType type;
-    QString message;
-    QByteArray category, file, function;
-    int line, level;
-    QString text;
-};
+const QString kCases = QStringLiteral("tests/frame/data/logrouting.json");
 } // namespace
-
-Q_DECLARE_METATYPE(Message)
 
 class TestLogRouting : public QObject
 {
@@ -43,64 +33,47 @@ private slots:
         qunsetenv("ORVANE_CURRENT_LOG_LOCATION");
     }
 
-    void routing_data()
-    {
-        QTest::addColumn<Message>("m");
-        QTest::newRow("two-line warning without context") << Message{QtWarningMsg, "a\nb", {}, {}, {}, 0, 4, "[WARNING] 'a - b'"};
-        QTest::newRow("libpng warning is dropped")
-            << Message{QtWarningMsg, "libpng warning: iCCP: known incorrect sRGB profile", {}, {}, {}, 0, 0, ""};
-        QTest::newRow("libpng later in the text is kept")
-            << Message{QtWarningMsg, "decoder: libpng warning", {}, {}, {}, 0, 4, "[WARNING] 'decoder: libpng warning'"};
-        QTest::newRow("debug with category")
-            << Message{QtDebugMsg, "connecting", "qt.network", {}, {}, 0, 7, "[DEBUG-'qt.network'] 'connecting'"};
-        QTest::newRow("script console output") << Message{QtDebugMsg, "x = 5", "js", {}, {}, 0, 6, "[DEBUG-'js'] 'x = 5'"};
-        QTest::newRow("full location")
-            << Message{QtCriticalMsg, "boom", {}, "f.cpp", "fn", 12, 2, "[CRITICAL] 'boom' in 'f.cpp' - 'fn' , line:12"};
-        QTest::newRow("line only") << Message{QtInfoMsg, "note", {}, {}, {}, 7, 6, "[INFO] 'note' , line:7"};
-        QTest::newRow("function without file")
-            << Message{QtWarningMsg, "w", "default", {}, "run", 0, 4, "[WARNING-'default'] 'w' - 'run'"};
-    }
+    // A Qt message of a type with its context, the level it is logged at (0: not logged) and the
+    // text after the location.
+    void routing_data() { JsonCases::addRows(kCases, QStringLiteral("routing")); }
 
     void routing()
     {
-        QFETCH(Message, m);
-        QMessageLogContext context(m.file.isEmpty() ? nullptr : m.file.constData(), m.line,
-                                   m.function.isEmpty() ? nullptr : m.function.constData(),
-                                   m.category.isEmpty() ? nullptr : m.category.constData());
+        QFETCH(const QJsonObject, row);
+        static const QHash<QString, QtMsgType> types = {
+            {"debug", QtDebugMsg}, {"info", QtInfoMsg}, {"warning", QtWarningMsg}, {"critical", QtCriticalMsg}};
+        // Absent parts of the context are null pointers, as Qt gives them.
+        const auto part = [&](const char *key) { return row[QLatin1String(key)].toString().toUtf8(); };
+        const QByteArray file = part("file"), function = part("function"), category = part("category");
+        QMessageLogContext context(file.isEmpty() ? nullptr : file.constData(), row[QStringLiteral("line")].toInt(),
+                                   function.isEmpty() ? nullptr : function.constData(),
+                                   category.isEmpty() ? nullptr : category.constData());
         LogCapture capture;
-        Kyr::qtMessageHandler(m.type, context, m.message);
-        if (m.level == 0) {
+        QVERIFY(types.contains(row[QStringLiteral("type")].toString()));
+        Kyr::qtMessageHandler(types.value(row[QStringLiteral("type")].toString()), context,
+                              row[QStringLiteral("message")].toString());
+        const int level = row[QStringLiteral("level")].toInt();
+        if (level == 0) {
             QVERIFY(capture.lines().isEmpty());
             return;
         }
         QCOMPARE(capture.lines().size(), 1);
-        QCOMPARE(int(capture.lines().first().level), m.level);
-        QCOMPARE(textOf(capture.lines().first().text), m.text);
+        QCOMPARE(int(capture.lines().first().level), level);
+        QCOMPARE(textOf(capture.lines().first().text), row[QStringLiteral("text")].toString());
         // The location of the line is the handler's own source file.
         QVERIFY(capture.lines().first().text.contains(QStringLiteral("QtMsgHandler.cpp:")));
     }
 
-    void placeholders_data()
-    {
-        QTest::addColumn<QString>("format");
-        QTest::addColumn<QVariantList>("args");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("value holding a placeholder") << "%1 and %2" << QVariantList{"%2", "x"} << "%2 and x";
-        QTest::newRow("numbers and booleans") << "%1/%2" << QVariantList{42, true} << "42/true";
-        QTest::newRow("missing argument stays") << "%1 %2" << QVariantList{"only"} << "only %2";
-        QTest::newRow("percent sign alone") << "100% of %1" << QVariantList{"x"} << "100% of x";
-        QTest::newRow("two-digit placeholder") << "%10" << QVariantList{1, 2, 3, 4, 5, 6, 7, 8, 9, "ten"} << "ten";
-    }
+    void placeholders_data() { JsonCases::addRows(kCases, QStringLiteral("placeholders")); }
 
     void placeholders()
     {
-        QFETCH(QString, format);
-        QFETCH(QVariantList, args);
-        QFETCH(QString, text);
+        QFETCH(const QJsonObject, row);
+        const QString text = row[QStringLiteral("text")].toString();
         LogCapture capture;
         {
-            Kyr::LogMessage message = LOG_OUT(Kyr::LogNotice, format);
-            for (const QVariant &arg : args)
+            Kyr::LogMessage message = LOG_OUT(Kyr::LogNotice, row[QStringLiteral("format")].toString());
+            for (const QVariant &arg : row[QStringLiteral("args")].toArray().toVariantList())
                 message.arg(arg);
             QCOMPARE(message.text(), text);
         } // a message without endl() is still written when it goes out of scope

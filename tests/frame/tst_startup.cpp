@@ -1,6 +1,7 @@
 // Start-up of the real program: name derivation, command line, environment, instance guard,
 // termination and banners.
 
+#include "../common/JsonRows.h"
 #include "../common/ProcessRunner.h"
 #include "AppName.h"
 
@@ -20,86 +21,50 @@ QString logOf(const QString &projectDir, const QString &name)
     return QDir(projectDir).filePath(QStringLiteral("log/%1.log").arg(name));
 }
 
-// Links the built program under another file name, as an operator would install an instance.
-QString linkProgram(const QString &dir, const QString &fileName)
-{
-    const QString link = QDir(dir).filePath(fileName);
-    QFile::link(ProcessRunner::programPath(QStringLiteral("quillon")), link);
-    return link;
-}
-
-// One start of the program and the lines its log must and must not show.
-struct Launch
-{
-    QStringList arguments;
-    QStringList expected;
-    QStringList absent = {};
-    QString logFile = QStringLiteral("proj/log/Quillon.log"); // relative to the working directory
-};
+const QString kCases = QStringLiteral("tests/frame/data/startup.json");
 } // namespace
-
-Q_DECLARE_METATYPE(Launch)
 
 class TestStartup : public QObject
 {
     Q_OBJECT
 private slots:
-    void applicationName_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("plain, option first") << QStringList{"/opt/q/quillon", "-p", "/x"} << "Quillon";
-        QTest::newRow("windows executable") << QStringList{"C:/q/QUILLON.EXE", "-p", "/x"} << "Quillon";
-        QTest::newRow("console variant") << QStringList{"quillonconsole", "-p", "/x"} << "Quillon";
-        QTest::newRow("instance argument") << QStringList{"quillon", "site2", "-p", "/x"} << "quillon_site2";
-        QTest::newRow("instance keeps its case") << QStringList{"quillon", "Support"} << "quillon_Support";
-        QTest::newRow("other driver keeps its name") << QStringList{"/bin/meterdrv.exe"} << "meterdrv";
-        QTest::newRow("lower-case .exe") << QStringList{"QuillonConsole.exe"} << "Quillon";
-    }
+    // The name the program takes from its file name and its first argument.
+    void applicationName_data() { JsonCases::addRows(kCases, QStringLiteral("applicationName")); }
 
     void applicationName()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, name);
+        QFETCH(const QJsonObject, row);
         QList<QByteArray> bytes;
         std::vector<const char *> argv;
-        for (const QString &a : arguments)
+        for (const QString &a : JsonCases::strings(row[QStringLiteral("arguments")]))
             bytes.append(a.toLocal8Bit());
         for (const QByteArray &b : bytes)
             argv.push_back(b.constData());
-        QCOMPARE(applicationNameFromArguments(int(argv.size()), argv.data()), name);
+        QCOMPARE(applicationNameFromArguments(int(argv.size()), argv.data()), row[QStringLiteral("expected")].toString());
     }
 
+    // A command line the program refuses or answers at once: exit code, its whole output, a part of its errors.
     void commandLineErrors_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("standardOutput");
-        QTest::addColumn<QString>("standardError");
-        QTest::newRow("no project path") << QStringList{} << 1 << "No project path given!\n" << "";
-        QTest::newRow("empty application path") << QStringList{"-a", "", "-p", "proj"} << 1
-                                                << "No application path given!\n" << "";
-        QTest::newRow("missing option value") << QStringList{"-p"} << 1 << "" << "Missing value after '-p'.";
-        QTest::newRow("version") << QStringList{"--version"} << 0 << "Quillon 2.25.110.20 [2025-04-23 07:57]\n" << "";
+        JsonCases::addRows(kCases, QStringLiteral("commandLine"));
         // The whole help: every option in its order with its text; %PROGRAM% stands for the program's path.
         const QString help = readText(QStringLiteral(QUILLON_SOURCE_DIR "/tests/frame/data/help.expected"));
         QVERIFY(help.startsWith(QStringLiteral("Usage: %PROGRAM% [options]\n")));
-        QTest::newRow("help") << QStringList{"--help"} << 0 << help << "";
+        QTest::newRow("help") << QJsonObject{{"arguments", QJsonArray{"--help"}}, {"exitCode", 0}, {"standardOutput", help}};
     }
 
     void commandLineErrors()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, exitCode);
-        QFETCH(QString, standardOutput);
-        QFETCH(QString, standardError);
+        QFETCH(const QJsonObject, row);
         QTemporaryDir dir;
         ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("quillon")), dir.path());
-        const ProcessResult result = runner.run(arguments);
+        const ProcessResult result = runner.run(JsonCases::strings(row[QStringLiteral("arguments")]));
         QVERIFY(result.finished);
-        QCOMPARE(result.exitCode, exitCode);
+        QCOMPARE(result.exitCode, row[QStringLiteral("exitCode")].toInt());
+        QString standardOutput = row[QStringLiteral("standardOutput")].toString();
         if (!standardOutput.isEmpty())
             QCOMPARE(result.standardOutput, standardOutput.replace("%PROGRAM%", ProcessRunner::programPath("quillon")));
+        const QString standardError = row[QStringLiteral("standardError")].toString();
         QVERIFY2(result.standardError.contains(standardError), qPrintable(result.standardError));
     }
 
@@ -168,80 +133,44 @@ private slots:
         QVERIFY(again->waitForFinished(10000));
     }
 
-    void environment_data()
-    {
-        QTest::addColumn<Launch>("launch");
-        QTest::newRow("backslash project path")
-            << Launch{{"-p", "C:\\data\\proj"},
-                      {"ORVANE_CURRENT_PROJECT_LOCATION='C:/data/proj/'", "ORVANE_CURRENT_LOG_LOCATION='C:/data/proj/log/'",
-                       "ORVANE_CURRENT_CONFIG_LOCATION='C:/data/proj/cfg/'"},
-                      {"ORVANE_OPTION_DMS_CONNECTION"}, "C:/data/proj/log/Quillon.log"};
-        QTest::newRow("own log and config paths, install path, bound connection options")
-            << Launch{{"-p", "proj", "-l", "logs", "--config-path", "conf\\q", "-a", "/opt/orvane/bin", "--dms_connection",
-                       "host:1", "--pdbs_connection", "PDBS"},
-                      {"ORVANE_CURRENT_LOG_LOCATION='logs/'", "ORVANE_CURRENT_CONFIG_LOCATION='conf/q/'",
-                       "Configuration read from 'conf/q/Quillon.ini'", "ORVANE_INSTALL_PATH='/opt/orvane/'",
-                       "ORVANE_OPTION_DMS_CONNECTION='host:1'", "ORVANE_OPTION_PDBS_CONNECTION='PDBS'"},
-                      {}, "logs/Quillon.log"};
-        QTest::newRow("language, translations from the application path")
-            << Launch{{"-p", "proj", "--lang", "de_CH", "-a", QUILLON_TEST_QM_DIR},
-                      {"ORVANE_OPTION_LANG='de_CH'",
-                       "Language code 'de', translations loaded: " QUILLON_TEST_QM_DIR "/Quillon_de, " QUILLON_TEST_QM_DIR "/lib_de"},
-                      {"qt_de"}};
-        QTest::newRow("short language name takes its territory") << Launch{{"-p", "proj", "--lang", "de"}, {"Language code 'de'"}};
-        QTest::newRow("locale name without territory has no code")
-            << Launch{{"-p", "proj", "--lang", "C", "-a", QUILLON_TEST_QM_DIR}, {"Language code '', translations loaded: none"}};
-        QTest::newRow("long multi-start exports an empty value")
-            << Launch{{"--multi-start", "-p", "proj"}, {"ORVANE_APP_MULTI_START=''"}};
-        QTest::newRow("short multi-start exports nothing") << Launch{{"-m", "-p", "proj"}, {}, {"ORVANE_APP_MULTI_START"}};
-        // Below a plain file no configuration directory can be made: the program starts on the defaults.
-        QTest::newRow("unwritable configuration directory")
-            << Launch{{"-p", "proj", "-c", "/dev/null/cfg"}, {"DMS: DmsConnection '127.0.0.1:9010', PdbsConnection '127.0.0.1:9011'"}};
-    }
+    // Each row starts the program with its command line; the log (proj/log/Quillon.log unless the
+    // row names another) must show the expected lines and none of the absent ones.
+    void environment_data() { JsonCases::addRows(kCases, QStringLiteral("environment")); }
 
     void environment()
     {
-        QFETCH(Launch, launch);
+        QFETCH(const QJsonObject, row);
+        // %QM% stands for the folder of the test's translation files.
+        const auto strings = [&](const char *key) {
+            return JsonCases::strings(row[QLatin1String(key)]).replaceInStrings("%QM%", QUILLON_TEST_QM_DIR);
+        };
         QTemporaryDir dir;
         ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("quillon")), dir.path());
-        auto process = runner.start(launch.arguments);
-        const QString log = dir.filePath(launch.logFile);
+        auto process = runner.start(strings("arguments"));
+        const QString log = dir.filePath(row[QStringLiteral("log")].toString(QStringLiteral("proj/log/Quillon.log")));
         QVERIFY2(waitForFileText(log, QStringLiteral("Configuration read from")), qPrintable(log));
         process->terminate();
         QVERIFY(process->waitForFinished(10000));
         QCOMPARE(process->exitCode(), 0);
         const QString text = readText(log);
-        for (const QString &line : launch.expected)
+        for (const QString &line : strings("expected"))
             QVERIFY2(text.contains(line), qPrintable(QStringLiteral("'%1' missing in:\n%2").arg(line, text)));
-        for (const QString &line : launch.absent)
+        for (const QString &line : strings("absent"))
             QVERIFY2(!text.contains(line), qPrintable(QStringLiteral("'%1' unexpected in:\n%2").arg(line, text)));
     }
 
-    void installedNames_data()
-    {
-        QTest::addColumn<QString>("fileName");
-        QTest::addColumn<QString>("instance");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("support");
-        QTest::newRow("windows executable name") << "QUILLON.EXE" << "" << "Quillon" << false;
-        QTest::newRow("support instance") << "quillon" << "support" << "quillon_support" << true;
-        QTest::newRow("support instance, other case") << "quillon" << "Support" << "quillon_Support" << true;
-        QTest::newRow("other instance is no support") << "quillon" << "supporter" << "quillon_supporter" << false;
-    }
+    void supportInstance_data() { JsonCases::addRows(kCases, QStringLiteral("supportInstance")); }
 
-    void installedNames()
+    void supportInstance()
     {
-        QFETCH(QString, fileName);
-        QFETCH(QString, instance);
-        QFETCH(QString, name);
-        QFETCH(bool, support);
+        QFETCH(const QJsonObject, row);
+        const QString instance = row[QStringLiteral("instance")].toString();
+        const bool support = row[QStringLiteral("support")].toBool();
         QTemporaryDir dir;
         const QString project = dir.filePath(QStringLiteral("proj"));
-        ProcessRunner runner(linkProgram(dir.path(), fileName), dir.path());
-        QStringList arguments{QStringLiteral("-p"), project};
-        if (!instance.isEmpty())
-            arguments.prepend(instance);
-        auto process = runner.start(arguments);
+        const QString name = QStringLiteral("quillon_") + instance;
+        ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("quillon")), dir.path());
+        auto process = runner.start({instance, QStringLiteral("-p"), project});
         const QString log = logOf(project, name);
         QVERIFY2(waitForFileText(log, QStringLiteral("DMS handler started")), qPrintable(log));
         // A support instance keeps the DMS handler but never connects it.

@@ -3,6 +3,7 @@
 // their formats and within their limits, the script tester gives the naming scripts' results, the
 // tray menu pauses and shows the instance's health, and a tool dialog hands its values on.
 
+#include "../common/JsonRows.h"
 #include "../common/TestFiles.h"
 #include "AppMain.h"
 #include "config/ConfigFile.h"
@@ -30,31 +31,8 @@
 #include <QTimer>
 
 namespace {
-// A value as the mail monitor and the DB monitor show it.
-struct MonitorCase
-{
-    double value;
-    QString unit;
-    bool increment;
-    QString aks;
-    uint dbState;
-    QString point, valueText, stateText;
-};
-
-// A state of the instance and what the tray shows for it.
-struct TrayCase
-{
-    bool paused;
-    int dmsState;
-    QString mailError;
-    TrayMenu::ShownIcon icon;
-    bool blinking;
-    QString mailRow;
-};
+const QString kCases = QStringLiteral("tests/ui/data/ui.json");
 } // namespace
-
-Q_DECLARE_METATYPE(MonitorCase)
-Q_DECLARE_METATYPE(TrayCase)
 
 class TestUi : public QObject
 {
@@ -129,37 +107,24 @@ private slots:
         QCOMPARE(storedSecretLine(), secretBefore);
     }
 
-    void editorRefusesUnusableFields_data()
-    {
-        QTest::addColumn<QString>("interval");
-        QTest::addColumn<QString>("smtpHost");
-        QTest::addColumn<QString>("pattern");
-        QTest::addColumn<QString>("problem"); // empty: the file is written
-
-        const QString host = QStringLiteral("smtp.example.org");
-        QTest::newRow("clock times") << "08:00;12:30" << "" << "A:*" << "";
-        QTest::newRow("interval not a number") << "abc" << "" << "A:*" << "Enter minutes";
-        QTest::newRow("interval with a bad time") << "08:00;25:00" << "" << "A:*" << "'25:00' is not a clock time hh:mm";
-        QTest::newRow("port 0 with a host") << "15" << host << "A:*" << "Port must be between 1 and 65535";
-        QTest::newRow("reversed range") << "15" << "" << "A:[z-a]" << "can never match";
-        QTest::newRow("empty pattern") << "15" << "" << "" << "An empty pattern matches no identifier";
-    }
+    // A check row with the interval and report host fields; a row with a problem names the text the
+    // editor reports (the file stays as it was), and whether it shows at the interval field.
+    void editorRefusesUnusableFields_data() { JsonCases::addRows(kCases, QStringLiteral("editorChecks")); }
 
     void editorRefusesUnusableFields()
     {
-        QFETCH(QString, interval);
-        QFETCH(QString, smtpHost);
-        QFETCH(QString, pattern);
-        QFETCH(QString, problem);
+        QFETCH(const QJsonObject, row);
+        const QString interval = row[QStringLiteral("interval")].toString();
+        const QString problem = row[QStringLiteral("problem")].toString();
         const QString path = configPath(QStringLiteral("checks"));
         QFile::remove(path);
         ConfigFile::write(path, Configuration(), QString());
 
         Config_UI editor(path);
         editor.checkIntervalField()->setText(interval);
-        editor.smtpHostField()->setText(smtpHost);
+        editor.smtpHostField()->setText(row[QStringLiteral("smtpHost")].toString());
         editor.onAddCheck();
-        editor.checkTable()->item(0, 1)->setText(pattern);
+        editor.checkTable()->item(0, 1)->setText(row[QStringLiteral("pattern")].toString());
         QCOMPARE(editor.save(), problem.isEmpty());
         const Configuration read = ConfigFile::read(path);
         if (problem.isEmpty()) {
@@ -170,29 +135,24 @@ private slots:
             QCOMPARE(read.mail.checkInterval, QStringLiteral("15")); // nothing written
             QCOMPARE(editor.problems().size(), 1);
             QVERIFY2(editor.problems().first().contains(problem), qPrintable(editor.problems().first()));
-            QCOMPARE(editor.checkIntervalProblem()->isVisibleTo(&editor), problem == "Enter minutes" || problem.startsWith("'25"));
+            QCOMPARE(editor.checkIntervalProblem()->isVisibleTo(&editor), row[QStringLiteral("atInterval")].toBool());
         }
         editor.setWindowModified(false);
     }
 
-    void dataMonitorFormats_data()
-    {
-        QTest::addColumn<MonitorCase>("row");
-        QTest::newRow("interval amount, change, invalid")
-            << MonitorCase{12.5, "kWh", true, "Plant:E", 0x10002u, "A:B->Plant:E", "12.5 (kWh) [+]", "CHANGE [INV]"};
-        QTest::newRow("reading, new data, same name") << MonitorCase{1e20, "", false, "A:B", 16u, "A:B", "1e+20", "NEWDATA"};
-        QTest::newRow("15 digits, unknown reason") << MonitorCase{0.1 + 0.2, "m3", false, "A:B", 3u, "A:B", "0.3 (m3)", "?"};
-    }
+    // A value as the mail monitor and the DB monitor show it.
+    void dataMonitorFormats_data() { JsonCases::addRows(kCases, QStringLiteral("monitorFormats")); }
 
     void dataMonitorFormats()
     {
-        QFETCH(MonitorCase, row);
+        QFETCH(const QJsonObject, row);
+        const auto text = [&](const char *key) { return row[QLatin1String(key)].toString(); };
         DataParser::ValueRec rec;
         rec.iaks = QStringLiteral("A:B");
-        rec.aks = row.aks;
-        rec.value = row.value;
-        rec.unit = row.unit;
-        rec.increment = row.increment;
+        rec.aks = text("aks");
+        rec.value = row[QStringLiteral("value")].toDouble();
+        rec.unit = text("unit");
+        rec.increment = row[QStringLiteral("increment")].toBool();
         rec.state = 7;
         rec.timestamp = QDateTime(QDate(2024, 3, 31), QTime(2, 30), Qt::UTC);
 
@@ -201,13 +161,13 @@ private slots:
         QTableWidget *mail = fromMail.table();
         QCOMPARE(mail->item(0, 1)->text(), QStringLiteral("A:B"));
         QCOMPARE(mail->item(0, 2)->text(), QStringLiteral("2024-03-31T02:30:00Z"));
-        QCOMPARE(mail->item(0, 3)->text(), row.valueText);
+        QCOMPARE(mail->item(0, 3)->text(), text("valueText"));
         QCOMPARE(mail->item(0, 4)->text(), QStringLiteral("7"));
 
         DataMonitor toDb(QStringLiteral("Quillon"), QStringLiteral("DB Data monitor"));
-        toDb.onValueToDb(rec, row.dbState);
-        QCOMPARE(toDb.table()->item(0, 1)->text(), row.point);
-        QCOMPARE(toDb.table()->item(0, 4)->text(), row.stateText);
+        toDb.onValueToDb(rec, uint(row[QStringLiteral("dbState")].toInteger()));
+        QCOMPARE(toDb.table()->item(0, 1)->text(), text("point"));
+        QCOMPARE(toDb.table()->item(0, 4)->text(), text("stateText"));
     }
 
     void monitorsKeepTheirLimits()
@@ -236,32 +196,21 @@ private slots:
         QCOMPARE(mails.table()->item(0, 3)->text(), QStringLiteral("<Paused>"));
     }
 
-    void scriptTester_data()
-    {
-        QTest::addColumn<QString>("iaks");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("script");
-        QTest::addColumn<QString>("detail"); // start of the detail text; the result is the library's
-
-        QTest::newRow("IAKS part") << "A:B:C" << "" << "=IAKS2" << "Evaluating...";
-        QTest::newRow("Value number") << "" << "1.5" << "=Value*2" << "Evaluating...";
-        QTest::newRow("without =") << "A" << "" << "IAKS" << "Error: Script must start with '='!";
-        QTest::newRow("empty") << "A" << "" << "" << "Error: Script is empty!";
-        QTest::newRow("syntax error") << "A" << "" << "=IAKS +\n(" << "Uncaught exception at line 2:";
-    }
+    // The fields and the script; the detail text starts as the row says, the result is the library's.
+    void scriptTester_data() { JsonCases::addRows(kCases, QStringLiteral("scriptTester")); }
 
     void scriptTester()
     {
-        QFETCH(QString, iaks);
-        QFETCH(QString, value);
-        QFETCH(QString, script);
-        QFETCH(QString, detail);
+        QFETCH(const QJsonObject, row);
+        const QString iaks = row[QStringLiteral("iaks")].toString();
+        const QString value = row[QStringLiteral("value")].toString();
+        const QString script = row[QStringLiteral("script")].toString();
         ScriptTest tester(QStringLiteral("Quillon"));
         tester.field(QStringLiteral("IAKS"))->setText(iaks);
         tester.field(QStringLiteral("Value"))->setText(value);
         tester.scriptField()->setPlainText(script);
         tester.onEvaluate();
-        QVERIFY2(tester.detailText().startsWith(detail), qPrintable(tester.detailText()));
+        QVERIFY2(tester.detailText().startsWith(row[QStringLiteral("detail")].toString()), qPrintable(tester.detailText()));
         if (!script.startsWith(QLatin1Char('=')))
             return;
         DataParser::ValueRec rec;
@@ -273,34 +222,34 @@ private slots:
         QVERIFY(tester.elapsedText().startsWith(QStringLiteral("Evaluated in ")));
     }
 
-    void trayIcon_data()
-    {
-        QTest::addColumn<TrayCase>("row");
-        QTest::newRow("all well") << TrayCase{false, 0, "", TrayMenu::ShownIcon::Normal, false, "Idle"};
-        QTest::newRow("connecting blinks") << TrayCase{false, 2, "", TrayMenu::ShownIcon::Error, true, "Idle"};
-        QTest::newRow("mail error blinks")
-            << TrayCase{false, 0, "Missing configuration", TrayMenu::ShownIcon::Error, true, "Missing configuration"};
-        QTest::newRow("paused stops whatever the errors") << TrayCase{true, 5, "x", TrayMenu::ShownIcon::Stopped, false, "x"};
-    }
+    // A state of the instance and what the tray shows for it.
+    void trayIcon_data() { JsonCases::addRows(kCases, QStringLiteral("trayIcon")); }
 
     void trayIcon()
     {
-        QFETCH(TrayCase, row);
+        QFETCH(const QJsonObject, row);
+        static const QHash<QString, TrayMenu::ShownIcon> icons = {{"Normal", TrayMenu::ShownIcon::Normal},
+                                                                  {"Error", TrayMenu::ShownIcon::Error},
+                                                                  {"Stopped", TrayMenu::ShownIcon::Stopped}};
+        const auto dmsState = DmsHandler::DmsState(row[QStringLiteral("dmsState")].toInt());
+        const bool blinking = row[QStringLiteral("blinking")].toBool();
         TrayMenu tray(m_app);
         tray.onShowState();
         const QDateTime next(QDate::currentDate(), QTime(14, 0));
         tray.onNextMailCheckDt(next);
-        tray.onStateChanged(row.paused, DmsHandler::DmsState(row.dmsState), row.mailError, QString());
-        QCOMPARE(tray.shownIcon(), row.icon);
-        QCOMPARE(tray.isBlinking(), row.blinking);
-        if (row.blinking) {
+        const QString mailError = row[QStringLiteral("mailError")].toString();
+        tray.onStateChanged(row[QStringLiteral("paused")].toBool(), dmsState, mailError, QString());
+        QVERIFY(icons.contains(row[QStringLiteral("icon")].toString()));
+        QCOMPARE(tray.shownIcon(), icons.value(row[QStringLiteral("icon")].toString()));
+        QCOMPARE(tray.isBlinking(), blinking);
+        if (blinking) {
             QTRY_COMPARE_WITH_TIMEOUT(tray.shownIcon(), TrayMenu::ShownIcon::Normal, 30000);
             QTRY_COMPARE_WITH_TIMEOUT(tray.shownIcon(), TrayMenu::ShownIcon::Error, 30000);
         }
         const QList<Kyr::State_UI::StateRecord> rows = tray.stateWindow()->states();
         QCOMPARE(rows.size(), 5);
-        QCOMPARE(rows[0].text, row.mailRow + QStringLiteral(" - next check 14:00:00"));
-        QCOMPARE(rows[1].text, DmsHandler::stateText(DmsHandler::DmsState(row.dmsState)));
+        QCOMPARE(rows[0].text, row[QStringLiteral("mailRow")].toString() + QStringLiteral(" - next check 14:00:00"));
+        QCOMPARE(rows[1].text, DmsHandler::stateText(dmsState));
         QVERIFY(tray.trayIcon()->toolTip().endsWith(QStringLiteral("\r\nNext check  14:00:00")));
         tray.onNextMailCheckDt(next.addDays(1));
         QVERIFY(tray.stateWindow()->states()[0].text.endsWith(next.addDays(1).toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"))));
