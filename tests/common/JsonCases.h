@@ -8,6 +8,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringList>
+#include <QTest>
 
 namespace JsonCases {
 
@@ -27,6 +29,26 @@ inline QJsonArray load(const QString &path, const QString &key)
 inline QByteArray bytes(const QJsonValue &value)
 {
     return value.toString().toLatin1();
+}
+
+// A list of texts; a missing key gives an empty list.
+inline QStringList strings(const QJsonValue &value)
+{
+    QStringList texts;
+    for (const QJsonValue &text : value.toArray())
+        texts.append(text.toString());
+    return texts;
+}
+
+// The data rows of a test function: one column "row" holds each case's object, and the row is
+// named by the case's "name"; the test function takes it with QFETCH(const QJsonObject, row).
+inline void addRows(const QString &path, const QString &key)
+{
+    QTest::addColumn<QJsonObject>("row");
+    for (const QJsonValue &value : load(path, key)) {
+        const QJsonObject row = value.toObject();
+        QTest::newRow(qPrintable(row.value(QStringLiteral("name")).toString())) << row;
+    }
 }
 
 } // namespace JsonCases

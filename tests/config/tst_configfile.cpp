@@ -1,7 +1,7 @@
 // The configuration file: every key's name, default and conversion, the tables, the stored
 // secret and its machine-bound cipher, and the writer.
 
-#include "../common/JsonRows.h"
+#include "../common/JsonCases.h"
 #include "../common/TestFiles.h"
 #include "config/ConfigFile.h"
 #include "config/CryptSecret.h"

@@ -3,7 +3,7 @@
 // and logout.
 
 #include "../common/DmsHandlerRun.h"
-#include "../common/JsonCaseRows.h"
+#include "../common/JsonCases.h"
 #include "../common/LogCapture.h"
 #include "dms/DmsLocation.h"
 

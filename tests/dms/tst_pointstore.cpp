@@ -7,7 +7,7 @@
 #include "KyrIpc/DmsControl.h"
 #include "KyrIpc/PdbsAccess.h"
 #include "KyrIpc/PointStore.h"
-#include "../common/JsonCaseRows.h"
+#include "../common/JsonCases.h"
 #include "../common/ProcessRunner.h"
 
 #include <sqlite3.h>

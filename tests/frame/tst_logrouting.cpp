@@ -1,7 +1,7 @@
 // Qt's messages routed into the logger: level table, line format, filters; the logger's
 // placeholders and its log file.
 
-#include "../common/JsonRows.h"
+#include "../common/JsonCases.h"
 #include "../common/LogCapture.h"
 #include "KyrLogger/Logger.h"
 #include "KyrLogger/QtMsgHandler.h"

@@ -1,7 +1,7 @@
 // Start-up of the real program: name derivation, command line, environment, instance guard,
 // termination and banners.
 
-#include "../common/JsonRows.h"
+#include "../common/JsonCases.h"
 #include "../common/ProcessRunner.h"
 #include "AppName.h"
 

@@ -38,14 +38,13 @@ private slots:
 
 void TestMime::attachmentPart_data()
 {
-    QTest::addColumn<QJsonObject>("part");
-    for (const QJsonValue &part : JsonCases::load(QStringLiteral("tests/data/mail/mime-parts.json"), QStringLiteral("attachment parts")))
-        QTest::newRow(qPrintable(part[QLatin1String("case")].toString())) << part.toObject();
+    JsonCases::addRows(QStringLiteral("tests/data/mail/mime-parts.json"), QStringLiteral("attachment parts"));
 }
 
 void TestMime::attachmentPart()
 {
-    QFETCH(QJsonObject, part);
+    QFETCH(const QJsonObject, row);
+    const QJsonObject &part = row;
     const auto text = [&part](const char *field) { return part.value(QLatin1String(field)).toString(); };
     const QByteArray decoded = JsonCases::bytes(part.value(QLatin1String("decoded")));
 

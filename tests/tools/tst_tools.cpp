@@ -1,7 +1,8 @@
 // The offline tools as an operator runs them: quillon-tool processes over files in a temporary
 // project, with a real configuration file, real SQLite databases and real history files.
 
-#include "../common/JsonRows.h"
+#include "../common/JsonCases.h"
+#include "../common/SqliteQuery.h"
 #include "../common/ProcessRunner.h"
 #include "../common/TestFiles.h"
 #include "config/ConfigFile.h"
@@ -9,8 +10,6 @@
 
 #include <QDir>
 #include <QRegularExpression>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -78,20 +77,7 @@ public:
                                                "--backup-path", path(backup)}, zone);
     }
     // The first column of the first row of a query on a database of this project.
-    QString sql(const QString &db, const QString &query) const
-    {
-        QString value;
-        {
-            QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
-            d.setDatabaseName(path(db));
-            d.open();
-            QSqlQuery q(d);
-            if (q.exec(query) && q.next())
-                value = q.value(0).toString();
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("check"));
-        return value;
-    }
+    QString sql(const QString &db, const QString &query) const { return sqliteValue(path(db), query).toString(); }
 
 private:
     QTemporaryDir m_dir;

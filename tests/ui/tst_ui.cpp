@@ -3,7 +3,7 @@
 // their formats and within their limits, the script tester gives the naming scripts' results, the
 // tray menu pauses and shows the instance's health, and a tool dialog hands its values on.
 
-#include "../common/JsonRows.h"
+#include "../common/JsonCases.h"
 #include "../common/TestFiles.h"
 #include "AppMain.h"
 #include "config/ConfigFile.h"

@@ -6,7 +6,7 @@
 
 #include "KyrIpc/DmsAccess.h"
 #include "KyrIpc/PointStore.h"
-#include "../common/JsonCaseRows.h"
+#include "../common/JsonCases.h"
 #include "../common/LogCapture.h"
 #include "KyrLogger/Logger.h"
 

@@ -2,7 +2,7 @@
 // holds after a mail's values and its end-of-mail marker went through addMailValue.
 
 #include "../common/DmsHandlerRun.h"
-#include "../common/JsonCaseRows.h"
+#include "../common/JsonCases.h"
 #include "../common/LogCapture.h"
 #include "KyrLogger/Logger.h"
 
