@@ -15,7 +15,8 @@
 #include <algorithm>
 #include <memory>
 
-// Collects what a handler reports for the status report (from the handler's thread).
+// Collects what a handler reports for the status report (from the handler's thread), and the
+// mail entries of a mail handler given the same sink.
 class CollectingSink : public StatusReportSink
 {
 public:
@@ -29,9 +30,15 @@ public:
         QMutexLocker lock(&mutex);
         messages.append(text);
     }
+    void addMailEntry(const QString &text, const QString &, const QString &) override
+    {
+        QMutexLocker lock(&mutex);
+        mailEntries.append(text);
+    }
     QMutex mutex;
     QStringList created;
     QStringList messages;
+    QStringList mailEntries;
 };
 
 class DmsHandlerRun

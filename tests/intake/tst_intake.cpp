@@ -1,7 +1,7 @@
 // The mail intake end to end: a real dovecot mailbox, the mail handler thread, a DMS handler
 // thread on the embedded point store (SQLite file), S/MIME mails made with OpenSSL.
 
-#include "dms/StatusReportSink.h"
+#include "../common/DmsHandlerRun.h"
 #include "mail/CheckInterval.h"
 #include "mail/MailHandler.h"
 #include "mail/MailLimits.h"
@@ -11,11 +11,8 @@
 #include "fixtures/MeterMails.h"
 #include "fixtures/SmimeFactory.h"
 
-#include "KyrIpc/PointStore.h"
-
 #include <QDir>
 #include <QFile>
-#include <QMutex>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,17 +23,16 @@
 
 namespace {
 
-class MailEntrySink : public StatusReportSink
+// A configuration of its own stores for each run, so that no run sees another's points.
+DmsConfig freshDmsConfig()
 {
-public:
-    void addMailEntry(const QString &text, const QString &, const QString &) override
-    {
-        QMutexLocker lock(&mutex);
-        entries << text;
-    }
-    QMutex mutex;
-    QStringList entries;
-};
+    static int run = 0;
+    DmsConfig config;
+    config.dmsConnection = QStringLiteral("intake-dms-%1").arg(++run);
+    config.pdbsConnection = QStringLiteral("intake-pdbs-%1").arg(run);
+    config.writeDataToPdbs = false;
+    return config;
+}
 
 QString listDate(int minute, int second = 0)
 {
@@ -60,20 +56,9 @@ class Intake
 {
 public:
     Intake(const DovecotServer &server, const QString &archive, const std::function<void(MailConfig &)> &adjust = {})
+        : dms(freshDmsConfig(), [] { DmsTiming t; t.asyncUpDelayMs = 1; return t; }())
     {
-        static int run = 0;
-        DmsConfig dmsConfig;
-        dmsConfig.dmsConnection = QStringLiteral("intake-dms-%1").arg(++run);
-        dmsConfig.pdbsConnection = QStringLiteral("intake-pdbs-%1").arg(run);
-        dmsConfig.writeDataToPdbs = false;
-        store = Orvane::PointStore::forConnection(dmsConfig.dmsConnection);
-        DmsTiming timing;
-        timing.asyncUpDelayMs = 1;
-        dms = std::make_unique<DmsHandler>(dmsConfig, timing);
-        QSignalSpy ready(dms.get(), &DmsHandler::sigDmsReady);
-        dms->start();
-        dmsReady = QTest::qWaitFor([&] { return !ready.isEmpty(); }, 30000);
-
+        dmsReady = dms.startReady();
         MailConfig config;
         config.host = server.host();
         config.port = server.imapsPort();
@@ -88,9 +73,9 @@ public:
         if (adjust)
             adjust(config);
         mail = std::make_unique<MailHandler>(config);
-        mail->setDmsHandler(dms.get());
+        mail->setDmsHandler(dms.handler.get());
         mail->setDmsState(DmsHandler::Idle);
-        mail->setStatusReportSink(&sink);
+        mail->setStatusReportSink(&dms.sink);
         checked = std::make_unique<QSignalSpy>(mail.get(), &MailHandler::sigMailChecked);
         nextCheck = std::make_unique<QSignalSpy>(mail.get(), &MailHandler::sigNextCheckDt);
         mail->start();
@@ -99,8 +84,6 @@ public:
     {
         mail->quit();
         mail->wait();
-        dms->quit();
-        dms->wait();
     }
 
     // Runs one check now and waits for its last sigMailChecked (a guard's, or the end of the cycle).
@@ -129,14 +112,12 @@ public:
     }
     std::optional<double> value(const QString &point) const
     {
-        const auto p = store->point(point);
+        const auto p = dms.store->point(point);
         return p ? std::optional<double>(p->value.toDouble()) : std::nullopt;
     }
 
+    DmsHandlerRun dms; // stops after the mail handler
     bool dmsReady = false;
-    std::shared_ptr<Orvane::PointStore> store;
-    MailEntrySink sink;
-    std::unique_ptr<DmsHandler> dms;
     std::unique_ptr<MailHandler> mail;
     std::unique_ptr<QSignalSpy> checked;
     std::unique_ptr<QSignalSpy> nextCheck;
@@ -152,7 +133,7 @@ struct MailKind
     QString result;          // "Ok" or a part of the failure text
     QString point;
     double last;             // NAN: the point must not exist
-    QString info;            // a part of the mail's info text
+    QString info = {};       // a part of the mail's info text
     int position = 0;        // place in date order
 };
 
@@ -266,7 +247,7 @@ private slots:
         const QString result = summary.at(2).toString();
         QVERIFY2(kind.result == QLatin1String("Ok") ? result == kind.result : result.contains(kind.result), qPrintable(result));
         if (kind.result != QLatin1String("Ok"))
-            QVERIFY(run.sink.entries.contains(result));
+            QVERIFY(run.dms.sink.mailEntries.contains(result));
         QVERIFY2(kind.info.isEmpty() || info.contains(kind.info), qPrintable(info));
         if (!kind.point.isEmpty())
             QCOMPARE(run.value(kind.point), std::isnan(kind.last) ? std::nullopt : std::optional<double>(kind.last));
@@ -364,14 +345,14 @@ private slots:
         QObject::connect(run.mail.get(), &MailHandler::sigMailChecked, run.mail.get(),
                          [&](const QString &info, const QString &data) {
                              if (data == QLatin1String("MAIL-SUMMARY") && info.startsWith(QLatin1String("Mail #0-")))
-                                 run.store->dropLink();
+                                 run.dms.store->dropLink();
                          },
                          Qt::DirectConnection);
         QVERIFY(run.check());
         QCOMPARE(m_server.maildirCount(), 2);
-        QVERIFY(run.sink.entries.join(u'\n').contains(QStringLiteral("the mails stay on the server")));
-        run.store->restoreLink();
-        QVERIFY(QTest::qWaitFor([&] { return run.dms->isReady(); }, 30000));
+        QVERIFY(run.dms.sink.mailEntries.join(u'\n').contains(QStringLiteral("the mails stay on the server")));
+        run.dms.store->restoreLink();
+        QVERIFY(QTest::qWaitFor([&] { return run.dms.handler->isReady(); }, 30000));
         QObject::disconnect(run.mail.get(), &MailHandler::sigMailChecked, run.mail.get(), nullptr);
         QVERIFY(run.check());
         QCOMPARE(m_server.maildirCount(), 0);
@@ -408,8 +389,8 @@ private slots:
         QSignalSpy errors(run.mail.get(), &MailHandler::sigLastErrorChanged);
         run.mail->setPaused(situation == QLatin1String("paused"));
         if (situation == QLatin1String("link lost")) {
-            run.store->dropLink();
-            QVERIFY(QTest::qWaitFor([&] { return !run.dms->isReady(); }, 30000));
+            run.dms.store->dropLink();
+            QVERIFY(QTest::qWaitFor([&] { return !run.dms.handler->isReady(); }, 30000));
         }
         QVERIFY(run.check(result.startsWith(u'<') ? QStringLiteral("-") : QStringLiteral("End of mail check")));
         QVERIFY2(run.last().at(2).toString().startsWith(result), qPrintable(run.last().at(2).toString()));
