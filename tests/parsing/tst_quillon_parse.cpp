@@ -34,73 +34,68 @@ class TestQuillonParse : public QObject
     Q_OBJECT
 
 private slots:
-    void files_data();
-    void files();
-    void quoting();
-    void usage();
+    void files_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<int>("records");
+        QTest::addColumn<QString>("firstRecord");
+        QTest::addColumn<QString>("errorStart");   // the start of standard error, empty: no output
+
+        QTest::newRow("one interchange") << QStringList{sample("mscons/mscons_load_profile.edi")} << 0 << 7
+                                         << firstLoadProfileLine << QString();
+        QTest::newRow("gzip file is unpacked") << QStringList{sample("mscons/mscons_load_profile.edi.gz")} << 0 << 7
+                                               << firstLoadProfileLine << QString();
+        // The faulty file's parser returns records before its fault; none of them is printed.
+        QTest::newRow("faulty and good: records of the good one, text on stderr with its name, exit 1")
+            << QStringList{sample("mscons/mscons_wrong_message_count.edi"), sample("mscons/mscons_load_profile.edi")} << 1 << 7
+            << firstLoadProfileLine << sample("mscons/mscons_wrong_message_count.edi") + QStringLiteral(": Wrong message count: 1/2\n");
+        QTest::newRow("missing file") << QStringList{QStringLiteral("no-such-file.edi")} << 1 << 0 << QString()
+                                      << QStringLiteral("no-such-file.edi: Could not open file: ");
+        // The file's own name reaches the parser: the TREND format takes identifier and unit from it.
+        QTest::newRow("file name reaches the parser") << QStringList{sample("trend_csv/Leistung in kW.TXT")} << 0 << 3
+                                                      << QStringLiteral("2024-01-01T00:15:00+01:00,Leistung,TREND_CSV,12.5,kW,0,false,,,")
+                                                      << QString();
+    }
+
+    void files()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(int, records);
+        QFETCH(QString, firstRecord);
+        QFETCH(QString, errorStart);
+
+        const ProcessResult run = runTool(arguments);
+        QCOMPARE(run.exitCode, exitCode);
+        const QStringList out = run.standardOutput.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(out.value(0), header);
+        QCOMPARE(out.size() - 1, records);
+        if (records > 0)
+            QCOMPARE(out.at(1), firstRecord);
+        QVERIFY2(errorStart.isEmpty() ? run.standardError.isEmpty() : run.standardError.startsWith(errorStart),
+                 qPrintable(run.standardError));
+    }
+
+    // Fields with commas, quotes or line breaks are quoted, quotes doubled.
+    void quoting()
+    {
+        const ProcessResult run = runTool({sample("mscons/mscons_commas_and_quotes_in_names.edi")});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.standardOutput, header + QStringLiteral("\n"
+                                                             "2018-01-01T00:15:00+01:00,\"A,\"\"B_1.1.1.8.0\",MSCONS,0.1,kWh,0,false,"
+                                                             "1-1:1.8.0,\"S,1-R\"\"2\",\"A,\"\"B\"\n"
+                                                             "2018-01-01T00:30:00+01:00,\"A,\"\"B_1.1.1.8.0\",MSCONS,123456789.123457,"
+                                                             "kWh,0,false,1-1:1.8.0,\"S,1-R\"\"2\",\"A,\"\"B\"\n"));
+    }
+
+    void usage()
+    {
+        const ProcessResult run = runTool({});
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY(run.standardError.startsWith(QStringLiteral("Usage: quillon-parse FILE...")));
+    }
 };
-
-void TestQuillonParse::files_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<int>("records");
-    QTest::addColumn<QString>("firstRecord");
-    QTest::addColumn<QString>("errorStart");   // the start of standard error, empty: no output
-
-    QTest::newRow("one interchange") << QStringList{sample("mscons/mscons_load_profile.edi")} << 0 << 7
-                                     << firstLoadProfileLine << QString();
-    QTest::newRow("gzip file is unpacked") << QStringList{sample("mscons/mscons_load_profile.edi.gz")} << 0 << 7
-                                           << firstLoadProfileLine << QString();
-    // The faulty file's parser returns records before its fault; none of them is printed.
-    QTest::newRow("faulty and good: records of the good one, text on stderr with its name, exit 1")
-        << QStringList{sample("mscons/mscons_wrong_message_count.edi"), sample("mscons/mscons_load_profile.edi")} << 1 << 7
-        << firstLoadProfileLine << sample("mscons/mscons_wrong_message_count.edi") + QStringLiteral(": Wrong message count: 1/2\n");
-    QTest::newRow("missing file") << QStringList{QStringLiteral("no-such-file.edi")} << 1 << 0 << QString()
-                                  << QStringLiteral("no-such-file.edi: Could not open file: ");
-    // The file's own name reaches the parser: the TREND format takes identifier and unit from it.
-    QTest::newRow("file name reaches the parser") << QStringList{sample("trend_csv/Leistung in kW.TXT")} << 0 << 3
-                                                  << QStringLiteral("2024-01-01T00:15:00+01:00,Leistung,TREND_CSV,12.5,kW,0,false,,,")
-                                                  << QString();
-}
-
-void TestQuillonParse::files()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, exitCode);
-    QFETCH(int, records);
-    QFETCH(QString, firstRecord);
-    QFETCH(QString, errorStart);
-
-    const ProcessResult run = runTool(arguments);
-    QCOMPARE(run.exitCode, exitCode);
-    const QStringList out = run.standardOutput.split(u'\n', Qt::SkipEmptyParts);
-    QCOMPARE(out.value(0), header);
-    QCOMPARE(out.size() - 1, records);
-    if (records > 0)
-        QCOMPARE(out.at(1), firstRecord);
-    QVERIFY2(errorStart.isEmpty() ? run.standardError.isEmpty() : run.standardError.startsWith(errorStart),
-             qPrintable(run.standardError));
-}
-
-// Fields with commas, quotes or line breaks are quoted, quotes doubled.
-void TestQuillonParse::quoting()
-{
-    const ProcessResult run = runTool({sample("mscons/mscons_commas_and_quotes_in_names.edi")});
-    QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.standardOutput, header + QStringLiteral("\n"
-                                                         "2018-01-01T00:15:00+01:00,\"A,\"\"B_1.1.1.8.0\",MSCONS,0.1,kWh,0,false,"
-                                                         "1-1:1.8.0,\"S,1-R\"\"2\",\"A,\"\"B\"\n"
-                                                         "2018-01-01T00:30:00+01:00,\"A,\"\"B_1.1.1.8.0\",MSCONS,123456789.123457,"
-                                                         "kWh,0,false,1-1:1.8.0,\"S,1-R\"\"2\",\"A,\"\"B\"\n"));
-}
-
-void TestQuillonParse::usage()
-{
-    const ProcessResult run = runTool({});
-    QCOMPARE(run.exitCode, 2);
-    QVERIFY(run.standardError.startsWith(QStringLiteral("Usage: quillon-parse FILE...")));
-}
 
 QTEST_GUILESS_MAIN(TestQuillonParse)
 #include "tst_quillon_parse.moc"
