@@ -3,14 +3,13 @@
 // state, and ends the program on a quit from a local DMS only.
 
 #include "../common/ProcessRunner.h"
-#include "AppMain.h"
+#include "../common/RunInsideApp.h"
 #include "config/ConfigFile.h"
 
 #include "KyrIpc/PointStore.h"
 
 #include <QApplication>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -104,24 +103,12 @@ private:
     QString m_log;
 };
 
-// The application object comes from the frame, as in the program; the test runs inside it.
 int main(int argc, char **argv)
 {
-    QTemporaryDir dir;
-    const QByteArray project = dir.path().toLocal8Bit();
-    QByteArrayList arguments = {argv[0], "-m", "-p", project, "--dms_connection", "plant-dms:9010",
-                                "--pdbs_connection", "PDBS"};
-    std::vector<char *> appArgv;
-    for (QByteArray &a : arguments)
-        appArgv.push_back(a.data());
-    int appArgc = int(appArgv.size());
-    auto *app = new AppMain(appArgc, appArgv.data(), QStringLiteral("Quillon"), QStringLiteral("Quillon Data Tool"), 20);
-    if (!app->init())
-        return 1;
-    TestController test(app, dir.filePath(QStringLiteral("log/Quillon.log")));
-    const int failures = QTest::qExec(&test, argc, argv);
-    delete app;
-    return failures;
+    return runInsideApp(argc, argv, {"--dms_connection", "plant-dms:9010", "--pdbs_connection", "PDBS"},
+                        [](AppMain *app, const QString &project) {
+                            return std::make_unique<TestController>(app, project + QStringLiteral("/log/Quillon.log"));
+                        });
 }
 
 #include "tst_controller.moc"

@@ -5,7 +5,7 @@
 
 #include "../common/JsonCases.h"
 #include "../common/TestFiles.h"
-#include "AppMain.h"
+#include "../common/RunInsideApp.h"
 #include "config/ConfigFile.h"
 #include "naming/NamingScript.h"
 #include "ui/Config_UI.h"
@@ -26,7 +26,6 @@
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -328,25 +327,11 @@ private:
     QString m_project;
 };
 
-// The application object comes from the frame, as in the program; the tests run inside it.
 int main(int argc, char **argv)
 {
-    QTemporaryDir dir;
-    // Window and dialog settings go to the test's own folder, not to the user's.
-    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("settings")).toLocal8Bit());
-    const QByteArray project = dir.path().toLocal8Bit();
-    QByteArrayList arguments = {argv[0], "-m", "-p", project};
-    std::vector<char *> appArgv;
-    for (QByteArray &a : arguments)
-        appArgv.push_back(a.data());
-    int appArgc = int(appArgv.size());
-    auto *app = new AppMain(appArgc, appArgv.data(), QStringLiteral("Quillon"), QStringLiteral("Quillon Data Tool"), 20);
-    if (!app->init())
-        return 1;
-    TestUi test(app, dir.path());
-    const int failures = QTest::qExec(&test, argc, argv);
-    delete app;
-    return failures;
+    return runInsideApp(argc, argv, {}, [](AppMain *app, const QString &project) {
+        return std::make_unique<TestUi>(app, project);
+    });
 }
 
 #include "tst_ui.moc"
