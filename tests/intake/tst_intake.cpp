@@ -237,7 +237,7 @@ private slots:
             QCOMPARE(m_server.maildirCount(QStringLiteral("Success")), total - failedTotal);
             QCOMPARE(m_server.maildirCount(QStringLiteral("Failed")), failedTotal);
             QCOMPARE(m_server.maildirCount(QStringLiteral("SuccessDecrypted")), 2);
-            QCOMPARE(m_mailboxRun->sink.entries.size(), failedTotal);
+            QCOMPARE(m_mailboxRun->dms.sink.mailEntries.size(), failedTotal);
         }
         Intake &run = *m_mailboxRun;
         const QList<QVariant> summary = run.summaryAt(kind.position);
