@@ -59,6 +59,7 @@ public:
         : dms(freshDmsConfig(), [] { DmsTiming t; t.asyncUpDelayMs = 1; return t; }())
     {
         dmsReady = dms.startReady();
+        dms.handler->setStatusReportSink(nullptr); // the DMS side reports to no one, as without a reporter
         MailConfig config;
         config.host = server.host();
         config.port = server.imapsPort();
