@@ -30,8 +30,7 @@ const char *const CreateTables =
     " value text, stamp timestamptz NOT NULL, PRIMARY KEY(connection, name));"
     "CREATE TABLE IF NOT EXISTS trend(connection text NOT NULL, time timestamptz NOT NULL,"
     " value double precision NOT NULL, state bigint NOT NULL, point text NOT NULL,"
-    " PRIMARY KEY(connection, point, time));"
-    "CREATE INDEX IF NOT EXISTS trend_point_time ON trend(point, time);"
+    " PRIMARY KEY(point, time, connection));"
     "INSERT INTO store_schema(version) SELECT 1 WHERE NOT EXISTS (SELECT FROM store_schema);"
     "COMMIT";
 
@@ -175,6 +174,8 @@ bool PostgresStore::connect()
         m_error = QStringLiteral("out of memory");
         return false;
     }
+    // The server's notices ("already exists, skipping") are no news here.
+    PQsetNoticeProcessor(m_conn, [](void *, const char *) {}, nullptr);
     if (!finishConnecting() || !prepareSession()) {
         close();
         return false;

@@ -4,7 +4,8 @@
 // an advisory lock so that several instances may start at once): "points" (connection, name,
 // type, value as text, stamp timestamptz; one row per connection and name), "trend" (connection,
 // time timestamptz, value, state, point; one row per connection, point and time: a second row of
-// the same point and time replaces the first) and "store_schema" (the version of these tables).
+// the same point and time replaces the first; the key leads with the point, so one point's series
+// is one range of it) and "store_schema" (the version of these tables).
 // "connection" holds the URI without its password, so every instance using the same URI shares
 // the same points.
 //
