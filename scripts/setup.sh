@@ -13,6 +13,8 @@ PACKAGES=(
   libspdlog-dev libssl-dev openssl zlib1g-dev libgmime-3.0-dev libcurl4-openssl-dev
   # test servers and tools: IMAP (dovecot), SMTP (aiosmtpd), SQLite shell, virtual display
   dovecot-imapd dovecot-core python3 python3-aiosmtpd sqlite3 libsqlite3-dev xvfb xauth
+  # PostgreSQL store: client library, and a server the tests and the bench start themselves
+  libpq-dev postgresql-15
   # fuzzing (built only with -DQUILLON_FUZZ=ON)
   clang-14 libclang-rt-14-dev
 )

@@ -1,6 +1,8 @@
 #include "KyrIpc/PointStore.h"
 #include "KyrIpc/DmsAccess.h"
 #include "KyrIpc/PdbsAccess.h"
+#include "KyrIpc/PostgresStore.h"
+#include "KyrIpc/PostgresUri.h"
 
 #include "KyrLogger/Logger.h"
 
@@ -74,27 +76,72 @@ bool PointStore::waitUntilCommitted(QString *error)
     return true;
 }
 
-PointStore::PointStore(const QString &connection) : m_connection(connection)
+PointStore::PointStore(const QString &connection) : m_connection(connection), m_rowConnection(connection)
 {
-    const QString project = qEnvironmentVariable("ORVANE_CURRENT_PROJECT_LOCATION");
-    if (!project.isEmpty()) {
-        m_filePath = StoreFile::pathForProject(project);
-        auto file = std::make_unique<StoreFile>(m_filePath);
-        if (file->isOpen()) {
-            for (const StoreFile::PointRow &row : file->points(m_connection))
-                m_points.insert(row.name, Point{row.type, row.value, row.stampMs});
-            m_file = std::make_unique<StoreWriter>(std::move(file));
-        } else {
-            m_openError = QStringLiteral("Point store file %1 cannot be opened: %2").arg(m_filePath, file->errorText());
-            LOG_OUT(Kyr::LogError, m_openError).endl();
-        }
+    if (PostgresUri::isPostgresUri(connection)) {
+        openServer();
+        return;
     }
+    const QString project = qEnvironmentVariable("ORVANE_CURRENT_PROJECT_LOCATION");
+    if (!project.isEmpty())
+        openFile(project);
+    startAsRunningDms();
+}
+
+void PointStore::openFile(const QString &project)
+{
+    m_filePath = StoreFile::pathForProject(project);
+    auto file = std::make_unique<StoreFile>(m_filePath);
+    if (file->isOpen()) {
+        for (const StoreFile::PointRow &row : file->points(m_connection))
+            m_points.insert(row.name, Point{row.type, row.value, row.stampMs});
+        m_file = std::make_unique<StoreWriter>(std::move(file));
+    } else {
+        m_openError = QStringLiteral("Point store file %1 cannot be opened: %2").arg(m_filePath, file->errorText());
+        LOG_OUT(Kyr::LogError, m_openError).endl();
+    }
+}
+
+void PointStore::openServer()
+{
+    m_rowConnection = PostgresUri::withoutPassword(m_connection);
+    auto server = std::make_unique<PostgresStore>(m_connection);
+    if (!server->uriError().isEmpty()) {
+        m_openError = QStringLiteral("PostgreSQL connection %1 cannot be used: %2")
+                          .arg(PostgresUri::masked(m_connection), server->uriError());
+        LOG_OUT(Kyr::LogError, m_openError).endl();
+        return;
+    }
+    m_linkUp = false; // until the writer has connected
+    m_file = std::make_unique<StoreWriter>(std::move(server), [this](bool up) { onServerLink(up); });
+}
+
+void PointStore::onServerLink(bool up)
+{
+    QMutexLocker lock(&m_mutex);
+    if (!up) {
+        dropLink();
+        return;
+    }
+    // Other instances may have written meanwhile; what this one wrote is on the server already.
+    for (const StoreFile::PointRow &row : m_file->points(m_rowConnection))
+        m_points.insert(row.name, Point{row.type, row.value, row.stampMs});
+    if (!std::exchange(m_serverLoaded, true))
+        startAsRunningDms();
+    restoreLink();
+}
+
+void PointStore::startAsRunningDms()
+{
     setPoint(dmsUpPoint, BIT, true);
     if (readType(periodPoint) != DWS)
         setPoint(periodPoint, DWS, 20);
 }
 
-PointStore::~PointStore() = default;
+PointStore::~PointStore()
+{
+    m_file.reset(); // the writer's thread ends before the members it may call on go
+}
 
 QString PointStore::filePath() const
 {
@@ -247,9 +294,9 @@ int PointStore::appendTrend(qint64 timeMs, double value, quint32 state, const QS
     if (!std::isfinite(value))
         return Message::InvalidValue;
     if (m_file)
-        m_file->appendTrend(StoreFile::TrendRow{m_connection, timeMs, value, state, point});
+        m_file->appendTrend(StoreFile::TrendRow{m_rowConnection, timeMs, value, state, point});
     else
-        m_memoryTrend.append(StoreFile::TrendRow{m_connection, timeMs, value, state, point});
+        m_memoryTrend.append(StoreFile::TrendRow{m_rowConnection, timeMs, value, state, point});
     return Message::Positive;
 }
 
@@ -258,6 +305,11 @@ std::optional<PointStore::Point> PointStore::point(const QString &name) const
     QMutexLocker lock(&m_mutex);
     const auto it = m_points.constFind(name);
     return it == m_points.cend() ? std::nullopt : std::optional<Point>(*it);
+}
+
+quint64 PointStore::failedTransactions() const
+{
+    return m_file ? m_file->failedTransactions() : 0;
 }
 
 int PointStore::registrationCount(const QString &name) const
@@ -270,7 +322,7 @@ QList<StoreFile::TrendRow> PointStore::trendRows(const QString &point) const
 {
     QMutexLocker lock(&m_mutex);
     if (m_file)
-        return m_file->trendRows(point, m_connection);
+        return m_file->trendRows(point, m_rowConnection);
     QList<StoreFile::TrendRow> rows;
     std::copy_if(m_memoryTrend.cbegin(), m_memoryTrend.cend(), std::back_inserter(rows),
                  [&point](const StoreFile::TrendRow &row) { return row.point == point; });
@@ -344,7 +396,7 @@ void PointStore::store(const QString &name, const Point &point)
 {
     m_points.insert(name, point);
     if (m_file)
-        m_file->savePoint(StoreFile::PointRow{m_connection, name, point.type, point.value, point.stampMs});
+        m_file->savePoint(StoreFile::PointRow{m_rowConnection, name, point.type, point.value, point.stampMs});
 }
 
 void PointStore::notifyRegistrations(const QString &name, const Point &point)

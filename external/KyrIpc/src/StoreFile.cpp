@@ -172,6 +172,32 @@ bool StoreFile::commit()
     return m_db && exec("COMMIT");
 }
 
+StoreDatabase::WriteResult StoreFile::write(const std::deque<Change> &batch)
+{
+    if (!begin()) {
+        m_error = QStringLiteral("could not begin a transaction: %1").arg(m_error);
+        return WriteResult::Failed;
+    }
+    for (const Change &change : batch) {
+        const auto *row = std::get_if<PointRow>(&change);
+        if (row ? savePoint(*row) : appendTrend(std::get<TrendRow>(change)))
+            continue;
+        const QString error = row ? QStringLiteral("could not save point %1: %2").arg(row->name, m_error)
+                                  : QStringLiteral("could not append a trend row of %1: %2")
+                                        .arg(std::get<TrendRow>(change).point, m_error);
+        rollback();
+        m_error = error;
+        return WriteResult::Failed;
+    }
+    if (!commit()) {
+        const QString error = QStringLiteral("could not commit: %1").arg(m_error);
+        rollback();
+        m_error = error;
+        return WriteResult::Failed;
+    }
+    return WriteResult::Committed;
+}
+
 bool StoreFile::savePoint(const PointRow &row)
 {
     if (!m_savePoint)

@@ -12,6 +12,12 @@
 // A new store starts as a running DMS does: "System:Prog:DMS_UP" true, and
 // "System:Prog:WatchDog:Period" (DWS, 20 seconds) when it does not exist yet.
 //
+// A PostgreSQL URI as the connection string keeps the points and trend rows on that server instead
+// (PostgresStore; the rows name the connection by the URI without its password). The store's link
+// follows the server: down until the writer's thread has connected and loaded the server's points,
+// down while the server is away (what was written before waits in the writer and is written when
+// it is back), up again then. A URI that libpq refuses makes the store unavailable.
+//
 // All calls are thread-safe. The test hooks at the end act as the DMS would: drop the link, stop
 // answering (a started DmsControl then times out), ask the program to quit, clear DMS_UP, refuse
 // writes of chosen points.
@@ -97,6 +103,8 @@ public:
     std::optional<Point> point(const QString &name) const;
     int registrationCount(const QString &name) const;
     QList<StoreFile::TrendRow> trendRows(const QString &point) const;
+    // Transactions the file or server refused since the store opened (each one logged).
+    quint64 failedTransactions() const;
 
     // ---- test hooks ----------------------------------------------------------------------------
     // Creates the point when missing or of another type and writes the value.
@@ -117,6 +125,11 @@ public:
 
 private:
     explicit PointStore(const QString &connection);
+    void openFile(const QString &project);
+    void openServer();
+    // The writer's news about the server: reload its points and take the link up, or take it down.
+    void onServerLink(bool up);
+    void startAsRunningDms();
     void store(const QString &name, const Point &point);
     void notifyRegistrations(const QString &name, const Point &point);
 
@@ -127,11 +140,13 @@ private:
     };
 
     const QString m_connection;
+    QString m_rowConnection; // the connection's name in the rows: the URI without its password
     mutable QRecursiveMutex m_mutex;
     QHash<QString, Point> m_points;
     QString m_filePath;
     QString m_openError;
     std::unique_ptr<StoreWriter> m_file; // null while the store lives in memory only
+    bool m_serverLoaded = false;
     QList<StoreFile::TrendRow> m_memoryTrend; // trend rows while there is no file
     bool m_linkUp = true;
     bool m_answering = true;
