@@ -24,13 +24,16 @@ QByteArray simpleCsv(const QString &names, const QStringList &rows)
     return (QStringLiteral("Datum;Zeit;") + names + u'\n' + rows.join(u'\n') + u'\n').toLatin1();
 }
 
-QByteArray mailWithAttachment(const QByteArray &headers, const QString &name, const QByteArray &content)
+// A mail with one attachment per (name, content) pair.
+QByteArray mailWithAttachments(const QByteArray &headers, const QList<QPair<QString, QByteArray>> &attachments)
 {
-    return headers + "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n"
-                     "--b\r\nContent-Type: text/plain\r\n\r\nValues attached.\r\n"
-                     "--b\r\nContent-Type: application/octet-stream; name=\"" + name.toLatin1() + "\"\r\n"
-                     "Content-Disposition: attachment; filename=\"" + name.toLatin1() + "\"\r\n"
-                     "Content-Transfer-Encoding: base64\r\n\r\n" + content.toBase64() + "\r\n--b--\r\n";
+    QByteArray mail = headers + "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n"
+                                "--b\r\nContent-Type: text/plain\r\n\r\nValues attached.\r\n";
+    for (const auto &[name, content] : attachments)
+        mail += "--b\r\nContent-Type: application/octet-stream; name=\"" + name.toLatin1() + "\"\r\n"
+                "Content-Disposition: attachment; filename=\"" + name.toLatin1() + "\"\r\n"
+                "Content-Transfer-Encoding: base64\r\n\r\n" + content.toBase64() + "\r\n";
+    return mail + "--b--\r\n";
 }
 
 QByteArray historyFile(const QString &name, const QList<QPair<quint32, double>> &records)
@@ -106,7 +109,7 @@ private slots:
         for (const QString &sample : JsonCases::strings(samples))
             p.copy(sample, QStringLiteral("src/") + sample);
         p.write(QStringLiteral("src/mail/saved.eml"),
-                mailWithAttachment("Subject: values\r\n", QStringLiteral("mpo.csv"), readBytes(Data + "mpo_csv_01/mpo01_values.csv")));
+                mailWithAttachments("Subject: values\r\n", {{QStringLiteral("mpo.csv"), readBytes(Data + "mpo_csv_01/mpo01_values.csv")}}));
 
         ProcessResult r = p.exportSqlite("out/values.db");
         QCOMPARE(r.exitCode, 0);
@@ -138,8 +141,8 @@ private slots:
     }
 
     // A file exported into SQLite, and the first value a query on the database gives. The file holds
-    // the row's text, or a mail with one attachment; both hold a Simple CSV 1 value of Gas unless the
-    // row gives other text.
+    // the row's text, or a mail with one attachment (and a second one that the parser refuses when
+    // the row says so); both hold a Simple CSV 1 value of Gas unless the row gives other text.
     void exportToSqlite_data() { JsonCases::addRows(kCases, QStringLiteral("exportToSqlite")); }
 
     void exportToSqlite()
@@ -150,9 +153,12 @@ private slots:
         };
         const QString csv = QString::fromLatin1(simpleCsv(QStringLiteral("Gas"), {QStringLiteral("2024/01/01;00:15:00;1,5")}));
         QByteArray content = text("text", csv).toLatin1();
-        if (row.contains(QStringLiteral("attachment")))
-            content = mailWithAttachment(text("headers", "Subject: x\r\n").toLatin1(), text("attachment"),
-                                         text("attachmentText", csv).toLatin1());
+        if (row.contains(QStringLiteral("attachment"))) {
+            QList<QPair<QString, QByteArray>> attachments{{text("attachment"), text("attachmentText", csv).toLatin1()}};
+            if (row[QStringLiteral("badAttachment")].toBool())
+                attachments.append({QStringLiteral("odd.txt"), QByteArray("hello\n")});
+            content = mailWithAttachments(text("headers", "Subject: x\r\n").toLatin1(), attachments);
+        }
         Project p(text("prefix"), {MappingEntry{true, QStringLiteral("*Gas"), QString(), QString()}});
         p.write("src/" + text("file"), content);
         const ProcessResult r = p.exportSqlite("x.db", text("zone", "UTC"));
@@ -200,6 +206,41 @@ private slots:
         QCOMPARE(first, historyFile("A", {{1704067200, 1.0}, {1704068100, 5.0}, {1704069000, 6.0}}));
         QCOMPARE(p.importDirect("h").exitCode, 0);
         QCOMPARE(readBytes(p.path("h/HDADATA_202401/A.hdbx")), first);
+    }
+
+    // An existing month file with a damaged header costs only its month: it is set aside as ".bad"
+    // and counted as failed, the point's other month is written.
+    void importDamagedMonthFile()
+    {
+        Project p;
+        const QByteArray damaged(100, '\0');
+        p.write("h/HDADATA_202401/A.hdbx", damaged);
+        p.write("src/v.csv", simpleCsv("A", {"2024/01/01;00:15:00;5", "2024/02/01;00:15:00;6"}));
+        const ProcessResult r = p.importDirect("h");
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.standardOutput.contains(QStringLiteral("== End import, 1 files, 1 failed;")), qPrintable(r.standardOutput));
+        QCOMPARE(readBytes(p.path("h/HDADATA_202401/A.hdbx.bad")), damaged);
+        QVERIFY(!QFile::exists(p.path("h/HDADATA_202401/A.hdbx")));
+        QCOMPARE(readBytes(p.path("h/HDADATA_202402/A.hdbx")), historyFile("A", {{1706746500, 6.0}}));
+    }
+
+    // A source list (%1 the folder src) walks its folders and nothing else: entries are trimmed,
+    // empty ones skipped, and a list without a folder is refused. A file beside src must never be read.
+    void sourceLists_data() { JsonCases::addRows(kCases, QStringLiteral("sourceLists")); }
+
+    void sourceLists()
+    {
+        QFETCH(const QJsonObject, row);
+        Project p;
+        p.write("src/a.csv", simpleCsv("A", {"2024/01/01;00:15:00;5"}));
+        p.write("beside.csv", simpleCsv("B", {"2024/01/01;00:15:00;6"}));
+        const QString sources = row[QStringLiteral("sources")].toString().replace("%1", p.path("src"));
+        const bool search = row[QStringLiteral("command")].toString() == QLatin1String("search");
+        const ProcessResult r = search ? p.tool("search", {"--search-path", sources, "--output", p.path("hits.csv")})
+                                       : p.tool("import", {"--import-path", sources, "--temp-path", p.path("t")});
+        QCOMPARE(r.exitCode, row[QStringLiteral("exitCode")].toInt());
+        const QString expected = row[QStringLiteral("output")].toString();
+        QVERIFY2((r.standardOutput + r.standardError).contains(expected), qPrintable(r.standardOutput + r.standardError));
     }
 
     // Rows of one point at the same time, as a query without grouping gives them: an equal value is

@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDateTimeEdit>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -297,13 +298,16 @@ private slots:
         QTimer::singleShot(0, [source] {
             auto *dialog = qobject_cast<ImportCfg *>(QApplication::activeModalWidget());
             QVERIFY(dialog);
-            QCOMPARE(qobject_cast<QLineEdit *>(dialog->field(QStringLiteral("tempPath")))->text(), QStringLiteral("C:/temp/"));
+            // First use: paths in the project's tools folder, a month back to the end of today.
+            QCOMPARE(qobject_cast<QLineEdit *>(dialog->field(QStringLiteral("tempPath")))->text(),
+                     qEnvironmentVariable("ORVANE_CURRENT_PROJECT_LOCATION") + QStringLiteral("tools/import/"));
+            QCOMPARE(qobject_cast<QDateTimeEdit *>(dialog->field(QStringLiteral("from")))->date(), QDate::currentDate().addMonths(-1));
             qobject_cast<QLineEdit *>(dialog->field(QStringLiteral("importPath")))->setText(source);
             dialog->accept();
         });
         tray.openImportDialog();
         QCOMPARE(started.size(), 1);
-        QCOMPARE(started.first().first().value<ImportCfg::Values>().importPaths, source);
+        QCOMPARE(started.first().first().value<ImportParams>().sources, source);
 
         // The tool's progress texts show in the Import row.
         tray.onImportStateInfo(QStringLiteral("Importing..."));

@@ -12,6 +12,7 @@
 #include "tools/ExportSQLiteToHdbxHandler.h"
 #include "tools/ImportHandler.h"
 #include "tools/SearchHandler.h"
+#include "tools/SourceList.h"
 
 #include "KyrLogger/Logger.h"
 
@@ -71,12 +72,75 @@ private:
     bool m_open = false;
 };
 
+// The options of one sub-command as parsed, with the checks every tool shares.
+class Options
+{
+public:
+    explicit Options(const QCommandLineParser &parser) : m_parser(parser) {}
+    QString value(const char *name) const { return m_parser.value(QString::fromLatin1(name)); }
+    QStringList values(const char *name) const { return m_parser.values(QString::fromLatin1(name)); }
+    bool isSet(const char *name) const { return m_parser.isSet(QString::fromLatin1(name)); }
+
+    // The first of the options that is empty, as an error text; empty when all are given.
+    QString require(std::initializer_list<const char *> names) const
+    {
+        for (const char *name : names) {
+            if (value(name).isEmpty())
+                return QStringLiteral("--%1 is required").arg(QString::fromLatin1(name));
+        }
+        return QString();
+    }
+    // A source list option: given, and naming at least one folder.
+    QString requireSources(const char *name) const
+    {
+        if (QString missing = require({name}); !missing.isEmpty())
+            return missing;
+        return SourceList::folders(value(name)).isEmpty() ? SourceList::noFolderText(value(name)) : QString();
+    }
+    // An ISO 8601 time; an option not given leaves that end open.
+    bool readTime(const char *name, QDateTime &time) const
+    {
+        if (!isSet(name))
+            return true;
+        time = QDateTime::fromString(value(name), Qt::ISODate);
+        return time.isValid();
+    }
+
+private:
+    const QCommandLineParser &m_parser;
+};
+
+const QString kTimeError = QStringLiteral("--from and --to take ISO 8601 times, e.g. 2024-03-31T00:00:00+01:00");
+
+// A tool handler with the start of its run.
+struct Job
+{
+    std::unique_ptr<ToolThread> handler;
+    std::function<void()> start;
+};
+
+template <class Handler, class Params>
+Job jobOf(Handler *handler, const Params &params)
+{
+    return {std::unique_ptr<ToolThread>(handler), [handler, params] { handler->start(params); }};
+}
+
+// Each sub-command reads its options into its tool's parameter record; an error text when they
+// do not make one.
+using JobMaker = QString (*)(const Options &, const DmsConfig &, Job &);
+
 struct SubCommand
 {
     QString name;
     QString description;
     QList<QCommandLineOption> options;
+    JobMaker make;
 };
+
+QString makeImport(const Options &o, const DmsConfig &naming, Job &job);
+QString makeExportSqlite(const Options &o, const DmsConfig &naming, Job &job);
+QString makeExportHdbx(const Options &o, const DmsConfig &naming, Job &job);
+QString makeSearch(const Options &o, const DmsConfig &naming, Job &job);
 
 QList<SubCommand> subCommands()
 {
@@ -88,15 +152,15 @@ QList<SubCommand> subCommands()
           {{QStringLiteral("temp-path")}, QStringLiteral("Folder of the temporary files; without --direct-write the history files are written there."), QStringLiteral("dir")},
           {{QStringLiteral("direct-write")}, QStringLiteral("Merge into the month folders of --backup-path.")},
           {{QStringLiteral("backup-path")}, QStringLiteral("Destination folder of --direct-write."), QStringLiteral("dir")},
-          from, to}},
+          from, to}, makeImport},
         {QStringLiteral("export-sqlite"), QStringLiteral("Export saved mails and data files into an SQLite database; files already exported are skipped."),
          {{{QStringLiteral("email-path")}, QStringLiteral("Source folders, separated by ';'."), QStringLiteral("dirs")},
-          {{QStringLiteral("output")}, QStringLiteral("The SQLite database file."), QStringLiteral("db")}}},
+          {{QStringLiteral("output")}, QStringLiteral("The SQLite database file."), QStringLiteral("db")}}, makeExportSqlite},
         {QStringLiteral("export-hdbx"), QStringLiteral("Export the SQLite database into monthly history files (UTC months), or verify two history trees."),
          {{{QStringLiteral("input-db")}, QStringLiteral("The SQLite database file."), QStringLiteral("db")},
           {{QStringLiteral("backup-path")}, QStringLiteral("History folder; 'NEW;OLD' compares two trees into NEW/VerifyHdbx.csv instead."), QStringLiteral("dir")},
           {{QStringLiteral("verify-against")}, QStringLiteral("Compare --backup-path with this older tree (same as 'NEW;OLD')."), QStringLiteral("dir")},
-          {{QStringLiteral("query")}, QStringLiteral("Value query; %1 stands for the rds ids of one point."), QStringLiteral("sql")}}},
+          {{QStringLiteral("query")}, QStringLiteral("Value query; %1 stands for the rds ids of one point."), QStringLiteral("sql")}}, makeExportHdbx},
         {QStringLiteral("search"), QStringLiteral("Search saved mails and data files; every hit becomes one line of a CSV file."),
          {{{QStringLiteral("search-path")}, QStringLiteral("Source folders, separated by ';'."), QStringLiteral("dirs")},
           {{QStringLiteral("output")}, QStringLiteral("The result CSV file."), QStringLiteral("csv")},
@@ -108,7 +172,7 @@ QList<SubCommand> subCommands()
           {{QStringLiteral("mapped-rds-regex")}, QStringLiteral("--mapped-rds is a regular expression.")},
           {{QStringLiteral("value")}, QStringLiteral("Value, exactly."), QStringLiteral("number")},
           {{QStringLiteral("unit")}, QStringLiteral("Unit, exactly."), QStringLiteral("text")},
-          {{QStringLiteral("format")}, QStringLiteral("Import type (configuration or display name); repeatable; default all."), QStringLiteral("name")}}},
+          {{QStringLiteral("format")}, QStringLiteral("Import type (configuration or display name); repeatable; default all."), QStringLiteral("name")}}, makeSearch},
     };
 }
 
@@ -120,15 +184,6 @@ QString usage()
     for (const SubCommand &c : subCommands())
         text += QStringLiteral("  %1  %2\n").arg(c.name, -14).arg(c.description);
     return text + QStringLiteral("\n'quillon-tool SUB-COMMAND --help' describes the options of one sub-command.\n");
-}
-
-// An ISO 8601 time; an empty text leaves that end open.
-bool readTime(const QCommandLineParser &parser, const QString &name, QDateTime &time)
-{
-    if (!parser.isSet(name))
-        return true;
-    time = QDateTime::fromString(parser.value(name), Qt::ISODate);
-    return time.isValid();
 }
 
 bool readImportTypes(const QStringList &names, QList<int> &types)
@@ -156,6 +211,148 @@ int badArguments(const QString &text)
     return ExitBadArguments;
 }
 
+QString makeImport(const Options &o, const DmsConfig &naming, Job &job)
+{
+    ImportParams p;
+    p.directWrite = o.isSet("direct-write");
+    for (const QString &missing : {o.requireSources("import-path"), o.require({"temp-path"}),
+                                   p.directWrite ? o.require({"backup-path"}) : QString()}) {
+        if (!missing.isEmpty())
+            return missing;
+    }
+    if (!o.readTime("from", p.from) || !o.readTime("to", p.to))
+        return kTimeError;
+    p.sources = o.value("import-path");
+    p.tempPath = o.value("temp-path");
+    p.destination = o.value("backup-path");
+    job = jobOf(new ImportHandler(naming), p);
+    return QString();
+}
+
+QString makeExportSqlite(const Options &o, const DmsConfig &naming, Job &job)
+{
+    for (const QString &missing : {o.requireSources("email-path"), o.require({"output"})}) {
+        if (!missing.isEmpty())
+            return missing;
+    }
+    job = jobOf(new ExportFileToSQLiteHandler(naming), ExportSqliteParams{o.value("email-path"), o.value("output")});
+    return QString();
+}
+
+QString makeExportHdbx(const Options &o, const DmsConfig &, Job &job)
+{
+    ExportHdbxParams p;
+    p.historyFolder = o.value("backup-path");
+    if (const QString missing = o.require({"backup-path"}); !missing.isEmpty())
+        return missing;
+    const bool verifying = p.historyFolder.contains(u';') || o.isSet("verify-against");
+    if (!verifying && o.value("input-db").isEmpty())
+        return QStringLiteral("--input-db is required");
+    if (o.isSet("verify-against"))
+        p.historyFolder += u';' + o.value("verify-against");
+    if (verifying && SourceList::folders(p.historyFolder).size() != 2)
+        return QStringLiteral("verification compares two history folders, 'NEW;OLD' or --verify-against OLD");
+    p.databaseFile = o.value("input-db");
+    if (o.isSet("query"))
+        p.query = o.value("query");
+    job = jobOf(new ExportSQLiteToHdbxHandler, p);
+    return QString();
+}
+
+QString makeSearch(const Options &o, const DmsConfig &naming, Job &job)
+{
+    for (const QString &missing : {o.requireSources("search-path"), o.require({"output"})}) {
+        if (!missing.isEmpty())
+            return missing;
+    }
+    SearchParams p;
+    if (!o.readTime("from", p.from) || !o.readTime("to", p.to))
+        return kTimeError;
+    if (!readImportTypes(o.values("format"), p.importTypes))
+        return QStringLiteral("unknown --format; use a configuration name such as MSCONS or SIMPLE_CSV_1");
+    for (const char *name : {"imp-rds", "mapped-rds"}) {
+        const QRegularExpression regex(o.value(name));
+        if (o.isSet((QByteArray(name) + "-regex").constData()) && !regex.isValid())
+            return QStringLiteral("--%1: %2").arg(QString::fromLatin1(name), regex.errorString());
+    }
+    p.sources = o.value("search-path");
+    p.resultFile = o.value("output");
+    p.fileFilter = o.value("file-filter");
+    p.importFilter = o.value("imp-rds");
+    p.importRegex = o.isSet("imp-rds-regex");
+    p.mappedFilter = o.value("mapped-rds");
+    p.mappedRegex = o.isSet("mapped-rds-regex");
+    p.valueText = o.value("value");
+    p.unitText = o.value("unit");
+    job = jobOf(new SearchHandler(naming), p);
+    return QString();
+}
+
+// Parses the options of the sub-command; ExitDone after the help text, -1 to go on, else the
+// exit code of bad arguments.
+int parseArguments(QCommandLineParser &parser, const SubCommand &sub, QStringList args)
+{
+    parser.setApplicationDescription(sub.description);
+    parser.addHelpOption();
+    parser.addOption({{QStringLiteral("p"), QStringLiteral("project-path")}, QStringLiteral("The project directory (required)."), QStringLiteral("path")});
+    parser.addOption({{QStringLiteral("c"), QStringLiteral("config-path")}, QStringLiteral("Configuration directory, default PROJECT/cfg/."), QStringLiteral("path")});
+    parser.addOption({{QStringLiteral("l"), QStringLiteral("log-path")}, QStringLiteral("Log directory, default PROJECT/log/."), QStringLiteral("path")});
+    parser.addOptions(sub.options);
+    parser.addPositionalArgument(QStringLiteral("instance"), QStringLiteral("Instance name, as given to quillon."), QStringLiteral("[instance]"));
+    args.removeAt(1);
+    if (!parser.parse(args))
+        return badArguments(parser.errorText());
+    if (parser.isSet(QStringLiteral("help"))) {
+        QString help = parser.helpText();
+        help.replace(QCoreApplication::arguments().constFirst(), QStringLiteral("quillon-tool ") + sub.name);
+        std::fputs(help.toLocal8Bit().constData(), stdout);
+        return ExitDone;
+    }
+    if (parser.positionalArguments().size() > 1)
+        return badArguments(QStringLiteral("more than one instance argument"));
+    if (parser.value(QStringLiteral("p")).isEmpty())
+        return badArguments(QStringLiteral("-p PROJECT is required"));
+    return -1;
+}
+
+// The instance's naming settings, with a log of the tool's own beside the program's.
+DmsConfig readInstance(const QCommandLineParser &parser)
+{
+    const QString project = parser.value(QStringLiteral("p"));
+    const QString instance = parser.positionalArguments().value(0);
+    const QString appName = instance.isEmpty() ? QStringLiteral("Quillon") : QStringLiteral("quillon_") + instance;
+    const QString configDir = parser.isSet(QStringLiteral("c")) ? parser.value(QStringLiteral("c")) : project + QStringLiteral("/cfg/");
+    const QString logDir = parser.isSet(QStringLiteral("l")) ? parser.value(QStringLiteral("l")) : project + QStringLiteral("/log/");
+    QDir().mkpath(logDir);
+    qputenv("ORVANE_CURRENT_LOG_LOCATION", QDir(logDir).absolutePath().toLocal8Bit() + '/');
+    QCoreApplication::setApplicationName(instance.isEmpty() ? QStringLiteral("quillon-tool") : QStringLiteral("quillon-tool_") + instance);
+    return ConfigFile::read(QDir(configDir).filePath(appName + QStringLiteral(".ini"))).dms;
+}
+
+// Runs the job to its end; the exit code.
+int runJob(QCoreApplication &app, Job &job)
+{
+    Console console;
+    QObject::connect(job.handler.get(), &ToolThread::sigInfo, &app, [&console](const QString &text) { console.progress(text); });
+    const int listener = Kyr::Logger::instance().addListener([&console](quint8 level, const QString &line) {
+        if (level <= Kyr::LogWarning)
+            console.problem(line);
+    });
+    qint64 failed = 0;
+    QObject::connect(job.handler.get(), &ToolThread::sigRunDone, &app, [&](qint64 n) {
+        failed = n;
+        app.quit();
+    });
+    job.handler->start();
+    job.start();
+    app.exec();
+    job.handler->quit();
+    job.handler->wait();
+    job.handler.reset();
+    Kyr::Logger::instance().removeListener(listener);
+    return failed > 0 ? ExitFailedFiles : ExitDone;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -165,8 +362,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("TZ") && QFileInfo::exists(QStringLiteral("/etc/localtime")))
         qputenv("TZ", ":/etc/localtime");
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments();
-    const QString command = args.value(1);
+    const QString command = app.arguments().value(1);
     if (command.isEmpty() || command == QLatin1String("--help") || command == QLatin1String("-h")) {
         std::fputs(usage().toLocal8Bit().constData(), command.isEmpty() ? stderr : stdout);
         return command.isEmpty() ? ExitBadArguments : ExitDone;
@@ -177,137 +373,11 @@ int main(int argc, char *argv[])
         return badArguments(QStringLiteral("unknown sub-command '%1'\n%2").arg(command, usage()));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(sub->description);
-    parser.addHelpOption();
-    parser.addOption({{QStringLiteral("p"), QStringLiteral("project-path")}, QStringLiteral("The project directory (required)."), QStringLiteral("path")});
-    parser.addOption({{QStringLiteral("c"), QStringLiteral("config-path")}, QStringLiteral("Configuration directory, default PROJECT/cfg/."), QStringLiteral("path")});
-    parser.addOption({{QStringLiteral("l"), QStringLiteral("log-path")}, QStringLiteral("Log directory, default PROJECT/log/."), QStringLiteral("path")});
-    parser.addOptions(sub->options);
-    parser.addPositionalArgument(QStringLiteral("instance"), QStringLiteral("Instance name, as given to quillon."), QStringLiteral("[instance]"));
-    args.removeAt(1);
-    if (!parser.parse(args))
-        return badArguments(parser.errorText());
-    if (parser.isSet(QStringLiteral("help"))) {
-        QString help = parser.helpText();
-        help.replace(QCoreApplication::arguments().constFirst(), QStringLiteral("quillon-tool ") + command);
-        std::fputs(help.toLocal8Bit().constData(), stdout);
-        return ExitDone;
-    }
-    if (parser.positionalArguments().size() > 1)
-        return badArguments(QStringLiteral("more than one instance argument"));
-    const QString project = parser.value(QStringLiteral("p"));
-    if (project.isEmpty())
-        return badArguments(QStringLiteral("-p PROJECT is required"));
-
-    // The instance's configuration and a log of the tool's own beside the program's.
-    const QString instance = parser.positionalArguments().value(0);
-    const QString appName = instance.isEmpty() ? QStringLiteral("Quillon") : QStringLiteral("quillon_") + instance;
-    const QString configDir = parser.isSet(QStringLiteral("c")) ? parser.value(QStringLiteral("c")) : project + QStringLiteral("/cfg/");
-    const QString logDir = parser.isSet(QStringLiteral("l")) ? parser.value(QStringLiteral("l")) : project + QStringLiteral("/log/");
-    QDir().mkpath(logDir);
-    qputenv("ORVANE_CURRENT_LOG_LOCATION", QDir(logDir).absolutePath().toLocal8Bit() + '/');
-    QCoreApplication::setApplicationName(instance.isEmpty() ? QStringLiteral("quillon-tool") : QStringLiteral("quillon-tool_") + instance);
-    const DmsConfig naming = ConfigFile::read(QDir(configDir).filePath(appName + QStringLiteral(".ini"))).dms;
-
-    auto value = [&](const char *name) { return parser.value(QString::fromLatin1(name)); };
-    auto require = [&](std::initializer_list<const char *> names) -> QString {
-        for (const char *name : names) {
-            if (value(name).isEmpty())
-                return QStringLiteral("--%1 is required").arg(QString::fromLatin1(name));
-        }
-        return QString();
-    };
-
-    Console console;
-    std::unique_ptr<ToolThread> handler;
-    std::function<void()> start;
-    const auto connectInfo = [&](auto *tool, auto signal) {
-        QObject::connect(tool, signal, &app, [&console](const QString &text) { console.progress(text); });
-    };
-
-    if (command == QLatin1String("import")) {
-        QString missing = require({"import-path", "temp-path"});
-        if (missing.isEmpty() && parser.isSet(QStringLiteral("direct-write")))
-            missing = require({"backup-path"});
-        if (!missing.isEmpty())
-            return badArguments(missing);
-        QDateTime from, to;
-        if (!readTime(parser, QStringLiteral("from"), from) || !readTime(parser, QStringLiteral("to"), to))
-            return badArguments(QStringLiteral("--from and --to take ISO 8601 times, e.g. 2024-03-31T00:00:00+01:00"));
-        auto *tool = new ImportHandler(naming);
-        connectInfo(tool, &ImportHandler::sigImportInfo);
-        start = [=, &parser] {
-            tool->startFileImport(from, to, value("import-path"), value("temp-path"),
-                                  parser.isSet(QStringLiteral("direct-write")), value("backup-path"));
-        };
-        handler.reset(tool);
-    } else if (command == QLatin1String("export-sqlite")) {
-        if (const QString missing = require({"email-path", "output"}); !missing.isEmpty())
-            return badArguments(missing);
-        auto *tool = new ExportFileToSQLiteHandler(naming);
-        connectInfo(tool, &ExportFileToSQLiteHandler::sigExportInfo);
-        start = [=] { tool->startFileExport(value("email-path"), value("output")); };
-        handler.reset(tool);
-    } else if (command == QLatin1String("export-hdbx")) {
-        QString folder = value("backup-path");
-        if (const QString missing = require({"backup-path"}); !missing.isEmpty())
-            return badArguments(missing);
-        const bool verifying = folder.contains(u';') || parser.isSet(QStringLiteral("verify-against"));
-        if (!verifying && value("input-db").isEmpty())
-            return badArguments(QStringLiteral("--input-db is required"));
-        if (parser.isSet(QStringLiteral("verify-against")))
-            folder += u';' + value("verify-against");
-        const QString query = parser.isSet(QStringLiteral("query")) ? value("query") : ExportSQLiteToHdbxHandler::defaultQuery();
-        auto *tool = new ExportSQLiteToHdbxHandler;
-        connectInfo(tool, &ExportSQLiteToHdbxHandler::sigExportInfo);
-        start = [=] { tool->startFileExport(value("input-db"), folder, query); };
-        handler.reset(tool);
-    } else {
-        if (const QString missing = require({"search-path", "output"}); !missing.isEmpty())
-            return badArguments(missing);
-        SearchParameters p;
-        if (!readTime(parser, QStringLiteral("from"), p.from) || !readTime(parser, QStringLiteral("to"), p.to))
-            return badArguments(QStringLiteral("--from and --to take ISO 8601 times, e.g. 2024-03-31T00:00:00+01:00"));
-        if (!readImportTypes(parser.values(QStringLiteral("format")), p.importTypes))
-            return badArguments(QStringLiteral("unknown --format; use a configuration name such as MSCONS or SIMPLE_CSV_1"));
-        for (const char *name : {"imp-rds", "mapped-rds"}) {
-            const QRegularExpression regex(value(name));
-            if (parser.isSet(QString::fromLatin1(name) + QStringLiteral("-regex")) && !regex.isValid())
-                return badArguments(QStringLiteral("--%1: %2").arg(QString::fromLatin1(name), regex.errorString()));
-        }
-        p.sources = value("search-path");
-        p.resultFile = value("output");
-        p.fileFilter = value("file-filter");
-        p.importFilter = value("imp-rds");
-        p.importRegex = parser.isSet(QStringLiteral("imp-rds-regex"));
-        p.mappedFilter = value("mapped-rds");
-        p.mappedRegex = parser.isSet(QStringLiteral("mapped-rds-regex"));
-        p.valueText = value("value");
-        p.unitText = value("unit");
-        auto *tool = new SearchHandler(naming);
-        connectInfo(tool, &SearchHandler::sigSearchInfo);
-        start = [=] {
-            tool->startFileSearch(p.from, p.to, p.sources, p.fileFilter, p.importFilter, p.importRegex, p.mappedFilter,
-                                  p.mappedRegex, p.valueText, p.unitText, p.importTypes, p.resultFile);
-        };
-        handler.reset(tool);
-    }
-
-    const int listener = Kyr::Logger::instance().addListener([&console](quint8 level, const QString &line) {
-        if (level <= Kyr::LogWarning)
-            console.problem(line);
-    });
-    qint64 failed = 0;
-    QObject::connect(handler.get(), &ToolThread::sigRunDone, &app, [&](qint64 n) {
-        failed = n;
-        app.quit();
-    });
-    handler->start();
-    start();
-    app.exec();
-    handler->quit();
-    handler->wait();
-    handler.reset();
-    Kyr::Logger::instance().removeListener(listener);
-    return failed > 0 ? ExitFailedFiles : ExitDone;
+    if (const int exitCode = parseArguments(parser, *sub, app.arguments()); exitCode >= 0)
+        return exitCode;
+    const DmsConfig naming = readInstance(parser);
+    Job job;
+    if (const QString error = sub->make(Options(parser), naming, job); !error.isEmpty())
+        return badArguments(error);
+    return runJob(app, job);
 }

@@ -78,19 +78,25 @@ const QStringList &ExportFileToSQLiteHandler::schema()
 }
 
 ExportFileToSQLiteHandler::ExportFileToSQLiteHandler(const DmsConfig &naming)
-    : ToolThread("ExportFileToSQLiteHandler"), m_naming(naming)
+    : ToolJob("ExportFileToSQLiteHandler"), m_naming(naming)
 {
 }
 
-void ExportFileToSQLiteHandler::startFileExport(const QString &sources, const QString &databaseFile)
+void ExportFileToSQLiteHandler::prepare()
 {
-    if (!claim())
-        return;
-    m_sources = sources;
-    m_sources.replace(u'\\', u'/');
-    m_databaseFile = databaseFile;
-    m_databaseFile.replace(u'\\', u'/');
-    post("onStartFileExport");
+    m_params.databaseFile.replace(u'\\', u'/');
+}
+
+QString ExportFileToSQLiteHandler::startLogText() const
+{
+    return QStringLiteral("== Start export, source '%1' to '%2'").arg(m_params.sources, m_params.databaseFile);
+}
+
+QString ExportFileToSQLiteHandler::endText() const
+{
+    return QStringLiteral("== End export to SQLite DB, %1 files, %2 failed, %3 skipped; %4 records (%5 db failures)")
+        .arg(m_counters.files).arg(m_counters.failed).arg(m_counters.skipped)
+        .arg(m_counters.records).arg(m_counters.dbFailures);
 }
 
 bool ExportFileToSQLiteHandler::runQuery(const QString &statement)
@@ -99,7 +105,7 @@ bool ExportFileToSQLiteHandler::runQuery(const QString &statement)
     if (query.exec(statement))
         return true;
     LOG_OUT(Kyr::LogError, "Query error '%1' - '%2'").arg(statement).arg(query.lastError().text()).endl();
-    ++m_dbFailures;
+    ++m_counters.dbFailures;
     return false;
 }
 
@@ -108,8 +114,8 @@ bool ExportFileToSQLiteHandler::openDatabase()
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName());
     if (!m_db.isValid())
         LOG_OUT(Kyr::LogCritical, "Could not set driver: '%1'").arg(m_db.lastError().text()).endl();
-    QDir().mkpath(QFileInfo(m_databaseFile).absolutePath());
-    m_db.setDatabaseName(m_databaseFile);
+    QDir().mkpath(QFileInfo(m_params.databaseFile).absolutePath());
+    m_db.setDatabaseName(m_params.databaseFile);
     if (!m_db.open()) {
         LOG_OUT(Kyr::LogCritical, "Could not open: '%1'").arg(m_db.lastError().text()).endl();
         return false;
@@ -137,95 +143,86 @@ bool ExportFileToSQLiteHandler::openDatabase()
     return true;
 }
 
-void ExportFileToSQLiteHandler::onStartFileExport()
+void ExportFileToSQLiteHandler::execute()
 {
-    LOG_OUT(Kyr::LogInfo, "== Start export, source '%1' to '%2'").arg(m_sources).arg(m_databaseFile).endl();
-    emit sigExportInfo(QStringLiteral("Exporting - open db..."));
-    m_counters = {};
-    m_dbFailures = 0;
     m_exported.clear();
     m_rds.clear();
-    m_aks = std::make_unique<AksNaming>(m_naming);
-    m_cache.clear();
+    m_naming.reset();
 
     if (openDatabase()) {
-        emit sigExportInfo(QStringLiteral("Exporting - searching for new files..."));
-        SourceWalk walk(SourceWalk::Tool::Export, m_counters, [this](const QString &text) { emit sigExportInfo(text); });
+        info(QStringLiteral("Exporting - searching for new files..."));
+        SourceWalk walk(SourceWalk::Tool::Export, m_counters, [this](const QString &text) { info(text); });
         walk.setSkipTest([this](const QString &path) { return m_exported.contains(path); });
-        for (const QString &source : m_sources.split(u';'))
-            walk.walk(source, [this](SourceFile &file) { exportFile(file); });
+        walkSources(m_params.sources, walk, [this](SourceFile &file) { exportFile(file); });
     } else {
-        LOG_OUT(Kyr::LogError, "Could not open DB %1").arg(m_databaseFile).endl();
+        LOG_OUT(Kyr::LogError, "Could not open DB %1").arg(m_params.databaseFile).endl();
         ++m_counters.failed;
     }
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(connectionName());
-    m_aks.reset();
-
-    const QString end = QStringLiteral("== End export to SQLite DB, %1 files, %2 failed, %3 skipped; %4 records (%5 db failures)")
-                            .arg(m_counters.files).arg(m_counters.failed).arg(m_counters.skipped)
-                            .arg(m_counters.records).arg(m_dbFailures);
-    emit sigExportInfo(end);
-    LOG_OUT(Kyr::LogInfo, "%1").arg(end).endl();
-    release(m_counters.failed + m_dbFailures);
 }
 
-void ExportFileToSQLiteHandler::exportFile(SourceFile &file)
+// The file row; -1 when it cannot be inserted.
+qint64 ExportFileToSQLiteHandler::insertFileRow(const SourceFile &file)
 {
-    m_exported.insert(file.path);
-    const bool ok = file.outcome == SourceFile::Outcome::Ok;
     qint64 tsFile = fileBirthMs(file.path);
     if (file.isMail) {
         const QDateTime mailTime = mailFileTime(file.mailHeaders, file.path);
         if (mailTime.isValid())
             tsFile = mailTime.toMSecsSinceEpoch();
     }
-
     QSqlQuery insertFile(m_db);
     insertFile.prepare(QStringLiteral("INSERT INTO file (file_name, type, ts_processed, cnt_values, result, ts_file) VALUES (?,?,?,?,?,?)"));
     insertFile.addBindValue(file.path);
-    insertFile.addBindValue(ok ? DataParser::displayName(file.records) : QStringLiteral("?"));
+    insertFile.addBindValue(file.records.isEmpty() ? QStringLiteral("?") : DataParser::displayName(file.records));
     insertFile.addBindValue(QDateTime::currentMSecsSinceEpoch());
-    insertFile.addBindValue(ok ? file.records.size() : 0);
+    insertFile.addBindValue(file.records.size());
     insertFile.addBindValue(resultText(file));
     insertFile.addBindValue(tsFile);
     if (!insertFile.exec()) {
         LOG_OUT(Kyr::LogError, "Query error '%1' - '%2'").arg(insertFile.lastQuery()).arg(insertFile.lastError().text()).endl();
-        ++m_dbFailures;
-        if (ok)
+        return -1;
+    }
+    return insertFile.lastInsertId().toLongLong();
+}
+
+// Every file gets its row with its result. The records a file gave are stored also when it failed
+// in part: a mail keeps the rows of the attachments that parsed.
+void ExportFileToSQLiteHandler::exportFile(SourceFile &file)
+{
+    m_exported.insert(file.path);
+    const qint64 fileId = insertFileRow(file);
+    if (fileId < 0) {
+        ++m_counters.dbFailures;
+        if (file.outcome == SourceFile::Outcome::Ok)
             ++m_counters.failed;
         return;
     }
-    const qint64 fileId = insertFile.lastInsertId().toLongLong();
-    if (!ok || file.records.isEmpty())
+    if (file.records.isEmpty())
         return;
-
     m_counters.records += file.records.size();
     QList<int> status;
     QList<qint64> rdsIds;
-    status.reserve(file.records.size());
-    rdsIds.reserve(file.records.size());
+    nameRecords(file.records, status, rdsIds);
+    insertMeasurements(file.records, status, rdsIds, fileId);
+}
+
+// The status and rds row of each record, named as the live path names it.
+void ExportFileToSQLiteHandler::nameRecords(QList<DataParser::ValueRec> &records, QList<int> &status, QList<qint64> &rdsIds)
+{
+    status.reserve(records.size());
+    rdsIds.reserve(records.size());
     QString previousImport = QStringLiteral("-none-");
     QString previousName = QStringLiteral("-none-");
     qint64 previousId = -1;
-    for (DataParser::ValueRec &rec : file.records) {
-        AksNaming::applyPrefix(rec, m_naming.prefix);
-        m_aks->collectOptions(rec);
+    for (DataParser::ValueRec &rec : records) {
         int state = rec.state;
-        if (!AksNaming::applyOptions(rec))
+        if (!m_naming.applyOptions(rec))
             state += StatusOptionsDropped;
         if (rec.state != 0 && rec.flagList.contains(AksNaming::OptSkipBadState))
             state += StatusNotSent;
-        if (m_naming.aksToUppercase)
-            rec.iaks = rec.iaks.toUpper();
-        QString name;
-        if (m_aks->mapRecord(rec, m_cache)) {
-            name = rec.aks;
-        } else {
-            LOG_OUT(Kyr::LogWarning, "Empty rds for '%1'").arg(rec.iaks).endl();
-            name = QStringLiteral("<empty>");
-        }
+        const QString name = m_naming.map(rec) ? rec.aks : QStringLiteral("<empty>");
         if (name != previousName || rec.iaks != previousImport) {
             previousId = rdsId(rec, name);
             previousName = name;
@@ -234,7 +231,6 @@ void ExportFileToSQLiteHandler::exportFile(SourceFile &file)
         status.append(state);
         rdsIds.append(previousId);
     }
-    insertMeasurements(file.records, status, rdsIds, fileId);
 }
 
 // The rds row of an import identifier, inserted when new and updated when its DMS name changed.
@@ -252,7 +248,7 @@ qint64 ExportFileToSQLiteHandler::rdsId(const DataParser::ValueRec &rec, const Q
                 it->dms = dmsName;
             } else {
                 LOG_OUT(Kyr::LogError, "Query error '%1' - '%2'").arg(update.lastQuery()).arg(update.lastError().text()).endl();
-                ++m_dbFailures;
+                ++m_counters.dbFailures;
             }
         }
         return it->id;
@@ -264,7 +260,7 @@ qint64 ExportFileToSQLiteHandler::rdsId(const DataParser::ValueRec &rec, const Q
     insert.addBindValue(DataParser::displayName(int(rec.importType)));
     if (!insert.exec()) {
         LOG_OUT(Kyr::LogError, "Query error '%1' - '%2'").arg(insert.lastQuery()).arg(insert.lastError().text()).endl();
-        ++m_dbFailures;
+        ++m_counters.dbFailures;
         return -1;
     }
     const qint64 id = insert.lastInsertId().toLongLong();
@@ -288,7 +284,7 @@ void ExportFileToSQLiteHandler::insertMeasurements(const QList<DataParser::Value
     if (!m_db.transaction()) {
         QSqlQuery probe(m_db);
         LOG_OUT(Kyr::LogError, "Could not start '%1'/'%2'").arg(probe.lastError().text()).arg(m_db.lastError().text()).endl();
-        ++m_dbFailures;
+        ++m_counters.dbFailures;
         return;
     }
     sqlite3 *db = sqliteHandle();
@@ -296,7 +292,7 @@ void ExportFileToSQLiteHandler::insertMeasurements(const QList<DataParser::Value
     if (!db || sqlite3_prepare_v2(db, "INSERT INTO measurement (ts, value, status, rfid_file, rfid_rds) VALUES (?,?,?,?,?)",
                                   -1, &insert, nullptr) != SQLITE_OK) {
         LOG_OUT(Kyr::LogError, "Could not prepare '%1'").arg(db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("no SQLite handle")).endl();
-        ++m_dbFailures;
+        ++m_counters.dbFailures;
         m_db.rollback();
         return;
     }
@@ -308,13 +304,13 @@ void ExportFileToSQLiteHandler::insertMeasurements(const QList<DataParser::Value
         sqlite3_bind_int64(insert, 5, rdsIds[i]);
         if (sqlite3_step(insert) != SQLITE_DONE) {
             LOG_OUT(Kyr::LogError, "Could not insert '%1'").arg(QString::fromUtf8(sqlite3_errmsg(db))).endl();
-            ++m_dbFailures;
+            ++m_counters.dbFailures;
         }
         sqlite3_reset(insert);
     }
     sqlite3_finalize(insert);
     if (!m_db.commit()) {
         LOG_OUT(Kyr::LogError, "Could not commit '%1'").arg(m_db.lastError().text()).endl();
-        ++m_dbFailures;
+        ++m_counters.dbFailures;
     }
 }

@@ -3,20 +3,23 @@
 // Every file walked gets a file row, also when it failed, so a later run over the same folders
 // skips it and only adds new files. Values are always bound, never pasted into SQL text.
 
-#include "config/Settings.h"
-#include "naming/AksNaming.h"
-#include "tools/SourceWalk.h"
+#include "tools/ToolNaming.h"
 #include "tools/ToolThread.h"
 
 #include <QHash>
 #include <QSet>
 #include <QSqlDatabase>
 
-#include <memory>
-
 struct sqlite3;
 
-class ExportFileToSQLiteHandler : public ToolThread
+// What one export run into SQLite takes.
+struct ExportSqliteParams
+{
+    QString sources;      // folders separated by ";"
+    QString databaseFile;
+};
+
+class ExportFileToSQLiteHandler : public ToolJob<ExportSqliteParams>
 {
     Q_OBJECT
 public:
@@ -26,33 +29,26 @@ public:
 
     explicit ExportFileToSQLiteHandler(const DmsConfig &naming);
 
-    // Ignored while a run is going.
-    void startFileExport(const QString &sources, const QString &databaseFile);
-
-signals:
-    void sigExportInfo(QString info);
-
-public slots:
-    void onStartFileExport();
+protected:
+    void prepare() override;
+    QString startLogText() const override;
+    QString startInfo() const override { return QStringLiteral("Exporting - open db..."); }
+    void execute() override;
+    QString endText() const override;
 
 private:
     bool openDatabase();
     bool runQuery(const QString &statement);
     void exportFile(SourceFile &file);
+    qint64 insertFileRow(const SourceFile &file);
+    void nameRecords(QList<DataParser::ValueRec> &records, QList<int> &status, QList<qint64> &rdsIds);
     qint64 rdsId(const DataParser::ValueRec &rec, const QString &dmsName);
     sqlite3 *sqliteHandle() const;
     void insertMeasurements(const QList<DataParser::ValueRec> &records, const QList<int> &status,
                             const QList<qint64> &rdsIds, qint64 fileId);
 
-    DmsConfig m_naming;
-    QString m_sources;
-    QString m_databaseFile;
-
+    ToolNaming m_naming;
     QSqlDatabase m_db;
-    std::unique_ptr<AksNaming> m_aks;
-    AksNaming::MappingCache m_cache;
-    WalkCounters m_counters;
-    qint64 m_dbFailures = 0;
     QSet<QString> m_exported;  // file_name of every file row
     struct RdsRow
     {

@@ -1,6 +1,7 @@
 #include "tools/ExportSQLiteToHdbxHandler.h"
 
 #include "tools/ExportFileToSQLiteHandler.h"
+#include "tools/SourceList.h"
 
 #include "KyrLogger/Logger.h"
 
@@ -27,7 +28,7 @@ void addName(QString &column, const QString &name)
 
 } // namespace
 
-QString ExportSQLiteToHdbxHandler::defaultQuery()
+QString ExportHdbxParams::defaultQuery()
 {
     return QStringLiteral("SELECT ts, value, MAX(file.ts_file), COUNT(*) c\nFROM measurement m\n"
                           "INNER JOIN file ON m.rfid_file = file.id\nINNER JOIN rds ON m.rfid_rds = rds.id\n"
@@ -35,55 +36,54 @@ QString ExportSQLiteToHdbxHandler::defaultQuery()
 }
 
 ExportSQLiteToHdbxHandler::ExportSQLiteToHdbxHandler()
-    : ToolThread("ExportSQLiteToHdbxHandler")
+    : ToolJob("ExportSQLiteToHdbxHandler")
 {
 }
 
-void ExportSQLiteToHdbxHandler::startFileExport(const QString &databaseFile, const QString &historyFolder,
-                                                const QString &query)
+void ExportSQLiteToHdbxHandler::prepare()
 {
-    if (!claim())
-        return;
-    m_databaseFile = databaseFile;
-    m_databaseFile.replace(u'\\', u'/');
-    m_historyFolder = folderText(historyFolder);
-    m_query = query;
-    if (!m_databaseFile.isEmpty())
-        QDir().mkpath(QFileInfo(m_databaseFile).absolutePath());
-    post("onStartFileExport");
+    m_params.databaseFile.replace(u'\\', u'/');
+    if (!m_params.historyFolder.contains(u';'))
+        m_params.historyFolder = folderText(m_params.historyFolder);
+    if (!m_params.databaseFile.isEmpty())
+        QDir().mkpath(QFileInfo(m_params.databaseFile).absolutePath());
 }
 
-void ExportSQLiteToHdbxHandler::onStartFileExport()
+QString ExportSQLiteToHdbxHandler::startLogText() const
 {
-    LOG_OUT(Kyr::LogInfo, "== Start export from DB '%1' to hdbx folder '%2'").arg(m_databaseFile).arg(m_historyFolder).endl();
-    emit sigExportInfo(QStringLiteral("Exporting to hdbx, open db..."));
-    LOG_OUT(Kyr::LogInfo, "== Query is '%1'").arg(m_query).endl();
-    m_filesWritten = 0;
-    m_filesFailed = 0;
-    m_recordsWritten = 0;
-    m_dbFailures = 0;
+    return QStringLiteral("== Start export from DB '%1' to hdbx folder '%2'").arg(m_params.databaseFile, m_params.historyFolder);
+}
 
-    if (m_historyFolder.contains(u';')) {
-        const QStringList trees = m_historyFolder.split(u';');
-        emit sigExportInfo(QStringLiteral("Verify hdbx..."));
-        verify(trees.value(0), trees.value(1));
+QString ExportSQLiteToHdbxHandler::endText() const
+{
+    return QStringLiteral("== End export to hdbx, %1 files, %2 failed, %3 records (%4 db failures)")
+        .arg(m_counters.files).arg(m_counters.failed).arg(m_counters.records).arg(m_counters.dbFailures);
+}
+
+void ExportSQLiteToHdbxHandler::execute()
+{
+    LOG_OUT(Kyr::LogInfo, "== Query is '%1'").arg(m_params.query).endl();
+    if (m_params.historyFolder.contains(u';')) {
+        // The two trees follow the rule of every source list: "NEW;" names no old tree.
+        const QStringList trees = SourceList::folders(m_params.historyFolder);
+        if (trees.size() != 2) {
+            LOG_OUT(Kyr::LogError, "Verification needs two history folders 'NEW;OLD', not '%1'").arg(m_params.historyFolder).endl();
+            ++m_counters.failed;
+            return;
+        }
+        info(QStringLiteral("Verify hdbx..."));
+        verify(trees[0], trees[1]);
     } else if (!openDatabase()) {
-        LOG_OUT(Kyr::LogError, "Could not open DB %1").arg(m_databaseFile).endl();
-        ++m_filesFailed;
+        LOG_OUT(Kyr::LogError, "Could not open DB %1").arg(m_params.databaseFile).endl();
+        ++m_counters.failed;
     } else {
-        emit sigExportInfo(QStringLiteral("Exporting to hdbx..."));
+        info(QStringLiteral("Exporting to hdbx..."));
         exportLoop();
     }
     if (m_db.isOpen())
         m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(ExportFileToSQLiteHandler::connectionName());
-
-    const QString end = QStringLiteral("== End export to hdbx, %1 files, %2 failed, %3 records (%4 db failures)")
-                            .arg(m_filesWritten).arg(m_filesFailed).arg(m_recordsWritten).arg(m_dbFailures);
-    emit sigExportInfo(end);
-    LOG_OUT(Kyr::LogInfo, "%1").arg(end).endl();
-    release(m_filesFailed + m_dbFailures);
 }
 
 bool ExportSQLiteToHdbxHandler::openDatabase()
@@ -91,9 +91,9 @@ bool ExportSQLiteToHdbxHandler::openDatabase()
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), ExportFileToSQLiteHandler::connectionName());
     if (!m_db.isValid())
         LOG_OUT(Kyr::LogError, "Could not set driver: '%1'").arg(m_db.lastError().text()).endl();
-    m_db.setDatabaseName(m_databaseFile);
+    m_db.setDatabaseName(m_params.databaseFile);
     // A missing file is an error here, not a new empty database.
-    if (!QFileInfo(m_databaseFile).isFile()) {
+    if (!QFileInfo(m_params.databaseFile).isFile()) {
         LOG_OUT(Kyr::LogError, "Could not open: '%1'").arg(QStringLiteral("no such file")).endl();
         return false;
     }
@@ -116,7 +116,7 @@ void ExportSQLiteToHdbxHandler::exportLoop()
     const QString rdsQuery = QStringLiteral("SELECT dms, id FROM rds ORDER BY rds.dms, id");
     if (!rds.exec(rdsQuery)) {
         LOG_OUT(Kyr::LogError, "Query error '%1' - '%2'").arg(rdsQuery).arg(rds.lastError().text()).endl();
-        ++m_dbFailures;
+        ++m_counters.dbFailures;
         return;
     }
     while (rds.next()) {
@@ -134,16 +134,16 @@ void ExportSQLiteToHdbxHandler::exportLoop()
         const double hours = elapsed.elapsed() / 3600000.0;
         const double duration = i > 0 ? hours / double(i) * double(n) : 0.0;
         const double end = i > 0 ? duration - hours : 0.0;
-        emit sigExportInfo(QStringLiteral("Processing rds '%1' (%2/%3), files written: %4, records written: %5, estimated duration: %6 hours, estimated end in %7 hours")
-                               .arg(group.name).arg(i + 1).arg(n).arg(m_filesWritten).arg(m_recordsWritten)
+        info(QStringLiteral("Processing rds '%1' (%2/%3), files written: %4, records written: %5, estimated duration: %6 hours, estimated end in %7 hours")
+                               .arg(group.name).arg(i + 1).arg(n).arg(m_counters.files).arg(m_counters.records)
                                .arg(duration, 0, 'f', 1).arg(end, 0, 'f', 1));
 
-        const QString text = m_query.arg(group.ids.join(u','));
+        const QString text = m_params.query.arg(group.ids.join(u','));
         QSqlQuery values(m_db);
         values.setForwardOnly(true);
         if (!values.exec(text)) {
             LOG_OUT(Kyr::LogError, "Query error '%1' - '%2'").arg(text).arg(values.lastError().text()).endl();
-            ++m_dbFailures;
+            ++m_counters.dbFailures;
             continue;
         }
         QList<Orvane::DBData> records;
@@ -175,14 +175,14 @@ void ExportSQLiteToHdbxHandler::writePoint(const QString &name, const QList<Orva
 {
     const QString fileName = HistoryFile::safeName(name) + QStringLiteral(".hdbx");
     for (const HistoryFile::MonthSlice &month : HistoryFile::splitByMonth(records, Qt::UTC)) {
-        const QString path = m_historyFolder + month.folderName + u'/' + fileName;
+        const QString path = m_params.historyFolder + month.folderName + u'/' + fileName;
         if (!HistoryFile::writeFile(path, name, records, month.begin, month.end)) {
             LOG_OUT(Kyr::LogError, "Could not open output file %1").arg(path).endl();
-            ++m_filesFailed;
+            ++m_counters.failed;
             continue;
         }
-        ++m_filesWritten;
-        m_recordsWritten += month.end - month.begin;
+        ++m_counters.files;
+        m_counters.records += month.end - month.begin;
     }
 }
 
@@ -194,7 +194,7 @@ void ExportSQLiteToHdbxHandler::verify(QString newTree, QString oldTree)
     const bool writing = result.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text);
     if (!writing) {
         LOG_OUT(Kyr::LogCritical, "Could not open result file %1").arg(result.fileName()).endl();
-        ++m_filesFailed;
+        ++m_counters.failed;
     }
     QTextStream out(&result);
     if (writing)
@@ -203,7 +203,7 @@ void ExportSQLiteToHdbxHandler::verify(QString newTree, QString oldTree)
 
     const QFileInfoList months = QDir(newTree).entryInfoList({QStringLiteral("HDADATA_*")}, QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo &month : months) {
-        emit sigExportInfo(QStringLiteral("Verify '%1'...").arg(month.absoluteFilePath()));
+        info(QStringLiteral("Verify '%1'...").arg(month.absoluteFilePath()));
         const QString line = compareMonth(month.absoluteFilePath(), oldTree + month.fileName() + u'/');
         if (writing)
             out << line;
@@ -223,7 +223,7 @@ QString ExportSQLiteToHdbxHandler::compareMonth(const QString &newMonth, const Q
             if (fresh.tooLarge)
                 LOG_OUT(Kyr::LogError, "%1 is larger than %2 bytes").arg(newPath).arg(HistoryFile::MaxFileBytes).endl();
             LOG_OUT(Kyr::LogError, "Invalid file header on '%1'").arg(newPath).endl();
-            ++m_filesFailed;
+            ++m_counters.failed;
             continue;
         }
         if (fresh.tornBytes)
@@ -234,7 +234,7 @@ QString ExportSQLiteToHdbxHandler::compareMonth(const QString &newMonth, const Q
         const HistoryFile::ReadResult old = HistoryFile::read(oldPath);
         if (!old.opened) {
             LOG_OUT(Kyr::LogError, "Could not open %1").arg(oldPath).endl();
-            ++m_filesFailed;
+            ++m_counters.failed;
             ++missingOldFiles;
             addName(missingOldFileNames, name);
             continue;
@@ -243,12 +243,12 @@ QString ExportSQLiteToHdbxHandler::compareMonth(const QString &newMonth, const Q
             if (old.tooLarge)
                 LOG_OUT(Kyr::LogError, "%1 is larger than %2 bytes").arg(oldPath).arg(HistoryFile::MaxFileBytes).endl();
             LOG_OUT(Kyr::LogError, "Invalid file header on old '%1'").arg(oldPath).endl();
-            ++m_filesFailed;
+            ++m_counters.failed;
             continue;
         }
         if (old.tornBytes) {
             LOG_OUT(Kyr::LogError, "Invalid data on old '%1' (%2)").arg(oldPath).arg(old.tornBytes).endl();
-            ++m_filesFailed;
+            ++m_counters.failed;
         }
 
         const bool newNotEarlier = QFileInfo(newPath).lastModified() >= QFileInfo(oldPath).lastModified();

@@ -1,76 +1,80 @@
 #include "tools/ImportHandler.h"
 
-#include "naming/AksNaming.h"
-
 #include "KyrLogger/Logger.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
+namespace {
+
+// A damaged file moves aside to the first free name "<name>.bad", "<name>.1.bad", ...
+constexpr int MaxBadNames = 100;
+
+bool setAside(const QString &path)
+{
+    for (int n = 0; n < MaxBadNames; ++n) {
+        const QString bad = n == 0 ? path + QStringLiteral(".bad") : QStringLiteral("%1.%2.bad").arg(path).arg(n);
+        if (!QFile::exists(bad))
+            return QFile::rename(path, bad);
+    }
+    return false;
+}
+
+} // namespace
 
 ImportHandler::ImportHandler(const DmsConfig &naming)
-    : ToolThread("ImportHandler"), m_naming(naming)
+    : ToolJob("ImportHandler"), m_naming(naming)
 {
 }
 
-void ImportHandler::startFileImport(const QDateTime &from, const QDateTime &to, const QString &sources,
-                                    const QString &tempPath, bool directWrite, const QString &destination)
+void ImportHandler::prepare()
 {
-    if (!claim())
-        return;
-    m_from = from;
-    m_to = to;
-    m_sources = folderText(sources);
-    m_tempPath = folderText(tempPath);
-    m_directWrite = directWrite;
-    m_destination = folderText(destination);
-    QDir().mkpath(m_tempPath);
-    post("onStartFileImport");
+    m_params.tempPath = folderText(m_params.tempPath);
+    m_params.destination = folderText(m_params.destination);
+    QDir().mkpath(m_params.tempPath);
 }
 
-void ImportHandler::onStartFileImport()
+QString ImportHandler::startLogText() const
 {
-    LOG_OUT(Kyr::LogInfo, "Start import, source %1 destination %2, from %3 to %4")
-        .arg(m_sources).arg(m_destination).arg(m_from.toString(Qt::ISODate)).arg(m_to.toString(Qt::ISODate)).endl();
-    emit sigImportInfo(QStringLiteral("Importing..."));
-    m_counters = {};
+    return QStringLiteral("Start import, source %1 destination %2, from %3 to %4")
+        .arg(m_params.sources, m_params.destination, m_params.from.toString(Qt::ISODate), m_params.to.toString(Qt::ISODate));
+}
+
+QString ImportHandler::endText() const
+{
+    return QStringLiteral("== End import, %1 files, %2 failed; %3 records (%4 stored, %5 ignored)")
+        .arg(m_counters.files).arg(m_counters.failed).arg(m_counters.records).arg(m_stored).arg(m_ignored);
+}
+
+void ImportHandler::execute()
+{
     m_stored = 0;
     m_ignored = 0;
     m_buffers.clear();
     m_bufferedBytes = 0;
-    m_aks = std::make_unique<AksNaming>(m_naming);
-    m_cache.clear();
+    m_naming.reset();
 
-    QDir temp(m_tempPath);
+    QDir temp(m_params.tempPath);
     for (const QString &name : temp.entryList({QStringLiteral("*.mitmp"), QStringLiteral("*.hdbx")}, QDir::Files))
         temp.remove(name);
 
-    SourceWalk walk(SourceWalk::Tool::Import, m_counters, [this](const QString &text) { emit sigImportInfo(text); });
-    for (const QString &source : m_sources.split(u';'))
-        walk.walk(source, [this](SourceFile &file) { handleFile(file); });
+    SourceWalk walk(SourceWalk::Tool::Import, m_counters, [this](const QString &text) { info(text); });
+    walkSources(m_params.sources, walk, [this](SourceFile &file) { handleFile(file); });
 
-    emit sigImportInfo(QStringLiteral("Handle %1 values...").arg(m_counters.records));
-    emit sigImportInfo(QStringLiteral("Sorting values..."));
-    emit sigImportInfo(QStringLiteral("Storing temporary files..."));
+    info(QStringLiteral("Handle %1 values...").arg(m_counters.records));
+    info(QStringLiteral("Sorting values..."));
+    info(QStringLiteral("Storing temporary files..."));
     flushBuffers(true);
 
-    emit sigImportInfo(QStringLiteral("Processing temporary files..."));
+    info(QStringLiteral("Processing temporary files..."));
     const QStringList tempFiles = temp.entryList({QStringLiteral("*.mitmp")}, QDir::Files);
     for (qsizetype n = 0; n < tempFiles.size(); ++n) {
         if (n % 5 == 0)
-            emit sigImportInfo(QStringLiteral("Processing temporary file %1").arg(n));
+            info(QStringLiteral("Processing temporary file %1").arg(n));
         processTemporaryFile(temp.filePath(tempFiles[n]));
     }
-
-    m_aks.reset();
-    m_cache.clear();
-    const QString end = QStringLiteral("== End import, %1 files, %2 failed; %3 records (%4 stored, %5 ignored)")
-                            .arg(m_counters.files).arg(m_counters.failed).arg(m_counters.records)
-                            .arg(m_stored).arg(m_ignored);
-    emit sigImportInfo(end);
-    LOG_OUT(Kyr::LogInfo, "%1").arg(end).endl();
-    release(m_counters.failed);
 }
 
 // Names the records of one file and adds those in range to the buffers of their points.
@@ -80,18 +84,9 @@ void ImportHandler::handleFile(SourceFile &file)
         return;
     m_counters.records += file.records.size();
     for (DataParser::ValueRec &rec : file.records) {
-        AksNaming::applyPrefix(rec, m_naming.prefix);
-        m_aks->collectOptions(rec);
-        bool named = AksNaming::applyOptions(rec);
-        if (named) {
-            if (m_naming.aksToUppercase)
-                rec.iaks = rec.iaks.toUpper();
-            named = m_aks->mapRecord(rec, m_cache);
-            if (!named)
-                LOG_OUT(Kyr::LogWarning, "Empty rds for '%1'").arg(rec.iaks).endl();
-        }
-        if (!named || rec.aks.isEmpty() || (m_from.isValid() && rec.timestamp < m_from)
-            || (m_to.isValid() && rec.timestamp > m_to)) {
+        const bool named = m_naming.applyOptions(rec) && m_naming.map(rec);
+        if (!named || rec.aks.isEmpty() || (m_params.from.isValid() && rec.timestamp < m_params.from)
+            || (m_params.to.isValid() && rec.timestamp > m_params.to)) {
             ++m_ignored;
             continue;
         }
@@ -99,8 +94,7 @@ void ImportHandler::handleFile(SourceFile &file)
         record.seconds = quint32(rec.timestamp.toSecsSinceEpoch());
         record.state = HistoryFile::stateWord(rec.state);
         record.value = rec.value;
-        QByteArray &buffer = m_buffers[rec.aks];
-        HistoryFile::appendRecord(buffer, record);
+        HistoryFile::appendRecord(m_buffers[rec.aks], record);
         m_bufferedBytes += HistoryFile::RecordSize;
     }
     if (m_bufferedBytes > MaxBufferedBytes)
@@ -113,8 +107,8 @@ void ImportHandler::flushBuffers(bool announce)
     qint64 n = 0;
     for (auto &[name, records] : m_buffers) {
         if (announce)
-            emit sigImportInfo(QStringLiteral("Storing temporary file %1").arg(++n));
-        QFile file(m_tempPath + HistoryFile::safeName(name) + QStringLiteral(".mitmp"));
+            info(QStringLiteral("Storing temporary file %1").arg(++n));
+        QFile file(m_params.tempPath + HistoryFile::safeName(name) + QStringLiteral(".mitmp"));
         const bool exists = file.exists();
         if (!file.open(exists ? QIODevice::Append : QIODevice::WriteOnly)) {
             LOG_OUT(Kyr::LogError, "Could not open temporary file %1").arg(file.fileName()).endl();
@@ -136,42 +130,59 @@ void ImportHandler::processTemporaryFile(const QString &path)
         return;
     }
     m_stored += temp.records.size();
-    QList<Orvane::DBData> &records = temp.records;
-    HistoryFile::sortUnique(records);
-
-    if (!m_directWrite) {
+    HistoryFile::sortUnique(temp.records);
+    if (m_params.directWrite) {
+        // The temporary file's name carries the whole safe name; the header only its first 161 bytes.
+        mergeIntoMonths(temp, QFileInfo(path).completeBaseName() + QStringLiteral(".hdbx"));
+    } else {
         QString target = path;
         target.chop(int(qstrlen(".mitmp")));
         target += QStringLiteral(".hdbx");
-        if (!HistoryFile::writeFile(target, temp.pointName, records, 0, records.size()))
+        if (!HistoryFile::writeFile(target, temp.pointName, temp.records, 0, temp.records.size()))
             LOG_OUT(Kyr::LogError, "Could not open output file %1").arg(target).endl();
-        QFile::remove(path);
-        return;
-    }
-
-    // Direct write: merge the existing month files first, so that the imported values win.
-    // The temporary file's name carries the whole safe name; the header only its first 161 bytes.
-    const QString fileName = QFileInfo(path).completeBaseName() + QStringLiteral(".hdbx");
-    QList<Orvane::DBData> merged;
-    for (const HistoryFile::MonthSlice &month : HistoryFile::splitByMonth(records, Qt::LocalTime)) {
-        const QString target = m_destination + month.folderName + u'/' + fileName;
-        const HistoryFile::ReadResult existing = HistoryFile::read(target);
-        if (existing.opened && !existing.headerOk) {
-            // Rewriting would lose what the file holds: it stays as it is.
-            LOG_OUT(Kyr::LogError, "Invalid file header on '%1'").arg(target).endl();
-            QFile::remove(path);
-            return;
-        }
-        merged.append(existing.records);
-    }
-    merged.append(records);
-    HistoryFile::sortUnique(merged);
-    for (const HistoryFile::MonthSlice &month : HistoryFile::splitByMonth(merged, Qt::LocalTime)) {
-        const QString target = m_destination + month.folderName + u'/' + fileName;
-        if (!HistoryFile::writeFile(target, temp.pointName, merged, month.begin, month.end)) {
-            LOG_OUT(Kyr::LogError, "Could not open output file %1").arg(target).endl();
-            break;
-        }
     }
     QFile::remove(path);
+}
+
+// Direct write: the existing month files are merged first, so that the imported values win. A
+// month whose existing file is damaged is left out; every other month is written.
+void ImportHandler::mergeIntoMonths(const HistoryFile::ReadResult &temp, const QString &fileName)
+{
+    QList<Orvane::DBData> merged;
+    QSet<QString> skipped;
+    for (const HistoryFile::MonthSlice &month : HistoryFile::splitByMonth(temp.records, Qt::LocalTime)) {
+        if (!readExistingMonth(m_params.destination + month.folderName + u'/' + fileName, merged))
+            skipped.insert(month.folderName);
+    }
+    merged.append(temp.records);
+    HistoryFile::sortUnique(merged);
+    for (const HistoryFile::MonthSlice &month : HistoryFile::splitByMonth(merged, Qt::LocalTime)) {
+        if (skipped.contains(month.folderName))
+            continue;
+        const QString target = m_params.destination + month.folderName + u'/' + fileName;
+        if (!HistoryFile::writeFile(target, temp.pointName, merged, month.begin, month.end)) {
+            LOG_OUT(Kyr::LogError, "Could not open output file %1").arg(target).endl();
+            ++m_counters.failed;
+        }
+    }
+}
+
+// Appends the records of an existing month file. A damaged one is set aside (rewriting it would
+// lose what it holds) and counted as failed: false, its month is not written.
+bool ImportHandler::readExistingMonth(const QString &target, QList<Orvane::DBData> &merged)
+{
+    const HistoryFile::ReadResult existing = HistoryFile::read(target);
+    if (!existing.opened || existing.headerOk) {
+        merged.append(existing.records);
+        return true;
+    }
+    ++m_counters.failed;
+    if (existing.tooLarge) {
+        LOG_OUT(Kyr::LogError, "%1 is larger than %2 bytes").arg(target).arg(HistoryFile::MaxFileBytes).endl();
+        return false;
+    }
+    LOG_OUT(Kyr::LogError, "Invalid file header on '%1'").arg(target).endl();
+    if (!setAside(target))
+        LOG_OUT(Kyr::LogError, "Could not set aside damaged file %1").arg(target).endl();
+    return false;
 }

@@ -4,18 +4,26 @@
 // file (".mitmp") per point as it goes; the temporary files then become ".hdbx" files, next to
 // them or, with direct write, merged into the month folders of the destination.
 
-#include "config/Settings.h"
-#include "naming/AksNaming.h"
 #include "tools/HistoryFile.h"
-#include "tools/SourceWalk.h"
+#include "tools/ToolNaming.h"
 #include "tools/ToolThread.h"
 
 #include <QDateTime>
 
 #include <map>
-#include <memory>
 
-class ImportHandler : public ToolThread
+// What one import run takes.
+struct ImportParams
+{
+    QDateTime from;        // invalid: that end of the range stays open
+    QDateTime to;
+    QString sources;       // folders separated by ";"
+    QString tempPath;      // temporary files, and the history files without direct write
+    bool directWrite = false;
+    QString destination;   // the month folders merged into with direct write
+};
+
+class ImportHandler : public ToolJob<ImportParams>
 {
     Q_OBJECT
 public:
@@ -25,32 +33,21 @@ public:
     // naming: the settings the records are named with (prefix, options, mapping).
     explicit ImportHandler(const DmsConfig &naming);
 
-    // Ignored while a run is going. An invalid from or to leaves that end of the range open.
-    void startFileImport(const QDateTime &from, const QDateTime &to, const QString &sources,
-                         const QString &tempPath, bool directWrite, const QString &destination);
-
-signals:
-    void sigImportInfo(QString info);
-
-public slots:
-    void onStartFileImport();
+protected:
+    void prepare() override;
+    QString startLogText() const override;
+    QString startInfo() const override { return QStringLiteral("Importing..."); }
+    void execute() override;
+    QString endText() const override;
 
 private:
     void handleFile(SourceFile &file);
     void flushBuffers(bool announce);
     void processTemporaryFile(const QString &path);
+    void mergeIntoMonths(const HistoryFile::ReadResult &temp, const QString &fileName);
+    bool readExistingMonth(const QString &target, QList<Orvane::DBData> &merged);
 
-    DmsConfig m_naming;
-    std::unique_ptr<AksNaming> m_aks; // one per run, with its mapping cache
-    AksNaming::MappingCache m_cache;
-    QDateTime m_from;
-    QDateTime m_to;
-    QString m_sources;
-    QString m_tempPath;
-    bool m_directWrite = false;
-    QString m_destination;
-
-    WalkCounters m_counters;
+    ToolNaming m_naming;
     qint64 m_stored = 0;
     qint64 m_ignored = 0;
     // Per point name (sorted, case-sensitive): its 20-byte records not yet in its temporary file.

@@ -2,19 +2,15 @@
 // Search of saved mails and data files: every record is named as the live path would name it,
 // filtered, and each hit appended as one line to a CSV result file.
 
-#include "config/Settings.h"
-#include "naming/AksNaming.h"
-#include "tools/SourceWalk.h"
+#include "tools/ToolNaming.h"
 #include "tools/ToolThread.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QRegularExpression>
 
-#include <memory>
-
 // What one search run looks for.
-struct SearchParameters
+struct SearchParams
 {
     QDateTime from;            // invalid: open range
     QDateTime to;
@@ -30,41 +26,31 @@ struct SearchParameters
     QString resultFile;
 };
 
-class SearchHandler : public ToolThread
+class SearchHandler : public ToolJob<SearchParams>
 {
     Q_OBJECT
 public:
     explicit SearchHandler(const DmsConfig &naming);
 
-    // Ignored while a run is going. Invalid from or to leave that end open; importTypes holding 0
-    // searches every format.
-    void startFileSearch(const QDateTime &from, const QDateTime &to, const QString &sources, const QString &fileFilter,
-                         const QString &importFilter, bool importRegex, const QString &mappedFilter, bool mappedRegex,
-                         const QString &valueText, const QString &unitText, const QList<int> &importTypes,
-                         const QString &resultFile);
-
     // The Value field of a hit: 6 significant digits; nan, inf and -inf for values that are not finite.
     static QString valueText(double value);
 
-signals:
-    void sigSearchInfo(QString info);
-
-public slots:
-    void onStartFileSearch();
+protected:
+    QString startLogText() const override;
+    QString startInfo() const override { return QStringLiteral("Searching..."); }
+    void execute() override;
+    QString endText() const override;
 
 private:
     void searchFile(SourceFile &file);
+    bool passesFilters(const DataParser::ValueRec &rec) const;
     bool matches(const QString &text, const QString &filter, const QRegularExpression &regex, bool useRegex) const;
 
-    DmsConfig m_naming;
-    SearchParameters m_p;
-    std::unique_ptr<AksNaming> m_aks;
-    AksNaming::MappingCache m_cache;
+    ToolNaming m_naming;
     QRegularExpression m_importRegex;
     QRegularExpression m_mappedRegex;
     double m_value = 0.0;
     QFile m_result;
-    WalkCounters m_counters;
     qint64 m_ignored = 0;
     qint64 m_found = 0;
 };

@@ -1,5 +1,7 @@
 #include "tools/ToolThread.h"
 
+#include "tools/SourceList.h"
+
 #include "KyrLogger/Logger.h"
 
 ToolThread::ToolThread(const char *name)
@@ -27,13 +29,34 @@ QString ToolThread::folderText(QString text)
     return text;
 }
 
-void ToolThread::release(qint64 failed)
+void ToolThread::post()
 {
-    m_busy.store(false);
-    emit sigRunDone(failed);
+    QMetaObject::invokeMethod(this, "onRun", Qt::QueuedConnection);
 }
 
-void ToolThread::post(const char *slot)
+void ToolThread::onRun()
 {
-    QMetaObject::invokeMethod(this, slot, Qt::QueuedConnection);
+    m_counters = {};
+    LOG_OUT(Kyr::LogInfo, "%1").arg(startLogText()).endl();
+    info(startInfo());
+    execute();
+    const QString end = endText();
+    info(end);
+    LOG_OUT(Kyr::LogInfo, "%1").arg(end).endl();
+    m_busy.store(false);
+    emit sigRunDone(m_counters.failed + m_counters.dbFailures);
+}
+
+void ToolThread::walkSources(const QString &sources, SourceWalk &walk, const SourceWalk::RecordHandler &handler)
+{
+    const QStringList folders = SourceList::folders(sources);
+    if (folders.isEmpty()) {
+        const QString error = SourceList::noFolderText(sources);
+        LOG_OUT(Kyr::LogError, "%1").arg(error).endl();
+        info(error);
+        ++m_counters.failed;
+        return;
+    }
+    for (const QString &folder : folders)
+        walk.walk(folder, handler);
 }

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QDateTimeEdit>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -56,13 +57,31 @@ QLineEdit *ToolDialog::addText(const QString &key, const QString &label, const Q
     return edit;
 }
 
-QDateTimeEdit *ToolDialog::addDateTime(const QString &key, const QString &label)
+QDateTimeEdit *ToolDialog::addDateTime(const QString &key, const QString &label, const QDateTime &defaultValue)
 {
     auto *edit = new QDateTimeEdit(this);
     edit->setDisplayFormat(kDateTimeFormat);
     edit->setCalendarPopup(true);
-    addField(key, label, edit, QDateTime(QDate::currentDate(), QTime(0, 0)));
+    addField(key, label, edit, defaultValue);
     return edit;
+}
+
+QString ToolDialog::defaultPath(const QString &name)
+{
+    QString base = qEnvironmentVariable("ORVANE_CURRENT_PROJECT_LOCATION");
+    if (base.isEmpty())
+        base = QDir::homePath();
+    return QDir(base).filePath(QStringLiteral("tools/") + name);
+}
+
+QDateTime ToolDialog::defaultFrom()
+{
+    return QDateTime(QDate::currentDate().addMonths(-1), QTime(0, 0));
+}
+
+QDateTime ToolDialog::defaultTo()
+{
+    return QDateTime(QDate::currentDate().addDays(1), QTime(0, 0));
 }
 
 QCheckBox *ToolDialog::addCheck(const QString &key, const QString &label)

@@ -33,11 +33,17 @@ protected:
 
     QLineEdit *addText(const QString &key, const QString &label, const QString &defaultValue,
                        QPushButton *picker = nullptr);
-    QDateTimeEdit *addDateTime(const QString &key, const QString &label);
+    QDateTimeEdit *addDateTime(const QString &key, const QString &label, const QDateTime &defaultValue);
     QCheckBox *addCheck(const QString &key, const QString &label);
     // Any other widget (list, multi-line text) with its default value.
     void addField(const QString &key, const QString &label, QWidget *widget, const QVariant &defaultValue);
     QPushButton *pickerButton();
+    // Where the default paths lie: the folder "tools" of the project, or of the home folder when
+    // no project is set.
+    static QString defaultPath(const QString &name);
+    // The default time range: from a month back to the end of today.
+    static QDateTime defaultFrom();
+    static QDateTime defaultTo();
     QFormLayout *form() const { return m_form; }
 
     // Adds OK and Cancel and restores fields and geometry; the last call of a constructor.

@@ -36,22 +36,22 @@ void pickInto(ToolDialog *dialog, const QString &key)
 ImportCfg::ImportCfg(const QString &applicationName, QWidget *parent)
     : ToolDialog(applicationName, tr("Import"), QStringLiteral("/MailImpCfg"), parent)
 {
-    addDateTime(QStringLiteral("from"), tr("From"));
-    addDateTime(QStringLiteral("to"), tr("To"));
+    addDateTime(QStringLiteral("from"), tr("From"), defaultFrom());
+    addDateTime(QStringLiteral("to"), tr("To"), defaultTo());
     QPushButton *picker = pickerButton();
     connect(picker, &QPushButton::clicked, this, &ImportCfg::onSelectImportPaths);
     addText(QStringLiteral("importPath"), tr("Import paths"), QString(), picker);
-    addText(QStringLiteral("tempPath"), tr("Temporary / output path"), QStringLiteral("C:/temp/"));
+    addText(QStringLiteral("tempPath"), tr("Temporary / output path"), defaultPath(QStringLiteral("import/")));
     addCheck(QStringLiteral("directWrite"), tr("Direct write/merge .hdb files"));
-    addText(QStringLiteral("backupDataPath"), tr("Backup data path"), QStringLiteral("D:/Backup/"));
+    addText(QStringLiteral("backupDataPath"), tr("Backup data path"), defaultPath(QStringLiteral("hdbx/")));
     finish();
 }
 
-ImportCfg::Values ImportCfg::values() const
+ImportParams ImportCfg::values() const
 {
-    return {textOf(this, QStringLiteral("importPath")), flagOf(this, QStringLiteral("directWrite")),
-            textOf(this, QStringLiteral("tempPath")), textOf(this, QStringLiteral("backupDataPath")),
-            dateTimeOf(this, QStringLiteral("from")), dateTimeOf(this, QStringLiteral("to"))};
+    return {dateTimeOf(this, QStringLiteral("from")), dateTimeOf(this, QStringLiteral("to")),
+            textOf(this, QStringLiteral("importPath")), textOf(this, QStringLiteral("tempPath")),
+            flagOf(this, QStringLiteral("directWrite")), textOf(this, QStringLiteral("backupDataPath"))};
 }
 
 void ImportCfg::onSelectImportPaths()
@@ -66,8 +66,8 @@ SearchCfg::SearchCfg(const QString &applicationName, QWidget *parent)
     QPushButton *picker = pickerButton();
     connect(picker, &QPushButton::clicked, this, &SearchCfg::onSelectSearchPaths);
     addText(QStringLiteral("searchPath"), tr("Search paths"), QString(), picker);
-    addDateTime(QStringLiteral("from"), tr("From"));
-    addDateTime(QStringLiteral("to"), tr("To"));
+    addDateTime(QStringLiteral("from"), tr("From"), defaultFrom());
+    addDateTime(QStringLiteral("to"), tr("To"), defaultTo());
     addText(QStringLiteral("sFileFilter"), tr("File Filter") + QLatin1Char(' ') + tr("(contains)"), QString());
     addText(QStringLiteral("sImpRds"), tr("Imported Rds"), QString());
     addCheck(QStringLiteral("sImpRdsRegex"), tr("Regex"));
@@ -79,35 +79,38 @@ SearchCfg::SearchCfg(const QString &applicationName, QWidget *parent)
     m_formats->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_formats->setMinimumHeight(120);
     addField(QStringLiteral("sFormat"), tr("Format"), m_formats, QStringList());
-    addText(QStringLiteral("output"), tr("Output"), QStringLiteral("c:/tmp/SearchResult.csv"));
+    addText(QStringLiteral("output"), tr("Output"), defaultPath(QStringLiteral("SearchResult.csv")));
     finish();
 }
 
-SearchCfg::Values SearchCfg::values() const
+SearchParams SearchCfg::values() const
 {
-    Values v;
-    v.searchPaths = textOf(this, QStringLiteral("searchPath"));
-    v.from = dateTimeOf(this, QStringLiteral("from"));
-    v.to = dateTimeOf(this, QStringLiteral("to"));
-    v.fileFilter = textOf(this, QStringLiteral("sFileFilter"));
-    v.impRds = textOf(this, QStringLiteral("sImpRds"));
-    v.impRdsRegex = flagOf(this, QStringLiteral("sImpRdsRegex"));
-    v.mappedRds = textOf(this, QStringLiteral("sMappedRds"));
-    v.mappedRdsRegex = flagOf(this, QStringLiteral("sMappedRdsRegex"));
-    v.value = textOf(this, QStringLiteral("sValue"));
-    v.unit = textOf(this, QStringLiteral("sUnit"));
+    SearchParams p;
+    p.sources = textOf(this, QStringLiteral("searchPath"));
+    p.from = dateTimeOf(this, QStringLiteral("from"));
+    p.to = dateTimeOf(this, QStringLiteral("to"));
+    p.fileFilter = textOf(this, QStringLiteral("sFileFilter"));
+    p.importFilter = textOf(this, QStringLiteral("sImpRds"));
+    p.importRegex = flagOf(this, QStringLiteral("sImpRdsRegex"));
+    p.mappedFilter = textOf(this, QStringLiteral("sMappedRds"));
+    p.mappedRegex = flagOf(this, QStringLiteral("sMappedRdsRegex"));
+    p.valueText = textOf(this, QStringLiteral("sValue"));
+    p.unitText = textOf(this, QStringLiteral("sUnit"));
+    QList<int> types;
     for (int row = 0; row < m_formats->count(); ++row) {
         if (m_formats->item(row)->isSelected())
-            v.formats.append(DataParser::ImportType(row));
+            types.append(row);
     }
-    v.output = textOf(this, QStringLiteral("output"));
-    return v;
+    if (!types.isEmpty())
+        p.importTypes = types;
+    p.resultFile = textOf(this, QStringLiteral("output"));
+    return p;
 }
 
 QString SearchCfg::storedOutput(const QString &applicationName)
 {
     QSettings settings(QStringLiteral("KYR"), applicationName + QStringLiteral("/MailSrchCfg"));
-    return settings.value(QStringLiteral("output"), QStringLiteral("c:/tmp/SearchResult.csv")).toString();
+    return settings.value(QStringLiteral("output"), defaultPath(QStringLiteral("SearchResult.csv"))).toString();
 }
 
 void SearchCfg::onSelectSearchPaths()
@@ -126,11 +129,11 @@ ExportFileToSQLiteCfg::ExportFileToSQLiteCfg(const QString &applicationName, QWi
                             this);
     hint->setWordWrap(true);
     form()->addRow(QString(), hint);
-    addText(QStringLiteral("output"), tr("Output"), QStringLiteral("c:/tmp/ExportDB.db"));
+    addText(QStringLiteral("output"), tr("Output"), defaultPath(QStringLiteral("ExportDB.db")));
     finish();
 }
 
-ExportFileToSQLiteCfg::Values ExportFileToSQLiteCfg::values() const
+ExportSqliteParams ExportFileToSQLiteCfg::values() const
 {
     return {textOf(this, QStringLiteral("emailPath")), textOf(this, QStringLiteral("output"))};
 }
@@ -140,35 +143,30 @@ void ExportFileToSQLiteCfg::onSelectExportPaths()
     pickInto(this, QStringLiteral("emailPath"));
 }
 
-const QString ExportSQLiteToHdbxCfg::kDefaultQuery = QStringLiteral(
-    "SELECT ts, value, MAX(file.ts_file), COUNT(*) c\nFROM measurement m\nINNER JOIN file ON m.rfid_file = "
-    "file.id\nINNER JOIN rds ON m.rfid_rds = rds.id\nWHERE rfid_rds IN (%1)\nGROUP BY rds.dms, ts\nHAVING c >= "
-    "1\nORDER BY ts");
-
 ExportSQLiteToHdbxCfg::ExportSQLiteToHdbxCfg(const QString &applicationName, QWidget *parent)
     : ToolDialog(applicationName, tr("Export SQLite DB to PDBS .hdbx files"), QStringLiteral("/SQLiteExpCfg"), parent)
     , m_query(new QPlainTextEdit(this))
 {
     QPushButton *dbPicker = pickerButton();
     connect(dbPicker, &QPushButton::clicked, this, &ExportSQLiteToHdbxCfg::onSelectDb);
-    addText(QStringLiteral("inputDb"), tr("Source DB"), QStringLiteral("c:/tmp/ExportDB.db"), dbPicker);
+    addText(QStringLiteral("inputDb"), tr("Source DB"), defaultPath(QStringLiteral("ExportDB.db")), dbPicker);
     QPushButton *folderPicker = pickerButton();
     connect(folderPicker, &QPushButton::clicked, this, &ExportSQLiteToHdbxCfg::onSelectBackupPath);
-    addText(QStringLiteral("backupPath"), tr("Orvane backup path"), QStringLiteral("d:/HDABackup"), folderPicker);
+    addText(QStringLiteral("backupPath"), tr("Orvane backup path"), defaultPath(QStringLiteral("hdbx/")), folderPicker);
     QFont fixed(QStringLiteral("Courier New"));
     fixed.setStyleHint(QFont::TypeWriter);
     m_query->setFont(fixed);
     m_query->setMinimumSize(420, 160);
-    addField(QStringLiteral("query"), tr("Query"), m_query, kDefaultQuery);
+    addField(QStringLiteral("query"), tr("Query"), m_query, ExportHdbxParams::defaultQuery());
     auto *defaultButton = new QPushButton(tr("Default query"), this);
     connect(defaultButton, &QPushButton::clicked, this, &ExportSQLiteToHdbxCfg::onDefaultQuery);
     form()->addRow(QString(), defaultButton);
     finish();
 }
 
-ExportSQLiteToHdbxCfg::Values ExportSQLiteToHdbxCfg::values() const
+ExportHdbxParams ExportSQLiteToHdbxCfg::values() const
 {
-    return {m_query->toPlainText(), textOf(this, QStringLiteral("inputDb")), textOf(this, QStringLiteral("backupPath"))};
+    return {textOf(this, QStringLiteral("inputDb")), textOf(this, QStringLiteral("backupPath")), m_query->toPlainText()};
 }
 
 void ExportSQLiteToHdbxCfg::onSelectDb()
@@ -189,5 +187,5 @@ void ExportSQLiteToHdbxCfg::onSelectBackupPath()
 
 void ExportSQLiteToHdbxCfg::onDefaultQuery()
 {
-    m_query->setPlainText(kDefaultQuery);
+    m_query->setPlainText(ExportHdbxParams::defaultQuery());
 }

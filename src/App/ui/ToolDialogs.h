@@ -1,11 +1,12 @@
 #pragma once
-// The dialogs that collect the parameters of the offline tools. Each only collects values: the
-// tray menu hands them to the tool when the dialog is accepted.
+// The dialogs that collect the parameters of the offline tools. Each only fills its tool's
+// parameter record: the tray menu hands it to the tool when the dialog is accepted.
 
-#include "parsing/DataParser.h"
+#include "tools/ExportFileToSQLiteHandler.h"
+#include "tools/ExportSQLiteToHdbxHandler.h"
+#include "tools/ImportHandler.h"
+#include "tools/SearchHandler.h"
 #include "ui/ToolDialog.h"
-
-#include <QDateTime>
 
 class QListWidget;
 class QPlainTextEdit;
@@ -15,18 +16,8 @@ class ImportCfg : public ToolDialog
 {
     Q_OBJECT
 public:
-    struct Values
-    {
-        QString importPaths; // directories separated by ";"
-        bool directWrite = false;
-        QString tempPath;
-        QString backupDataPath;
-        QDateTime from;
-        QDateTime to;
-    };
-
     explicit ImportCfg(const QString &applicationName, QWidget *parent = nullptr);
-    Values values() const;
+    ImportParams values() const;
 
 public slots:
     void onSelectImportPaths();
@@ -37,24 +28,9 @@ class SearchCfg : public ToolDialog
 {
     Q_OBJECT
 public:
-    struct Values
-    {
-        QString searchPaths;
-        QDateTime from;
-        QDateTime to;
-        QString fileFilter;
-        QString impRds;
-        bool impRdsRegex = false;
-        QString mappedRds;
-        bool mappedRdsRegex = false;
-        QString value;
-        QString unit;
-        QList<DataParser::ImportType> formats;
-        QString output;
-    };
-
     explicit SearchCfg(const QString &applicationName, QWidget *parent = nullptr);
-    Values values() const;
+    // No format selected searches every format.
+    SearchParams values() const;
     // The result file as stored by the last use of the dialog.
     static QString storedOutput(const QString &applicationName);
 
@@ -70,14 +46,8 @@ class ExportFileToSQLiteCfg : public ToolDialog
 {
     Q_OBJECT
 public:
-    struct Values
-    {
-        QString emailPaths;
-        QString output;
-    };
-
     explicit ExportFileToSQLiteCfg(const QString &applicationName, QWidget *parent = nullptr);
-    Values values() const;
+    ExportSqliteParams values() const;
 
 public slots:
     void onSelectExportPaths();
@@ -88,17 +58,8 @@ class ExportSQLiteToHdbxCfg : public ToolDialog
 {
     Q_OBJECT
 public:
-    struct Values
-    {
-        QString query;
-        QString inputDb;
-        QString backupPath;
-    };
-
-    static const QString kDefaultQuery;
-
     explicit ExportSQLiteToHdbxCfg(const QString &applicationName, QWidget *parent = nullptr);
-    Values values() const;
+    ExportHdbxParams values() const;
 
 public slots:
     void onSelectDb();

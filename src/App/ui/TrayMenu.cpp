@@ -290,14 +290,14 @@ void TrayMenu::onShowState()
             connect(dms, &DmsHandler::sigDmsInfo, this, &TrayMenu::onDmsStateInfo, kQueuedUnique);
         if (MailHandler *mail = m_app->mailHandler())
             connect(mail, &MailHandler::sigMailInfo, this, &TrayMenu::onMailStateInfo, kQueuedUnique);
-        if (ImportHandler *tool = m_app->importHandler())
-            connect(tool, &ImportHandler::sigImportInfo, this, &TrayMenu::onImportStateInfo, kQueuedUnique);
-        if (SearchHandler *tool = m_app->searchHandler())
-            connect(tool, &SearchHandler::sigSearchInfo, this, &TrayMenu::onSearchStateInfo, kQueuedUnique);
-        if (ExportFileToSQLiteHandler *tool = m_app->exportFileToSQLiteHandler())
-            connect(tool, &ExportFileToSQLiteHandler::sigExportInfo, this, &TrayMenu::onExportStateInfo, kQueuedUnique);
-        if (ExportSQLiteToHdbxHandler *tool = m_app->exportSQLiteToHdbxHandler())
-            connect(tool, &ExportSQLiteToHdbxHandler::sigExportInfo, this, &TrayMenu::onExportStateInfo, kQueuedUnique);
+        const auto showInfo = [this](ToolThread *tool, void (TrayMenu::*slot)(QString)) {
+            if (tool)
+                connect(tool, &ToolThread::sigInfo, this, slot, kQueuedUnique);
+        };
+        showInfo(m_app->importHandler(), &TrayMenu::onImportStateInfo);
+        showInfo(m_app->searchHandler(), &TrayMenu::onSearchStateInfo);
+        showInfo(m_app->exportFileToSQLiteHandler(), &TrayMenu::onExportStateInfo);
+        showInfo(m_app->exportSQLiteToHdbxHandler(), &TrayMenu::onExportStateInfo);
     }
     refresh();
     raise(m_stateWindow.data());
@@ -327,26 +327,21 @@ void TrayMenu::linkRequestsToHandlers()
         if (MailHandler *mail = m_app->mailHandler())
             connect(mail, &MailHandler::sigMailChecked, monitor, &MailMonitor::onMailChecked, kQueuedUnique);
     });
-    connect(this, &TrayMenu::sigStartImport, this, [this](const ImportCfg::Values &v) {
+    connect(this, &TrayMenu::sigStartImport, this, [this](const ImportParams &p) {
         if (ImportHandler *tool = m_app->importHandler())
-            tool->startFileImport(v.from, v.to, v.importPaths, v.tempPath, v.directWrite, v.backupDataPath);
+            tool->start(p);
     });
-    connect(this, &TrayMenu::sigStartSearch, this, [this](const SearchCfg::Values &v) {
-        if (SearchHandler *tool = m_app->searchHandler()) {
-            QList<int> types;
-            for (DataParser::ImportType type : v.formats)
-                types << int(type);
-            tool->startFileSearch(v.from, v.to, v.searchPaths, v.fileFilter, v.impRds, v.impRdsRegex, v.mappedRds,
-                                  v.mappedRdsRegex, v.value, v.unit, types, v.output);
-        }
+    connect(this, &TrayMenu::sigStartSearch, this, [this](const SearchParams &p) {
+        if (SearchHandler *tool = m_app->searchHandler())
+            tool->start(p);
     });
-    connect(this, &TrayMenu::sigStartExportToSQLite, this, [this](const ExportFileToSQLiteCfg::Values &v) {
+    connect(this, &TrayMenu::sigStartExportToSQLite, this, [this](const ExportSqliteParams &p) {
         if (ExportFileToSQLiteHandler *tool = m_app->exportFileToSQLiteHandler())
-            tool->startFileExport(v.emailPaths, v.output);
+            tool->start(p);
     });
-    connect(this, &TrayMenu::sigStartExportToHdbx, this, [this](const ExportSQLiteToHdbxCfg::Values &v) {
+    connect(this, &TrayMenu::sigStartExportToHdbx, this, [this](const ExportHdbxParams &p) {
         if (ExportSQLiteToHdbxHandler *tool = m_app->exportSQLiteToHdbxHandler())
-            tool->startFileExport(v.inputDb, v.backupPath, v.query);
+            tool->start(p);
     });
 }
 

@@ -55,7 +55,8 @@ public:
     void openMailMonitor();
     void openMailDataMonitor();
     void openDbDataMonitor();
-    // Modal parameter dialogs; on acceptance the matching sigStart... signal carries the values.
+    // Modal parameter dialogs; on acceptance the matching sigStart... signal carries the tool's
+    // parameter record.
     void openImportDialog();
     void openSearchDialog();
     void openExportToSQLiteDialog();
@@ -69,10 +70,10 @@ signals:
     void sigForceReport();
     void sigCurrentReportRequested();
     void sigMailMonitorOpened(MailMonitor *monitor);
-    void sigStartImport(const ImportCfg::Values &values);
-    void sigStartSearch(const SearchCfg::Values &values);
-    void sigStartExportToSQLite(const ExportFileToSQLiteCfg::Values &values);
-    void sigStartExportToHdbx(const ExportSQLiteToHdbxCfg::Values &values);
+    void sigStartImport(const ImportParams &params);
+    void sigStartSearch(const SearchParams &params);
+    void sigStartExportToSQLite(const ExportSqliteParams &params);
+    void sigStartExportToHdbx(const ExportHdbxParams &params);
 
 public slots:
     void onIconActivated(QSystemTrayIcon::ActivationReason reason);
