@@ -263,7 +263,7 @@ ParseResult MsconsReader::read()
     return rc == ParseResult::Parsed ? checkTotals(controlCount, firstCount) : rc;
 }
 
-// UNA: the interchange's own service characters (its fifth character, the space, is unused).
+// UNA: the interchange's own service characters; the one before the terminator is reserved.
 void MsconsReader::readServiceAdvice()
 {
     chars.component = data.at(3);
