@@ -8,7 +8,7 @@ class FormatDetection
 public:
     // The first 50 bytes decoded as UTF-8 (invalid bytes become U+FFFD) without any whitespace,
     // so that leading blank lines and indentation do not matter. The decoding drops a leading
-    // byte-order mark, so the Vattenfall signature with U+FEFF in front is met by its plain form.
+    // byte-order mark, so no signature needs a form with U+FEFF in front.
     static QString head(const QByteArray &data);
 
     // The format whose signature the head carries, tested in the order of the format table;

@@ -20,8 +20,9 @@ constexpr const char16_t *msd[] = {u";;"};
 constexpr const char16_t *immoBox[] = {u"IMMO-Box"};
 constexpr const char16_t *pChart[] = {u"Date;Time;"};
 constexpr const char16_t *meteo[] = {u"MeteoSchweiz", u"stn;time", u"Station/Location;Date;"};
-// The head decoding drops a leading byte-order mark, so the plain form meets both.
-constexpr const char16_t *vattenfall[] = {u"\uFEFFID,TIME,NAME,", u"ID,TIME,NAME,"};
+// The export may start with a byte-order mark; the head decoding drops it, so this text meets
+// the file with and without one.
+constexpr const char16_t *vattenfall[] = {u"ID,TIME,NAME,"};
 constexpr const char16_t *solvimus[] = {u"Index;Timestamp;DeviceId;"};
 // "Datum;Zählerstand" written in Latin-1: its "ä" is no valid UTF-8 and decodes to U+FFFD. The
 // same text in UTF-8 does not match and is left to the fallback chain.

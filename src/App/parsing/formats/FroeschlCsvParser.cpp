@@ -19,18 +19,67 @@ QString requiredText(QStringView value)
     return value.isEmpty() ? QStringLiteral("?") : value.toString();
 }
 
-} // namespace
-
-ParseResult parseFroeschlCsv(const QByteArray &data, QString &errorText, Records &values)
-{
-    errorText.clear();
-    const qsizetype before = values.size();
+// The key-value lines before the first reading.
+struct Header {
     QString channel;    // first "Beschreibung"
     QString location;   // every later "Beschreibung"
     QString device;
     QString unit;
     QString owner;
     bool channelSeen = false;
+
+    void read(QStringView key, QStringView value)
+    {
+        if (key == QLatin1String("Beschreibung")) {
+            (channelSeen ? location : channel) = requiredText(value);
+            channelSeen = true;
+        } else if (key == deviceNumberKey) {
+            device = requiredText(value);
+        } else if (key == QLatin1String("Einheit")) {
+            unit = value.toString();
+        } else if (key == QLatin1String("Nachname")) {
+            owner = value.toString();
+        }
+    }
+
+    // The error text when a part of the identifier is missing, else empty.
+    QString missingText() const
+    {
+        if (!location.isEmpty() && !device.isEmpty() && !channel.isEmpty())
+            return QString();
+        return QStringLiteral("Missing required field: ") + location + QLatin1Char('/') + device + QLatin1Char('/')
+            + channel;
+    }
+
+    QString identifier() const { return location + QLatin1Char(':') + device + QLatin1Char(':') + channel; }
+};
+
+// The value of a reading line (field 2); false with the error text when it has none or no number.
+bool readValue(const QList<QStringView> &fields, const QString &line, double &value, QString &errorText)
+{
+    if (fields.size() < 3) {
+        errorText = QStringLiteral("No value field: ") + line;
+        return false;
+    }
+    const QStringView valueText = fields.at(2).trimmed();
+    if (valueText.isEmpty()) {
+        errorText = QStringLiteral("Empty value: ") + line;
+        return false;
+    }
+    if (!FieldReaders::readNumber(valueText, value)) {
+        errorText = QStringLiteral("Could not parse value: ") + line;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+ParseResult parseFroeschlCsv(const QByteArray &data, QString &errorText, Records &values)
+{
+    errorText.clear();
+    const qsizetype before = values.size();
+    Header header;
     bool readingMet = false;
     QString identifier;
     bool increment = false;
@@ -53,50 +102,27 @@ ParseResult parseFroeschlCsv(const QByteArray &data, QString &errorText, Records
                 errorText = QStringLiteral("Could not parse timestamp: ") + line;
                 return ParseResult::Faulty;
             }
-            const QStringView key = fields.at(0).trimmed();
-            const QStringView value = fields.at(1).trimmed();
-            if (key == QLatin1String("Beschreibung")) {
-                (channelSeen ? location : channel) = requiredText(value);
-                channelSeen = true;
-            } else if (key == deviceNumberKey) {
-                device = requiredText(value);
-            } else if (key == QLatin1String("Einheit")) {
-                unit = value.toString();
-            } else if (key == QLatin1String("Nachname")) {
-                owner = value.toString();
-            }
+            header.read(fields.at(0).trimmed(), fields.at(1).trimmed());
             continue;
         }
+        // The first reading ends the header; without a full identifier it is still read, then
+        // the file fails.
         bool stopAfterLine = false;
         if (!readingMet) {
             readingMet = true;
-            if (location.isEmpty() || device.isEmpty() || channel.isEmpty()) {
-                errorText = QStringLiteral("Missing required field: ") + location + QLatin1Char('/') + device
-                            + QLatin1Char('/') + channel;
-                stopAfterLine = true;
-            }
-            identifier = location + QLatin1Char(':') + device + QLatin1Char(':') + channel;
-            increment = FieldReaders::isIntervalUnit(unit);
+            errorText = header.missingText();
+            stopAfterLine = !errorText.isEmpty();
+            identifier = header.identifier();
+            increment = FieldReaders::isIntervalUnit(header.unit);
         }
         rec.importType = DataParser::IMPTYPE_FROESCHL_CSV;
         rec.iaks = identifier;
-        rec.unit = unit;
+        rec.unit = header.unit;
         rec.increment = increment;
-        rec.description = owner;
-        rec.serialNumber = device;
-        if (fields.size() < 3) {
-            errorText = QStringLiteral("No value field: ") + line;
+        rec.description = header.owner;
+        rec.serialNumber = header.device;
+        if (!readValue(fields, line, rec.value, errorText))
             return ParseResult::Faulty;
-        }
-        const QStringView valueText = fields.at(2).trimmed();
-        if (valueText.isEmpty()) {
-            errorText = QStringLiteral("Empty value: ") + line;
-            return ParseResult::Faulty;
-        }
-        if (!FieldReaders::readNumber(valueText, rec.value)) {
-            errorText = QStringLiteral("Could not parse value: ") + line;
-            return ParseResult::Faulty;
-        }
         values.append(rec);
         if (stopAfterLine)
             return ParseResult::Faulty;

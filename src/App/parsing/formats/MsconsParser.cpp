@@ -159,7 +159,31 @@ private:
         return comps;
     }
 
+    // What the first pass finds: the number of segments and of quantities, and copies of the
+    // first and the last segment (UNB and UNZ when the interchange is well formed).
+    struct Envelope {
+        qsizetype segments = 0;
+        qsizetype quantities = 0;
+        QByteArray unb;
+        QByteArray unz;
+    };
+
+    void readServiceAdvice();
+    ParseResult scanInterchange(qsizetype start, Envelope &envelope);
+    ParseResult readUnb(const QByteArray &unb);
+    ParseResult readUnz(const QByteArray &unz, int &controlCount);
+    ParseResult walkInterchange(qsizetype start, qsizetype segmentCount);
+    ParseResult checkTotals(int controlCount, qsizetype firstCount);
+
     ParseResult walkSegment(QByteArrayView segment);
+    ParseResult readQuantity();
+    ParseResult readDateSegment();
+    void readStatus();
+    void readLocation();
+    void readReference();
+    void readProductId();
+    ParseResult openMessage(QByteArrayView segment);
+    ParseResult closeMessage(QByteArrayView segment);
     ParseResult readValue(QByteArrayView valueText);
     ParseResult readTimestamp(const Pieces &dtm);
     bool parseTime(QByteArrayView dateText, const TimeFormat &format, QDateTime &time);
@@ -172,7 +196,6 @@ private:
 
     ServiceChars chars;
     std::string scratch;          // unescaped copy of the current segment
-    QByteArrayView lastSegment;
     Pieces elements;
     Pieces comps;
     PieceSplitter elementSplitter;
@@ -221,38 +244,63 @@ ParseResult MsconsReader::read()
     if (data.startsWith("UNA")) {
         if (data.size() <= 8)
             return fail(QStringLiteral("Size for UNA does not fit"));
-        chars.component = data.at(3);
-        chars.element = data.at(4);
-        chars.decimal = data.at(5);
-        chars.release = data.at(6);
-        chars.terminator = data.at(8);
+        readServiceAdvice();
         start = 9;
     }
+    Envelope envelope;
+    ParseResult rc = scanInterchange(start, envelope);
+    if (rc == ParseResult::Parsed)
+        rc = readUnb(envelope.unb);
+    int controlCount = 0;
+    if (rc == ParseResult::Parsed)
+        rc = readUnz(envelope.unz, controlCount);
+    if (rc != ParseResult::Parsed)
+        return rc;
 
-    // First pass: the end of the interchange, the number of segments, the first and the last.
-    qsizetype segmentCount = 0;
-    qsizetype quantities = 0;
-    QByteArray unb;
-    QByteArray unz;
+    const qsizetype firstCount = values.size();
+    values.reserve(firstCount + envelope.quantities);
+    rc = walkInterchange(start, envelope.segments);
+    return rc == ParseResult::Parsed ? checkTotals(controlCount, firstCount) : rc;
+}
+
+// UNA: the interchange's own service characters; the one before the terminator is reserved.
+void MsconsReader::readServiceAdvice()
+{
+    chars.component = data.at(3);
+    chars.element = data.at(4);
+    chars.decimal = data.at(5);
+    chars.release = data.at(6);
+    chars.terminator = data.at(8);
+}
+
+// First pass: the end of the interchange, the number of segments, the first and the last.
+ParseResult MsconsReader::scanInterchange(qsizetype start, Envelope &envelope)
+{
+    QByteArrayView lastSegment;
     const bool endsCleanly = ParseHelpers::forEachEdifactPiece(
         data, start, chars.terminator, chars.release, scratch, [&](QByteArrayView segment) {
-            if (segmentCount++ == 0)
-                unb = segment.toByteArray();
-            quantities += segment.startsWith("QTY");
+            if (envelope.segments++ == 0)
+                envelope.unb = segment.toByteArray();
+            envelope.quantities += segment.startsWith("QTY");
             lastSegment = segment;
             if (scratch.size() > 0) { // an unescaped copy: keep it beyond this call
-                unz = segment.toByteArray();
-                lastSegment = unz;
+                envelope.unz = segment.toByteArray();
+                lastSegment = envelope.unz;
                 scratch.clear();
             }
         });
     if (!endsCleanly)
         return fail(QStringLiteral("Invalid end of file"));
-    if (segmentCount < 2)
+    if (envelope.segments < 2)
         return fail(QStringLiteral("Not enough segments"));
-    if (lastSegment.data() != unz.constData())
-        unz = lastSegment.toByteArray();
+    if (lastSegment.data() != envelope.unz.constData())
+        envelope.unz = lastSegment.toByteArray();
+    return ParseResult::Parsed;
+}
 
+// UNB: the character set and the interchange partners, the records' description.
+ParseResult MsconsReader::readUnb(const QByteArray &unb)
+{
     elementSplitter.split(unb, 0, chars.element, chars.release, elements);
     if (elements.size() < 4)
         return fail(QStringLiteral("Not enough elements for UNB: ") + text(unb));
@@ -265,17 +313,24 @@ ParseResult MsconsReader::read()
     if (const Pieces &c = components(3); !c.empty())
         recipient = text(c[0]);
     senderRecipient = sender + u'-' + recipient;
+    return ParseResult::Parsed;
+}
 
+// UNZ: the number of messages the interchange says it holds.
+ParseResult MsconsReader::readUnz(const QByteArray &unz, int &controlCount)
+{
     elementSplitter.split(unz, 0, chars.element, chars.release, elements);
     if (elements.size() < 2)
         return fail(QStringLiteral("Not enough elements for UNZ: ") + text(unz));
     if (!is(elements[0], "UNZ"))
         return fail(QStringLiteral("No UNZ: ") + text(unz));
-    const int controlCount = elements[1].toInt();
+    controlCount = elements[1].toInt();
+    return ParseResult::Parsed;
+}
 
-    // Second pass: the segments between UNB and UNZ.
-    const qsizetype before = values.size();
-    values.reserve(before + quantities);
+// Second pass: the segments between UNB and UNZ, until the first fault.
+ParseResult MsconsReader::walkInterchange(qsizetype start, qsizetype segmentCount)
+{
     DataParser::resetRecord(rec);
     qsizetype index = 0;
     ParseResult rc = ParseResult::Parsed;
@@ -286,16 +341,19 @@ ParseResult MsconsReader::read()
                                           scratch.clear();
                                           return rc == ParseResult::Parsed && index + 1 < segmentCount;
                                       });
-    if (rc != ParseResult::Parsed)
-        return rc;
+    return rc;
+}
 
+// After the walk: every message closed, their number as UNZ says, at least one record.
+ParseResult MsconsReader::checkTotals(int controlCount, qsizetype firstCount)
+{
     if (messageSegments != 0)
         return fail(QStringLiteral("Additional records after UNT"));
     if (controlCount != messagesCounted) {
         return fail(QStringLiteral("Wrong message count: ") + QString::number(messagesCounted) + u'/'
                     + QString::number(controlCount));
     }
-    if (values.size() == before) {
+    if (values.size() == firstCount) {
         errorText = QStringLiteral("No data found");
         return ParseResult::NoData;
     }
@@ -315,92 +373,125 @@ ParseResult MsconsReader::walkSegment(QByteArrayView segment)
             return rc;
     }
 
-    const qsizetype count = qsizetype(elements.size());
-    if (is(tag, "QTY")) {
-        const Pieces &c = components(1);
-        if (c.size() <= 1)
-            return ParseResult::Parsed;
-        if (is(c[0], "20"))
-            rec.state = 1001;
-        return readValue(c[1]);
-    }
-    if (is(tag, "DTM")) {
-        if (!valuePending)
-            return ParseResult::Parsed;
-        const Pieces &c = components(1);
-        if (c.size() > 2 && (is(c[0], "164") || is(c[0], "9")))
-            return readTimestamp(c);
-        return ParseResult::Parsed;
-    }
-    if (is(tag, "STS")) {
-        const Pieces &c = components(1);
-        if (c.size() <= 3)
-            return ParseResult::Parsed;
-        if (is(c[0], "6") && c[1].startsWith('T'))
-            sequence = c[1].sliced(1).toInt();
-        else if (is(c[0], "8") && isStatusCode(c[3]))
-            rec.state = 1002;
-        return ParseResult::Parsed;
-    }
-    if (is(tag, "LOC")) {
-        const QByteArrayView qualifier = count > 1 ? elements[1] : QByteArrayView();
-        if (count > 2 && is(qualifier, "172")) {
-            if (const Pieces &c = components(2); !c.empty())
-                meteringPoint = text(c[0]);
-        } else if (count > 3 && is(qualifier, "237")) {
-            if (const Pieces &c = components(3); !c.empty())
-                setLocation(location237, c[0]);
-        } else if (count > 2 && is(qualifier, "107")) {
-            if (const Pieces &c = components(2); !c.empty())
-                setLocation(location107, c[0]);
-        }
-        return ParseResult::Parsed;
-    }
-    if (is(tag, "RFF")) {
-        const Pieces &c = components(1);
-        if (c.size() > 1 && is(c[0], "MG"))
-            meterNumber = text(c[1]);
-        return ParseResult::Parsed;
-    }
-    if (is(tag, "PIA")) {
-        if (count <= 2 || !is(elements[1], "5"))
-            return ParseResult::Parsed;
-        const Pieces &c = components(2);
-        if (c.size() > 1 && is(c[1], "SRW")) {
-            rec.obis = text(c[0]);
-            dottedObis = rec.obis;
-            dottedObis.replace(u'-', u'.').replace(u':', u'.').replace(u'*', u'.');
-            rec.unit = ParseHelpers::obisUnit(rec.obis, rec.increment);
-        }
-        return ParseResult::Parsed;
-    }
-    if (is(tag, "BGM")) {
-        if (count > 3)
-            accept = is(elements[3], "9");
-        return ParseResult::Parsed;
-    }
-    if (is(tag, "UNH")) {
-        if (messageSegments != 1)
-            return fail(QStringLiteral("UNH is not first segment"));
-        if (count < 3)
-            return fail(QStringLiteral("Not enough UNH elements: ") + text(segment));
-        if (!elements[2].startsWith("MSCONS"))
-            return fail(QStringLiteral("Invalid INH message type: ") + text(segment));
-        return ParseResult::Parsed;
-    }
-    if (is(tag, "UNT")) {
-        if (count < 2)
-            return fail(QStringLiteral("Not enough UNT elements: ") + text(segment));
-        const int counter = elements[1].toInt();
-        if (counter != messageSegments) {
-            return fail(QStringLiteral("UNT control counter does not match: ") + QString::number(counter) + u'/'
-                        + QString::number(messageSegments));
-        }
-        ++messagesCounted;
-        messageSegments = 0;
-        return ParseResult::Parsed;
-    }
+    if (is(tag, "QTY"))
+        return readQuantity();
+    if (is(tag, "DTM"))
+        return readDateSegment();
+    if (is(tag, "STS"))
+        readStatus();
+    else if (is(tag, "LOC"))
+        readLocation();
+    else if (is(tag, "RFF"))
+        readReference();
+    else if (is(tag, "PIA"))
+        readProductId();
+    else if (is(tag, "BGM") && elements.size() > 3)
+        accept = is(elements[3], "9");
+    else if (is(tag, "UNH"))
+        return openMessage(segment);
+    else if (is(tag, "UNT"))
+        return closeMessage(segment);
     return ParseResult::Parsed; // NAD, UNS, CCI, LIN and all others carry nothing for the records
+}
+
+// QTY: a value; qualifier 20 marks it as replaced.
+ParseResult MsconsReader::readQuantity()
+{
+    const Pieces &c = components(1);
+    if (c.size() <= 1)
+        return ParseResult::Parsed;
+    if (is(c[0], "20"))
+        rec.state = 1001;
+    return readValue(c[1]);
+}
+
+// DTM after a value: its interval end (164) or its point in time (9); other dates are not read.
+ParseResult MsconsReader::readDateSegment()
+{
+    if (!valuePending)
+        return ParseResult::Parsed;
+    const Pieces &c = components(1);
+    if (c.size() > 2 && (is(c[0], "164") || is(c[0], "9")))
+        return readTimestamp(c);
+    return ParseResult::Parsed;
+}
+
+// STS: a sequence number (category 6, "T" + number) or a replaced or estimated value (category 8).
+void MsconsReader::readStatus()
+{
+    const Pieces &c = components(1);
+    if (c.size() <= 3)
+        return;
+    if (is(c[0], "6") && c[1].startsWith('T'))
+        sequence = c[1].sliced(1).toInt();
+    else if (is(c[0], "8") && isStatusCode(c[3]))
+        rec.state = 1002;
+}
+
+// LOC: the metering point (172) or one of the two locations (237, 107).
+void MsconsReader::readLocation()
+{
+    const qsizetype count = qsizetype(elements.size());
+    const QByteArrayView qualifier = count > 1 ? elements[1] : QByteArrayView();
+    if (count > 2 && is(qualifier, "172")) {
+        if (const Pieces &c = components(2); !c.empty())
+            meteringPoint = text(c[0]);
+    } else if (count > 3 && is(qualifier, "237")) {
+        if (const Pieces &c = components(3); !c.empty())
+            setLocation(location237, c[0]);
+    } else if (count > 2 && is(qualifier, "107")) {
+        if (const Pieces &c = components(2); !c.empty())
+            setLocation(location107, c[0]);
+    }
+}
+
+// RFF+MG: the meter number.
+void MsconsReader::readReference()
+{
+    const Pieces &c = components(1);
+    if (c.size() > 1 && is(c[0], "MG"))
+        meterNumber = text(c[1]);
+}
+
+// PIA+5 with an SRW code: the OBIS code, its unit and whether its values are amounts.
+void MsconsReader::readProductId()
+{
+    if (elements.size() <= 2 || !is(elements[1], "5"))
+        return;
+    const Pieces &c = components(2);
+    if (c.size() > 1 && is(c[1], "SRW")) {
+        rec.obis = text(c[0]);
+        dottedObis = rec.obis;
+        dottedObis.replace(u'-', u'.').replace(u':', u'.').replace(u'*', u'.');
+        rec.unit = ParseHelpers::obisUnit(rec.obis, rec.increment);
+    }
+}
+
+// UNH: the first segment of a message, which must be an MSCONS message.
+ParseResult MsconsReader::openMessage(QByteArrayView segment)
+{
+    if (messageSegments != 1)
+        return fail(QStringLiteral("UNH is not first segment"));
+    if (elements.size() < 3)
+        return fail(QStringLiteral("Not enough UNH elements: ") + text(segment));
+    if (!elements[2].startsWith("MSCONS"))
+        return fail(QStringLiteral("Invalid INH message type: ") + text(segment));
+    return ParseResult::Parsed;
+}
+
+// UNT: the end of a message, whose segment count must match.
+ParseResult MsconsReader::closeMessage(QByteArrayView segment)
+{
+    if (elements.size() < 2)
+        return fail(QStringLiteral("Not enough UNT elements: ") + text(segment));
+    const int counter = elements[1].toInt();
+    if (counter != messageSegments) {
+        return fail(QStringLiteral("UNT control counter does not match: ") + QString::number(counter) + u'/'
+                    + QString::number(messageSegments));
+    }
+    ++messagesCounted;
+    messageSegments = 0;
+    return ParseResult::Parsed;
 }
 
 ParseResult MsconsReader::readValue(QByteArrayView valueText)
