@@ -40,7 +40,7 @@ AppMain::AppMain(int &argc, char **argv, const QString &applicationName, const Q
 AppMain::~AppMain()
 {
     stopHandlers();
-    delete m_watcher;
+    stopConfigWatch();
 }
 
 void AppMain::emitState()
@@ -86,6 +86,8 @@ void AppMain::onStart()
 
 void AppMain::onConfigFileChanged(QString path)
 {
+    if (!m_watcher) // a notification queued before the watch stopped
+        return;
     if (m_reloadGuard.isActive()) {
         LOG_OUT(Kyr::LogNotice, "onConfigFileChanged received twice").endl();
         return;
@@ -99,6 +101,12 @@ void AppMain::onConfigFileChanged(QString path)
     if (m_watcher && !m_watcher->files().contains(path) && QFileInfo::exists(path))
         m_watcher->addPath(path);
     m_reloadGuard.start();
+}
+
+void AppMain::stopConfigWatch()
+{
+    delete m_watcher;
+    m_watcher = nullptr;
 }
 
 void AppMain::onStop()
@@ -133,17 +141,12 @@ void AppMain::stopHandlers()
     stopDmsHandler();
 }
 
-std::optional<bool> AppMain::imapStateOk() const
-{
-    return m_mailHandler ? std::optional<bool>(m_mailHandler->imapStateOk()) : std::nullopt;
-}
-
 // No report mails from the support instance.
 void AppMain::startMailSender()
 {
     if (serviceMode() || m_mailSender)
         return;
-    m_mailSender = new MailSender(m_config.report, this);
+    m_mailSender = new MailSender(m_config.report, &m_reportSources);
     connect(m_mailSender, &MailSender::sigLastErrorChanged, this, &AppMain::onMailSenderLastErrorChanged, kQueuedUnique);
     m_mailSender->start();
 }
@@ -221,6 +224,7 @@ void AppMain::startDmsHandler()
     connect(this, &AppMain::sigStateChanged, m_dmsHandler, &DmsHandler::onAppStateChanged, kQueuedUnique);
     if (m_mailHandler)
         m_mailHandler->setDmsHandler(m_dmsHandler);
+    m_reportSources.setDmsHandler(m_dmsHandler);
     m_dmsHandler->start();
 }
 
@@ -233,6 +237,7 @@ void AppMain::stopDmsHandler()
     disconnect(this, nullptr, m_dmsHandler, nullptr);
     if (m_mailHandler)
         m_mailHandler->setDmsHandler(nullptr);
+    m_reportSources.setDmsHandler(nullptr);
     m_dmsHandler->quit();
     m_dmsHandler->wait();
     delete m_dmsHandler;
@@ -251,6 +256,7 @@ void AppMain::startMailHandler()
     m_mailHandler->setStatusReportSink(m_mailSender);
     connect(m_mailHandler, &MailHandler::sigLastErrorChanged, this, &AppMain::onMailHandlerLastErrorChanged, kQueuedUnique);
     connect(m_mailHandler, &MailHandler::sigNextCheckDt, this, &AppMain::sigNextMailCheckDt, kQueuedUnique);
+    m_reportSources.setMailHandler(m_mailHandler);
     m_mailHandler->start();
     m_mailHandler->setPaused(m_paused);
 }
@@ -259,6 +265,7 @@ void AppMain::stopMailHandler()
 {
     if (!m_mailHandler)
         return;
+    m_reportSources.setMailHandler(nullptr);
     m_mailHandler->quit();
     m_mailHandler->wait();
     delete m_mailHandler;
@@ -289,6 +296,8 @@ void AppMain::onDmsQuitReceived()
         return;
     if (m_dmsHandler->isDmsLocal()) {
         LOG_OUT(Kyr::LogInfo, "Quit received by local DMS -> Terminating").endl();
+        // A save of the configuration file while the program ends must not start handlers again.
+        stopConfigWatch();
         m_reloadGuard.stop();
         stopHandlers();
         disconnect(this, nullptr, nullptr, nullptr);

@@ -3,6 +3,7 @@
 // instance's state (paused, DMS state, last mail and report errors) and broadcasts it, and runs the
 // start and stop sequence of the frame.
 
+#include "HandlerReportSources.h"
 #include "OrvaneApp.h"
 #include "config/ConfigFile.h"
 #include "dms/DmsHandler.h"
@@ -16,8 +17,6 @@
 #include <QTimer>
 
 class QFileSystemWatcher;
-
-#include <optional>
 
 class MailSender;
 
@@ -38,8 +37,6 @@ public:
     const ReportConfig &reportConfig() const { return m_config.report; }
     DmsHandler *dmsHandler() const { return m_dmsHandler; }
     MailSender *mailSender() const { return m_mailSender; }
-    // Whether the mail handler's IMAP state is good; none while there is no mail handler.
-    std::optional<bool> imapStateOk() const;
     // The tool handlers; null while not running (no import handler in the support instance).
     ImportHandler *importHandler() const { return m_importHandler; }
     SearchHandler *searchHandler() const { return m_searchHandler; }
@@ -65,6 +62,7 @@ public slots:
 
 private:
     void readConfiguration();
+    void stopConfigWatch();
     void startHandlers();
     void stopHandlers();
     void startDmsHandler();
@@ -83,7 +81,10 @@ private:
     Configuration m_config;
     // Running while a reload is fresh: change notifications within it are the same save.
     QTimer m_reloadGuard;
+    // The watch on the configuration file; none before the start and after a quit.
     QFileSystemWatcher *m_watcher = nullptr;
+    // What the reporter reads of the handlers, set as they start and stop; outlives the reporter.
+    HandlerReportSources m_reportSources;
     DmsHandler *m_dmsHandler = nullptr;
     MailSender *m_mailSender = nullptr;
     ImportHandler *m_importHandler = nullptr;

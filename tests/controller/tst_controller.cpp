@@ -9,6 +9,7 @@
 #include "KyrIpc/PointStore.h"
 
 #include <QApplication>
+#include <QFileSystemWatcher>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -89,10 +90,23 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_app->dmsState(), DmsHandler::Idle, 15000);
         QVERIFY(logHas(QStringLiteral("Starting DMS on DMS:'local', PDBS:'PDBS'")));
         QTimer::singleShot(0, [] { Orvane::PointStore::forConnection(QStringLiteral("local"))->sendQuit(); });
+        // A save of the configuration file while the program ends: it must not start handlers again.
+        const QString path = ConfigFile::configFilePath();
+        QFileSystemWatcher probe({path});
+        QSignalSpy saved(&probe, &QFileSystemWatcher::fileChanged);
+        const int reloads = logCount(QStringLiteral("Configuration has changed"));
+        QObject context;
+        connect(qApp, &QCoreApplication::aboutToQuit, &context,
+                [&] { ConfigFile::write(path, ConfigFile::read(path, ConfigFile::Rows::All), QString()); });
         QCOMPARE(QApplication::exec(), 0);
         QVERIFY(!m_app->dmsHandler());
         for (const char *line : {"Quit received by local DMS -> Terminating", "DMS logout", " stopped ==================="})
             QVERIFY2(logHas(QLatin1String(line)), line);
+        // The save's notification reaches every watch of the file in the same pass of the event loop.
+        QTRY_VERIFY_WITH_TIMEOUT(!saved.isEmpty(), 15000);
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(logCount(QStringLiteral("Configuration has changed")), reloads);
+        QVERIFY(!m_app->dmsHandler());
     }
 
 private:

@@ -3,7 +3,9 @@
 // the tests wait for received mail files, signals and log lines.
 
 #include "../common/LogCapture.h"
+#include "HandlerReportSources.h"
 #include "fixtures/SmtpServer.h"
+#include "mail/MailHandler.h"
 #include "report/MailSender.h"
 
 #include "MailSecurity/MIME.h"
@@ -41,11 +43,12 @@ struct Mail
 };
 
 // A reporter thread (minuteMs: its minute, first check at once) that is stopped however the test
-// ends, with its last-error texts received in the test's thread.
+// ends, with its last-error texts received in the test's thread; without sources unless given.
 class Reporter : public MailSender
 {
 public:
-    Reporter(const ReportConfig &config, int minuteMs) : MailSender(config, nullptr, {0, minuteMs})
+    Reporter(const ReportConfig &config, int minuteMs, const ReportSources *sources = nullptr)
+        : MailSender(config, sources, {0, minuteMs})
     {
         connect(this, &MailSender::sigLastErrorChanged, &m_receiver, [this](const QString &t) { errors.append(t); },
                 Qt::QueuedConnection);
@@ -115,7 +118,14 @@ private slots:
     void createdPointsSendAtOnceWithAttachments()
     {
         const int before = m_server.mailCount();
-        Reporter sender(config(QStringLiteral("TLS"), QStringLiteral("LOGIN")), Long);
+        // What the report reads of the handlers: a DMS handler not (yet) connected, a mail intake
+        // without connection failures.
+        DmsHandler dms(DmsConfig{});
+        MailHandler intake(MailConfig{});
+        HandlerReportSources sources;
+        sources.setDmsHandler(&dms);
+        sources.setMailHandler(&intake);
+        Reporter sender(config(QStringLiteral("TLS"), QStringLiteral("LOGIN")), Long, &sources);
         sender.addCreatedAks(QStringLiteral("Site:B"));
         sender.addCreatedAks(QStringLiteral("Site:A"));
         sender.addCreatedAks(QStringLiteral("Site:B"));
@@ -133,9 +143,9 @@ private slots:
         QVERIFY(mail.ok);
         QCOMPARE(mail.header(QStringLiteral("Subject")), QStringLiteral("Quillon status report, new states"));
         QVERIFY2(mail.text().contains(QStringLiteral(
-                     "\n\n2 AKS created:\n- Site:A\n- Site:B\n\n"
+                     "\n\n2 AKS created:\n- Site:A\n- Site:B\n\nDMS/PDBS: not ready\nIMAP: Ok\n"
                      "\nMail handling: 2 errors\n- Mail 'Meter data' failed: No data found\n  (see Attachment1_1.csv)\n"
-                     "- Could not ExpungeMailbox()\n\n"
+                     "- Could not ExpungeMailbox()\n\nDatapoint states: Ok\n\nDatapoint updates: Ok\n\n"
                      "Miscellaneous: 2 messages\n- Multiple write on datapoint Site:B\n"
                      "- Value out of range on datapoint Site:A, value: 1e+06\n\n\n\n---\n")),
                  qPrintable(mail.text()));

@@ -6,6 +6,7 @@
 #include "../common/ProcessRunner.h"
 #include "../common/TestFiles.h"
 #include "config/ConfigFile.h"
+#include "fixtures/MeterMails.h"
 #include "tools/HistoryFile.h"
 
 #include <QDir>
@@ -164,6 +165,28 @@ private slots:
         const ProcessResult r = p.exportSqlite("x.db", text("zone", "UTC"));
         QVERIFY2(r.finished, qPrintable(r.standardError));
         QCOMPARE(p.sql("x.db", text("query")), text("expected"));
+    }
+
+    // A saved mail's parts as the export reads them: the attachment (four MSCONS values) inside
+    // `wraps` nested multiparts, the last with a multipart that does not decode beside it when the
+    // row names its kind; the file's result and value count, and the log line of a failure.
+    void savedMailParts_data() { JsonCases::addRows(kCases, QStringLiteral("savedMailParts")); }
+
+    void savedMailParts()
+    {
+        QFETCH(const QJsonObject, row);
+        using namespace MeterMails;
+        const QByteArray values = attachment("v.edi", mscons("WALK", 4, 1, QDateTime(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC)));
+        const QByteArray beside = row[QStringLiteral("beside")].toString().toLatin1();
+        QByteArray entity = multipart("mixed", beside.isEmpty() ? QList{values} : QList{multipartWithoutBoundary(beside), values});
+        for (int wrap = 1; wrap < row[QStringLiteral("wraps")].toInt(1); ++wrap)
+            entity = multipart("mixed", {entity});
+        Project p;
+        p.write("src/saved.eml", mail(QStringLiteral("saved"), QStringLiteral("Mon, 1 Jan 2024 10:00:00 +0100"), entity));
+        const ProcessResult r = p.exportSqlite("x.db");
+        QCOMPARE(p.sql("x.db", "SELECT result || '|' || cnt_values FROM file"), row[QStringLiteral("expected")].toString());
+        const QString log = "Export EMail " + p.path("src/saved.eml") + row[QStringLiteral("log")].toString();
+        QVERIFY2(!row.contains(QStringLiteral("log")) || r.standardError.contains(log), qPrintable(r.standardError));
     }
 
     // A value at 00:30 local time on 1 February in Zurich is still January in UTC (the Simple CSV 1

@@ -71,10 +71,14 @@ private slots:
     {
         QFETCH(QJsonObject, row);
         const QJsonArray states = row["states"].toArray();
-        HandlerRun run(DmsConfig{.prefix = "SITE", .useTrdConfig = row["useTrdConfig"].toBool()});
+        // The driver's ":LastMail" as a former run left it.
+        const QString lastMail = QStringLiteral("System:Driver:QuillonTest:LastMail");
+        HandlerRun run(DmsConfig{.prefix = "SITE", .useTrdConfig = row["useTrdConfig"].toBool()},
+                       [&](Orvane::PointStore &s) { s.setPoint(lastMail, Orvane::STR, QStringLiteral("2020-01-02T03:04:05")); });
         QVERIFY(run.ok);
         QSignalSpy written(run.handler.get(), &DmsHandler::sigValueToDb);
-        const QDateTime base = QDateTime::currentDateTime().addSecs(-600);
+        const QDateTime now = QDateTime::currentDateTime();
+        const QDateTime base = now.addSecs(-600);
         QList<Rec> recs;
         for (int i = 0; i < 3; ++i) {
             Rec r = value("M1:E", 1.0 + i, base.addSecs(i * 60), row["state"].toInt());
@@ -96,6 +100,9 @@ private slots:
         QCOMPARE(run.pointType("SITE:M1:E:State"), int(Orvane::DWS));
         QCOMPARE(run.pointValue("SITE:M1:E").toDouble(), 3.0);
         QCOMPARE(run.sink.created, QStringList{"SITE:M1:E"});
+        // The end of the mail ("ENDMAILCHECK") stamps ":LastMail" with the time the mail ended.
+        const QDateTime stamp = QDateTime::fromString(run.pointValue(lastMail).toString(), Qt::ISODate);
+        QVERIFY2(stamp.isValid() && stamp.secsTo(now) <= 1, qPrintable(run.pointValue(lastMail).toString()));
     }
 
     // Rows expected: [seconds after the held value's slot, value, state].

@@ -1,6 +1,5 @@
 #include "mail/AttachmentWalk.h"
 
-#include "mail/MailLimits.h"
 #include "mail/MailOutcome.h"
 
 #include "dms/DmsHandler.h"
@@ -33,13 +32,6 @@ QString partInfo(const MIME &mime, int level, int index)
     return text;
 }
 
-// Signatures and envelopes travel as parts too; they carry no data.
-bool isSkipped(const QString &name)
-{
-    return name.isEmpty() || name.contains(QLatin1String(".p7s"), Qt::CaseInsensitive)
-           || name.compare(QLatin1String("smime.p7m"), Qt::CaseInsensitive) == 0;
-}
-
 } // namespace
 
 AttachmentWalk::AttachmentWalk(MailOutcome &outcome, DmsHandler *dms, AttachmentReport report)
@@ -61,65 +53,30 @@ void AttachmentWalk::run(const QByteArray &headers, const QByteArray &text)
                           + QStringLiteral("\r\n ContentTypeAttr:") + mime.contentTypeAttr()
                           + QStringLiteral("\r\n PartCount:") + QString::number(mime.partCount()) + QStringLiteral("\r\n");
     }
-    walk(mime, 0);
+    MimePartWalk walk(m_outcome.mailLine, *this);
+    walk.walk(mime);
+    m_parseNs += walk.readNs();
+    m_outcome.attachmentFound = walk.attachmentFound();
     if (m_outcome.ok() && !m_outcome.attachmentFound)
         m_outcome.fail(QStringLiteral(" - has no file attachement"));
 }
 
-void AttachmentWalk::walk(const MIME &mime, int level)
+void AttachmentWalk::part(const MIME &mime, int level, int index)
 {
-    if (level > MailLimits::MaxMimeDepth) {
-        m_outcome.fail(QStringLiteral(" - MIME parts nested deeper than %1 levels").arg(MailLimits::MaxMimeDepth));
-        return;
-    }
-    for (int i = 0; i < mime.partCount(); ++i) {
-        QString name = mime.partFilename(i);
-        if (name.isEmpty())
-            name = mime.partName(i);
-        if (m_outcome.withInfo)
-            m_outcome.info += partInfo(mime, level, i);
-        const QString type = mime.partContentType(i).toLower();
-        if (type.startsWith(QLatin1String("multipart"))) {
-            MIME nested;
-            nested.setMessageHeadersString(mime.partHeaders(i));
-            nested.setMessage(mime.partDecodedContent(i));
-            if (nested.decodeFromString() == 0)
-                walk(nested, level + 1);
-            else if (type != QLatin1String("multipart/related"))
-                m_outcome.fail(QStringLiteral(" - [multipart] Could not DecodeFromString():") + nested.lastError());
-            continue;
-        }
-        if (isSkipped(name))
-            continue;
-        takeAttachment(mime, i, name);
-    }
+    if (m_outcome.withInfo)
+        m_outcome.info += partInfo(mime, level, index);
 }
 
-void AttachmentWalk::takeAttachment(const MIME &mime, int index, const QString &name)
+void AttachmentWalk::failed(MimePartWalk::Failure failure, const QString &error)
 {
-    m_outcome.attachmentFound = true;
-    QElapsedTimer clock;
-    clock.start();
-    DataFileInput input;
-    input.name = name;
-    input.bytes = mime.partDecodedContent(index);
-    input.convertCharset = true;
-    input.charsetName = DataFileReader::charsetFromAttributes(mime.partContentTypeAttr(index));
-    input.parserFileName = name;
-    DataFileResult read = DataFileReader::read(input);
-    m_parseNs += clock.nsecsElapsed();
+    if (failure == MimePartWalk::Failure::NestedTooDeep)
+        m_outcome.fail(QStringLiteral(" - ") + error);
+    else
+        m_outcome.fail(QStringLiteral(" - [multipart] Could not DecodeFromString():") + error);
+}
 
-    if (read.gunzipFailed)
-        LOG_OUT(Kyr::LogWarning, "%1 - - Could not gunzip attachment %2").arg(m_outcome.mailLine).arg(name).endl();
-    if (read.codecMissing)
-        LOG_OUT(Kyr::LogWarning, "%1 - Could not get text codec for '%2' (%3)")
-            .arg(m_outcome.mailLine)
-            .arg(read.codecName).arg(name).endl();
-    if (read.utfCodecMissing)
-        LOG_OUT(Kyr::LogWarning, "%1 - Could not get text codec for utf text '%2' (%3)")
-            .arg(m_outcome.mailLine)
-            .arg(read.codecName).arg(name).endl();
-
+void AttachmentWalk::attachment(const QString &name, DataFileResult &read)
+{
     if (!read.parsed) {
         m_outcome.fail(QStringLiteral(" - Could not parse attachment ") + name + QStringLiteral(": ") + read.errorText);
     } else {

@@ -1,8 +1,12 @@
 #pragma once
-// The MIME side of one mail: decodes the (decrypted) message, walks its parts and nested
-// multiparts, takes every file attachment through DataFileReader (gunzip by name, character set,
-// parsing) and hands the records, oldest first, to the DMS handler.
+// The MIME side of one mail at the intake: decodes the (decrypted) message, walks its parts with
+// MimePartWalk (the walk the offline tools share), and hands the records of every attachment,
+// oldest first, to the DMS handler. The intake's own words: a failing part fails the mail with the
+// mail line + " - [multipart] Could not DecodeFromString():" + error or + " - Could not parse
+// attachment " + name + ": " + error; the mail monitor gets the part lines and a report per
+// attachment.
 
+#include "mail/MimePartWalk.h"
 #include "parsing/DataParser.h"
 
 #include <QByteArray>
@@ -14,7 +18,7 @@ class DmsHandler;
 class MIME;
 struct MailOutcome;
 
-class AttachmentWalk
+class AttachmentWalk : private MimePartWalk::Visitor
 {
 public:
     // Receives (info text, attachment data as text, result text) after each attachment; only
@@ -33,8 +37,9 @@ public:
     qint64 handOverNs() const { return m_handOverNs; }
 
 private:
-    void walk(const MIME &mime, int level);
-    void takeAttachment(const MIME &mime, int index, const QString &name);
+    void part(const MIME &mime, int level, int index) override;
+    void failed(MimePartWalk::Failure failure, const QString &error) override;
+    void attachment(const QString &name, DataFileResult &read) override;
     void handOver(QList<DataParser::ValueRec> records);
 
     MailOutcome &m_outcome;

@@ -1,6 +1,5 @@
 #include "report/MailSender.h"
 
-#include "AppMain.h"
 #include "KyrLogger/Logger.h"
 
 #include "Smtp/MimeText.h"
@@ -41,6 +40,18 @@ QString itemLines(const QStringList &items)
     return text;
 }
 
+// "Ok" or the number of lines with what they count, followed by the lines.
+QString countedLines(const QStringList &lines, const QString &what)
+{
+    return lines.isEmpty() ? QStringLiteral("Ok\n") : QString::number(lines.size()) + what + itemLines(lines);
+}
+
+QStringList sorted(QStringList items)
+{
+    std::sort(items.begin(), items.end());
+    return items;
+}
+
 // The taken items ahead of those added meanwhile, without repeating a text.
 void putBackDistinct(QStringList &list, const QStringList &taken)
 {
@@ -54,9 +65,9 @@ void putBackDistinct(QStringList &list, const QStringList &taken)
 
 } // namespace
 
-MailSender::MailSender(const ReportConfig &config, AppMain *controller, const ReportTiming &timing)
+MailSender::MailSender(const ReportConfig &config, const ReportSources *sources, const ReportTiming &timing)
     : m_config(config),
-      m_controller(controller),
+      m_sources(sources),
       m_timing(timing),
       m_applicationName(QCoreApplication::applicationName()),
       m_lastReportText(QStringLiteral("no report created"))
@@ -189,23 +200,46 @@ void MailSender::onCheckTimer()
         m_checkTimer.start(5 * m_timing.minuteMs);
 }
 
+// "DMS/PDBS:" and "IMAP:" lines of what runs; a part that is not ready is a problem.
+QString MailSender::linkLines(const std::optional<ReportSources::DmsPart> &dms, bool &problem) const
+{
+    QString lines;
+    if (dms) {
+        lines += QStringLiteral("DMS/PDBS: ") + (dms->ready ? QStringLiteral("Ok\n") : QStringLiteral("not ready\n"));
+        problem = problem || !dms->ready;
+    }
+    if (const std::optional<bool> imapOk = m_sources ? m_sources->imapStateOk() : std::nullopt) {
+        lines += QStringLiteral("IMAP: ") + (*imapOk ? QStringLiteral("Ok\n") : QStringLiteral("not ready\n"));
+        problem = problem || !*imapOk;
+    }
+    return lines;
+}
+
+// The failed mails, each with a reference to its attachment file when one goes along.
+QString MailSender::mailHandlingSection(const QList<MailEntry> &entries, QList<Attachment> &attachments)
+{
+    if (entries.isEmpty())
+        return QStringLiteral("Ok\n");
+    QString text = QString::number(entries.size()) + QStringLiteral(" errors\n");
+    for (const MailEntry &e : entries) {
+        text += QStringLiteral("- ") + e.text + QLatin1Char('\n');
+        if (!e.attachmentSuffix.isEmpty() || !e.attachmentContent.isEmpty()) {
+            const QString name = QStringLiteral("Attachment") + QString::number(attachments.size() + 1) + e.attachmentSuffix;
+            attachments.append({name, e.attachmentContent});
+            text += QStringLiteral("  (see ") + name + QStringLiteral(")\n");
+        }
+    }
+    return text;
+}
+
 int MailSender::buildAndDeliver()
 {
     const QString header = QStringLiteral("Quillon status report\n") + QString(24, QLatin1Char('-'))
                            + QStringLiteral("\ncreated on ") + QDateTime::currentDateTime().toString(Qt::ISODate)
                            + QStringLiteral("\n\n");
-    QString body;
     bool problem = false;
-    DmsHandler *dms = m_controller ? m_controller->dmsHandler() : nullptr;
-    if (dms) {
-        const bool ready = dms->isReady();
-        body += QStringLiteral("DMS/PDBS: ") + (ready ? QStringLiteral("Ok\n") : QStringLiteral("not ready\n"));
-        problem = problem || !ready;
-    }
-    if (const std::optional<bool> imapOk = m_controller ? m_controller->imapStateOk() : std::nullopt) {
-        body += QStringLiteral("IMAP: ") + (*imapOk ? QStringLiteral("Ok\n") : QStringLiteral("not ready\n"));
-        problem = problem || !*imapOk;
-    }
+    const std::optional<ReportSources::DmsPart> dms = m_sources ? m_sources->dms() : std::nullopt;
+    QString body = linkLines(dms, problem);
 
     Taken taken;
     {
@@ -214,53 +248,25 @@ int MailSender::buildAndDeliver()
         taken.miscMessages.swap(m_miscMessages);
         taken.createdAks.swap(m_createdAks);
     }
-
-    body += QStringLiteral("\nMail handling: ");
     QList<Attachment> attachments;
-    if (taken.mailEntries.isEmpty()) {
-        body += QStringLiteral("Ok\n");
-    } else {
-        body += QString::number(taken.mailEntries.size()) + QStringLiteral(" errors\n");
-        for (const MailEntry &e : std::as_const(taken.mailEntries)) {
-            body += QStringLiteral("- ") + e.text + QLatin1Char('\n');
-            if (!e.attachmentSuffix.isEmpty() || !e.attachmentContent.isEmpty()) {
-                const QString name =
-                    QStringLiteral("Attachment") + QString::number(attachments.size() + 1) + e.attachmentSuffix;
-                attachments.append({name, e.attachmentContent});
-                body += QStringLiteral("  (see ") + name + QStringLiteral(")\n");
-            }
-        }
-        problem = true;
-    }
-    body += QLatin1Char('\n');
+    body += QStringLiteral("\nMail handling: ") + mailHandlingSection(taken.mailEntries, attachments) + QLatin1Char('\n');
+    problem = problem || !taken.mailEntries.isEmpty();
 
     if (dms) {
-        const QStringList stateErrors = dms->stateErrorLines();
-        body += QStringLiteral("Datapoint states: ");
-        body += stateErrors.isEmpty() ? QStringLiteral("Ok\n")
-                                      : QString::number(stateErrors.size()) + QStringLiteral(" errors\n") + itemLines(stateErrors);
-        const QStringList expired = dms->expiredPointLines();
-        body += QStringLiteral("\nDatapoint updates: ");
-        body += expired.isEmpty() ? QStringLiteral("Ok\n")
-                                  : QString::number(expired.size()) + QStringLiteral(" expired\n") + itemLines(expired);
+        body += QStringLiteral("Datapoint states: ") + countedLines(dms->stateErrorLines, QStringLiteral(" errors\n"));
+        body += QStringLiteral("\nDatapoint updates: ") + countedLines(dms->expiredPointLines, QStringLiteral(" expired\n"));
         body += QLatin1Char('\n');
-        problem = problem || !stateErrors.isEmpty() || !expired.isEmpty();
+        problem = problem || !dms->stateErrorLines.isEmpty() || !dms->expiredPointLines.isEmpty();
     }
-
     if (!taken.miscMessages.isEmpty()) {
-        QStringList sorted = taken.miscMessages;
-        std::sort(sorted.begin(), sorted.end());
-        body += QStringLiteral("Miscellaneous: ") + QString::number(sorted.size()) + QStringLiteral(" messages\n")
-                + itemLines(sorted) + QLatin1Char('\n');
+        body += QStringLiteral("Miscellaneous: ") + QString::number(taken.miscMessages.size()) + QStringLiteral(" messages\n")
+                + itemLines(sorted(taken.miscMessages)) + QLatin1Char('\n');
         problem = true;
     }
-
     QString created;
     if (!taken.createdAks.isEmpty()) {
-        QStringList sorted = taken.createdAks;
-        std::sort(sorted.begin(), sorted.end());
-        created = QString::number(sorted.size()) + QStringLiteral(" AKS created:\n") + itemLines(sorted)
-                  + QLatin1Char('\n');
+        created = QString::number(taken.createdAks.size()) + QStringLiteral(" AKS created:\n")
+                  + itemLines(sorted(taken.createdAks)) + QLatin1Char('\n');
     }
 
     int r = 0;

@@ -10,6 +10,7 @@
 
 #include "config/Settings.h"
 #include "dms/StatusReportSink.h"
+#include "report/ReportSources.h"
 
 #include "Smtp/SmtpClient.h"
 
@@ -17,8 +18,6 @@
 #include <QStringList>
 #include <QThread>
 #include <QTimer>
-
-class AppMain;
 
 // The reporter's waiting times; tests shorten them.
 struct ReportTiming
@@ -31,7 +30,9 @@ class MailSender : public QThread, public StatusReportSink
 {
     Q_OBJECT
 public:
-    MailSender(const ReportConfig &config, AppMain *controller, const ReportTiming &timing = ReportTiming());
+    // sources: what the report reads of the running instance (the DMS handler, the IMAP state);
+    // null for none. It must outlive the reporter.
+    MailSender(const ReportConfig &config, const ReportSources *sources, const ReportTiming &timing = ReportTiming());
     ~MailSender() override;
 
     void addMailEntry(const QString &text, const QString &attachmentSuffix, const QString &attachmentContent) override;
@@ -79,12 +80,14 @@ private:
     bool configurationMissing() const;
     bool collecting() const;
     int buildAndDeliver();
+    QString linkLines(const std::optional<ReportSources::DmsPart> &dms, bool &problem) const;
+    static QString mailHandlingSection(const QList<MailEntry> &entries, QList<Attachment> &attachments);
     int deliver(const QString &subject, const QString &text, const QList<Attachment> &attachments);
     void putBack(const Taken &taken);
     void setLastError(const QString &text, bool emitAlways = false);
 
     const ReportConfig m_config;
-    AppMain *const m_controller;
+    const ReportSources *const m_sources;
     const ReportTiming m_timing;
     const QString m_applicationName;
 

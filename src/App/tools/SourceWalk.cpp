@@ -1,5 +1,8 @@
 #include "tools/SourceWalk.h"
 
+#include "tools/SavedMailParts.h"
+
+#include "mail/MimePartWalk.h"
 #include "parsing/DataFileReader.h"
 
 #include "KyrLogger/Logger.h"
@@ -133,12 +136,13 @@ SourceFile SourceWalk::processFile(const QString &path)
         }
         file.mailHeaders = mime.messageHeaders();
         const QString mailLine = mailPrefix(m_tool) + path;
-        bool found = false;
-        extractMail(mime, 0, mailLine, file, found);
+        SavedMailParts parts(mailLine, file);
+        MimePartWalk walk(mailLine, parts);
+        walk.walk(mime);
         if (file.mailCode != 0) {
             file.outcome = SourceFile::Outcome::MailError;
             ++m_counters.failed;
-        } else if (!found) {
+        } else if (!walk.attachmentFound()) {
             LOG_OUT(Kyr::LogError, "%1 - No file attachment (%2)").arg(mailLine).arg(path).endl();
             file.outcome = SourceFile::Outcome::NoAttachment;
             ++m_counters.failed;
@@ -161,56 +165,4 @@ SourceFile SourceWalk::processFile(const QString &path)
     }
     file.records = std::move(result.records);
     return file;
-}
-
-// The part walk of the mail intake, collecting the records of every attachment into one list.
-void SourceWalk::extractMail(const MIME &mime, int level, const QString &mailLine, SourceFile &file, bool &found)
-{
-    for (int i = 0; i < mime.partCount(); ++i) {
-        QString name = mime.partFilename(i);
-        if (name.isEmpty())
-            name = mime.partName(i);
-        const QString type = mime.partContentType(i).toLower();
-        if (type.startsWith(QLatin1String("multipart"))) {
-            MIME inner;
-            inner.setMessageHeadersString(mime.partHeaders(i));
-            inner.setMessage(mime.partDecodedContent(i));
-            const bool tooDeep = level + 1 > MaxMimeDepth;
-            if (tooDeep || inner.decodeFromString() != 0) {
-                if (type == QLatin1String("multipart/related") && !tooDeep)
-                    continue;
-                const QString error = tooDeep ? QStringLiteral("parts nested deeper than %1 levels").arg(MaxMimeDepth)
-                                              : inner.lastError();
-                LOG_OUT(Kyr::LogError, "%1 - [multipart] Could not DecodeFromString(): %2").arg(mailLine).arg(error).endl();
-                file.mailCode = MailMultipartError;
-                continue;
-            }
-            extractMail(inner, level + 1, mailLine, file, found);
-            continue;
-        }
-        if (name.isEmpty() || name.contains(QLatin1String(".p7s"), Qt::CaseInsensitive)
-            || name.compare(QLatin1String("smime.p7m"), Qt::CaseInsensitive) == 0)
-            continue;
-
-        found = true;
-        DataFileInput input;
-        input.name = name;
-        input.bytes = mime.partDecodedContent(i);
-        input.convertCharset = true;
-        input.charsetName = DataFileReader::charsetFromAttributes(mime.partContentTypeAttr(i));
-        input.parserFileName = name;
-        DataFileResult result = DataFileReader::read(input);
-        if (result.gunzipFailed)
-            LOG_OUT(Kyr::LogWarning, "%1 - - Could not gunzip attachment %2").arg(mailLine).arg(name).endl();
-        if (result.codecMissing)
-            LOG_OUT(Kyr::LogWarning, "%1 - Could not get text codec for '%2' (%3)").arg(mailLine).arg(result.codecName).arg(name).endl();
-        if (result.utfCodecMissing)
-            LOG_OUT(Kyr::LogWarning, "%1 - Could not get text codec for utf text '%2' (%3)").arg(mailLine).arg(result.codecName).arg(name).endl();
-        if (!result.parsed) {
-            LOG_OUT(Kyr::LogError, "%1 - - Could not parse attachment %2: %3").arg(mailLine).arg(name).arg(result.errorText).endl();
-            file.mailCode = MailParseError;
-            continue;
-        }
-        file.records.append(result.records);
-    }
 }

@@ -48,11 +48,9 @@ public:
     using InfoSink = std::function<void(const QString &)>;
     using RecordHandler = std::function<void(SourceFile &)>;
 
-    // Result codes of the attachment walk.
+    // Result codes of the attachment walk (MimePartWalk, shared with the mail intake).
     static constexpr int MailParseError = -43;
     static constexpr int MailMultipartError = -61;
-    // Nesting of multipart parts followed in one mail; deeper parts fail the mail.
-    static constexpr int MaxMimeDepth = 16;
 
     SourceWalk(Tool tool, WalkCounters &counters, InfoSink info);
 
@@ -70,7 +68,6 @@ public:
 
 private:
     void walkFolder(const QString &folder, const RecordHandler &handler, QSet<QString> &visited);
-    void extractMail(const MIME &mime, int level, const QString &mailLine, SourceFile &file, bool &found);
     QString progressText(qint64 position, qsizetype entries, const QString &folder, const QString &path) const;
 
     Tool m_tool;
