@@ -80,6 +80,10 @@ QString StoreWriter::writeBatch(const std::deque<Change> &batch)
         m_file->rollback();
         return error;
     }
+    if (m_failingCommits) {
+        m_file->rollback();
+        return QStringLiteral("could not commit: refused (failing commits set)");
+    }
     if (!m_file->commit()) {
         const QString error = QStringLiteral("could not commit: %1").arg(m_file->errorText());
         m_file->rollback();

@@ -8,6 +8,7 @@
 
 #include "KyrIpc/StoreFile.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -34,6 +35,8 @@ public:
     // when all transactions since the previous call committed; otherwise false, and *error (if
     // given) names the failure. Only after true are those changes in the file.
     bool waitUntilCommitted(QString *error = nullptr);
+    // Test hook: while true, every transaction fails at its commit (and is rolled back).
+    void setFailingCommits(bool failing) { m_failingCommits = failing; }
     // Trend rows of a point, after the changes handed in so far were written.
     QList<StoreFile::TrendRow> trendRows(const QString &point, const QString &connection);
 
@@ -56,6 +59,7 @@ private:
     quint64 m_done = 0;    // changes through their transaction so far
     QString m_failure;     // first failed transaction since the last waitUntilCommitted
     bool m_stop = false;
+    std::atomic<bool> m_failingCommits{false};
     std::thread m_thread;
 };
 
