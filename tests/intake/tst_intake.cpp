@@ -12,6 +12,7 @@
 #include "fixtures/SmimeFactory.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -201,8 +202,9 @@ private slots:
              name.arg("09", "badsig"), " - Could not VerifySignature() (outer):", pointOf("BADSIG"), NAN},
             {"cannot decrypt", "other", m_factory.encryptedForOther(msconsMail("other", d(10), "OTHER", 101)), "failed",
              name.arg("10", "other"), " - Could not Decrypt():", pointOf("OTHER"), NAN},
-            {"no attachment", "text only", mail("text only", d(11), textPart("no data")), "failed",
-             name.arg("11", "text only"), " - has no file attachement", {}, NAN},
+            {"no attachment; named by the wall-clock time its date header gives", "text only",
+             mail("text only", QStringLiteral("Mon, 1 Jan 2024 09:11:00 +0000"), textPart("no data")), "failed",
+             QString(name).replace("10%1", "0911").arg("text only"), " - has no file attachement", {}, NAN},
             {"multipart nesting deeper than the bound", "deep", mail("deep", d(12), deep), "failed",
              name.arg("12", "deep"), " - MIME parts nested deeper than 16 levels", pointOf("DEEP"), NAN},
             {"larger than the mail bound: not fetched, not archived", "huge",
@@ -338,29 +340,105 @@ private slots:
         QCOMPARE(*run.value(pointOf("LIMIT3")), 6.0);
     }
 
-    // The DMS link lost while a check hands over values: the mails stay on the server, and the check
-    // after the link is back delivers their values.
-    void dmsLinkLostMidCheck()
+    // A check whose values are not committed (the DMS link lost while it hands them over, or the
+    // store failing its commits) files nothing: the mails stay in the inbox, no local copy is kept
+    // and no failed mail reported. The check after the store recovered files each mail once.
+    void valuesNotCommitted_data()
     {
-        for (int i = 0; i < 2; ++i)
-            QVERIFY(m_server.seedMail(msconsMail(QStringLiteral("link %1").arg(i), listDate(30 + i), QStringLiteral("LINK%1").arg(i), 10 * i)));
-        Intake run(m_server, m_dir.filePath(QStringLiteral("archive-link")));
+        QTest::addColumn<bool>("linkLost");
+        QTest::newRow("DMS link lost mid-check") << true;
+        QTest::newRow("store fails its commits for one check") << false;
+    }
+
+    void valuesNotCommitted()
+    {
+        QFETCH(bool, linkLost);
+        using namespace MeterMails;
+        const QString tag = linkLost ? QStringLiteral("LINK") : QStringLiteral("COMMIT");
+        QVERIFY(m_server.seedMail(msconsMail(tag + QStringLiteral(" good"), listDate(30), tag, 10)));
+        QVERIFY(m_server.seedMail(mail(tag + QStringLiteral(" broken"), listDate(31),
+                                       multipart("mixed", {attachment("notes.txt", "hello\r\n")}))));
+        const QString archive = m_dir.filePath(QStringLiteral("archive-") + tag);
+        Intake run(m_server, archive);
         QVERIFY(run.dmsReady);
-        QObject::connect(run.mail.get(), &MailHandler::sigMailChecked, run.mail.get(),
-                         [&](const QString &info, const QString &data) {
-                             if (data == QLatin1String("MAIL-SUMMARY") && info.startsWith(QLatin1String("Mail #0-")))
-                                 run.dms.store->dropLink();
-                         },
-                         Qt::DirectConnection);
+        if (linkLost) {
+            QObject::connect(run.mail.get(), &MailHandler::sigMailChecked, run.mail.get(),
+                             [&](const QString &info, const QString &data) {
+                                 if (data == QLatin1String("MAIL-SUMMARY") && info.startsWith(QLatin1String("Mail #0-")))
+                                     run.dms.store->dropLink();
+                             },
+                             Qt::DirectConnection);
+        } else {
+            run.dms.store->setFailingCommits(true);
+        }
         QVERIFY(run.check());
+        const QString summary = run.last().at(0).toString();
+        QVERIFY2(summary.contains(QStringLiteral("Mails ok:0\r\nMails failed:0\r\nMails left on the server:2\r\n")),
+                 qPrintable(summary));
         QCOMPARE(m_server.maildirCount(), 2);
         QVERIFY(run.dms.sink.mailEntries.join(u'\n').contains(QStringLiteral("the mails stay on the server")));
-        run.dms.store->restoreLink();
-        QVERIFY(QTest::qWaitFor([&] { return run.dms.handler->isReady(); }, 30000));
-        QObject::disconnect(run.mail.get(), &MailHandler::sigMailChecked, run.mail.get(), nullptr);
+        QCOMPARE(filesBelow(archive), QStringList());
+
+        if (linkLost) {
+            run.dms.store->restoreLink();
+            QVERIFY(QTest::qWaitFor([&] { return run.dms.handler->isReady(); }, 30000));
+            QObject::disconnect(run.mail.get(), &MailHandler::sigMailChecked, run.mail.get(), nullptr);
+        } else {
+            run.dms.store->setFailingCommits(false);
+            run.dms.store->waitUntilCommitted(); // takes the loss noted while the commits failed
+        }
         QVERIFY(run.check());
         QCOMPARE(m_server.maildirCount(), 0);
-        QCOMPARE(*run.value(pointOf("LINK1")), 13.0);
+        QCOMPARE(*run.value(pointOf(tag)), 13.0);
+        const QStringList files = filesBelow(archive);
+        QCOMPARE(files.size(), 2);
+        QVERIFY2(files.filter(QStringLiteral(".eml")).size() == 2, qPrintable(files.join(u' ')));
+        QCOMPARE(run.dms.sink.mailEntries.filter(QStringLiteral("Subject:%1 broken").arg(tag)).size(), 1);
+    }
+
+    // Thirty mails with one date header are all handled in one check.
+    void equalDatesAllInOneCheck()
+    {
+        const int total = 30;
+        for (int i = 0; i < total; ++i)
+            QVERIFY(m_server.seedMail(msconsMail(QStringLiteral("equal %1").arg(i), listDate(50), QStringLiteral("EQUAL%1").arg(i), i)));
+        Intake run(m_server, m_dir.filePath(QStringLiteral("archive-equal")));
+        QVERIFY(run.dmsReady && run.check());
+        QVERIFY2(run.last().at(0).toString().contains(QStringLiteral("Mails ok:%1\r\n").arg(total)), qPrintable(run.last().at(0).toString()));
+        QCOMPARE(m_server.maildirCount(), 0);
+        for (int i = 0; i < total; ++i)
+            QCOMPARE(run.value(pointOf(QStringLiteral("EQUAL%1").arg(i))), std::optional<double>(i + 3));
+    }
+
+    // A server without TLS (and so without STARTTLS): the password goes to it only with
+    // AllowPlainLogin set; without it the check says why it did not log in.
+    void plainLogin_data()
+    {
+        QTest::addColumn<bool>("allowPlainLogin");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("allowed: the inbox is read") << true << "OK";
+        QTest::newRow("not allowed: refused with the reason")
+            << false
+            << "Could not connectToHost() 1 :Login refused: the connection to 127.0.0.1 is not encrypted (no STARTTLS) "
+               "and plain login is not allowed";
+    }
+
+    void plainLogin()
+    {
+        QFETCH(bool, allowPlainLogin);
+        QFETCH(QString, result);
+        DovecotServer plain;
+        QString error;
+        QVERIFY2(plain.start(&error, DovecotServer::Security::None), qPrintable(error));
+        QVERIFY(plain.seedMail(msconsMail(QStringLiteral("plain"), listDate(40), QStringLiteral("PLAINLOGIN"), 1)));
+        Intake run(plain, m_dir.filePath(QStringLiteral("archive-plain")), [&](MailConfig &c) {
+            c.port = plain.imapPort();
+            c.ssl = false;
+            c.allowPlainLogin = allowPlainLogin;
+        });
+        QVERIFY(run.dmsReady && run.check());
+        QCOMPARE(run.last().at(2).toString(), result);
+        QCOMPARE(plain.maildirCount(), allowPlainLogin ? 0 : 1);
     }
 
     // What stops a check before the mailbox is read, and what a server that cannot be reached does.
@@ -433,8 +511,8 @@ private slots:
     {
         QTest::addColumn<QStringList>("dates");
         QTest::addColumn<QList<qint64>>("order");
-        QTest::newRow("same date: only the later entry this time")
-            << QStringList{"Mon, 1 Jan 2024 10:00:00 +0100", "Mon, 1 Jan 2024 09:00:00 +0000"} << QList<qint64>{2};
+        QTest::newRow("same date: both, by message number")
+            << QStringList{"Mon, 1 Jan 2024 10:00:00 +0100", "Mon, 1 Jan 2024 09:00:00 +0000"} << QList<qint64>{1, 2};
         QTest::newRow("not RFC 2822: day, month, two-digit year")
             << QStringList{"Mon, 01 Jan 24 11:00:00 CET99", "Mon, 1 Jan 2024 10:00:00 +0100"} << QList<qint64>{2, 1};
         QTest::newRow("unreadable: handled as now, so last")
@@ -456,6 +534,16 @@ private slots:
     }
 
 private:
+    // Every file below a folder (hidden ones too), by name.
+    static QStringList filesBelow(const QString &folder)
+    {
+        QStringList names;
+        QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            names << QFileInfo(it.next()).fileName();
+        return names;
+    }
+
     DovecotServer m_server;
     SmimeFactory m_factory;
     QTemporaryDir m_dir; // configuration (certs/), project (point store file) and local archive

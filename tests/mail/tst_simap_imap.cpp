@@ -163,7 +163,7 @@ private slots:
         QCOMPARE(subjectsIn(imap.get(), target), (QStringList{QStringLiteral("A"), QStringLiteral("C")}));
         QCOMPARE(m_server.maildirCount(QStringLiteral("Source")), 4);
         // Refused: a copy, an append or a select of a folder that does not exist, a message beyond the
-        // last one, a message set that is no set.
+        // last one, a message set that is no set or is empty.
         imap->setMailbox(QStringLiteral("Nowhere"));
         checkRefused(imap.get(), imap->copyToMailbox(), "TRYCREATE");
         checkRefused(imap.get(), imap->appendToMailbox(), "TRYCREATE");
@@ -173,6 +173,13 @@ private slots:
         QCOMPARE(imap->selectMailbox(), 0);
         imap->setMessageSet(QStringLiteral("7"));
         checkRefused(imap.get(), imap->fetchMessageInfo(), "BAD");
+        // An empty message set is refused by the client itself: the server never sees it.
+        imap->setMessageSet(QString());
+        for (auto fetch : {&SIMAP::fetchMessageInfo, &SIMAP::fetchMessageHeaders, &SIMAP::fetchMessageText}) {
+            QCOMPARE((imap.get()->*fetch)(), int(SIMAP::ErrArgument));
+            QCOMPARE(imap->lastError(), QStringLiteral("No message set"));
+        }
+        QVERIFY(imap->connected());
         imap->setMessageSet(QStringLiteral("1 2"));
         checkRefused(imap.get(), imap->deleteFromMailbox(), "BAD");
         imap->setMessageSet(QStringLiteral("2:3"));

@@ -383,6 +383,13 @@ void PointStore::setFailingWrites(const QStringList &points)
     m_failingWrites = QSet<QString>(points.cbegin(), points.cend());
 }
 
+void PointStore::setFailingCommits(bool failing)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_file)
+        m_file->setFailingCommits(failing);
+}
+
 void PointStore::sendMessage(const Message &message)
 {
     QMutexLocker lock(&m_mutex);

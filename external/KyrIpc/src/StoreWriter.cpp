@@ -100,9 +100,14 @@ bool StoreWriter::writeBatch(std::unique_lock<std::mutex> &lock, const std::dequ
     QString error;
     {
         std::lock_guard fileLock(m_fileMutex);
-        result = m_database->write(batch);
-        if (result != StoreDatabase::WriteResult::Committed)
-            error = m_database->errorText();
+        if (m_failingCommits) { // test hook: the batch is lost as on a full disk
+            result = StoreDatabase::WriteResult::Failed;
+            error = QStringLiteral("could not commit: refused (failing commits set)");
+        } else {
+            result = m_database->write(batch);
+            if (result != StoreDatabase::WriteResult::Committed)
+                error = m_database->errorText();
+        }
     }
     if (result == StoreDatabase::WriteResult::Failed) {
         LOG_OUT(Kyr::LogError, "Point store %1: %2 changes lost, %3")

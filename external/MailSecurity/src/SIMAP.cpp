@@ -280,6 +280,8 @@ int SIMAP::fetchMessageHeaders()
 {
     if (const int code = requireConnection())
         return code;
+    if (m_messageSet.isEmpty())
+        return fail(ErrArgument, QStringLiteral("No message set"));
     QList<ImapResponse> responses;
     if (!m_client->fetch(m_messageSet.toLatin1(), "(BODY.PEEK[HEADER])", &responses))
         return imapFailure();
@@ -296,6 +298,8 @@ int SIMAP::fetchMessageText()
 {
     if (const int code = requireConnection())
         return code;
+    if (m_messageSet.isEmpty())
+        return fail(ErrArgument, QStringLiteral("No message set"));
     QList<ImapResponse> responses;
     if (!m_client->fetch(m_messageSet.toLatin1(), "(BODY.PEEK[TEXT])", &responses))
         return imapFailure();

@@ -1,7 +1,5 @@
 #include "mail/LocalMailArchive.h"
 
-#include <QDir>
-#include <QFile>
 #include <QUrl>
 
 namespace {
@@ -14,9 +12,16 @@ QString LocalMailArchive::folderFor(const QString &setting, const QDateTime &now
     return setting.contains(u'\'') ? now.toString(setting) : setting;
 }
 
+QDateTime LocalMailArchive::nameDate(const QString &dateHeader, const QDateTime &now)
+{
+    // An RFC 2822 date keeps its offset, so its wall-clock time is the one written in the header.
+    const QDateTime written = QDateTime::fromString(dateHeader, Qt::RFC2822Date);
+    return written.isValid() ? written : now;
+}
+
 QString LocalMailArchive::baseName(const QDateTime &mailDate, const QString &sender, const QString &subject)
 {
-    QString name = mailDate.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hhmm")) + QStringLiteral(" - (") + sender
+    QString name = mailDate.toString(QStringLiteral("yyyy-MM-dd hhmm")) + QStringLiteral(" - (") + sender
                    + QStringLiteral(") - ") + subject;
     name.remove(u'"');
     name.remove(u'<');
@@ -30,18 +35,4 @@ QString LocalMailArchive::baseName(const QDateTime &mailDate, const QString &sen
             encoded.truncate(percent);
     }
     return QString::fromLatin1(encoded);
-}
-
-bool LocalMailArchive::save(const QString &folder, const QString &baseName, const QByteArray &headers,
-                            const QByteArray &text, QString *path)
-{
-    QDir().mkpath(folder);
-    const QDir dir(folder);
-    *path = dir.filePath(baseName + QStringLiteral(".eml"));
-    for (int n = 1; QFile::exists(*path); ++n)
-        *path = dir.filePath(baseName + QStringLiteral(" (%1).eml").arg(n));
-    QFile file(*path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    return file.write(headers + "\r\n\r\n" + text) >= 0;
 }

@@ -2,6 +2,7 @@
 
 #include "mail/AttachmentWalk.h"
 #include "mail/CheckInterval.h"
+#include "mail/KeptMail.h"
 #include "mail/LocalMailArchive.h"
 #include "mail/MailInfoText.h"
 #include "mail/MailLimits.h"
@@ -15,6 +16,7 @@
 #include "KyrLogger/Logger.h"
 #include "MailSecurity/SIMAP.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QMetaMethod>
 #include <QSet>
@@ -22,6 +24,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <vector>
 
 namespace {
 
@@ -100,12 +103,28 @@ struct MailHandler::CheckTimes
     qint64 values = 0;
 };
 
-// The message numbers of a check by what happens to them on the server.
+// One handled mail until its check files it: what the filing needs of it and what is kept of it.
+struct MailHandler::HandledMail
+{
+    qint64 number = 0;
+    bool fetched = true; // false: larger than the mail bound, only its headers were fetched
+    QString subject, date, from;
+    QByteArray fetchedHeaders, fetchedText; // as fetched, until the mail is kept
+    MailOutcome outcome;
+    KeptMail kept;
+    bool archived = false;      // kept for the local archive
+    bool decryptedCopy = false; // kept for the folder of decrypted mails on the server
+};
+
+// The mails of a check, in order, and their message numbers by what happens to them on the server.
 struct MailHandler::Filing
 {
+    std::vector<HandledMail> mails;
     QList<qint64> success;
     QList<qint64> failed;
     QList<qint64> remove;
+    int okCount = 0;
+    int failedCount = 0;
 };
 
 MailHandler::MailHandler(const MailConfig &config) : m_config(config)
@@ -234,6 +253,8 @@ MailHandler::CheckResult MailHandler::runCheck()
     imap.setMailPort(m_config.port);
     if (m_config.ssl)
         imap.setSSL(SIMAP::SslImplicit);
+    // Without it the client refuses to send the password over a connection that stays unencrypted.
+    imap.config(m_config.allowPlainLogin ? QStringLiteral("AllowPlainLogin=True") : QStringLiteral("AllowPlainLogin=False"));
     imap.setUser(m_config.userName);
     imap.setPassword(m_config.password);
     if (imap.connectToHost() != 0) {
@@ -341,151 +362,187 @@ void MailHandler::ensureFolders(SIMAP &imap)
 void MailHandler::handleMails(SIMAP &imap, const QList<qint64> &ordered, QString &summary, CheckTimes &times)
 {
     Filing filing;
-    int okCount = 0;
-    int failedCount = 0;
-    bool connectionLost = false;
-    const bool withInfo = listensToMailChecked();
     const TrustedSigners signers;
-    DmsHandler *dms = m_dms;
-    QElapsedTimer clock;
-
     for (qsizetype n = 1; n <= ordered.size(); ++n) {
         const qint64 number = ordered.at(n - 1);
         emit sigMailInfo(QStringLiteral("Processing mail %1 from %2").arg(n).arg(ordered.size()));
-        clock.start();
-        imap.setMessageText(QString());
-        imap.setMessageHeadersString(QString());
-        imap.setCertificate(0, QStringLiteral("MY"), QString(), QStringLiteral("*"));
-        imap.setSignerCert(0, QStringLiteral("MY"), QString(), QStringLiteral("*"));
-        imap.setMessageSet(QString::number(number));
-        imap.fetchMessageInfo();
-        const bool tooLarge = imap.messageSize() > MailLimits::MaxMailBytes;
-        imap.fetchMessageHeaders();
-        if (!tooLarge)
-            imap.fetchMessageText();
-        times.imapNs += clock.nsecsElapsed();
+        const bool fetched = fetchMail(imap, number, times);
         // A mail that could not be fetched for a lost connection is no failed mail: it stays.
-        if (!imap.connected()) {
-            connectionLost = true;
-            LOG_OUT(Kyr::LogWarning, "Aborting due to disconnection").endl();
-            break;
-        }
-        const QByteArray fetchedHeaders = imap.messageHeadersString().toLatin1();
-        const QByteArray fetchedText = imap.messageText().toLatin1();
-        const QString subject = imap.messageSubject();
-        const QString date = imap.messageDate();
-        const QString from = imap.messageFrom();
-
-        MailOutcome outcome;
-        outcome.mailLine = QStringLiteral("Subject:") + subject + QStringLiteral(", sent:") + date;
-        outcome.withInfo = withInfo;
-        if (withInfo)
-            outcome.info = QStringLiteral("Mail #%1-%2").arg(n - 1).arg(number) + MailInfoText::mailBlock(imap);
-        if (tooLarge) {
-            outcome.fail(QStringLiteral(" - Mail of %1 bytes is larger than %2 bytes (limit of one mail), not fetched")
-                             .arg(imap.messageSize())
-                             .arg(MailLimits::MaxMailBytes));
-        } else {
-            clock.restart();
-            SmimeSteps::run(imap, m_config, signers, outcome);
-            times.smimeNs += clock.nsecsElapsed();
-            if (outcome.ok()) {
-                AttachmentWalk::AttachmentReport report;
-                if (withInfo) {
-                    report = [this](const QString &info, const QString &data, const QString &result) {
-                        emit sigMailChecked(info, data, result);
-                    };
-                }
-                AttachmentWalk walk(outcome, dms, report);
-                walk.run(imap.messageHeadersString().toLatin1(), imap.messageText().toLatin1());
-                times.parseNs += walk.parseNs();
-                times.valuesNs += walk.handOverNs();
-                times.values += walk.valueCount();
-            }
-        }
-        if (withInfo)
-            emit sigMailChecked(outcome.info, QStringLiteral("MAIL-SUMMARY"), outcome.result);
-
-        // What is kept of the mail: a decrypted one with its own and the outer headers; any other
-        // as it was fetched.
-        const QByteArray keptHeaders = outcome.encrypted
-                                           ? rebuiltHeaders(imap.messageHeadersString().toLatin1(), fetchedHeaders)
-                                           : fetchedHeaders;
-        const QByteArray keptText = outcome.encrypted ? imap.messageText().toLatin1() : fetchedText;
-        QString localFolder;
-        clock.restart();
-        if (outcome.ok()) {
-            ++okCount;
-            if (m_config.successCopyToImap && !(outcome.encrypted && m_config.successCopyToImapWithoutEncrypted))
-                filing.success << number;
-            if (outcome.encrypted && m_config.successCopyToImapDecrypted) {
-                imap.setMessageHeadersString(QString::fromLatin1(keptHeaders));
-                imap.setMailbox(m_config.successImapFolderDecrypted);
-                if (imap.appendToMailbox() != 0)
-                    LOG_OUT(Kyr::LogError, "Could not CopyToMailbox(successDecrypted)").endl();
-                imap.setMailbox(m_config.inboxFolder);
-            }
-            if (m_config.successCopyToLocal)
-                localFolder = m_config.successLocalFolder;
-        } else {
-            ++failedCount;
-            if (m_config.failedCopyToImap)
-                filing.failed << number;
-            // A mail that was not fetched has nothing to keep locally; it is in the failed folder.
-            if (m_config.failedCopyToLocal && !tooLarge)
-                localFolder = m_config.failedLocalFolder;
-        }
-        filing.remove << number;
-        if (!localFolder.isEmpty()) {
-            if (keptHeaders.isEmpty()) {
-                outcome.fail(QStringLiteral(" - Could not FetchMessageText()"));
-            } else {
-                QDateTime mailDate = QDateTime::fromString(date, Qt::RFC2822Date);
-                if (!mailDate.isValid())
-                    mailDate = QDateTime::currentDateTime();
-                QString path;
-                if (!LocalMailArchive::save(LocalMailArchive::folderFor(localFolder, QDateTime::currentDateTime()),
-                                            LocalMailArchive::baseName(mailDate, from, subject),
-                                            keptHeaders, keptText, &path)) {
-                    outcome.fail(QStringLiteral(" - Could not save file:") + path);
-                }
-            }
-        }
-        if (!outcome.ok())
-            reportFailure(outcome.result);
+        if (!imap.connected())
+            return logDisconnection();
+        HandledMail mail = checkMail(imap, int(n - 1), number, fetched, signers, times);
+        QElapsedTimer clock;
+        clock.start();
+        planFiling(imap, std::move(mail), filing);
         times.imapNs += clock.nsecsElapsed();
-        if (!imap.connected()) {
-            connectionLost = true;
-            LOG_OUT(Kyr::LogWarning, "Aborting due to disconnection").endl();
-            break;
-        }
+        if (!imap.connected())
+            return logDisconnection();
     }
-    if (connectionLost || !imap.connected())
+    if (!valuesCommitted(times)) {
+        // Nothing is filed: every mail stays in the inbox for the next check, which files it.
+        summary += QStringLiteral("Mails ok:0\r\nMails failed:0\r\nMails left on the server:%1\r\n")
+                       .arg(filing.mails.size());
         return;
-
-    // Values before deletion: a mail leaves the inbox only once its values are in the point store.
-    if (dms && times.values > 0) {
-        clock.restart();
-        const bool committed = dms->waitForValuesCommitted(MailLimits::ValueCommitTimeoutMs);
-        times.valuesNs += clock.nsecsElapsed();
-        if (!committed) {
-            const QString text =
-                QStringLiteral("Values of this check not all committed to the DMS (link down, or more than %1 s); "
-                               "the mails stay on the server for the next check")
-                    .arg(MailLimits::ValueCommitTimeoutMs / 1000);
-            LOG_OUT(Kyr::LogError, "%1").arg(text).endl();
-            reportFailure(text);
-            return;
-        }
     }
-    clock.restart();
-    fileOnServer(imap, filing);
+    QElapsedTimer clock;
+    clock.start();
+    if (fileOnServer(imap, filing))
+        fileLocally(filing);
     times.imapNs += clock.nsecsElapsed();
-    summary += QStringLiteral("Mails ok:%1\r\n").arg(okCount);
-    summary += QStringLiteral("Mails failed:%1\r\n").arg(failedCount);
+    summary += QStringLiteral("Mails ok:%1\r\n").arg(filing.okCount);
+    summary += QStringLiteral("Mails failed:%1\r\n").arg(filing.failedCount);
 }
 
-void MailHandler::fileOnServer(SIMAP &imap, const Filing &filing)
+void MailHandler::logDisconnection()
+{
+    LOG_OUT(Kyr::LogWarning, "Aborting due to disconnection").endl();
+}
+
+bool MailHandler::fetchMail(SIMAP &imap, qint64 number, CheckTimes &times)
+{
+    QElapsedTimer clock;
+    clock.start();
+    imap.setMessageText(QString());
+    imap.setMessageHeadersString(QString());
+    imap.setCertificate(0, QStringLiteral("MY"), QString(), QStringLiteral("*"));
+    imap.setSignerCert(0, QStringLiteral("MY"), QString(), QStringLiteral("*"));
+    imap.setMessageSet(QString::number(number));
+    imap.fetchMessageInfo();
+    const bool tooLarge = imap.messageSize() > MailLimits::MaxMailBytes;
+    imap.fetchMessageHeaders();
+    if (!tooLarge)
+        imap.fetchMessageText();
+    times.imapNs += clock.nsecsElapsed();
+    return !tooLarge;
+}
+
+MailHandler::HandledMail MailHandler::checkMail(SIMAP &imap, int position, qint64 number, bool fetched,
+                                                const TrustedSigners &signers, CheckTimes &times)
+{
+    HandledMail mail;
+    mail.number = number;
+    mail.fetched = fetched;
+    mail.subject = imap.messageSubject();
+    mail.date = imap.messageDate();
+    mail.from = imap.messageFrom();
+    mail.fetchedHeaders = imap.messageHeadersString().toLatin1();
+    mail.fetchedText = imap.messageText().toLatin1();
+    MailOutcome &outcome = mail.outcome;
+    outcome.mailLine = QStringLiteral("Subject:") + mail.subject + QStringLiteral(", sent:") + mail.date;
+    outcome.withInfo = listensToMailChecked();
+    if (outcome.withInfo)
+        outcome.info = QStringLiteral("Mail #%1-%2").arg(position).arg(number) + MailInfoText::mailBlock(imap);
+    if (!fetched) {
+        outcome.fail(QStringLiteral(" - Mail of %1 bytes is larger than %2 bytes (limit of one mail), not fetched")
+                         .arg(imap.messageSize())
+                         .arg(MailLimits::MaxMailBytes));
+    } else {
+        runSteps(imap, signers, outcome, times);
+    }
+    if (outcome.withInfo)
+        emit sigMailChecked(outcome.info, QStringLiteral("MAIL-SUMMARY"), outcome.result);
+    return mail;
+}
+
+void MailHandler::runSteps(SIMAP &imap, const TrustedSigners &signers, MailOutcome &outcome, CheckTimes &times)
+{
+    QElapsedTimer clock;
+    clock.start();
+    SmimeSteps::run(imap, m_config, signers, outcome);
+    times.smimeNs += clock.nsecsElapsed();
+    if (!outcome.ok())
+        return;
+    AttachmentWalk::AttachmentReport report;
+    if (outcome.withInfo) {
+        report = [this](const QString &info, const QString &data, const QString &result) {
+            emit sigMailChecked(info, data, result);
+        };
+    }
+    AttachmentWalk walk(outcome, m_dms, report);
+    walk.run(imap.messageHeadersString().toLatin1(), imap.messageText().toLatin1());
+    times.parseNs += walk.parseNs();
+    times.valuesNs += walk.handOverNs();
+    times.values += walk.valueCount();
+}
+
+void MailHandler::planFiling(SIMAP &imap, HandledMail mail, Filing &filing)
+{
+    const MailOutcome &outcome = mail.outcome;
+    QString localFolder;
+    if (outcome.ok()) {
+        ++filing.okCount;
+        if (m_config.successCopyToImap && !(outcome.encrypted && m_config.successCopyToImapWithoutEncrypted))
+            filing.success << mail.number;
+        mail.decryptedCopy = outcome.encrypted && m_config.successCopyToImapDecrypted;
+        if (m_config.successCopyToLocal)
+            localFolder = m_config.successLocalFolder;
+    } else {
+        ++filing.failedCount;
+        if (m_config.failedCopyToImap)
+            filing.failed << mail.number;
+        // A mail that was not fetched has nothing to keep locally; it is in the failed folder.
+        if (m_config.failedCopyToLocal && mail.fetched)
+            localFolder = m_config.failedLocalFolder;
+    }
+    filing.remove << mail.number;
+    keepMail(imap, mail, localFolder);
+    mail.fetchedHeaders.clear();
+    mail.fetchedText.clear();
+    filing.mails.push_back(std::move(mail));
+}
+
+void MailHandler::keepMail(SIMAP &imap, HandledMail &mail, const QString &localFolder)
+{
+    mail.archived = !localFolder.isEmpty();
+    if (!mail.archived && !mail.decryptedCopy)
+        return;
+    // What is kept of the mail: a decrypted one with its own and the outer headers; any other as
+    // it was fetched.
+    const bool decrypted = mail.outcome.encrypted;
+    const QByteArray headers = decrypted ? rebuiltHeaders(imap.messageHeadersString().toLatin1(), mail.fetchedHeaders)
+                                         : mail.fetchedHeaders;
+    const QByteArray text = decrypted ? imap.messageText().toLatin1() : mail.fetchedText;
+    if (mail.archived && headers.isEmpty()) {
+        mail.outcome.fail(QStringLiteral(" - Could not FetchMessageText()"));
+        mail.archived = false;
+        return;
+    }
+    const QString folder = mail.archived ? LocalMailArchive::folderFor(localFolder, QDateTime::currentDateTime())
+                                         : QDir::tempPath();
+    QString path;
+    if (mail.kept.write(folder, headers, text, &path))
+        return;
+    if (mail.decryptedCopy)
+        LOG_OUT(Kyr::LogError, "Could not CopyToMailbox(successDecrypted)").endl();
+    if (mail.archived)
+        mail.outcome.fail(QStringLiteral(" - Could not save file:") + path);
+    mail.archived = false;
+    mail.decryptedCopy = false;
+}
+
+bool MailHandler::valuesCommitted(CheckTimes &times)
+{
+    // Values before filing: a mail leaves the inbox, and is kept or reported, only once its values
+    // are in the point store.
+    DmsHandler *dms = m_dms;
+    if (!dms || times.values == 0)
+        return true;
+    QElapsedTimer clock;
+    clock.start();
+    const bool committed = dms->waitForValuesCommitted(MailLimits::ValueCommitTimeoutMs);
+    times.valuesNs += clock.nsecsElapsed();
+    if (!committed) {
+        const QString text =
+            QStringLiteral("Values of this check not all committed to the DMS (link down, or more than %1 s); "
+                           "the mails stay on the server for the next check")
+                .arg(MailLimits::ValueCommitTimeoutMs / 1000);
+        LOG_OUT(Kyr::LogError, "%1").arg(text).endl();
+        reportFailure(text);
+    }
+    return committed;
+}
+
+bool MailHandler::fileOnServer(SIMAP &imap, const Filing &filing)
 {
     QStringList errors;
     emit sigMailInfo(QStringLiteral("Copying..."));
@@ -501,21 +558,56 @@ void MailHandler::fileOnServer(SIMAP &imap, const Filing &filing)
     };
     copy(filing.success, m_config.successImapFolder, "Could not CopyToMailbox(success)");
     copy(filing.failed, m_config.failedImapFolder, "Could not CopyToMailbox(failed)");
+    for (const HandledMail &mail : filing.mails) {
+        if (mail.decryptedCopy)
+            appendDecrypted(imap, mail.kept);
+    }
     imap.setMailbox(m_config.inboxFolder);
     emit sigMailInfo(QStringLiteral("Deleting..."));
+    bool removed = true;
     if (!filing.remove.isEmpty()) {
         imap.setMessageSet(numbers(filing.remove));
         if (imap.deleteFromMailbox() != 0) {
             LOG_OUT(Kyr::LogError, "Could not DeleteFromMailbox()").endl();
             errors << QStringLiteral("Could not DeleteFromMailbox()");
+            removed = false;
         }
     }
     if (imap.expungeMailbox() != 0) {
         LOG_OUT(Kyr::LogWarning, "Could not ExpungeMailbox()").endl();
         errors << QStringLiteral("Could not ExpungeMailbox()");
+        removed = false;
     }
     if (!errors.isEmpty())
         reportFailure(errors.join(QStringLiteral(" / ")));
+    return removed;
+}
+
+void MailHandler::appendDecrypted(SIMAP &imap, const KeptMail &kept)
+{
+    QByteArray headers, text;
+    imap.setMailbox(m_config.successImapFolderDecrypted);
+    if (!kept.read(&headers, &text)) {
+        LOG_OUT(Kyr::LogError, "Could not CopyToMailbox(successDecrypted)").endl();
+        return;
+    }
+    imap.setMessageHeadersString(QString::fromLatin1(headers));
+    imap.setMessageText(QString::fromLatin1(text));
+    if (imap.appendToMailbox() != 0)
+        LOG_OUT(Kyr::LogError, "Could not CopyToMailbox(successDecrypted)").endl();
+}
+
+void MailHandler::fileLocally(Filing &filing)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    for (HandledMail &mail : filing.mails) {
+        QString path;
+        const QString name = LocalMailArchive::baseName(LocalMailArchive::nameDate(mail.date, now), mail.from, mail.subject);
+        if (mail.archived && !mail.kept.place(name, &path))
+            mail.outcome.fail(QStringLiteral(" - Could not save file:") + path);
+        if (!mail.outcome.ok())
+            reportFailure(mail.outcome.result);
+    }
 }
 
 void MailHandler::reportFailure(const QString &text)

@@ -17,8 +17,11 @@
 #include <atomic>
 #include <mutex>
 
+class KeptMail;
 class QTimer;
 class SIMAP;
+class TrustedSigners;
+struct MailOutcome;
 class StatusReportSink;
 struct SIMAPConnectionStatusEventParams;
 struct SIMAPErrorEventParams;
@@ -63,6 +66,7 @@ protected:
 private:
     struct CheckResult;
     struct CheckTimes;
+    struct HandledMail;
     struct Filing;
 
     void armTimer(qint64 seconds);
@@ -70,8 +74,29 @@ private:
     CheckResult runCheck();
     void runSession(SIMAP &imap, CheckResult &check, QString &summary, CheckTimes &times);
     void ensureFolders(SIMAP &imap);
+    // The mails of a check: each fetched, checked and sorted for filing; then, once their values
+    // are committed, filed on the server and, once they have left the inbox, kept locally and
+    // reported.
     void handleMails(SIMAP &imap, const QList<qint64> &ordered, QString &summary, CheckTimes &times);
-    void fileOnServer(SIMAP &imap, const Filing &filing);
+    void logDisconnection();
+    // Fetches the mail's information, headers and (unless larger than the mail bound) its text;
+    // false when it was too large.
+    bool fetchMail(SIMAP &imap, qint64 number, CheckTimes &times);
+    // The S/MIME steps and the attachment walk of the fetched mail, and its summary to the monitor.
+    HandledMail checkMail(SIMAP &imap, int position, qint64 number, bool fetched, const TrustedSigners &signers,
+                          CheckTimes &times);
+    void runSteps(SIMAP &imap, const TrustedSigners &signers, MailOutcome &outcome, CheckTimes &times);
+    // Counts the mail, puts its number into the sets of the server filing and keeps what is to be
+    // kept of it.
+    void planFiling(SIMAP &imap, HandledMail mail, Filing &filing);
+    void keepMail(SIMAP &imap, HandledMail &mail, const QString &localFolder);
+    // The point stores' commit barrier over the values of the check; a failure is reported.
+    bool valuesCommitted(CheckTimes &times);
+    // Copies, appends the decrypted mails, deletes and expunges; true when the mails left the inbox.
+    bool fileOnServer(SIMAP &imap, const Filing &filing);
+    void appendDecrypted(SIMAP &imap, const KeptMail &kept);
+    // Each mail's local copy put in place and its failure reported, once the mail is filed.
+    void fileLocally(Filing &filing);
     void reportFailure(const QString &text);
 
     const MailConfig m_config;

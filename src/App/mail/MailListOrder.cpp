@@ -1,7 +1,9 @@
 #include "mail/MailListOrder.h"
 
 #include <QLocale>
-#include <QMap>
+
+#include <algorithm>
+#include <utility>
 
 QDateTime MailListOrder::listDate(const QString &text, const QDateTime &now)
 {
@@ -22,8 +24,16 @@ QDateTime MailListOrder::listDate(const QString &text, const QDateTime &now)
 
 QList<qint64> MailListOrder::ascending(const QList<SIMAPMessageInfo> &entries, const QDateTime &now)
 {
-    QMap<QDateTime, qint64> byDate;
+    // Keyed by date and number, not by date alone: a key by date would let mails of the same date
+    // replace each other, leaving all but one of them for later checks.
+    QList<std::pair<QDateTime, qint64>> keyed;
+    keyed.reserve(entries.size());
     for (const SIMAPMessageInfo &entry : entries)
-        byDate.insert(listDate(entry.date, now), entry.number);
-    return byDate.values();
+        keyed.append({listDate(entry.date, now), entry.number});
+    std::sort(keyed.begin(), keyed.end());
+    QList<qint64> numbers;
+    numbers.reserve(keyed.size());
+    for (const auto &[date, number] : std::as_const(keyed))
+        numbers.append(number);
+    return numbers;
 }

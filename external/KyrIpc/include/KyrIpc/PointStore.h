@@ -20,7 +20,7 @@
 //
 // All calls are thread-safe. The test hooks at the end act as the DMS would: drop the link, stop
 // answering (a started DmsControl then times out), ask the program to quit, clear DMS_UP, refuse
-// writes of chosen points.
+// writes of chosen points, fail the commits of the file.
 
 #include "KyrIpc/Message.h"
 #include "KyrIpc/StoreFile.h"
@@ -120,6 +120,10 @@ public:
     void setDmsUp(bool up);
     // Writes (DMS and trend) of these points are refused.
     void setFailingWrites(const QStringList &points);
+    // While true, every transaction of the store's file fails at its commit, as on a full disk:
+    // writes are answered, and the next commit barrier reports the loss. A store in memory only
+    // has no commits to fail.
+    void setFailingCommits(bool failing);
     // Sends a copy of the message to every connected asynchronous DMS connection.
     void sendMessage(const Message &message);
 

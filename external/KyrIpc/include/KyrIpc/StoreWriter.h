@@ -15,6 +15,7 @@
 
 #include "KyrIpc/StoreDatabase.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -46,6 +47,8 @@ public:
     // otherwise false, and *error (if given) names the failure. Only after true are those changes
     // in the database.
     bool waitUntilCommitted(QString *error = nullptr);
+    // Test hook: while true, every transaction fails at its commit (and is rolled back).
+    void setFailingCommits(bool failing) { m_failingCommits = failing; }
     // Trend rows of a point, after the changes handed in so far were written.
     QList<StoreDatabase::TrendRow> trendRows(const QString &point, const QString &connection);
     // The database's points of a connection string as they are now (the link listener reads them
@@ -83,6 +86,7 @@ private:
     bool m_announceUp = false; // connected again: tell the listener once the kept changes are written
     quint64 m_failedTransactions = 0;
     bool m_stop = false;
+    std::atomic<bool> m_failingCommits{false};
     std::thread m_thread;
 };
 

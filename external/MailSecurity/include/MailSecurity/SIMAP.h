@@ -100,6 +100,7 @@ public:
 
     void setMessageSet(const QString &set) { m_messageSet = set; }
     QString messageSet() const { return m_messageSet; }
+    // The three fetches refuse an empty message set (ErrArgument) without asking the server.
     int fetchMessageInfo();
     QList<SIMAPMessageInfo> messageInfoList() const { return m_infoList; }
     int fetchMessageHeaders();

@@ -1,0 +1,59 @@
+#include "mail/KeptMail.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryFile>
+
+KeptMail::KeptMail() = default;
+KeptMail::KeptMail(KeptMail &&) noexcept = default;
+KeptMail &KeptMail::operator=(KeptMail &&) noexcept = default;
+KeptMail::~KeptMail() = default; // a part file not placed goes with its QTemporaryFile
+
+bool KeptMail::write(const QString &folder, const QByteArray &headers, const QByteArray &text, QString *path)
+{
+    m_file.reset();
+    QDir().mkpath(folder);
+    m_folder = folder;
+    auto file = std::make_unique<QTemporaryFile>(QDir(folder).filePath(QStringLiteral(".quillon-XXXXXX.part")));
+    *path = file->fileTemplate();
+    if (!file->open())
+        return false;
+    *path = file->fileName();
+    const QByteArray separator = "\r\n\r\n";
+    if (file->write(headers) != headers.size() || file->write(separator) != separator.size()
+        || file->write(text) != text.size() || !file->flush())
+        return false;
+    file->close();
+    m_headerBytes = headers.size();
+    m_file = std::move(file);
+    return true;
+}
+
+bool KeptMail::read(QByteArray *headers, QByteArray *text) const
+{
+    if (!m_file || !m_file->open())
+        return false;
+    const QByteArray all = m_file->readAll();
+    m_file->close();
+    if (all.size() < m_headerBytes + 4)
+        return false;
+    *headers = all.left(m_headerBytes);
+    *text = all.mid(m_headerBytes + 4);
+    return true;
+}
+
+bool KeptMail::place(const QString &baseName, QString *path)
+{
+    const QDir dir(m_folder);
+    *path = dir.filePath(baseName + QStringLiteral(".eml"));
+    if (!m_file)
+        return false;
+    for (int n = 1; QFile::exists(*path); ++n)
+        *path = dir.filePath(baseName + QStringLiteral(" (%1).eml").arg(n));
+    // A rename never replaces a file: a name taken meanwhile fails here rather than losing a mail.
+    if (!QFile::rename(m_file->fileName(), *path))
+        return false;
+    m_file->setAutoRemove(false);
+    m_file.reset();
+    return true;
+}
