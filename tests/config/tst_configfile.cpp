@@ -119,14 +119,17 @@ QString tableText(const Configuration &c, const QString &table)
 }
 
 // The configuration of full.ini: the scalar keys from full.keys, and every table with an enabled
-// and a disabled row.
+// and a disabled row; the data points also with a type beyond the first four and one that no
+// point type has.
 Configuration fullConfiguration()
 {
     Configuration c;
     for (const auto &[key, value] : keyValues("full.keys"))
         fields().value(key).set(c, value);
     c.dms.dps = {{true, QStringLiteral("%AKS%:Unit"), QStringLiteral("STR"), QStringLiteral("%IUNIT%")},
-                 {false, QStringLiteral("P:B"), QStringLiteral("BIT"), QStringLiteral("1")}};
+                 {false, QStringLiteral("P:B"), QStringLiteral("BIT"), QStringLiteral("1")},
+                 {true, QStringLiteral("P:C"), QStringLiteral("DWU"), QStringLiteral("7")},
+                 {true, QStringLiteral("P:D"), QStringLiteral("Int"), QStringLiteral("5")}};
     c.dms.mappings = {{true, QStringLiteral("M1:*"), QStringLiteral("BLD:%IAKS2%:VAL"), QStringLiteral("Value * 1000")},
                       {false, QStringLiteral("b,c"), QStringLiteral("=IAKS1 + ':' + ISN"), {}}};
     c.dms.options = {{true, 3, QStringLiteral("x*"), 5}, {false, 0, QStringLiteral("[ab]?"), 0}};
@@ -276,11 +279,13 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("secretAfter");
         QTest::addColumn<bool>("storedUnchanged");
-        QTest::newRow("mask keeps the stored text") << ConfigFile::kSecretMask << "first" << true;
-        QTest::newRow("empty field clears it") << "" << "" << false;
-        QTest::newRow("new secret replaces it") << "second" << "second" << false;
-        // The field is enciphered from its Latin-1 bytes and read back as UTF-8: the umlaut is lost.
-        QTest::newRow("umlaut does not come back") << "Gr\u00fcn" << "Gr\ufffdn" << false;
+        QTest::addColumn<bool>("latin1Stored");
+        QTest::newRow("mask keeps the stored text") << ConfigFile::kSecretMask << "first" << true << false;
+        QTest::newRow("empty field clears it") << "" << "" << false << false;
+        QTest::newRow("new secret replaces it") << "second" << "second" << false << false;
+        QTest::newRow("umlaut comes back") << "Gr\u00fcn" << "Gr\u00fcn" << false << false;
+        // As files written before secrets were enciphered from UTF-8 hold it.
+        QTest::newRow("umlaut stored from Latin-1 reads as before") << "Gr\u00fcn" << "Gr\u00fcn" << false << true;
     }
 
     void secretRule()
@@ -288,6 +293,7 @@ private slots:
         QFETCH(QString, field);
         QFETCH(QString, secretAfter);
         QFETCH(bool, storedUnchanged);
+        QFETCH(bool, latin1Stored);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Quillon.ini"));
         ConfigFile::write(path, Configuration(), QStringLiteral("first"));
@@ -300,7 +306,11 @@ private slots:
         QCOMPARE(before, before.toLower());
         QCOMPARE(QByteArray::fromHex(before.toLatin1()), cryptSecret(true, "first"));
 
-        ConfigFile::write(path, ConfigFile::read(path), field);
+        if (latin1Stored)
+            QSettings(path, QSettings::IniFormat)
+                .setValue(QStringLiteral("Mail/oAuthClientSecret"), QString::fromLatin1(cryptSecret(true, field.toLatin1()).toHex()));
+        else
+            ConfigFile::write(path, ConfigFile::read(path), field);
         QCOMPARE(stored() == before, storedUnchanged);
         QCOMPARE(ConfigFile::read(path).mail.oAuthClientSecret, secretAfter);
     }

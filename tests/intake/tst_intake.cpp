@@ -2,7 +2,6 @@
 // thread on the embedded point store (SQLite file), S/MIME mails made with OpenSSL.
 
 #include "../common/DmsHandlerRun.h"
-#include "mail/CheckInterval.h"
 #include "mail/MailHandler.h"
 #include "mail/MailLimits.h"
 #include "mail/MailListOrder.h"
@@ -481,30 +480,6 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return run.nextCheck->last().at(0).toDateTime().isValid(); }, 10000));
         const qint64 rearm = QDateTime::currentDateTime().secsTo(run.nextCheck->last().at(0).toDateTime());
         QVERIFY2(rearm > rearmSeconds - 10 && rearm <= rearmSeconds, qPrintable(QString::number(rearm)));
-    }
-
-    void checkInterval_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QDateTime>("now");
-        QTest::addColumn<qint64>("seconds");
-        const QDateTime noon(QDate(2024, 6, 3), QTime(12, 0));
-        QTest::newRow("minutes") << "15" << noon << qint64(900);
-        QTest::newRow("not a number") << "abc" << noon << qint64(900);
-        QTest::newRow("clock times: the time now counts as passed") << "08:00;12:00" << noon << qint64(20 * 3600);
-        QTest::newRow("an empty entry makes the list unusable") << "13:00;" << noon << qint64(900);
-        QTest::newRow("spring-forward night: 02:30 is skipped, 03:30 counts")
-            << "02:30" << QDateTime(QDate(2024, 3, 31), QTime(1, 0)) << qint64(5400);
-        QTest::newRow("fall-back night: the hour counts twice")
-            << "04:00" << QDateTime(QDate(2024, 10, 27), QTime(1, 0)) << qint64(4 * 3600);
-    }
-
-    void checkInterval()
-    {
-        QFETCH(QString, text);
-        QFETCH(QDateTime, now);
-        QFETCH(qint64, seconds);
-        QCOMPARE(CheckInterval::seconds(text, now), seconds);
     }
 
     void listOrder_data()

@@ -4,11 +4,20 @@
 // tray menu pauses and shows the instance's health, and a tool dialog hands its values on.
 
 #include "../common/JsonCases.h"
+#include "../common/LogCapture.h"
 #include "../common/TestFiles.h"
 #include "../common/RunInsideApp.h"
+#include "fixtures/DovecotServer.h"
 #include "config/ConfigFile.h"
+#include "mail/CheckInterval.h"
 #include "naming/NamingScript.h"
+#include "ui/ConfigChecks.h"
 #include "ui/Config_UI.h"
+#include "ui/config/GeneralPage.h"
+#include "ui/config/ImapPage.h"
+#include "ui/config/PageParts.h"
+#include "ui/config/ReportPage.h"
+#include "ui/config/RowTable.h"
 #include "ui/DataMonitor.h"
 #include "ui/MailMonitor.h"
 #include "ui/ScriptTest.h"
@@ -17,8 +26,12 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateTimeEdit>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSettings>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -30,8 +43,53 @@
 #include <QTest>
 #include <QTimer>
 
+#include <ctime>
+
 namespace {
 const QString kCases = QStringLiteral("tests/ui/data/ui.json");
+
+// Every key of a configuration with its value as text: "Mail/Host", "DMS/Dps/2/ValType".
+struct KeyValues
+{
+    QMap<QString, QString> values;
+
+    template<typename Record>
+    void add(const QString &prefix, const Record &record, std::span<const ConfigKeys::Key<Record>> keys)
+    {
+        for (const ConfigKeys::Key<Record> &key : keys)
+            std::visit([&](auto member) { values[prefix + QLatin1String(key.name)] = QVariant(record.*member).toString(); },
+                       key.member);
+    }
+    template<typename Record>
+    void keys(const char *group, const Record &record, std::span<const ConfigKeys::Key<Record>> keys)
+    {
+        add(QLatin1String(group) + u'/', record, keys);
+    }
+    template<typename Record, typename Row>
+    void table(const char *group, const Record &record, const ConfigKeys::Table<Record, Row> &table)
+    {
+        const QList<Row> &rows = record.*table.rows;
+        for (qsizetype i = 0; i < rows.size(); ++i)
+            add(QStringLiteral("%1/%2/%3/").arg(QLatin1String(group), QLatin1String(table.name)).arg(i + 1), rows.at(i),
+                table.keys);
+    }
+};
+
+QMap<QString, QString> keyValues(const Configuration &config)
+{
+    KeyValues walker;
+    ConfigKeys::walkConfiguration(config, walker);
+    return walker.values;
+}
+
+QMap<QString, QVariant> settingsOf(const QString &path)
+{
+    QSettings settings(path, QSettings::IniFormat);
+    QMap<QString, QVariant> values;
+    for (const QString &key : settings.allKeys())
+        values.insert(key, settings.value(key));
+    return values;
+}
 } // namespace
 
 class TestUi : public QObject
@@ -46,6 +104,37 @@ private slots:
     {
         QTRY_COMPARE_WITH_TIMEOUT(m_app->dmsState(), DmsHandler::Idle, 30000);
         QCoreApplication::processEvents();
+        // Clock times are local times: the check-time cases hold on this zone's clock-change nights.
+        qputenv("TZ", "Europe/Zurich");
+        tzset();
+    }
+
+    // The editor opened on a file holding every key and pressed OK without a change leaves every
+    // key and value as it was, also those of keys it shows in a form of its own (the cloud
+    // addresses, the masked secret, point types, the plain-login flag).
+    void editorSavesUnchangedFileAsItWas()
+    {
+        const QString path = configPath(QStringLiteral("full"));
+        QFile::remove(path);
+        QVERIFY(QFile::copy(QStringLiteral(QUILLON_SOURCE_DIR "/tests/config/data/full.ini"), path));
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        const QMap<QString, QVariant> settingsBefore = settingsOf(path);
+        const QMap<QString, QString> before = keyValues(ConfigFile::read(path, ConfigFile::Rows::All));
+
+        Config_UI editor(path);
+        QVERIFY(editor.page<ImapPage>()->plainLoginWarning()->isVisibleTo(&editor));
+        RowTable *points = editor.page<DmsPage>()->table();
+        QCOMPARE(qobject_cast<QComboBox *>(points->cellWidget(2, 2))->count(), 9); // "DWU" is one of them
+        editor.onOkPressed();
+        QVERIFY(!editor.isVisible());
+
+        const QMap<QString, QVariant> settingsAfter = settingsOf(path);
+        QCOMPARE(settingsAfter.keys(), settingsBefore.keys());
+        for (auto it = settingsBefore.cbegin(); it != settingsBefore.cend(); ++it)
+            QCOMPARE(settingsAfter.value(it.key()), it.value());
+        const QMap<QString, QString> after = keyValues(ConfigFile::read(path, ConfigFile::Rows::All));
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            QCOMPARE(after.value(it.key()), it.value());
     }
 
     // Removing a row asks first and No keeps it; an added mapping row and the trend data point rows
@@ -75,7 +164,7 @@ private slots:
             QCOMPARE(box->text(), QStringLiteral("Remove 'A:*' ?"));
             box->button(QMessageBox::No)->click();
         });
-        QTableWidget *table = editor.mappingTable();
+        QTableWidget *table = editor.page<MappingPage>()->table();
         table->cellWidget(0, 0)->findChild<QToolButton *>()->click();
         QCOMPARE(table->rowCount(), 1);
         QVERIFY(!editor.isWindowModified());
@@ -121,10 +210,10 @@ private slots:
         ConfigFile::write(path, Configuration(), QString());
 
         Config_UI editor(path);
-        editor.checkIntervalField()->setText(interval);
-        editor.smtpHostField()->setText(row[QStringLiteral("smtpHost")].toString());
+        editor.page<GeneralPage>()->checkIntervalField()->setText(interval);
+        editor.page<ReportPage>()->smtpHostField()->setText(row[QStringLiteral("smtpHost")].toString());
         editor.onAddCheck();
-        editor.checkTable()->item(0, 1)->setText(row[QStringLiteral("pattern")].toString());
+        editor.page<RangeCheckPage>()->table()->item(0, 1)->setText(row[QStringLiteral("pattern")].toString());
         QCOMPARE(editor.save(), problem.isEmpty());
         const Configuration read = ConfigFile::read(path);
         if (problem.isEmpty()) {
@@ -135,9 +224,34 @@ private slots:
             QCOMPARE(read.mail.checkInterval, QStringLiteral("15")); // nothing written
             QCOMPARE(editor.problems().size(), 1);
             QVERIFY2(editor.problems().first().contains(problem), qPrintable(editor.problems().first()));
-            QCOMPARE(editor.checkIntervalProblem()->isVisibleTo(&editor), row[QStringLiteral("atInterval")].toBool());
+            QCOMPARE(editor.page<GeneralPage>()->checkIntervalProblem()->isVisibleTo(&editor),
+                     row[QStringLiteral("atInterval")].toBool());
         }
         editor.setWindowModified(false);
+    }
+
+    // One table of check-interval texts, each as the editor's check judges it and as the mail
+    // intake schedules from it (a local time now; the warning it logs, if any).
+    void checkIntervalRule_data() { JsonCases::addRows(kCases, QStringLiteral("checkInterval")); }
+
+    void checkIntervalRule()
+    {
+        QFETCH(const QJsonObject, row);
+        const QString text = row[QStringLiteral("text")].toString();
+        const QString expectedProblem = row[QStringLiteral("problem")].toString();
+        Configuration config;
+        config.mail.checkInterval = text;
+        const QString problem = PageParts::problemOf(ConfigChecks::problems(config), QStringLiteral("Mail"),
+                                                     QStringLiteral("CheckInterval"));
+        QCOMPARE(problem.isEmpty(), expectedProblem.isEmpty());
+        QVERIFY2(problem.contains(expectedProblem), qPrintable(problem));
+
+        LogCapture log;
+        const QDateTime now = QDateTime::fromString(row[QStringLiteral("now")].toString(), Qt::ISODate);
+        QVERIFY(now.isValid());
+        QCOMPARE(CheckInterval::seconds(text, now), row[QStringLiteral("seconds")].toInteger());
+        const QString warning = row[QStringLiteral("warning")].toString();
+        QCOMPARE(log.count(Kyr::LogWarning, warning.isEmpty() ? QStringLiteral("nterval") : warning), warning.isEmpty() ? 0 : 1);
     }
 
     // A value as the mail monitor and the DB monitor show it.
@@ -322,6 +436,50 @@ private slots:
         });
         tray.openImportDialog();
         QCOMPARE(started.size(), 1);
+    }
+
+    // What crosses from the file to the running intake: a spaced list of clock times saved to the
+    // instance's own file reaches the intake through the reload, and a check then schedules the
+    // next one at one of those times. Last, for the intake now checks a real mailbox.
+    void spacedCheckTimesScheduleTheIntake()
+    {
+        DovecotServer server;
+        QString error;
+        QVERIFY2(server.start(&error), qPrintable(error));
+        const QString path = ConfigFile::configFilePath();
+        const QString roots = QFileInfo(path).absolutePath() + QStringLiteral("/certs/ROOT");
+        QVERIFY(QDir().mkpath(roots));
+        QVERIFY(QFile::copy(server.certificatePath(), roots + QStringLiteral("/imap.pem")));
+        Configuration config = ConfigFile::read(path, ConfigFile::Rows::All);
+        config.mail.host = server.host();
+        config.mail.port = server.imapsPort();
+        config.mail.userName = server.user();
+        config.mail.password = server.password();
+        config.mail.checkInterval = QStringLiteral("06:00; 18:00");
+        QSignalSpy next(m_app, &AppMain::sigNextMailCheckDt);
+        ConfigFile::write(path, config, QString());
+        QTRY_VERIFY_WITH_TIMEOUT(m_app->mailConfig().checkInterval == config.mail.checkInterval, 60000);
+        const auto dmsReady = [this] {
+            return m_app->dmsHandler() && m_app->dmsHandler()->isReady() && m_app->dmsState() == DmsHandler::Idle;
+        };
+
+        const auto atCheckTime = [](const QDateTime &at) {
+            for (const QDate &day : {QDate::currentDate(), QDate::currentDate().addDays(1)}) {
+                for (int hour : {6, 18}) {
+                    if (std::abs(at.secsTo(QDateTime(day, QTime(hour, 0)))) <= 2)
+                        return true;
+                }
+            }
+            return false;
+        };
+        // A check the DMS link was not ready for yet is armed again shortly: then force another.
+        for (int attempt = 0; attempt < 3 && (next.isEmpty() || !atCheckTime(next.last().at(0).toDateTime())); ++attempt) {
+            QTRY_VERIFY_WITH_TIMEOUT(dmsReady() && !next.isEmpty() && next.last().at(0).toDateTime().isValid(), 60000);
+            const qsizetype seen = next.size();
+            m_app->mailHandler()->forceMailCheck();
+            QTRY_VERIFY_WITH_TIMEOUT(next.size() > seen && next.last().at(0).toDateTime().isValid(), 120000);
+        }
+        QVERIFY2(atCheckTime(next.last().at(0).toDateTime()), qPrintable(next.last().at(0).toDateTime().toString()));
     }
 
 private:

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStringDecoder>
 
 namespace ConfigFile {
 
@@ -48,10 +49,15 @@ double readValue(const QSettings &s, const QString &key, double def)
     return s.contains(key) ? textOf(s.value(key)).trimmed().toDouble() : def;
 }
 
+// Secrets are enciphered from their UTF-8 bytes. Files written before that hold the Latin-1
+// bytes; a secret with characters beyond ASCII then does not decode as UTF-8 (a Latin-1 letter
+// such as "ü" is never followed by the continuation bytes UTF-8 demands) and is read as Latin-1.
 QString decipherStored(const QString &stored)
 {
-    const QByteArray cipher = QByteArray::fromHex(stored.toLatin1());
-    return QString::fromUtf8(cryptSecret(false, cipher));
+    const QByteArray plain = cryptSecret(false, QByteArray::fromHex(stored.toLatin1()));
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(plain);
+    return utf8.hasError() ? QString::fromLatin1(plain) : text;
 }
 
 
@@ -116,7 +122,7 @@ struct Writer
                 std::visit([&](auto member) { s.setValue(name, record.*member); }, key.member);
             } else if (secretField != kSecretMask) {
                 // The editor's field, not the record, holds what the operator typed.
-                const QByteArray cipher = cryptSecret(true, secretField.toLatin1());
+                const QByteArray cipher = cryptSecret(true, secretField.toUtf8());
                 s.setValue(name, QString::fromLatin1(cipher.toHex()));
             }
         }
@@ -216,6 +222,11 @@ Configuration read(const QString &path, Rows rows)
     Configuration c;
     ConfigKeys::walkConfiguration(c, Reader{s, rows == Rows::EnabledOnly});
     return c;
+}
+
+bool hasStoredSecret(const QString &path)
+{
+    return !QSettings(path, QSettings::IniFormat).value(QStringLiteral("Mail/oAuthClientSecret")).toString().isEmpty();
 }
 
 void write(const QString &path, const Configuration &c, const QString &secretField)

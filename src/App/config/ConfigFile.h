@@ -24,10 +24,14 @@ enum class Rows { EnabledOnly, All };
 // rows of the mapping and option tables; the editor reads all rows to show them.
 Configuration read(const QString &path, Rows rows = Rows::EnabledOnly);
 
+// Whether the file holds a client secret, readable here or not: the editor then shows the mask,
+// so that saving keeps it.
+bool hasStoredSecret(const QString &path);
+
 // Writes every key of every group and each table as a whole. secretField is what the editor's
 // client-secret field shows: the mask keeps the stored value, an empty field stores an empty
-// value, anything else is enciphered and stored as lower-case hexadecimal text. The file is left
-// readable by its owner only.
+// value, anything else is enciphered from its UTF-8 bytes and stored as lower-case hexadecimal
+// text. The file is left readable by its owner only.
 void write(const QString &path, const Configuration &config, const QString &secretField);
 
 // An account of every setting for the debug log, one line per group, tables by their row count;

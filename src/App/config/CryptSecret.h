@@ -4,7 +4,7 @@
 
 #include <QByteArray>
 
-// encrypt: data is the secret's Latin-1 bytes, the result the ciphertext.
+// encrypt: data is the secret's bytes (UTF-8 from the editor), the result the ciphertext.
 // decrypt: data is the ciphertext, the result the secret bytes (or, for a value that does not
 // decipher with this machine's key, whatever the cipher produced; nothing is reported).
 // Empty when the cipher itself fails.

@@ -31,12 +31,17 @@ ConfiguredDataPoints::ConfiguredDataPoints(const QList<DpEntry> &entries)
     }
 }
 
-int ConfiguredDataPoints::typeCode(const QString &valType)
+const QStringList &ConfiguredDataPoints::typeNames()
 {
     static const QStringList names = {QStringLiteral("BIT"), QStringLiteral("BYS"), QStringLiteral("WOS"),
                                       QStringLiteral("DWS"), QStringLiteral("BYU"), QStringLiteral("WOU"),
-                                      QStringLiteral("DWU"), QStringLiteral("FLT")};
-    const qsizetype i = names.indexOf(valType);
+                                      QStringLiteral("DWU"), QStringLiteral("FLT"), QStringLiteral("STR")};
+    return names;
+}
+
+int ConfiguredDataPoints::typeCode(const QString &valType)
+{
+    const qsizetype i = typeNames().indexOf(valType);
     return i >= 0 ? int(i) + 1 : Orvane::STR;
 }
 

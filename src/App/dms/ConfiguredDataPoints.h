@@ -19,6 +19,8 @@ public:
 
     // "BIT" 1, "BYS" 2, "WOS" 3, "DWS" 4, "BYU" 5, "WOU" 6, "DWU" 7, "FLT" 8, anything else 9 (STR).
     static int typeCode(const QString &valType);
+    // The type names in the order of their codes, "STR" last.
+    static const QStringList &typeNames();
 
 private:
     QList<DpEntry> m_entries; // enabled ones only

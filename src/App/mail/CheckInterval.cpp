@@ -2,9 +2,16 @@
 
 #include "KyrLogger/Logger.h"
 
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <limits>
+
 namespace {
 
-constexpr qint64 FallbackSeconds = 900;
+// Beyond this the timer could not count anyway (it clamps to about 24 days); keeps the product
+// with 60 from overflowing.
+constexpr qint64 MaximumMinutes = 366 * 24 * 60;
 
 // The next moment at the clock time: today when that time of day is still to come, else
 // tomorrow. A clock time that the spring-forward night skips is taken an hour later, as the
@@ -18,34 +25,73 @@ QDateTime nextAt(const QTime &time, const QDateTime &now)
     return at;
 }
 
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("CheckInterval", text);
+}
+
 } // namespace
+
+CheckInterval::Reading CheckInterval::read(const QString &text)
+{
+    Reading reading;
+    if (!text.contains(u':')) {
+        bool ok = false;
+        reading.minutes = text.trimmed().toLongLong(&ok);
+        if (ok)
+            reading.form = Reading::Form::Minutes;
+        return reading;
+    }
+    for (const QString &entry : text.split(u';')) {
+        const QTime time = QTime::fromString(entry.trimmed(), QStringLiteral("hh:mm"));
+        if (!time.isValid()) {
+            reading.times.clear();
+            reading.badEntry = entry;
+            return reading;
+        }
+        reading.times.append(time);
+    }
+    reading.form = Reading::Form::ClockTimes;
+    return reading;
+}
+
+QString CheckInterval::problem(const QString &text)
+{
+    const Reading reading = read(text);
+    switch (reading.form) {
+    case Reading::Form::Minutes:
+        if (reading.minutes < MinimumMinutes)
+            return tr("Check at most once a minute: enter 1 or more minutes");
+        return {};
+    case Reading::Form::ClockTimes:
+        return {};
+    case Reading::Form::Unreadable:
+        break;
+    }
+    if (!text.contains(u':'))
+        return tr("Enter minutes (e.g. 15) or clock times hh:mm separated by \";\"");
+    return tr("'%1' is not a clock time hh:mm").arg(reading.badEntry.trimmed());
+}
 
 qint64 CheckInterval::seconds(const QString &text, const QDateTime &now)
 {
-    if (!text.contains(u':')) {
-        bool ok = false;
-        const qint64 minutes = text.toLongLong(&ok);
-        if (!ok) {
-            LOG_OUT(Kyr::LogWarning, "Could not parse check interval %1").arg(text).endl();
-            return FallbackSeconds;
+    const Reading reading = read(text);
+    if (reading.form == Reading::Form::Minutes) {
+        if (reading.minutes < MinimumMinutes) {
+            LOG_OUT(Kyr::LogWarning, "Check interval %1 is below one minute, checking every minute").arg(text).endl();
+            return MinimumMinutes * 60;
         }
-        return minutes * 60;
+        return std::min(reading.minutes, MaximumMinutes) * 60;
     }
-    const QStringList times = text.split(u';');
-    qint64 smallest = 0;
-    bool first = true;
-    for (const QString &entry : times) {
-        const QTime time = QTime::fromString(entry, QStringLiteral("hh:mm"));
-        qint64 value = 0; // an unreadable entry counts as 0, which makes the whole list unusable
-        if (time.isValid())
-            value = now.msecsTo(nextAt(time, now).addMSecs(800)) / 1000;
-        if (first || value < smallest)
-            smallest = value;
-        first = false;
-    }
-    if (times.isEmpty() || smallest <= 0) {
-        LOG_OUT(Kyr::LogWarning, "Invalid interval calculated from %1 (%2)").arg(text).arg(smallest).endl();
+    if (reading.form == Reading::Form::Unreadable) {
+        if (!text.contains(u':'))
+            LOG_OUT(Kyr::LogWarning, "Could not parse check interval %1").arg(text).endl();
+        else
+            LOG_OUT(Kyr::LogWarning, "Invalid interval calculated from %1 (%2)").arg(text).arg(0).endl();
         return FallbackSeconds;
     }
+    qint64 smallest = std::numeric_limits<qint64>::max();
+    for (const QTime &time : reading.times)
+        smallest = std::min(smallest, now.msecsTo(nextAt(time, now).addMSecs(800)) / 1000);
     return smallest;
 }

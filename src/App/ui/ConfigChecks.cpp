@@ -1,35 +1,52 @@
 #include "ui/ConfigChecks.h"
 
+#include "mail/CheckInterval.h"
 #include "naming/WildcardPattern.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
-#include <QStringList>
-#include <QTime>
 
 namespace {
+
 QString tr(const char *text)
 {
     return QCoreApplication::translate("ConfigChecks", text);
 }
+
+// The patterns of enabled rows; a disabled row is not used and may hold anything.
+template<typename Row>
+void checkPatterns(QList<ConfigProblem> &problems, const char *group, const char *table, const QList<Row> &rows,
+                   QString Row::*pattern, const char *field)
+{
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (!rows.at(i).enabled)
+            continue;
+        const QString problem = ConfigChecks::wildcardPattern(rows.at(i).*pattern);
+        if (!problem.isEmpty())
+            problems.append({QLatin1String(group), ConfigChecks::rowKey(table, i, field), problem});
+    }
+}
+
+void add(QList<ConfigProblem> &problems, const char *group, const char *key, const QString &problem)
+{
+    if (!problem.isEmpty())
+        problems.append({QLatin1String(group), QLatin1String(key), problem});
+}
+
 } // namespace
 
 namespace ConfigChecks {
 
-QString checkInterval(const QString &text)
+QList<ConfigProblem> problems(const Configuration &config)
 {
-    if (!text.contains(QLatin1Char(':'))) {
-        bool ok = false;
-        const int minutes = text.trimmed().toInt(&ok);
-        if (!ok || minutes < 0)
-            return tr("Enter minutes (e.g. 15) or clock times hh:mm separated by \";\"");
-        return {};
-    }
-    for (const QString &entry : text.split(QLatin1Char(';'))) {
-        if (!QTime::fromString(entry.trimmed(), QStringLiteral("hh:mm")).isValid())
-            return tr("'%1' is not a clock time hh:mm").arg(entry);
-    }
-    return {};
+    QList<ConfigProblem> found;
+    add(found, "Mail", "Port", serverPort(config.mail.host, config.mail.port));
+    add(found, "Mail", "CheckInterval", CheckInterval::problem(config.mail.checkInterval));
+    checkPatterns(found, "AksMapping", "Mappings", config.dms.mappings, &MappingEntry::imported, "Imported");
+    checkPatterns(found, "AksOptions", "Options", config.dms.options, &OptionEntry::dmsAks, "DmsAks");
+    checkPatterns(found, "RangeCheck", "Checks", config.dms.checks, &CheckEntry::aks, "Aks");
+    add(found, "Reporting", "Port", serverPort(config.report.host, config.report.port));
+    return found;
 }
 
 QString serverPort(const QString &host, int port)
@@ -48,6 +65,11 @@ QString wildcardPattern(const QString &pattern)
         // For example a reversed range "[z-a]".
         return tr("Pattern '%1' can never match: %2").arg(pattern, regex.errorString());
     return {};
+}
+
+QString rowKey(const char *table, qsizetype row, const char *field)
+{
+    return QStringLiteral("%1/%2/%3").arg(QLatin1String(table)).arg(row + 1).arg(QLatin1String(field));
 }
 
 } // namespace ConfigChecks

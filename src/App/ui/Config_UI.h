@@ -1,21 +1,22 @@
 #pragma once
-// The configuration editor: reads the whole configuration file into its widgets, marks itself
-// modified on any change and writes the whole file back when saved. Saving changes the file, and
-// the controller reloads on that; the editor never talks to the handlers. Before saving it checks
-// what the program would silently read as a default (check interval, ports, wildcard patterns)
-// and shows each problem beside its field instead of writing.
+// The configuration editor: one page per tab shows its keys of the configuration read from the
+// file; saving writes that configuration back with only what the pages show changed, so keys no
+// page shows keep their values. The window marks itself modified on any change. Saving changes
+// the file, and the controller reloads on that; the editor never talks to the handlers. Before
+// saving it runs the configuration checks and shows each problem beside its field instead of
+// writing.
 
 #include "config/ConfigFile.h"
+#include "ui/config/CloudPage.h"
+#include "ui/config/DmsPage.h"
+#include "ui/config/MappingPage.h"
+#include "ui/config/OptionsPage.h"
+#include "ui/config/RangeCheckPage.h"
+#include "ui/config/UsersPage.h"
 
 #include <QMainWindow>
 
-class QCheckBox;
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QSpinBox;
 class QTabWidget;
-class QTableWidget;
 
 class Config_UI : public QMainWindow
 {
@@ -25,18 +26,15 @@ public:
 
     // Checks and writes the file; false (nothing written) when a field has a problem.
     bool save();
-    // The problems found by the last save, one text per field.
+    // The problems found by the last save, one text per field or table.
     QStringList problems() const { return m_problems; }
 
     QTabWidget *tabs() const { return m_tabs; }
-    QTableWidget *dataPointTable() const { return m_dpTable; }
-    QTableWidget *mappingTable() const { return m_mapTable; }
-    QTableWidget *optionTable() const { return m_optTable; }
-    QTableWidget *checkTable() const { return m_checkTable; }
-    QTableWidget *userTable() const { return m_userTable; }
-    QLineEdit *checkIntervalField() const { return m_checkInterval; }
-    QLabel *checkIntervalProblem() const { return m_checkIntervalProblem; }
-    QLineEdit *smtpHostField() const { return m_smtpHost; }
+    template<typename Page>
+    Page *page() const
+    {
+        return findChild<Page *>();
+    }
 
 signals:
     void sigClosed();
@@ -45,83 +43,31 @@ public slots:
     void onAnyChanged();
     void onOkPressed();
     void onCancelPressed();
-    void onMapTableHeaderSortIndicatorChanged(int logicalIndex, Qt::SortOrder order);
-    void onImapFolderClicked();
-    void onLocalFolderClicked();
-    void onSetDependecies(int state);
     void onActionAbout();
     void onActionHelp();
     void onScriptTester();
-    void onAddDp();
-    void onAddDpTRD();
-    void onAddDpALM();
-    void onRemoveDp();
-    void onAddMap();
-    void onRemoveMap();
-    void onAddOpt();
-    void onRemoveOpt();
-    void onAddCheck();
-    void onRemoveCheck();
-    void onAddUser();
-    void onRemoveUser();
+    // The row actions of the tables, on their pages.
+    void onAddDp() { page<DmsPage>()->onAddDp(); }
+    void onAddDpTRD() { page<DmsPage>()->onAddDpTRD(); }
+    void onAddDpALM() { page<DmsPage>()->onAddDpALM(); }
+    void onAddMap() { page<MappingPage>()->onAddMap(); }
+    void onAddOpt() { page<OptionsPage>()->onAddOpt(); }
+    void onAddCheck() { page<RangeCheckPage>()->onAddCheck(); }
+    void onAddUser() { page<UsersPage>()->onAddUser(); }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    QWidget *buildImapTab();
-    QWidget *buildCloudTab();
-    QWidget *buildGeneralTab();
-    QWidget *buildCryptoTab();
-    QWidget *buildDmsTab();
-    QWidget *buildMappingTab();
-    QWidget *buildOptionsTab();
-    QWidget *buildRangeCheckTab();
-    QWidget *buildUsersTab();
-    QWidget *buildReportingTab();
+    void addPages();
     void buildMenu();
-    void connectChanges();
-
     void load();
-    Configuration collect() const;
-    bool checkFields();
-    void pickLocalFolder(QLineEdit *field);
-
-    // Rows: column 0 holds the enabled box and the remove button, the other columns the fields.
-    int insertRow(QTableWidget *table, int row, bool enabled, const QStringList &cells, const char *removeSlot);
-    void addDp(int row, bool enabled, const QString &aks, const QString &type, const QString &value);
-    void addOption(const OptionEntry &entry);
-    void removeRow(QTableWidget *table, int idColumn, const QString &title);
+    bool checkPages(const Configuration &config);
 
     QString m_path;
+    Configuration m_config; // as read from the file, or as last saved
+    QList<ConfigPage *> m_pages;
     bool m_loading = false;
     QStringList m_problems;
     QTabWidget *m_tabs;
-
-    // Mail
-    QLineEdit *m_host, *m_userName, *m_password;
-    QSpinBox *m_port;
-    QLabel *m_portProblem;
-    QCheckBox *m_ssl;
-    QCheckBox *m_successToImap, *m_successToLocal, *m_successDecrypted, *m_ignoreEncrypted;
-    QLineEdit *m_successImapFolder, *m_successLocalFolder, *m_successDecryptedFolder;
-    QCheckBox *m_failedToImap, *m_failedToLocal;
-    QLineEdit *m_failedImapFolder, *m_failedLocalFolder;
-    QLineEdit *m_clientId, *m_clientSecret, *m_authUrl, *m_tokenUrl, *m_scope, *m_oAuthUser;
-    QLineEdit *m_inbox, *m_checkInterval;
-    QLabel *m_checkIntervalProblem;
-    QSpinBox *m_maxMails;
-    QCheckBox *m_cryptoVerifyApi, *m_verifySignature, *m_cryptoDecryptApi;
-    // DMS
-    QLineEdit *m_dmsConnection, *m_pdbsConnection, *m_prefix;
-    QCheckBox *m_uppercase, *m_writePdbs, *m_lastToDms, *m_useTrd, *m_checkAlways;
-    QSpinBox *m_maxLastUpdate, *m_stateErrorPercent;
-    QTableWidget *m_dpTable, *m_mapTable, *m_optTable, *m_checkTable, *m_userTable;
-    QLabel *m_mapProblem, *m_optProblem, *m_checkProblem;
-    // Reporting
-    QLineEdit *m_subjectOk, *m_subjectError;
-    QLineEdit *m_smtpHost, *m_smtpLogin, *m_smtpPassword, *m_sender, *m_clientName;
-    QSpinBox *m_smtpPort, *m_reportInterval;
-    QLabel *m_smtpPortProblem;
-    QComboBox *m_connType, *m_authType;
 };
