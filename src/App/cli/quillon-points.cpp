@@ -1,13 +1,16 @@
-// links: KyrIpc
+// links: KyrIpc quillon_trend
 // quillon-points: shows what the driver wrote to its process-database store (the embedded point
 // store under the project directory): the points with type, value and time stamp, optionally
-// only those matching a shell-style pattern, or the trend rows of one point.
+// only those matching a shell-style pattern, or the trend rows of one point; with --png the chart
+// of the trend window, drawn offscreen into a picture.
 
 #include "KyrIpc/StoreFile.h"
 #include "KyrIpc/Message.h"
+#include "trend/SqliteTrendReader.h"
+#include "trend/TrendChart.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QTextStream>
@@ -28,11 +31,56 @@ QString valueText(const QVariant &value, int type)
     }
 }
 
+constexpr QSize kPictureSize(1400, 700);
+
+// An ISO 8601 time ("2024-03-01T00:00", local time, or with "Z" or an offset) as milliseconds;
+// an empty text gives whenEmpty.
+bool readTime(const QString &text, qint64 whenEmpty, qint64 *ms)
+{
+    if (text.isEmpty()) {
+        *ms = whenEmpty;
+        return true;
+    }
+    const QDateTime time = QDateTime::fromString(text, Qt::ISODate);
+    *ms = time.toMSecsSinceEpoch();
+    return time.isValid();
+}
+
+// The trend window's chart of the points (those with the first one's unit) into a PNG file.
+int writePng(const QString &storePath, const QStringList &points, const QString &from, const QString &to,
+             const QString &file)
+{
+    QTextStream err(stderr);
+    qint64 fromMs = 0;
+    qint64 toMs = 0;
+    const bool fromRead = readTime(from, TrendChart::kOpenStart, &fromMs);
+    if (!fromRead || !readTime(to, TrendChart::kOpenEnd, &toMs)) {
+        err << "Cannot read the time " << (fromRead ? to : from)
+            << ": use ISO 8601, for example 2024-03-01T00:00 (local time) or 2024-03-01T00:00Z" << Qt::endl;
+        return 2;
+    }
+    SqliteTrendReader reader(storePath);
+    const TrendCurves curves = TrendCurves::read(reader, points, fromMs, toMs);
+    if (!curves.error.isEmpty()) {
+        err << curves.error << Qt::endl;
+        return 1;
+    }
+    for (const QString &point : curves.otherUnit)
+        err << "Left out for another unit: " << point << Qt::endl;
+    if (!TrendChart::savePng(TrendChart::build(curves, fromMs, toMs), kPictureSize, file)) {
+        err << "Cannot write " << file << Qt::endl;
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // The tool never shows a window: the chart of --png is drawn offscreen.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quillon-points"));
 
     QCommandLineParser parser;
@@ -51,8 +99,23 @@ int main(int argc, char *argv[])
     const QCommandLineOption connectionOption({QStringLiteral("c"), QStringLiteral("connection")},
                                               QStringLiteral("Only this DMS or PDBS connection string."),
                                               QStringLiteral("connection"));
+    const QCommandLineOption pngOption(QStringLiteral("png"),
+                                       QStringLiteral("Draw the trend of the point (-t, repeated for several points "
+                                                      "with the same unit) as a chart into this PNG file."),
+                                       QStringLiteral("file"));
+    const QCommandLineOption fromOption(QStringLiteral("from"),
+                                        QStringLiteral("With --png: the chart begins at this ISO 8601 time "
+                                                       "(local time unless it names Z or an offset); "
+                                                       "default: the first row."),
+                                        QStringLiteral("time"));
+    const QCommandLineOption toOption(QStringLiteral("to"),
+                                      QStringLiteral("With --png: the chart ends at this time; default: the last row."),
+                                      QStringLiteral("time"));
     parser.addOption(trendOption);
     parser.addOption(connectionOption);
+    parser.addOption(pngOption);
+    parser.addOption(fromOption);
+    parser.addOption(toOption);
     parser.process(app);
 
     QTextStream out(stdout);
@@ -71,6 +134,15 @@ int main(int argc, char *argv[])
     if (!store.isOpen()) {
         err << "Cannot open " << path << ": " << store.errorText() << Qt::endl;
         return 1;
+    }
+
+    if (parser.isSet(pngOption)) {
+        if (!parser.isSet(trendOption)) {
+            err << "--png needs the point: -t POINT" << Qt::endl;
+            return 2;
+        }
+        return writePng(path, parser.values(trendOption), parser.value(fromOption), parser.value(toOption),
+                        parser.value(pngOption));
     }
 
     const QString connection = parser.value(connectionOption);
