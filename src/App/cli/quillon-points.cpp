@@ -46,11 +46,31 @@ bool readTime(const QString &text, qint64 whenEmpty, qint64 *ms)
     return time.isValid();
 }
 
+// The options of the chart picture.
+struct ChartOptions
+{
+    QCommandLineOption png{QStringLiteral("png"),
+                           QStringLiteral("Draw the trend of the point (-t, repeated for several points with the "
+                                          "same unit) as a chart into this PNG file."),
+                           QStringLiteral("file")};
+    QCommandLineOption from{QStringLiteral("from"),
+                            QStringLiteral("With --png: the chart begins at this ISO 8601 time (local time unless "
+                                           "it names Z or an offset); default: the first row."),
+                            QStringLiteral("time")};
+    QCommandLineOption to{QStringLiteral("to"),
+                          QStringLiteral("With --png: the chart ends at this time; default: the last row."),
+                          QStringLiteral("time")};
+};
+
 // The trend window's chart of the points (those with the first one's unit) into a PNG file.
 int writePng(const QString &storePath, const QStringList &points, const QString &from, const QString &to,
              const QString &file)
 {
     QTextStream err(stderr);
+    if (points.isEmpty()) {
+        err << "--png needs the point: -t POINT" << Qt::endl;
+        return 2;
+    }
     qint64 fromMs = 0;
     qint64 toMs = 0;
     const bool fromRead = readTime(from, TrendChart::kOpenStart, &fromMs);
@@ -99,23 +119,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption connectionOption({QStringLiteral("c"), QStringLiteral("connection")},
                                               QStringLiteral("Only this DMS or PDBS connection string."),
                                               QStringLiteral("connection"));
-    const QCommandLineOption pngOption(QStringLiteral("png"),
-                                       QStringLiteral("Draw the trend of the point (-t, repeated for several points "
-                                                      "with the same unit) as a chart into this PNG file."),
-                                       QStringLiteral("file"));
-    const QCommandLineOption fromOption(QStringLiteral("from"),
-                                        QStringLiteral("With --png: the chart begins at this ISO 8601 time "
-                                                       "(local time unless it names Z or an offset); "
-                                                       "default: the first row."),
-                                        QStringLiteral("time"));
-    const QCommandLineOption toOption(QStringLiteral("to"),
-                                      QStringLiteral("With --png: the chart ends at this time; default: the last row."),
-                                      QStringLiteral("time"));
     parser.addOption(trendOption);
     parser.addOption(connectionOption);
-    parser.addOption(pngOption);
-    parser.addOption(fromOption);
-    parser.addOption(toOption);
+    const ChartOptions chart;
+    parser.addOptions({chart.png, chart.from, chart.to});
     parser.process(app);
 
     QTextStream out(stdout);
@@ -136,14 +143,9 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    if (parser.isSet(pngOption)) {
-        if (!parser.isSet(trendOption)) {
-            err << "--png needs the point: -t POINT" << Qt::endl;
-            return 2;
-        }
-        return writePng(path, parser.values(trendOption), parser.value(fromOption), parser.value(toOption),
-                        parser.value(pngOption));
-    }
+    if (parser.isSet(chart.png))
+        return writePng(path, parser.values(trendOption), parser.value(chart.from), parser.value(chart.to),
+                        parser.value(chart.png));
 
     const QString connection = parser.value(connectionOption);
     if (parser.isSet(trendOption)) {
