@@ -63,6 +63,25 @@ Users\1\Enabled=true
 Users\1\Name=Operations
 Users\1\Address=operations@example.org
 INI
+# A week of quarter-hour trend rows for the trend window, up to now, with five hours missing on
+# the third day and two rows whose state is not 0 (state word 65538), beside the store's tables.
+trend_point="Site1:Meters:Demo:Load"
+mkdir -p "$project/dms"
+sqlite3 "$project/dms/points.sqlite" <<SQL
+PRAGMA journal_mode=WAL;
+CREATE TABLE IF NOT EXISTS points(connection TEXT NOT NULL, name TEXT NOT NULL, type TEXT NOT NULL, value,
+  stamp_ms INTEGER NOT NULL, PRIMARY KEY(connection, name));
+CREATE TABLE IF NOT EXISTS trend(id INTEGER PRIMARY KEY, connection TEXT NOT NULL, time_ms INTEGER NOT NULL,
+  value REAL NOT NULL, state INTEGER NOT NULL, point TEXT NOT NULL);
+CREATE INDEX IF NOT EXISTS trend_point ON trend(point, time_ms);
+INSERT INTO points VALUES('demo', '$trend_point', 'FLT', 0, 0), ('demo', '$trend_point:Unit', 'STR', 'kW', 0);
+WITH RECURSIVE q(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM q WHERE i < 671)
+INSERT INTO trend(connection, time_ms, value, state, point)
+  SELECT 'demo', ((strftime('%s', 'now') / 900 - 671 + i) * 900) * 1000,
+         round(22 + 14 * sin(i * 6.2832 / 96) + (i * 7 % 5), 2), CASE WHEN i IN (150, 470) THEN 65538 ELSE 2 END,
+         '$trend_point'
+  FROM q WHERE i NOT BETWEEN 230 AND 249;
+SQL
 # The demo's mail servers, with the tables above in the configuration they write.
 build/scripts/demo/quillon-demo-mailbox "$project" "$project/base.ini" >/dev/null &
 mailbox=$!
@@ -71,6 +90,6 @@ until [ -e "$project/mailbox.ready" ]; do
   kill -0 "$mailbox" 2>/dev/null || { echo "The demo mailbox did not start." >&2; exit 1; }
   sleep 0.5
 done
-XDG_CONFIG_HOME="$project/settings" QUILLON_SCREENSHOTS="$out" \
+XDG_CONFIG_HOME="$project/settings" QUILLON_SCREENSHOTS="$out" QUILLON_SCREENSHOT_TREND="$trend_point" \
   xvfb-run -a -s "-screen 0 1280x900x24" build/src/App/quillon -m -p "$project"
 ls "$out"

@@ -9,6 +9,8 @@ PACKAGES=(
   # Qt 6.4 stack
   qt6-base-dev qt6-declarative-dev qt6-5compat-dev libqt6sql6-sqlite qt6-tools-dev qt6-l10n-tools
   qt6-tools-dev-tools libgl-dev
+  # charts (the trend window and quillon-points --png)
+  qt6-charts-dev
   # logger, cipher and S/MIME, gzip, MIME, SMTP
   libspdlog-dev libssl-dev openssl zlib1g-dev libgmime-3.0-dev libcurl4-openssl-dev
   # test servers and tools: IMAP (dovecot), SMTP (aiosmtpd), SQLite shell, virtual display

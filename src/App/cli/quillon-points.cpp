@@ -1,16 +1,19 @@
-// links: KyrIpc
+// links: KyrIpc quillon_trend
 // quillon-points: shows what the driver wrote to its process-database store (the embedded point
 // store under the project directory, or the PostgreSQL server that --connection names with its
 // URI): the points with type, value and time stamp, optionally only those matching a shell-style
-// pattern, or the trend rows of one point.
+// pattern, or the trend rows of one point; with --png the chart of the trend window, drawn
+// offscreen into a picture.
 
 #include "KyrIpc/Message.h"
 #include "KyrIpc/PostgresStore.h"
 #include "KyrIpc/PostgresUri.h"
 #include "KyrIpc/StoreFile.h"
+#include "trend/SqliteTrendReader.h"
+#include "trend/TrendChart.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QTextStream>
@@ -56,11 +59,76 @@ std::unique_ptr<Orvane::StoreDatabase> openStore(const QString &connection, cons
     return nullptr;
 }
 
+constexpr QSize kPictureSize(1400, 700);
+
+// An ISO 8601 time ("2024-03-01T00:00", local time, or with "Z" or an offset) as milliseconds;
+// an empty text gives whenEmpty.
+bool readTime(const QString &text, qint64 whenEmpty, qint64 *ms)
+{
+    if (text.isEmpty()) {
+        *ms = whenEmpty;
+        return true;
+    }
+    const QDateTime time = QDateTime::fromString(text, Qt::ISODate);
+    *ms = time.toMSecsSinceEpoch();
+    return time.isValid();
+}
+
+// The options of the chart picture.
+struct ChartOptions
+{
+    QCommandLineOption png{QStringLiteral("png"),
+                           QStringLiteral("Draw the trend of the point (-t, repeated for several points with the "
+                                          "same unit) as a chart into this PNG file."),
+                           QStringLiteral("file")};
+    QCommandLineOption from{QStringLiteral("from"),
+                            QStringLiteral("With --png: the chart begins at this ISO 8601 time (local time unless "
+                                           "it names Z or an offset); default: the first row."),
+                            QStringLiteral("time")};
+    QCommandLineOption to{QStringLiteral("to"),
+                          QStringLiteral("With --png: the chart ends at this time; default: the last row."),
+                          QStringLiteral("time")};
+};
+
+// The trend window's chart of the points (those with the first one's unit) into a PNG file.
+int writePng(const QString &storePath, const QStringList &points, const QString &from, const QString &to,
+             const QString &file)
+{
+    QTextStream err(stderr);
+    if (points.isEmpty()) {
+        err << "--png needs the point: -t POINT" << Qt::endl;
+        return 2;
+    }
+    qint64 fromMs = 0;
+    qint64 toMs = 0;
+    const bool fromRead = readTime(from, TrendChart::kOpenStart, &fromMs);
+    if (!fromRead || !readTime(to, TrendChart::kOpenEnd, &toMs)) {
+        err << "Cannot read the time " << (fromRead ? to : from)
+            << ": use ISO 8601, for example 2024-03-01T00:00 (local time) or 2024-03-01T00:00Z" << Qt::endl;
+        return 2;
+    }
+    SqliteTrendReader reader(storePath);
+    const TrendCurves curves = TrendCurves::read(reader, points, fromMs, toMs);
+    if (!curves.error.isEmpty()) {
+        err << curves.error << Qt::endl;
+        return 1;
+    }
+    for (const QString &point : curves.otherUnit)
+        err << "Left out for another unit: " << point << Qt::endl;
+    if (!TrendChart::savePng(TrendChart::build(curves, fromMs, toMs), kPictureSize, file)) {
+        err << "Cannot write " << file << Qt::endl;
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // The tool never shows a window: the chart of --png is drawn offscreen.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quillon-points"));
 
     QCommandLineParser parser;
@@ -83,6 +151,8 @@ int main(int argc, char *argv[])
                                               QStringLiteral("connection"));
     parser.addOption(trendOption);
     parser.addOption(connectionOption);
+    const ChartOptions chart;
+    parser.addOptions({chart.png, chart.from, chart.to});
     parser.process(app);
 
     QTextStream out(stdout);

@@ -4,6 +4,7 @@
 
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QMenu>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -49,6 +50,8 @@ DataMonitor::DataMonitor(const QString &applicationName, const QString &name, QW
     m_table->horizontalHeader()->setStretchLastSection(true);
     // Newest on top also once sorting is back on; equal times keep their order.
     m_table->horizontalHeader()->setSortIndicator(0, Qt::DescendingOrder);
+    m_table->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_table, &QWidget::customContextMenuRequested, this, &DataMonitor::onTableMenu);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_table);
     resize(980, 420);
@@ -123,6 +126,23 @@ void DataMonitor::addRow(const QString &point, const DataParser::ValueRec &rec, 
     while (m_table->rowCount() > kMaxRows)
         m_table->removeRow(m_table->rowCount() - 1);
     m_refreshTimer.start();
+}
+
+QString DataMonitor::pointOfRow(int row) const
+{
+    const QTableWidgetItem *item = m_table->item(row, 1);
+    return item ? item->text().section(QStringLiteral("->"), -1) : QString();
+}
+
+void DataMonitor::onTableMenu(const QPoint &pos)
+{
+    const QTableWidgetItem *item = m_table->itemAt(pos);
+    if (!item)
+        return;
+    const QString point = pointOfRow(item->row());
+    QMenu menu;
+    menu.addAction(tr("Show trend of %1").arg(point), this, [this, point] { emit sigTrendRequested(point); });
+    menu.exec(m_table->viewport()->mapToGlobal(pos));
 }
 
 void DataMonitor::onRefreshTimer()

@@ -1,7 +1,8 @@
 #pragma once
 // A window that lists values as they pass: as read from mails, or as written to the database.
 // Newest row on top, at most kMaxRows rows; a burst of values is inserted without sorting, and
-// the refresh timer fits the columns and sorts again once the burst is over.
+// the refresh timer fits the columns and sorts again once the burst is over. A right click on a
+// row offers the curve of its point.
 
 #include "parsing/DataParser.h"
 
@@ -26,9 +27,12 @@ public:
     static QString valueText(const DataParser::ValueRec &rec);
     // The write reason of the low byte of dbState, with " [INV]" for the invalid bit.
     static QString dbStateText(quint32 dbState);
+    // The DMS point of a row: after "->" when the import identifier is shown before it.
+    QString pointOfRow(int row) const;
 
 signals:
     void sigClosed();
+    void sigTrendRequested(const QString &point);
 
 public slots:
     void onValueFromMail(DataParser::ValueRec valueRec);
@@ -40,6 +44,7 @@ protected:
 
 private:
     void addRow(const QString &point, const DataParser::ValueRec &rec, const QString &state);
+    void onTableMenu(const QPoint &pos);
 
     QString m_settingsKey;
     QTableWidget *m_table;

@@ -10,6 +10,7 @@
 #include "ui/ScriptTest.h"
 #include "ui/ToolDialogs.h"
 #include "ui/TrayMenu.h"
+#include "ui/TrendWindow.h"
 #include "ui/UiResources.h"
 
 #include <QApplication>
@@ -117,6 +118,7 @@ void ScreenshotTour::run()
     save(m_tray->mailMonitor(), QStringLiteral("mail-monitor"));
     save(m_tray->mailDataMonitor(), QStringLiteral("mail-data-monitor"));
     save(m_tray->dbDataMonitor(), QStringLiteral("db-data-monitor"));
+    saveTrendWindow();
     for (int row : {TrayMenu::RowMail, TrayMenu::RowDms, TrayMenu::RowImport, TrayMenu::RowSearch}) {
         std::unique_ptr<QMenu> menu(m_tray->createStateMenu(row));
         if (menu) {
@@ -156,6 +158,16 @@ void ScreenshotTour::run()
 
     editor->setWindowModified(false);
     QCoreApplication::quit();
+}
+
+void ScreenshotTour::saveTrendWindow()
+{
+    m_tray->openTrendWindow(qEnvironmentVariable("QUILLON_SCREENSHOT_TREND"));
+    TrendWindow *window = m_tray->trendWindow();
+    for (const TrendCurve &curve : window->shownCurves().curves)
+        if (!curve.samples.isEmpty())
+            window->onPointerAt(curve.samples[curve.samples.size() / 2].timeMs);
+    save(window, QStringLiteral("trend-window"));
 }
 
 void ScreenshotTour::save(QWidget *widget, const QString &name)

@@ -3,8 +3,9 @@
 // folder, for the documentation and for a look at the layouts: started by the environment
 // variable QUILLON_SCREENSHOTS (the folder). The monitors show real values: those of the first
 // mail check, or, without a mail handler, those of the data files named in
-// QUILLON_SCREENSHOT_DATA (separated by ";"), parsed and handed to the DMS handler. The program
-// ends when the walk is done.
+// QUILLON_SCREENSHOT_DATA (separated by ";"), parsed and handed to the DMS handler. The trend
+// window shows the point named in QUILLON_SCREENSHOT_TREND over the last week, with the values at
+// the middle row under the pointer. The program ends when the walk is done.
 
 #include <QDir>
 #include <QObject>
@@ -27,6 +28,7 @@ private:
     void feedValues();
     void runOnce();
     void run();
+    void saveTrendWindow();
     void save(QWidget *widget, const QString &name);
 
     AppMain *m_app;

@@ -5,6 +5,7 @@
 #include "config/ConfigFile.h"
 #include "mail/MailHandler.h"
 #include "report/MailSender.h"
+#include "trend/SqliteTrendReader.h"
 #include "ui/Config_UI.h"
 #include "ui/DataMonitor.h"
 #include "ui/MailMonitor.h"
@@ -50,6 +51,7 @@ TrayMenu::TrayMenu(AppMain *app, QObject *parent)
     m_menu->addAction(tr("&Configure"), this, &TrayMenu::onConfigure);
     QAction *states = m_menu->addAction(tr("&States"), this, &TrayMenu::onShowState);
     m_menu->setDefaultAction(states);
+    m_menu->addAction(tr("T&rend..."), this, [this] { openTrendWindow(); });
     m_menu->addSeparator();
     m_running = m_menu->addAction(tr("&Running"));
     m_running->setCheckable(true);
@@ -84,6 +86,7 @@ TrayMenu::~TrayMenu()
     delete m_mailMonitor;
     delete m_mailDataMonitor;
     delete m_dbDataMonitor;
+    delete m_trendWindow;
     delete m_menu;
 }
 
@@ -420,6 +423,7 @@ void TrayMenu::openMailDataMonitor()
         m_mailDataMonitor = new DataMonitor(applicationName(), tr("Mail Data monitor"));
         m_mailDataMonitor->setWindowIcon(m_normalIcon);
         connect(m_mailDataMonitor, &DataMonitor::sigClosed, this, &TrayMenu::onDataMonitorMailClosed);
+        connect(m_mailDataMonitor, &DataMonitor::sigTrendRequested, this, &TrayMenu::openTrendWindow);
         if (DmsHandler *dms = m_app->dmsHandler())
             connect(dms, &DmsHandler::sigValueFromMail, m_mailDataMonitor, &DataMonitor::onValueFromMail, kQueuedUnique);
     }
@@ -432,10 +436,24 @@ void TrayMenu::openDbDataMonitor()
         m_dbDataMonitor = new DataMonitor(applicationName(), tr("DB Data monitor"));
         m_dbDataMonitor->setWindowIcon(m_normalIcon);
         connect(m_dbDataMonitor, &DataMonitor::sigClosed, this, &TrayMenu::onDataMonitorDbClosed);
+        connect(m_dbDataMonitor, &DataMonitor::sigTrendRequested, this, &TrayMenu::openTrendWindow);
         if (DmsHandler *dms = m_app->dmsHandler())
             connect(dms, &DmsHandler::sigValueToDb, m_dbDataMonitor, &DataMonitor::onValueToDb, kQueuedUnique);
     }
     raise(m_dbDataMonitor.data());
+}
+
+void TrayMenu::openTrendWindow(const QString &point)
+{
+    if (!m_trendWindow) {
+        m_trendWindow = new TrendWindow(applicationName(),
+                                        std::make_unique<SqliteTrendReader>(SqliteTrendReader::projectStorePath()));
+        m_trendWindow->setWindowIcon(m_normalIcon);
+        connect(m_trendWindow, &TrendWindow::sigClosed, m_trendWindow, &QObject::deleteLater);
+    }
+    if (!point.isEmpty())
+        m_trendWindow->showPoint(point);
+    raise(m_trendWindow.data());
 }
 
 void TrayMenu::onDataMonitorMailClosed()

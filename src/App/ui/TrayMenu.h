@@ -9,6 +9,7 @@
 #include "ui/DataMonitor.h"
 #include "ui/MailMonitor.h"
 #include "ui/ToolDialogs.h"
+#include "ui/TrendWindow.h"
 
 #include <QDateTime>
 #include <QIcon>
@@ -47,6 +48,7 @@ public:
     DataMonitor *mailDataMonitor() const { return m_mailDataMonitor; }
     DataMonitor *dbDataMonitor() const { return m_dbDataMonitor; }
     MailMonitor *mailMonitor() const { return m_mailMonitor; }
+    TrendWindow *trendWindow() const { return m_trendWindow; }
 
     // The context menu of a state row as it would open now (the caller owns it); null for a row
     // without one.
@@ -55,6 +57,8 @@ public:
     void openMailMonitor();
     void openMailDataMonitor();
     void openDbDataMonitor();
+    // The trend window on the project's point store; with a point, showing that point's curve.
+    void openTrendWindow(const QString &point = {});
     // Modal parameter dialogs; on acceptance the matching sigStart... signal carries the tool's
     // parameter record.
     void openImportDialog();
@@ -129,4 +133,5 @@ private:
     QPointer<MailMonitor> m_mailMonitor;
     QPointer<DataMonitor> m_mailDataMonitor;
     QPointer<DataMonitor> m_dbDataMonitor;
+    QPointer<TrendWindow> m_trendWindow;
 };
