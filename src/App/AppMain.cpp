@@ -103,6 +103,7 @@ void AppMain::onConfigFileChanged(QString path)
 
 void AppMain::onStop()
 {
+    emit sigStopping();
     stopHandlers();
 }
 
@@ -121,6 +122,7 @@ void AppMain::startHandlers()
     startMailHandler();
     startToolHandlers();
     startDmsHandler();
+    emit sigHandlersStarted();
 }
 
 // Handlers stop one by one: the reporter first, the DMS handler last, so the others can still

@@ -36,6 +36,7 @@ public:
     const DmsConfig &dmsConfig() const { return m_config.dms; }
     const MailConfig &mailConfig() const { return m_config.mail; }
     const ReportConfig &reportConfig() const { return m_config.report; }
+    const ServiceConfig &serviceConfig() const { return m_config.service; }
     DmsHandler *dmsHandler() const { return m_dmsHandler; }
     MailSender *mailSender() const { return m_mailSender; }
     // Whether the mail handler's IMAP state is good; none while there is no mail handler.
@@ -52,6 +53,10 @@ public:
 signals:
     void sigStateChanged(bool paused, DmsHandler::DmsState state, QString lastMailError, QString lastRepError);
     void sigNextMailCheckDt(QDateTime dt);
+    // The handlers run on the configuration just read (at the start and after every reload).
+    void sigHandlersStarted();
+    // The stop sequence begins.
+    void sigStopping();
 
 public slots:
     void onStart() override;

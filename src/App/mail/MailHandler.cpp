@@ -11,6 +11,7 @@
 #include "mail/TrustedSigners.h"
 
 #include "dms/StatusReportSink.h"
+#include "service/ServiceCounters.h"
 
 #include "KyrLogger/Logger.h"
 #include "MailSecurity/SIMAP.h"
@@ -180,12 +181,14 @@ void MailHandler::onCheckTimer()
             LOG_OUT(Kyr::LogError, "MailHandler - Missing configuration").endl();
         }
         armTimer(1800);
+        ServiceCounters::instance().checkSkipped(QStringLiteral("<ConfigError>"));
         if (listensToMailChecked())
             emit sigMailChecked(QStringLiteral("-"), QString(), QStringLiteral("<ConfigError>"));
         return;
     }
     if (m_paused) {
         armTimer(60);
+        ServiceCounters::instance().checkSkipped(QStringLiteral("<Paused>"));
         if (listensToMailChecked())
             emit sigMailChecked(QStringLiteral("-"), QString(), QStringLiteral("<Paused>"));
         return;
@@ -194,12 +197,14 @@ void MailHandler::onCheckTimer()
     if (!dms || m_dmsState != DmsHandler::Idle || !dms->isReady()) {
         armTimer(120);
         emit sigLastErrorChanged(QStringLiteral("DMS/PDBS not ready"));
+        ServiceCounters::instance().checkSkipped(QStringLiteral("<DMS/PDBS not ready>"));
         if (listensToMailChecked())
             emit sigMailChecked(QStringLiteral("-"), QString(), QStringLiteral("<DMS/PDBS not ready>"));
         return;
     }
     if (dms->isBusy()) {
         armTimer(60);
+        ServiceCounters::instance().checkSkipped(QStringLiteral("<DMS handler busy>"));
         if (listensToMailChecked())
             emit sigMailChecked(QStringLiteral("-"), QString(), QStringLiteral("<DMS handler busy>"));
         return;
@@ -256,6 +261,7 @@ MailHandler::CheckResult MailHandler::runCheck()
     emit sigLastErrorChanged(check.code >= 0 || check.transientFailure ? QString() : check.text);
     if (listensToMailChecked())
         emit sigMailChecked(QStringLiteral("End of mail check, summary:\r\n") + summary, QString(), check.text);
+    ServiceCounters::instance().checkDone(clock.elapsed(), check.text);
     LOG_OUT(Kyr::LogDebug, "Mail check: %1 values; IMAP %2 ms, S/MIME %3 ms, parsing %4 ms, value path %5 ms")
         .arg(times.values)
         .arg(times.imapNs / 1000000)
@@ -481,6 +487,7 @@ void MailHandler::handleMails(SIMAP &imap, const QList<qint64> &ordered, QString
     clock.restart();
     fileOnServer(imap, filing);
     times.imapNs += clock.nsecsElapsed();
+    ServiceCounters::instance().mailsHandled(okCount, failedCount);
     summary += QStringLiteral("Mails ok:%1\r\n").arg(okCount);
     summary += QStringLiteral("Mails failed:%1\r\n").arg(failedCount);
 }

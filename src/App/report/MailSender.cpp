@@ -1,6 +1,7 @@
 #include "report/MailSender.h"
 
 #include "AppMain.h"
+#include "service/ServiceCounters.h"
 #include "KyrLogger/Logger.h"
 
 #include "Smtp/MimeText.h"
@@ -357,6 +358,7 @@ int MailSender::deliver(const QString &subject, const QString &text, const QList
         return -22;
     }
     smtp.quit();
+    ++ServiceCounters::instance().reportsSent;
     setLastError(QString(), true);
     return 0;
 }

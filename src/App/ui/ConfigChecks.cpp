@@ -50,4 +50,29 @@ QString wildcardPattern(const QString &pattern)
     return {};
 }
 
+QList<ConfigProblem> problems(const Configuration &config)
+{
+    QList<ConfigProblem> found;
+    const auto note = [&found](const char *group, const QString &key, const QString &text) {
+        if (!text.isEmpty())
+            found.append({QString::fromLatin1(group), key, text});
+    };
+    // The patterns of enabled rows; a disabled row is not used and may hold anything.
+    const auto patterns = [&note](const char *group, const char *table, const auto &rows, const char *column,
+                                  auto pattern) {
+        for (qsizetype row = 0; row < rows.size(); ++row) {
+            if (rows.at(row).enabled)
+                note(group, QStringLiteral("%1\\%2\\%3").arg(QLatin1String(table)).arg(row + 1).arg(QLatin1String(column)),
+                     wildcardPattern(rows.at(row).*pattern));
+        }
+    };
+    note("Mail", QStringLiteral("CheckInterval"), checkInterval(config.mail.checkInterval));
+    note("Mail", QStringLiteral("Port"), serverPort(config.mail.host, config.mail.port));
+    patterns("AksMapping", "Mappings", config.dms.mappings, "Imported", &MappingEntry::imported);
+    patterns("AksOptions", "Options", config.dms.options, "DmsAks", &OptionEntry::dmsAks);
+    patterns("RangeCheck", "Checks", config.dms.checks, "Aks", &CheckEntry::aks);
+    note("Reporting", QStringLiteral("Port"), serverPort(config.report.host, config.report.port));
+    return found;
+}
+
 } // namespace ConfigChecks
