@@ -145,6 +145,8 @@ void TrayMenu::onStateChanged(bool paused, DmsHandler::DmsState dmsState, QStrin
     m_dmsState = dmsState;
     m_mailError = mailError;
     m_repError = repError;
+    // A pause or resume may come from the control channel as well as from the menu.
+    m_running->setChecked(!paused);
     if (paused) {
         m_blinkTimer.stop();
         showIcon(ShownIcon::Stopped);
