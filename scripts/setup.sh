@@ -13,6 +13,8 @@ PACKAGES=(
   qt6-charts-dev
   # logger, cipher and S/MIME, gzip, MIME, SMTP
   libspdlog-dev libssl-dev openssl zlib1g-dev libgmime-3.0-dev libcurl4-openssl-dev
+  # metrics endpoint (Qt HTTP server, which needs Qt WebSockets) and systemd notification
+  qt6-httpserver-dev qt6-websockets-dev libxkbcommon-dev libsystemd-dev
   # test servers and tools: IMAP (dovecot), SMTP (aiosmtpd), SQLite shell, virtual display
   dovecot-imapd dovecot-core python3 python3-aiosmtpd sqlite3 libsqlite3-dev xvfb xauth
   # PostgreSQL store: client library, and a server the tests and the bench start themselves

@@ -111,6 +111,7 @@ void AppMain::stopConfigWatch()
 
 void AppMain::onStop()
 {
+    emit sigStopping();
     stopHandlers();
 }
 
@@ -129,6 +130,7 @@ void AppMain::startHandlers()
     startMailHandler();
     startToolHandlers();
     startDmsHandler();
+    emit sigHandlersStarted();
 }
 
 // Handlers stop one by one: the reporter first, the DMS handler last, so the others can still

@@ -35,6 +35,7 @@ public:
     const DmsConfig &dmsConfig() const { return m_config.dms; }
     const MailConfig &mailConfig() const { return m_config.mail; }
     const ReportConfig &reportConfig() const { return m_config.report; }
+    const ServiceConfig &serviceConfig() const { return m_config.service; }
     DmsHandler *dmsHandler() const { return m_dmsHandler; }
     MailSender *mailSender() const { return m_mailSender; }
     // The tool handlers; null while not running (no import handler in the support instance).
@@ -49,6 +50,10 @@ public:
 signals:
     void sigStateChanged(bool paused, DmsHandler::DmsState state, QString lastMailError, QString lastRepError);
     void sigNextMailCheckDt(QDateTime dt);
+    // The handlers run on the configuration just read (at the start and after every reload).
+    void sigHandlersStarted();
+    // The stop sequence begins.
+    void sigStopping();
 
 public slots:
     void onStart() override;

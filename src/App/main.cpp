@@ -3,6 +3,8 @@
 
 #include "AppMain.h"
 #include "AppName.h"
+#include "service/ConfigCheckCommand.h"
+#include "service/ServiceFrontEnd.h"
 #include "ui/ScreenshotTour.h"
 #include "ui/TrayMenu.h"
 
@@ -14,7 +16,12 @@
 int main(int argc, char **argv)
 {
     const QString name = applicationNameFromArguments(argc, argv);
+    // Checking the configuration starts nothing else: no instance guard, no handlers.
+    if (ConfigCheckCommand::requested(argc, argv))
+        return ConfigCheckCommand::run(argc, argv, name);
     auto app = std::make_unique<AppMain>(argc, argv, name, QStringLiteral("Quillon Data Tool"), 20);
+    app->addOption({QStringLiteral("check-config")},
+                   QStringLiteral("Check the configuration file and exit: 0 without problems, 1 with."));
     if (!app->init())
         return 1;
     // The support instance runs without mail handling.
@@ -38,7 +45,10 @@ int main(int argc, char **argv)
             QTimer::singleShot(0, tray.get(), &TrayMenu::onShowState);
         }
     }
+    // The operator's ways in without a display: control channel, SIGHUP, systemd, metrics.
+    auto service = std::make_unique<ServiceFrontEnd>(app.get());
     const int exitCode = QApplication::exec();
+    service.reset();
     tray.reset();
     app.reset();
     return exitCode;

@@ -66,6 +66,7 @@ const QHash<QString, Field> &fields()
         FIELD("Reporting/AuthType", report.authType), FIELD("Reporting/Sender", report.sender),
         FIELD("Reporting/CheckInterval", report.checkInterval), FIELD("Reporting/SubjectOnError", report.subjectOnError),
         FIELD("Reporting/SubjectOnOk", report.subjectOnOk),
+        FIELD("Service/MetricsPort", service.metricsPort), FIELD("Service/MetricsAddress", service.metricsAddress),
     };
 #undef FIELD
     return table;

@@ -16,6 +16,7 @@ struct Configuration
     MailConfig mail;
     DmsConfig dms;
     ReportConfig report;
+    ServiceConfig service;
 };
 
 namespace ConfigKeys {
@@ -106,6 +107,11 @@ inline constexpr Key<ReportConfig> reportingKeys[] = {
     {"SubjectOnOk", &ReportConfig::subjectOnOk},
 };
 
+inline constexpr Key<ServiceConfig> serviceKeys[] = {
+    {"MetricsPort", &ServiceConfig::metricsPort},
+    {"MetricsAddress", &ServiceConfig::metricsAddress},
+};
+
 inline constexpr Key<DpEntry> dpKeys[] = {
     {"Enabled", &DpEntry::enabled},
     {"Aks", &DpEntry::aks},
@@ -148,7 +154,7 @@ inline constexpr Table<ReportConfig, ReportUser> usersTable{"Users", &ReportConf
 
 // Calls walker.keys(group, record, keys) and walker.table(group, record, table) for every group
 // and table in file order: Mail, Crypto, DMS with Dps, AksMapping, AksOptions, RangeCheck,
-// Reporting with Users. Config is Configuration or const Configuration.
+// Reporting with Users, Service. Config is Configuration or const Configuration.
 template<typename Config, typename Walker>
 void walkConfiguration(Config &c, Walker &&walker)
 {
@@ -161,6 +167,7 @@ void walkConfiguration(Config &c, Walker &&walker)
     walker.table("RangeCheck", c.dms, checksTable);
     walker.keys("Reporting", c.report, std::span<const Key<ReportConfig>>(reportingKeys));
     walker.table("Reporting", c.report, usersTable);
+    walker.keys("Service", c.service, std::span<const Key<ServiceConfig>>(serviceKeys));
 }
 
 } // namespace ConfigKeys

@@ -1,5 +1,5 @@
 #pragma once
-// The three settings records that the controller reads from the configuration file and hands to
+// The settings records that the controller reads from the configuration file and hands to
 // its handlers as copies. The member initialisers are the defaults of a missing key.
 
 #include <QList>
@@ -116,4 +116,12 @@ struct ReportConfig
     QString subjectOnError = QStringLiteral("Quillon status report, new states");
     QString subjectOnOk = QStringLiteral("Quillon status Report, all ok");
     QList<ReportUser> users;
+};
+
+// What a running instance offers its operator beyond the log: the metrics endpoint, off while
+// the port is 0.
+struct ServiceConfig
+{
+    int metricsPort = 0;
+    QString metricsAddress = QStringLiteral("127.0.0.1");
 };

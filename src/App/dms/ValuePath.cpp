@@ -2,6 +2,7 @@
 
 #include "dms/StatusReportSink.h"
 #include "naming/AksNaming.h"
+#include "service/ServiceCounters.h"
 
 #include "KyrIpc/DmsAccess.h"
 #include "KyrIpc/PdbsAccess.h"
@@ -102,6 +103,7 @@ bool ValuePath::createPointIfMissing(const DataParser::ValueRec &rec)
     m_dms->SendDws(lastUpdatePoint, -1, 10, true);
     m_dps.apply(*m_dms, rec);
     report([&rec](StatusReportSink &sink) { sink.addCreatedAks(rec.aks); });
+    ++ServiceCounters::instance().pointsCreated;
     return true;
 }
 
@@ -167,6 +169,7 @@ void ValuePath::writeValue(const DataParser::ValueRec &rec, quint32 dbState)
     } else {
         m_pdbs->AppendTrendData(rec.timestamp.toMSecsSinceEpoch(), rec.value, dbState, rec.aks);
     }
+    ++ServiceCounters::instance().valuesWritten;
     if (onWritten)
         onWritten(rec, dbState);
 }

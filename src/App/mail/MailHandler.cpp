@@ -12,6 +12,7 @@
 #include "mail/TrustedSigners.h"
 
 #include "dms/StatusReportSink.h"
+#include "service/ServiceCounters.h"
 
 #include "KyrLogger/Logger.h"
 #include "MailSecurity/SIMAP.h"
@@ -199,12 +200,14 @@ void MailHandler::onCheckTimer()
             LOG_OUT(Kyr::LogError, "MailHandler - Missing configuration").endl();
         }
         armTimer(1800);
+        ServiceCounters::instance().checkSkipped(QStringLiteral("<ConfigError>"));
         if (listensToMailChecked())
             emit sigMailChecked(QStringLiteral("-"), QString(), QStringLiteral("<ConfigError>"));
         return;
     }
     if (m_paused) {
         armTimer(60);
+        ServiceCounters::instance().checkSkipped(QStringLiteral("<Paused>"));
         if (listensToMailChecked())
             emit sigMailChecked(QStringLiteral("-"), QString(), QStringLiteral("<Paused>"));
         return;
@@ -213,12 +216,14 @@ void MailHandler::onCheckTimer()
     if (!dms || m_dmsState != DmsHandler::Idle || !dms->isReady()) {
         armTimer(120);
         emit sigLastErrorChanged(QStringLiteral("DMS/PDBS not ready"));
+        ServiceCounters::instance().checkSkipped(QStringLiteral("<DMS/PDBS not ready>"));
         if (listensToMailChecked())
             emit sigMailChecked(QStringLiteral("-"), QString(), QStringLiteral("<DMS/PDBS not ready>"));
         return;
     }
     if (dms->isBusy()) {
         armTimer(60);
+        ServiceCounters::instance().checkSkipped(QStringLiteral("<DMS handler busy>"));
         if (listensToMailChecked())
             emit sigMailChecked(QStringLiteral("-"), QString(), QStringLiteral("<DMS handler busy>"));
         return;
@@ -277,6 +282,7 @@ MailHandler::CheckResult MailHandler::runCheck()
     emit sigLastErrorChanged(check.code >= 0 || check.transientFailure ? QString() : check.text);
     if (listensToMailChecked())
         emit sigMailChecked(QStringLiteral("End of mail check, summary:\r\n") + summary, QString(), check.text);
+    ServiceCounters::instance().checkDone(clock.elapsed(), check.text);
     LOG_OUT(Kyr::LogDebug, "Mail check: %1 values; IMAP %2 ms, S/MIME %3 ms, parsing %4 ms, value path %5 ms")
         .arg(times.values)
         .arg(times.imapNs / 1000000)
@@ -389,6 +395,7 @@ void MailHandler::handleMails(SIMAP &imap, const QList<qint64> &ordered, QString
     if (fileOnServer(imap, filing))
         fileLocally(filing);
     times.imapNs += clock.nsecsElapsed();
+    ServiceCounters::instance().mailsHandled(filing.okCount, filing.failedCount);
     summary += QStringLiteral("Mails ok:%1\r\n").arg(filing.okCount);
     summary += QStringLiteral("Mails failed:%1\r\n").arg(filing.failedCount);
 }

@@ -1,5 +1,6 @@
 #include "report/MailSender.h"
 
+#include "service/ServiceCounters.h"
 #include "KyrLogger/Logger.h"
 
 #include "Smtp/MimeText.h"
@@ -363,6 +364,7 @@ int MailSender::deliver(const QString &subject, const QString &text, const QList
         return -22;
     }
     smtp.quit();
+    ++ServiceCounters::instance().reportsSent;
     setLastError(QString(), true);
     return 0;
 }

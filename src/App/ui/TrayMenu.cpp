@@ -9,6 +9,7 @@
 #include "ui/Config_UI.h"
 #include "ui/DataMonitor.h"
 #include "ui/MailMonitor.h"
+#include "ui/StateRows.h"
 #include "ui/UiResources.h"
 
 #include <QAction>
@@ -147,6 +148,8 @@ void TrayMenu::onStateChanged(bool paused, DmsHandler::DmsState dmsState, QStrin
     m_dmsState = dmsState;
     m_mailError = mailError;
     m_repError = repError;
+    // A pause or resume may come from the control channel as well as from the menu.
+    m_running->setChecked(!paused);
     if (paused) {
         m_blinkTimer.stop();
         showIcon(ShownIcon::Stopped);
@@ -175,63 +178,10 @@ void TrayMenu::onNextMailCheckDt(QDateTime dt)
     refresh();
 }
 
-QString TrayMenu::nextCheckText() const
-{
-    const QDateTime local = m_nextCheck.toLocalTime();
-    return local.date() == QDate::currentDate() ? local.toString(QStringLiteral("hh:mm:ss"))
-                                                : local.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
-}
-
 QList<Kyr::State_UI::StateRecord> TrayMenu::stateRecords() const
 {
-    using Kyr::State_UI;
-    QList<State_UI::StateRecord> rows;
-    State_UI::StateRecord mail{RowMail, -1, tr("Mail"), State_UI::KindOk, tr("Idle")};
-    if (serviceMode()) {
-        mail.kind = State_UI::KindInactive;
-        mail.text = tr("Disabled");
-    } else {
-        if (!m_running->isChecked()) {
-            mail.kind = State_UI::KindInactive;
-            mail.text = tr("Stopped");
-        } else if (!m_mailError.isEmpty()) {
-            mail.kind = State_UI::KindError;
-            mail.text = m_mailError;
-        }
-        if (m_nextCheck.isValid())
-            mail.text += QStringLiteral(" - ") + tr("next check") + QLatin1Char(' ') + nextCheckText();
-    }
-    rows.append(mail);
-
-    State_UI::StateRecord dms{RowDms, -1, tr("DMS"), State_UI::KindError, DmsHandler::stateText(m_dmsState)};
-    switch (m_dmsState) {
-    case DmsHandler::Idle:
-        dms.kind = State_UI::KindOk;
-        break;
-    case DmsHandler::Disabled:
-        dms.kind = State_UI::KindInactive;
-        break;
-    case DmsHandler::Connecting:
-        dms.kind = State_UI::KindInProgress;
-        break;
-    default:
-        break;
-    }
-    rows.append(dms);
-
-    State_UI::StateRecord reporter{RowReporter, -1, tr("Reporter"), State_UI::KindOk, tr("Idle")};
-    if (serviceMode())
-        reporter = {RowReporter, -1, tr("Reporter"), State_UI::KindInactive, tr("Disabled")};
-    else if (!m_repError.isEmpty())
-        reporter = {RowReporter, -1, tr("Reporter"), State_UI::KindError, m_repError};
-    rows.append(reporter);
-
-    rows.append(serviceMode() ? State_UI::StateRecord{RowImport, -1, tr("Import"), State_UI::KindInactive, tr("Disabled")}
-                              : State_UI::StateRecord{RowImport, -1, tr("Import"), State_UI::KindOk, m_importInfo});
-    rows.append({RowSearch, -1, tr("Search"), State_UI::KindOk, m_searchInfo});
-    if (serviceMode())
-        rows.append({RowExport, -1, tr("Export"), State_UI::KindOk, m_exportInfo});
-    return rows;
+    return StateRows::build({m_running->isChecked(), m_dmsState, m_mailError, m_repError, m_nextCheck, m_importInfo,
+                             m_searchInfo, m_exportInfo});
 }
 
 void TrayMenu::refresh()
@@ -239,7 +189,7 @@ void TrayMenu::refresh()
     if (m_stateWindow)
         m_stateWindow->setStates(stateRecords());
     m_trayIcon->setToolTip(kToolTipTitle + QStringLiteral("\r\n") +
-                           (m_nextCheck.isValid() ? tr("Next check ") + QLatin1Char(' ') + nextCheckText()
+                           (m_nextCheck.isValid() ? tr("Next check ") + QLatin1Char(' ') + StateRows::checkTimeText(m_nextCheck)
                                                   : tr("Processing mails...")));
 }
 

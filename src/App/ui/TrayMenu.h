@@ -8,6 +8,7 @@
 #include "ui/Config_UI.h"
 #include "ui/DataMonitor.h"
 #include "ui/MailMonitor.h"
+#include "ui/StateRows.h"
 #include "ui/ToolDialogs.h"
 #include "ui/TrendWindow.h"
 
@@ -28,7 +29,14 @@ class TrayMenu : public QObject
 {
     Q_OBJECT
 public:
-    enum Row { RowMail = 0, RowDms = 1, RowReporter = 2, RowImport = 3, RowSearch = 4, RowExport = 5 };
+    enum Row {
+        RowMail = StateRows::Mail,
+        RowDms = StateRows::Dms,
+        RowReporter = StateRows::Reporter,
+        RowImport = StateRows::Import,
+        RowSearch = StateRows::Search,
+        RowExport = StateRows::Export
+    };
     enum class ShownIcon { Normal, Stopped, Error };
 
     static constexpr int kBlinkMs = 500;
@@ -105,7 +113,6 @@ private:
     void showIcon(ShownIcon icon);
     void refresh();
     QList<Kyr::State_UI::StateRecord> stateRecords() const;
-    QString nextCheckText() const;
     void setRowText(int idx, const QString &name, const QString &text);
     QString applicationName() const;
 

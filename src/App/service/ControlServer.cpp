@@ -1,0 +1,90 @@
+#include "service/ControlServer.h"
+
+#include "service/ControlChannel.h"
+
+#include "KyrLogger/Logger.h"
+
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QTimer>
+
+ControlServer::ControlServer(const ControlCommands &commands, QObject *parent)
+    : QObject(parent), m_commands(commands)
+{
+}
+
+bool ControlServer::listen(const QString &name)
+{
+    QLocalSocket probe;
+    probe.connectToServer(name);
+    if (probe.waitForConnected(500)) {
+        LOG_OUT(Kyr::LogWarning, "Control channel '%1' is held by another process; this one has none").arg(name).endl();
+        return false;
+    }
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    m_server->setMaxPendingConnections(ControlChannel::MaxClients);
+    QLocalServer::removeServer(name); // a socket file left by an instance that crashed
+    if (!m_server->listen(name)) {
+        LOG_OUT(Kyr::LogError, "Control channel '%1' could not be opened: %2").arg(name).arg(m_server->errorString()).endl();
+        return false;
+    }
+    connect(m_server, &QLocalServer::newConnection, this, &ControlServer::onNewConnection);
+    LOG_OUT(Kyr::LogInfo, "Control channel open at '%1'").arg(m_server->fullServerName()).endl();
+    return true;
+}
+
+void ControlServer::onNewConnection()
+{
+    while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        auto *timer = new QTimer(socket);
+        timer->setSingleShot(true);
+        if (m_clients >= ControlChannel::MaxClients) {
+            answer(socket, timer, false, QStringLiteral("Too many control connections at once"));
+            continue;
+        }
+        ++m_clients;
+        connect(socket, &QObject::destroyed, this, [this] { --m_clients; });
+        connect(timer, &QTimer::timeout, socket, [this, socket, timer] {
+            answer(socket, timer, false,
+                   QStringLiteral("No request line within %1 s").arg(ControlChannel::RequestTimeoutMs / 1000));
+        });
+        timer->start(ControlChannel::RequestTimeoutMs);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket, timer] { onReadyRead(socket, timer); });
+    }
+}
+
+void ControlServer::onReadyRead(QLocalSocket *socket, QTimer *timer)
+{
+    if (!socket->canReadLine()) {
+        if (socket->bytesAvailable() > ControlChannel::MaxRequestBytes)
+            answer(socket, timer, false,
+                   QStringLiteral("Request longer than %1 bytes").arg(ControlChannel::MaxRequestBytes));
+        return;
+    }
+    const QByteArray line = socket->readLine(ControlChannel::MaxRequestBytes + 2);
+    if (!line.endsWith('\n')) {
+        answer(socket, timer, false, QStringLiteral("Request longer than %1 bytes").arg(ControlChannel::MaxRequestBytes));
+        return;
+    }
+    const ControlCommands::Answer reply = m_commands.run(QString::fromUtf8(line).trimmed());
+    answer(socket, timer, reply.ok, reply.text);
+}
+
+// One answer per connection; then the connection closes, or is cut when the client does not
+// take the answer within the time limit.
+void ControlServer::answer(QLocalSocket *socket, QTimer *timer, bool ok, const QString &text)
+{
+    if (!ok)
+        LOG_OUT(Kyr::LogNotice, "Control request refused: %1").arg(text).endl();
+    disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
+    timer->disconnect();
+    connect(timer, &QTimer::timeout, socket, &QLocalSocket::abort);
+    timer->start(ControlChannel::RequestTimeoutMs);
+    QByteArray bytes = (ok ? QByteArrayLiteral("OK\n") : QByteArrayLiteral("ERROR\n")) + text.toUtf8();
+    if (!bytes.endsWith('\n'))
+        bytes += '\n';
+    socket->write(bytes);
+    socket->disconnectFromServer();
+}
