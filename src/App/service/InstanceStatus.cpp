@@ -65,15 +65,14 @@ void InstanceStatus::onNextMailCheckDt(const QDateTime &dt)
 // The tools' progress texts, from whichever handlers a start or reload made.
 void InstanceStatus::followHandlers()
 {
-    const auto keep = [this](QString *info) { return [this, info](const QString &text) { *info = text; }; };
-    if (ImportHandler *tool = m_app->importHandler())
-        connect(tool, &ImportHandler::sigImportInfo, this, keep(&m_state.importInfo), Qt::QueuedConnection);
-    if (SearchHandler *tool = m_app->searchHandler())
-        connect(tool, &SearchHandler::sigSearchInfo, this, keep(&m_state.searchInfo), Qt::QueuedConnection);
-    if (ExportFileToSQLiteHandler *tool = m_app->exportFileToSQLiteHandler())
-        connect(tool, &ExportFileToSQLiteHandler::sigExportInfo, this, keep(&m_state.exportInfo), Qt::QueuedConnection);
-    if (ExportSQLiteToHdbxHandler *tool = m_app->exportSQLiteToHdbxHandler())
-        connect(tool, &ExportSQLiteToHdbxHandler::sigExportInfo, this, keep(&m_state.exportInfo), Qt::QueuedConnection);
+    const auto follow = [this](ToolThread *tool, QString *info) {
+        if (tool)
+            connect(tool, &ToolThread::sigInfo, this, [info](const QString &text) { *info = text; }, Qt::QueuedConnection);
+    };
+    follow(m_app->importHandler(), &m_state.importInfo);
+    follow(m_app->searchHandler(), &m_state.searchInfo);
+    follow(m_app->exportFileToSQLiteHandler(), &m_state.exportInfo);
+    follow(m_app->exportSQLiteToHdbxHandler(), &m_state.exportInfo);
 }
 
 QJsonObject InstanceStatus::json() const
