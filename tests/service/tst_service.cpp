@@ -400,7 +400,7 @@ private slots:
                           "Mappings\\2\\Enabled=false\nMappings\\2\\Imported=[z-a]\nMappings\\size=2\n"
                           "[Reporting]\nHost=smtp.example\nPort=70000\n")
             << 1
-            << QStringList{"Mail/CheckInterval: Enter minutes", "AksMapping/Mappings\\1\\Imported: Pattern '[z-a]' can never match",
+            << QStringList{"Mail/CheckInterval: Enter minutes", "AksMapping/Mappings/1/Imported: Pattern '[z-a]' can never match",
                            "Reporting/Port: Port must be between 1 and 65535", "3 problem(s)"};
         QTest::newRow("no file") << QByteArray() << 1 << QStringList{"not found"};
     }
