@@ -395,13 +395,14 @@ private slots:
         QTest::addColumn<QStringList>("lines");
         QTest::newRow("good") << QByteArray("[Mail]\nHost=imap.example\nPort=993\nCheckInterval=06:00;18:00\n") << 0
                               << QStringList{"no problems found"};
-        QTest::newRow("three problems")
+        QTest::newRow("four problems")
             << QByteArray("[Mail]\nCheckInterval=soon\n[AksMapping]\nMappings\\1\\Enabled=true\nMappings\\1\\Imported=[z-a]\n"
                           "Mappings\\2\\Enabled=false\nMappings\\2\\Imported=[z-a]\nMappings\\size=2\n"
-                          "[Reporting]\nHost=smtp.example\nPort=70000\n")
+                          "[Reporting]\nHost=smtp.example\nPort=70000\n[Service]\nMetricsPort=9100\nMetricsAddress=localhost\n")
             << 1
             << QStringList{"Mail/CheckInterval: Enter minutes", "AksMapping/Mappings/1/Imported: Pattern '[z-a]' can never match",
-                           "Reporting/Port: Port must be between 1 and 65535", "3 problem(s)"};
+                           "Reporting/Port: Port must be between 1 and 65535",
+                           "Service/MetricsAddress: 'localhost' is no IP address", "4 problem(s)"};
         QTest::newRow("no file") << QByteArray() << 1 << QStringList{"not found"};
     }
     void checkConfigJudgesTheFile()

@@ -4,6 +4,7 @@
 #include "naming/WildcardPattern.h"
 
 #include <QCoreApplication>
+#include <QHostAddress>
 #include <QRegularExpression>
 
 namespace {
@@ -46,6 +47,9 @@ QList<ConfigProblem> problems(const Configuration &config)
     checkPatterns(found, "AksOptions", "Options", config.dms.options, &OptionEntry::dmsAks, "DmsAks");
     checkPatterns(found, "RangeCheck", "Checks", config.dms.checks, &CheckEntry::aks, "Aks");
     add(found, "Reporting", "Port", serverPort(config.report.host, config.report.port));
+    add(found, "Service", "MetricsPort", metricsPort(config.service.metricsPort));
+    if (config.service.metricsPort > 0)
+        add(found, "Service", "MetricsAddress", ipAddress(config.service.metricsAddress));
     return found;
 }
 
@@ -54,6 +58,20 @@ QString serverPort(const QString &host, int port)
     if (!host.trimmed().isEmpty() && (port < 1 || port > 65535))
         return tr("Port must be between 1 and 65535");
     return {};
+}
+
+QString metricsPort(int port)
+{
+    if (port < 0 || port > 65535)
+        return tr("Port must be between 1 and 65535, or 0 for no metrics");
+    return {};
+}
+
+QString ipAddress(const QString &text)
+{
+    if (QHostAddress().setAddress(text.trimmed()))
+        return {};
+    return tr("'%1' is no IP address (for example 127.0.0.1, or 0.0.0.0 for every interface)").arg(text);
 }
 
 QString wildcardPattern(const QString &pattern)

@@ -26,6 +26,10 @@ QList<ConfigProblem> problems(const Configuration &config);
 // A server port: 1 to 65535 once a host is given; a missing host makes the port irrelevant.
 QString serverPort(const QString &host, int port);
 
+// The metrics endpoint's port: 0 (off) or a port number.
+QString metricsPort(int port);
+// A numeric IPv4 or IPv6 address, as the metrics endpoint listens on.
+QString ipAddress(const QString &text);
 // A wildcard pattern on identifiers that some identifier can match.
 QString wildcardPattern(const QString &pattern);
 

@@ -9,6 +9,7 @@
 #include "ui/config/GeneralPage.h"
 #include "ui/config/ImapPage.h"
 #include "ui/config/ReportPage.h"
+#include "ui/config/ServicePage.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -64,6 +65,7 @@ void Config_UI::addPages()
         {new RangeCheckPage, tr("Range check")},
         {new UsersPage, tr("Users")},
         {new ReportPage, tr("Mail reporting")},
+        {new ServicePage, tr("Service")},
     };
     for (const auto &[page, title] : pages) {
         m_tabs->addTab(page, title);
