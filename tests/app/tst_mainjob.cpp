@@ -7,6 +7,7 @@
 #include "../common/SqliteQuery.h"
 #include "config/ConfigFile.h"
 #include "fixtures/DovecotServer.h"
+#include "fixtures/FixtureConfiguration.h"
 #include "fixtures/MeterMails.h"
 #include "fixtures/SmtpServer.h"
 
@@ -38,21 +39,7 @@ private slots:
         const QString project = dir.filePath(QStringLiteral("project"));
         QVERIFY(QDir().mkpath(project + QStringLiteral("/cfg/certs/ROOT")));
         QVERIFY(QFile::copy(imap.certificatePath(), project + QStringLiteral("/cfg/certs/ROOT/imap.pem")));
-        Configuration config;
-        config.mail.host = imap.host();
-        config.mail.port = imap.imapsPort();
-        config.mail.userName = imap.user();
-        config.mail.password = imap.password();
-        config.mail.checkInterval = QStringLiteral("1");
-        config.dms.dmsConnection = QStringLiteral("local");
-        config.dms.pdbsConnection = QStringLiteral("PDBS");
-        config.report.host = smtp.host();
-        config.report.port = smtp.port();
-        config.report.userName = smtp.user();
-        config.report.password = smtp.password();
-        config.report.sender = QStringLiteral("quillon@driver.example");
-        config.report.checkInterval = 1;
-        config.report.users = {ReportUser{true, QStringLiteral("Operator"), QStringLiteral("operator@plant.example")}};
+        const Configuration config = fixtureConfiguration(imap, smtp, 1);
         ConfigFile::write(project + QStringLiteral("/cfg/Quillon.ini"), config, QString());
 
         ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("quillon")), dir.path());

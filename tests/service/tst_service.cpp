@@ -5,6 +5,7 @@
 #include "../common/ProcessRunner.h"
 #include "config/ConfigFile.h"
 #include "fixtures/DovecotServer.h"
+#include "fixtures/FixtureConfiguration.h"
 #include "fixtures/MeterMails.h"
 #include "fixtures/SmtpServer.h"
 #include "service/ControlChannel.h"
@@ -134,25 +135,7 @@ class TestService : public QObject
 
     // Configuration of an instance on the test mailbox and SMTP server; checks and reports come
     // only when asked for within a test (an hour apart otherwise).
-    Configuration mailboxConfiguration() const
-    {
-        Configuration config;
-        config.mail.host = m_imap.host();
-        config.mail.port = m_imap.imapsPort();
-        config.mail.userName = m_imap.user();
-        config.mail.password = m_imap.password();
-        config.mail.checkInterval = QStringLiteral("60");
-        config.dms.dmsConnection = QStringLiteral("local");
-        config.dms.pdbsConnection = QStringLiteral("PDBS");
-        config.report.host = m_smtp.host();
-        config.report.port = m_smtp.port();
-        config.report.userName = m_smtp.user();
-        config.report.password = m_smtp.password();
-        config.report.sender = QStringLiteral("quillon@driver.example");
-        config.report.checkInterval = 60;
-        config.report.users = {ReportUser{true, QStringLiteral("Operator"), QStringLiteral("operator@plant.example")}};
-        return config;
-    }
+    Configuration mailboxConfiguration() const { return fixtureConfiguration(m_imap, m_smtp, 60); }
 
     void prepareProject(const QString &projectPath, const QString &configFile, const Configuration &config)
     {
