@@ -35,6 +35,7 @@ AppMain::AppMain(int &argc, char **argv, const QString &applicationName, const Q
     m_reloadGuard.setObjectName(QStringLiteral("reloadGuard"));
     m_reloadGuard.setSingleShot(true);
     m_reloadGuard.setInterval(80);
+    connect(&m_reloadGuard, &QTimer::timeout, this, &AppMain::onReloadGuardEnded);
 }
 
 AppMain::~AppMain()
@@ -79,7 +80,7 @@ void AppMain::onStart()
         m_watcher = new QFileSystemWatcher;
         connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &AppMain::onConfigFileChanged, Qt::QueuedConnection);
     }
-    m_watcher->addPath(path);
+    watchConfigFile(path);
     startHandlers();
     emitState();
 }
@@ -88,19 +89,40 @@ void AppMain::onConfigFileChanged(QString path)
 {
     if (!m_watcher) // a notification queued before the watch stopped
         return;
+    watchConfigFile(path);
     if (m_reloadGuard.isActive()) {
+        // Read when the guard ends: the file may have changed again after the reload read it.
         LOG_OUT(Kyr::LogNotice, "onConfigFileChanged received twice").endl();
+        m_changedInGuard = true;
         return;
     }
+    reload();
+}
+
+void AppMain::onReloadGuardEnded()
+{
+    if (!m_watcher)
+        return;
+    watchConfigFile(ConfigFile::configFilePath());
+    if (std::exchange(m_changedInGuard, false))
+        reload(); // the last change always wins
+}
+
+void AppMain::reload()
+{
     LOG_OUT(Kyr::LogInfo, "Configuration has changed").endl();
     stopHandlers();
     readConfiguration();
     startHandlers();
-    // An editor that replaces the file (write to a new file, rename over the old) ends the watch
-    // on the old file; watch the new one, so that the next save reloads too.
+    m_reloadGuard.start();
+}
+
+void AppMain::watchConfigFile(const QString &path)
+{
+    // A writer that replaces the file (write beside, rename over the old) ends the watch on the
+    // old file; watch the new one, so that the next change reloads too.
     if (m_watcher && !m_watcher->files().contains(path) && QFileInfo::exists(path))
         m_watcher->addPath(path);
-    m_reloadGuard.start();
 }
 
 void AppMain::stopConfigWatch()
@@ -119,6 +141,9 @@ void AppMain::readConfiguration()
 {
     const QString path = ConfigFile::configFilePath();
     m_config = ConfigFile::read(path);
+    const QString warning = ConfigFile::permissionWarning(path);
+    if (!warning.isEmpty())
+        LOG_OUT(Kyr::LogWarning, "%1").arg(warning).endl();
     LOG_OUT(Kyr::LogDebug, "Configuration read from '%1'").arg(path).endl();
     for (const QString &line : ConfigFile::describe(m_config))
         LOG_OUT(Kyr::LogDebug, "  %1").arg(line).endl();
@@ -301,6 +326,7 @@ void AppMain::onDmsQuitReceived()
         // A save of the configuration file while the program ends must not start handlers again.
         stopConfigWatch();
         m_reloadGuard.stop();
+        m_changedInGuard = false;
         stopHandlers();
         disconnect(this, nullptr, nullptr, nullptr);
         QCoreApplication::quit();

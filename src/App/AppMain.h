@@ -66,6 +66,11 @@ public slots:
     void onConfigFileChanged(QString path);
 
 private:
+    // The guard's end: reads a change that arrived inside it.
+    void onReloadGuardEnded();
+    // Stops the handlers, reads the configuration, starts them again and starts the guard.
+    void reload();
+    void watchConfigFile(const QString &path);
     void readConfiguration();
     void stopConfigWatch();
     void startHandlers();
@@ -84,8 +89,9 @@ private:
     QString m_lastMailError;
     QString m_lastRepError;
     Configuration m_config;
-    // Running while a reload is fresh: change notifications within it are the same save.
+    // Running while a reload is fresh: change notifications within it are read once it ends.
     QTimer m_reloadGuard;
+    bool m_changedInGuard = false;
     // The watch on the configuration file; none before the start and after a quit.
     QFileSystemWatcher *m_watcher = nullptr;
     // What the reporter reads of the handlers, set as they start and stop; outlives the reporter.

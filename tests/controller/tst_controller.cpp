@@ -66,11 +66,21 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(logCount(QStringLiteral("Configuration has changed")), 2, 15000);
         QCOMPARE(m_app->dmsConfig().prefix, QStringLiteral("Site2:"));
 
-        // A notification within 80 ms of a reload is the same save. The first call reloads or is
-        // held by the last reload's guard; the second comes right after a reload either way.
+        // Two writes inside the guard (lengthened here, so that both notifications surely fall
+        // inside it): the first is read at once, the second when the guard ends.
+        QTRY_VERIFY(!guard->isActive());
+        guard->setInterval(3000);
+        config.dms.prefix = QStringLiteral("Site3:");
+        ConfigFile::write(path, config, QString());
         m_app->onConfigFileChanged(path);
+        QCOMPARE(m_app->dmsConfig().prefix, QStringLiteral("Site3:"));
+        config.dms.prefix = QStringLiteral("Site4:");
+        ConfigFile::write(path, config, QString());
         m_app->onConfigFileChanged(path);
         QVERIFY(logHas(QStringLiteral("onConfigFileChanged received twice")));
+        QTRY_COMPARE_WITH_TIMEOUT(m_app->dmsConfig().prefix, QStringLiteral("Site4:"), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(!guard->isActive(), 15000);
+        guard->setInterval(80);
         // A reload broadcasts no state: the new handler's own readiness tells when the link is back.
         QTRY_VERIFY_WITH_TIMEOUT(m_app->dmsHandler()->isReady(), 15000);
     }

@@ -13,7 +13,9 @@
 #include <sqlite3.h>
 
 #include <QSignalSpy>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,6 +23,7 @@
 
 using Orvane::Message;
 using Orvane::PointStore;
+using Orvane::StoreFile;
 
 namespace {
 
@@ -249,6 +252,47 @@ private slots:
         QCOMPARE(rows.at(1).value, 2.0);
         QCOMPARE(rows.at(1).state, 65540u);
         QVERIFY(store->trendRows(QStringLiteral("Bad")).isEmpty());
+
+        // A value taken twice (a mail read again) keeps one row per point and time: the newest.
+        QCOMPARE(pdbs.AppendTrendData(2000, 5.0, 2, QStringLiteral("Good")), 0);
+        const auto again = store->trendRows(QStringLiteral("Good"));
+        QCOMPARE(again.size(), 2);
+        QCOMPARE(again.at(1).value, 5.0);
+        QCOMPARE(again.at(1).state, 2u);
+    }
+
+    // A file from before the trend key, holding a point's time twice, is keyed when it is opened:
+    // the row written last stays, and a later write of that time replaces it.
+    void trendFileWithoutKeyIsMigrated()
+    {
+        const QString file = StoreFile::pathForProject(m_project->path());
+        QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
+        sqlite3 *db = nullptr;
+        QCOMPARE(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(db,
+                              "CREATE TABLE trend(id INTEGER PRIMARY KEY, connection TEXT NOT NULL, time_ms INTEGER NOT NULL,"
+                              " value REAL NOT NULL, state INTEGER NOT NULL, point TEXT NOT NULL);"
+                              "CREATE INDEX trend_point ON trend(point, time_ms);"
+                              "INSERT INTO trend(connection, time_ms, value, state, point) VALUES"
+                              " ('PDBS', 1000, 1.0, 0, 'Twice'), ('PDBS', 2000, 2.0, 0, 'Twice'),"
+                              " ('PDBS', 1000, 3.0, 0, 'Twice'), ('other', 1000, 4.0, 0, 'Twice')",
+                              nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+
+        PdbsAccess pdbs(QStringLiteral("PDBS"));
+        QCOMPARE(pdbs.Connect(QStringLiteral("PDBS"), nullptr, true, 120000), 0);
+        const auto store = PointStore::forConnection(QStringLiteral("PDBS"));
+        const auto valuesOf = [&] {
+            QList<double> values;
+            for (const auto &row : store->trendRows(QStringLiteral("Twice")))
+                values.append(row.value);
+            return values;
+        };
+        QCOMPARE(valuesOf(), (QList<double>{2.0, 3.0}));
+        QCOMPARE(pdbs.AppendTrendData(2000, 6.0, 0, QStringLiteral("Twice")), 0);
+        QVERIFY(pdbs.waitUntilCommitted());
+        QCOMPARE(valuesOf(), (QList<double>{6.0, 3.0}));
+        QCOMPARE(StoreFile(file, true).trendRows(QStringLiteral("Twice")).size(), 3); // the other connection's too
     }
 
     void droppedAndRestoredLink()

@@ -24,6 +24,7 @@
 #include <csignal>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -256,6 +257,14 @@ private slots:
         QVERIFY(http(metricsPort, "GET /metrics HTTP/1.1\r\nHost: x\r\nContent-Length: 100000\r\n\r\n" + QByteArray(100000, 'x'))
                     .startsWith("HTTP/1.1 413"));
         stop(process);
+
+        // What the instance made is its owner's only; its configuration file raised no warning.
+        for (const char *made : {"log", "log/Quillon.log", "dms", "dms/points.sqlite"}) {
+            struct stat st{};
+            QCOMPARE(::stat(QFile::encodeName(p + u'/' + QLatin1String(made)).constData(), &st), 0);
+            QCOMPARE(st.st_mode & 0777, S_ISDIR(st.st_mode) ? 0700u : 0600u);
+        }
+        QVERIFY(!readText(p + QStringLiteral("/log/Quillon.log")).contains(QStringLiteral("can be read by others")));
     }
 
     // A reload reads the file again even where the file watcher sees no change: the configuration
@@ -376,8 +385,11 @@ private slots:
         QTest::addColumn<QByteArray>("ini");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QStringList>("lines");
-        QTest::newRow("good") << QByteArray("[Mail]\nHost=imap.example\nPort=993\nCheckInterval=06:00;18:00\n") << 0
-                              << QStringList{"no problems found"};
+        QTest::addColumn<bool>("othersRead");
+        const QByteArray good("[Mail]\nHost=imap.example\nPort=993\nCheckInterval=06:00;18:00\n");
+        QTest::newRow("good") << good << 0 << QStringList{"no problems found"} << false;
+        QTest::newRow("good, readable by others")
+            << good << 0 << QStringList{"Warning: Configuration file", "can be read by others", "no problems found"} << true;
         QTest::newRow("four problems")
             << QByteArray("[Mail]\nCheckInterval=soon\n[AksMapping]\nMappings\\1\\Enabled=true\nMappings\\1\\Imported=[z-a]\n"
                           "Mappings\\2\\Enabled=false\nMappings\\2\\Imported=[z-a]\nMappings\\size=2\n"
@@ -385,14 +397,16 @@ private slots:
             << 1
             << QStringList{"Mail/CheckInterval: Enter minutes", "AksMapping/Mappings/1/Imported: Pattern '[z-a]' can never match",
                            "Reporting/Port: Port must be between 1 and 65535",
-                           "Service/MetricsAddress: 'localhost' is no IP address", "4 problem(s)"};
-        QTest::newRow("no file") << QByteArray() << 1 << QStringList{"not found"};
+                           "Service/MetricsAddress: 'localhost' is no IP address", "4 problem(s)"}
+            << false;
+        QTest::newRow("no file") << QByteArray() << 1 << QStringList{"not found"} << false;
     }
     void checkConfigJudgesTheFile()
     {
         QFETCH(QByteArray, ini);
         QFETCH(int, exitCode);
         QFETCH(QStringList, lines);
+        QFETCH(bool, othersRead);
         const QString p = project(QStringLiteral("check-") + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-'));
         const QString file = p + QStringLiteral("/cfg/Quillon.ini");
         if (!ini.isEmpty()) {
@@ -400,12 +414,14 @@ private slots:
             QFile out(file);
             QVERIFY(out.open(QIODevice::WriteOnly));
             out.write(ini);
+            QVERIFY(out.setPermissions(QFile::ReadOwner | QFile::WriteOwner | (othersRead ? QFile::ReadOther : QFile::Permissions())));
         }
         ProcessRunner runner(ProcessRunner::programPath(QStringLiteral("quillon")), m_dir.path());
         const ProcessResult r = runner.run({QStringLiteral("--check-config"), QStringLiteral("-p"), p});
         QCOMPARE(r.exitCode, exitCode);
         for (const QString &line : lines)
             QVERIFY2(r.standardOutput.contains(line), qPrintable(r.standardOutput));
+        QCOMPARE(r.standardOutput.contains(QStringLiteral("Warning:")), othersRead);
         QCOMPARE(readText(file).toUtf8(), ini);
     }
 

@@ -296,8 +296,21 @@ int PointStore::appendTrend(qint64 timeMs, double value, quint32 state, const QS
     if (m_file)
         m_file->appendTrend(StoreFile::TrendRow{m_rowConnection, timeMs, value, state, point});
     else
-        m_memoryTrend.append(StoreFile::TrendRow{m_rowConnection, timeMs, value, state, point});
+        keepInMemory(StoreFile::TrendRow{m_rowConnection, timeMs, value, state, point});
     return Message::Positive;
+}
+
+void PointStore::keepInMemory(const StoreFile::TrendRow &row)
+{
+    // One row per point and time, as in the file: the newest value replaces the one before.
+    const auto key = std::make_pair(row.point, row.timeMs);
+    const auto it = m_memoryTrendIndex.constFind(key);
+    if (it != m_memoryTrendIndex.cend()) {
+        m_memoryTrend[*it] = row;
+        return;
+    }
+    m_memoryTrendIndex.insert(key, m_memoryTrend.size());
+    m_memoryTrend.append(row);
 }
 
 std::optional<PointStore::Point> PointStore::point(const QString &name) const

@@ -1,5 +1,6 @@
 #include "KyrIpc/StoreFile.h"
 #include "KyrIpc/Message.h"
+#include "KyrLogger/Logger.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -84,12 +85,14 @@ StoreFile::StoreFile(const QString &path, bool readOnly) : m_path(path)
                 " type TEXT NOT NULL, value, stamp_ms INTEGER NOT NULL, PRIMARY KEY(connection, name))")
         && exec("CREATE TABLE IF NOT EXISTS trend(id INTEGER PRIMARY KEY, connection TEXT NOT NULL,"
                 " time_ms INTEGER NOT NULL, value REAL NOT NULL, state INTEGER NOT NULL, point TEXT NOT NULL)")
-        && exec("CREATE INDEX IF NOT EXISTS trend_point ON trend(point, time_ms)");
+        && ensureTrendKey();
     const bool prepared = ok
         && sqlite3_prepare_v2(m_db, "INSERT OR REPLACE INTO points(connection, name, type, value, stamp_ms)"
                                     " VALUES(?1, ?2, ?3, ?4, ?5)", -1, &m_savePoint, nullptr) == SQLITE_OK
         && sqlite3_prepare_v2(m_db, "INSERT INTO trend(connection, time_ms, value, state, point)"
-                                    " VALUES(?1, ?2, ?3, ?4, ?5)", -1, &m_appendTrend, nullptr) == SQLITE_OK;
+                                    " VALUES(?1, ?2, ?3, ?4, ?5) ON CONFLICT(point, time_ms, connection)"
+                                    " DO UPDATE SET value = excluded.value, state = excluded.state",
+                              -1, &m_appendTrend, nullptr) == SQLITE_OK;
     if (!prepared) {
         if (m_error.isEmpty())
             m_error = QString::fromUtf8(sqlite3_errmsg(m_db));
@@ -106,6 +109,33 @@ StoreFile::~StoreFile()
     sqlite3_finalize(m_savePoint);
     sqlite3_finalize(m_appendTrend);
     sqlite3_close(m_db);
+}
+
+bool StoreFile::ensureTrendKey()
+{
+    {
+        Statement keyed(m_db, "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = 'trend_key'");
+        if (keyed.ok() && sqlite3_step(keyed.get()) == SQLITE_ROW)
+            return true;
+    }
+    // A file from before the key may hold a point's time more than once (a mail taken twice):
+    // the row appended last is the newest value and stays. The key's index also serves the
+    // reads by point and time, which the old index did.
+    if (!exec("BEGIN IMMEDIATE"))
+        return false;
+    const bool removed = exec("DELETE FROM trend WHERE id NOT IN"
+                              " (SELECT MAX(id) FROM trend GROUP BY point, time_ms, connection)");
+    const qint64 duplicates = removed ? sqlite3_changes64(m_db) : 0;
+    if (!removed || !exec("CREATE UNIQUE INDEX trend_key ON trend(point, time_ms, connection)")
+        || !exec("DROP INDEX IF EXISTS trend_point") || !exec("COMMIT")) {
+        const QString error = m_error;
+        rollback();
+        m_error = QStringLiteral("could not key the trend rows: %1").arg(error);
+        return false;
+    }
+    LOG_OUT(Kyr::LogInfo, "Point store %1: trend rows keyed by point, time and connection, %2 duplicate rows removed")
+        .arg(m_path).arg(duplicates).endl();
+    return true;
 }
 
 bool StoreFile::exec(const char *sql)

@@ -58,6 +58,7 @@ bool StoreWriter::waitUntilCommitted(QString *error)
 {
     std::unique_lock lock(m_mutex);
     if (!waitUntilWritten(lock)) {
+        takeFailure(m_queued); // those changes are answered for now: the barrier failed
         if (error) {
             *error = QStringLiteral("%1 changes wait for %2, which cannot be reached: %3")
                          .arg(m_queued - m_done)
@@ -65,10 +66,24 @@ bool StoreWriter::waitUntilCommitted(QString *error)
         }
         return false;
     }
-    const QString failure = std::exchange(m_failure, QString());
+    const QString failure = takeFailure(m_queued);
     if (error)
         *error = failure;
     return failure.isEmpty();
+}
+
+QString StoreWriter::takeFailure(quint64 target)
+{
+    // This barrier answers for the changes handed in after the previous one and up to target;
+    // a failed batch that also held later changes stays for the next barrier.
+    const quint64 previous = std::exchange(m_barrierTarget, target);
+    QString failure;
+    for (const FailedBatch &batch : m_failures) {
+        if (failure.isEmpty() && batch.last > previous && batch.first <= target)
+            failure = batch.error;
+    }
+    std::erase_if(m_failures, [target](const FailedBatch &batch) { return batch.last <= target; });
+    return failure;
 }
 
 QList<StoreDatabase::TrendRow> StoreWriter::trendRows(const QString &point, const QString &connection)
@@ -120,8 +135,13 @@ bool StoreWriter::writeBatch(std::unique_lock<std::mutex> &lock, const std::dequ
     }
     if (result == StoreDatabase::WriteResult::Failed) {
         ++m_failedTransactions;
-        if (m_failure.isEmpty())
-            m_failure = QStringLiteral("%1 changes not written to %2: %3").arg(batch.size()).arg(m_database->location(), error);
+        // Past the bound (no barrier for a long time) the last entry grows to cover the new batch.
+        if (m_failures.size() >= MaxKeptFailures)
+            m_failures.back().last = m_done + batch.size();
+        else
+            m_failures.push_back({m_done + 1, m_done + batch.size(),
+                                  QStringLiteral("%1 changes not written to %2: %3")
+                                      .arg(batch.size()).arg(m_database->location(), error)});
     }
     m_done += batch.size();
     m_written.notify_all();

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/stat.h>
 
 namespace Kyr {
 
@@ -72,6 +73,9 @@ OrvaneApp::OrvaneApp(int &argc, char **argv, const QString &applicationName, con
                      int buildNumber)
     : m_argc(argc), m_argv(argv), m_applicationName(applicationName)
 {
+    // Everything the program creates (log, store, archive, temporary files) is its owner's only:
+    // files 0600, folders 0700. The mails it keeps are decrypted.
+    ::umask(S_IRWXG | S_IRWXO);
     m_applicationVersion = QStringLiteral("%1.%2.%3.%4 [%5]")
                                .arg(kFrameMajor)
                                .arg(kFrameMinor)

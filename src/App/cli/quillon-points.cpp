@@ -20,6 +20,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace {
 
 QString timeText(qint64 ms)
@@ -126,6 +128,8 @@ int writePng(const QString &storePath, const QStringList &points, const QString 
 
 int main(int argc, char *argv[])
 {
+    // What the tool creates (store, history and temporary files, exports) is its owner's only.
+    ::umask(S_IRWXG | S_IRWXO);
     // The tool never shows a window: the chart of --png is drawn offscreen.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

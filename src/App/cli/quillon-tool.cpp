@@ -28,6 +28,8 @@
 #include <memory>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 constexpr int ExitDone = 0;
@@ -357,6 +359,8 @@ int runJob(QCoreApplication &app, Job &job)
 
 int main(int argc, char *argv[])
 {
+    // What the tool creates (store, history and temporary files, exports) is its owner's only.
+    ::umask(S_IRWXG | S_IRWXO);
     // As the program does: name the zone file once, so that local-time conversions of millions of
     // records do not look at the file system each time.
     if (qEnvironmentVariableIsEmpty("TZ") && QFileInfo::exists(QStringLiteral("/etc/localtime")))

@@ -9,12 +9,41 @@
 #include <QSettings>
 #include <QStringDecoder>
 
+#include <sys/stat.h>
+
 namespace ConfigFile {
 
 namespace {
 
 // The file holds the mail passwords in plain text.
 constexpr QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
+
+// Reads of a file that keeps changing while it is read, before the last read is taken.
+constexpr int MaxReadAttempts = 5;
+
+// What tells one version of the file from another: a replaced file is a new inode, a file
+// written in place has a new size or modification time.
+struct FileStamp
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = -1;
+    timespec modified{};
+
+    static FileStamp of(const QString &path)
+    {
+        FileStamp stamp;
+        struct stat st{};
+        if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+            stamp = FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim};
+        return stamp;
+    }
+    bool operator==(const FileStamp &other) const
+    {
+        return device == other.device && inode == other.inode && size == other.size
+               && modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+    }
+};
 
 // The settings library splits an unquoted value at commas into a list; a text key takes it whole.
 QString textOf(const QVariant &value)
@@ -218,10 +247,30 @@ void ensureFile(const QString &path)
 
 Configuration read(const QString &path, Rows rows)
 {
-    QSettings s(path, QSettings::IniFormat);
+    // A file that changed while it was read may have been read half-written: read it again, up
+    // to MaxReadAttempts times; the last read is taken.
     Configuration c;
-    ConfigKeys::walkConfiguration(c, Reader{s, rows == Rows::EnabledOnly});
+    for (int attempt = 1; attempt <= MaxReadAttempts; ++attempt) {
+        const FileStamp before = FileStamp::of(path);
+        c = Configuration();
+        {
+            QSettings s(path, QSettings::IniFormat);
+            ConfigKeys::walkConfiguration(c, Reader{s, rows == Rows::EnabledOnly});
+        }
+        if (FileStamp::of(path) == before)
+            break;
+    }
     return c;
+}
+
+QString permissionWarning(const QString &path)
+{
+    const QFileInfo info(path);
+    constexpr QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+    if (!info.exists() || (info.permissions() & others) == 0)
+        return {};
+    return QStringLiteral("Configuration file '%1' can be read by others: it holds the mail passwords, "
+                          "make it readable by its owner only (chmod 600)").arg(path);
 }
 
 bool hasStoredSecret(const QString &path)
@@ -235,8 +284,12 @@ void write(const QString &path, const Configuration &c, const QString &secretFie
     // with wider permissions; the permissions are set again after the write for a file that
     // was made readable by others before.
     ensureFile(path);
+    QFile::setPermissions(path, ownerOnly);
     {
+        // The settings library writes a new file beside the old one and renames it over the old,
+        // with the old one's permissions: a reader sees the old content or the new, never half.
         QSettings s(path, QSettings::IniFormat);
+        s.setAtomicSyncRequired(true);
         ConfigKeys::walkConfiguration(c, Writer{s, secretField});
         s.sync();
     }

@@ -20,9 +20,12 @@ void ensureFile(const QString &path);
 
 enum class Rows { EnabledOnly, All };
 
-// Reads every group. The controller reads with Rows::EnabledOnly, which leaves out the disabled
+// Reads every group. A file that changed while it was read is read again. The controller reads with Rows::EnabledOnly, which leaves out the disabled
 // rows of the mapping and option tables; the editor reads all rows to show them.
 Configuration read(const QString &path, Rows rows = Rows::EnabledOnly);
+
+// The warning for a file that others than its owner can read or write; empty when there is none.
+QString permissionWarning(const QString &path);
 
 // Whether the file holds a client secret, readable here or not: the editor then shows the mask,
 // so that saving keeps it.

@@ -146,6 +146,21 @@ void DmsHandler::addMailValue(DataParser::ValueRec rec)
         emit sigValueFromMail(rec);
 }
 
+bool DmsHandler::storesCommitted(const QString &errorText)
+{
+    // The stores' commit barriers: every value written so far is in their files. Both are asked
+    // every time, so that each answers for the changes since its previous barrier only.
+    QString dmsError;
+    QString pdbsError;
+    const bool dmsCommitted = m_link->sync().waitUntilCommitted(&dmsError);
+    const bool pdbsCommitted = m_link->pdbs().waitUntilCommitted(&pdbsError);
+    for (const QString &error : {dmsError, pdbsError}) {
+        if (!error.isEmpty())
+            LOG_OUT(Kyr::LogError, "%1").arg(errorText.arg(error)).endl();
+    }
+    return dmsCommitted && pdbsCommitted;
+}
+
 bool DmsHandler::waitForValuesCommitted(int timeoutMs)
 {
     // Queued behind the values already posted, so it runs after the last of them.
@@ -158,12 +173,7 @@ bool DmsHandler::waitForValuesCommitted(int timeoutMs)
     QMetaObject::invokeMethod(
         this,
         [this, barrier] {
-            // The stores' commit barriers: every value written so far is in their files.
-            QString error;
-            const bool committed = isReady() && m_link->sync().waitUntilCommitted(&error)
-                                   && m_link->pdbs().waitUntilCommitted(&error);
-            if (!error.isEmpty())
-                LOG_OUT(Kyr::LogError, "Values not committed: %1").arg(error).endl();
+            const bool committed = isReady() && storesCommitted(QStringLiteral("Values not committed: %1"));
             barrier->allWritten = committed && m_valuesDroppedSinceBarrier == 0;
             m_valuesDroppedSinceBarrier = 0;
             barrier->reached.release();
@@ -188,10 +198,15 @@ void DmsHandler::onIntValueFromMail(DataParser::ValueRec rec)
             ++m_valuesDroppedSinceBarrier;
         return;
     }
-    if (endOfMail)
-        m_valuePath.endOfMail();
-    else
+    if (!endOfMail) {
         m_valuePath.processValue(rec);
+        return;
+    }
+    m_valuePath.endOfMail();
+    // The check's last values (last entries, supervision) follow the barrier its mails waited
+    // for: their result is taken now, so that the next check's barrier answers for that check only.
+    if (markerOnArrival)
+        storesCommitted(QStringLiteral("Values at the end of the mail check not committed: %1"));
 }
 
 void DmsHandler::onDmsAsynchConnected()

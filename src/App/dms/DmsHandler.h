@@ -97,6 +97,8 @@ private:
     void becomeReady();
     void clearReady();
     void setProgramUp(bool up);
+    // Asks both stores' commit barriers; logs each failure through errorText ("%1" the reason).
+    bool storesCommitted(const QString &errorText);
     void writeDriverStatusPoints();
     DriverStatus driverStatus() const;
     QString upPointName() const;

@@ -57,6 +57,9 @@ int run(int argc, char **argv, const QString &applicationName)
         print(QStringLiteral("Configuration file '%1' not found").arg(path));
         return 1;
     }
+    const QString warning = ConfigFile::permissionWarning(path);
+    if (!warning.isEmpty())
+        print(QStringLiteral("Warning: ") + warning);
     const QList<ConfigProblem> problems = ConfigChecks::problems(ConfigFile::read(path, ConfigFile::Rows::All));
     for (const ConfigProblem &problem : problems)
         print(QStringLiteral("%1/%2: %3").arg(problem.group, problem.key, problem.text));

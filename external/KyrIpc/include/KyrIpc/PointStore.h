@@ -135,6 +135,7 @@ private:
     void onServerLink(bool up);
     void startAsRunningDms();
     void store(const QString &name, const Point &point);
+    void keepInMemory(const StoreFile::TrendRow &row);
     void notifyRegistrations(const QString &name, const Point &point);
 
     struct Registration
@@ -152,6 +153,7 @@ private:
     std::unique_ptr<StoreWriter> m_file; // null while the store lives in memory only
     bool m_serverLoaded = false;
     QList<StoreFile::TrendRow> m_memoryTrend; // trend rows while there is no file
+    QHash<std::pair<QString, qint64>, qsizetype> m_memoryTrendIndex; // (point, time) -> row
     bool m_linkUp = true;
     bool m_answering = true;
     QSet<QString> m_failingWrites;

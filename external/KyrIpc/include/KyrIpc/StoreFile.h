@@ -1,6 +1,9 @@
 #pragma once
 // The SQLite file of the embedded point store: table "points" (one row per point and connection
-// string) and table "trend" (the trend archive's rows, appended). Not locked by itself: the point
+// string) and table "trend" (the trend archive's rows, one per point, time and connection string:
+// a second row of the same point and time replaces the first, the newest value wins, as on a
+// PostgreSQL server). A file from before that key is migrated when it is opened (its duplicates
+// removed, the newest kept, once, logged). Not locked by itself: the point
 // store's writer serialises its calls; readers such as quillon-points open their own handle.
 
 #include "KyrIpc/StoreDatabase.h"
@@ -40,6 +43,8 @@ private:
     void rollback();
     bool savePoint(const PointRow &row);
     bool appendTrend(const TrendRow &row);
+    // Gives the trend rows their key (point, time, connection) unless the file has it.
+    bool ensureTrendKey();
     bool exec(const char *sql);
     // Runs a prepared statement once and makes it ready for the next run.
     bool runOnce(sqlite3_stmt *stmt);

@@ -22,6 +22,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace Orvane {
 
@@ -30,6 +31,8 @@ class StoreWriter
 public:
     static constexpr std::size_t MaxQueuedChanges = 50000;
     static constexpr int ProbeIntervalMs = 1000;
+    // Failed batches kept for the next barrier; past it the last one is widened.
+    static constexpr std::size_t MaxKeptFailures = 64;
     static constexpr int ReconnectIntervalMs = 1000;
     // Called from the writer's thread, never with the queue full of waiting callers.
     using LinkListener = std::function<void(bool up)>;
@@ -43,9 +46,10 @@ public:
     void savePoint(const StoreDatabase::PointRow &row);
     void appendTrend(const StoreDatabase::TrendRow &row);
     // Returns when every change handed in before the call has been through its transaction, or at
-    // once while the server is away. True when all transactions since the previous call committed;
-    // otherwise false, and *error (if given) names the failure. Only after true are those changes
-    // in the database.
+    // once while the server is away. True when every change handed in after the previous call and
+    // before this one committed; otherwise false, and *error (if given) names the failure. Only
+    // after true are those changes in the database. A failure is answered by the barriers whose
+    // changes it held, never by a later one.
     bool waitUntilCommitted(QString *error = nullptr);
     // Test hook: while true, every transaction fails at its commit (and is rolled back).
     void setFailingCommits(bool failing) { m_failingCommits = failing; }
@@ -63,6 +67,9 @@ private:
     // Waits (m_mutex held by lock) until every change handed in so far went through its
     // transaction or the server is away; false when it is away.
     bool waitUntilWritten(std::unique_lock<std::mutex> &lock);
+    // The first failure among the changes after the previous barrier up to target; forgets the
+    // failures no later barrier answers for.
+    QString takeFailure(quint64 target);
     void run();
     // Connects until the server answers or the writer stops; true when connected.
     bool connectAgain(std::unique_lock<std::mutex> &lock);
@@ -80,7 +87,14 @@ private:
     std::deque<Change> m_queue;
     quint64 m_queued = 0;  // changes handed in so far
     quint64 m_done = 0;    // changes through their transaction so far
-    QString m_failure;     // first failed transaction since the last waitUntilCommitted
+    struct FailedBatch
+    {
+        quint64 first; // the batch's changes by their number in handing in, first to last
+        quint64 last;
+        QString error;
+    };
+    std::vector<FailedBatch> m_failures; // failed batches a barrier has yet to answer for
+    quint64 m_barrierTarget = 0; // the changes handed in before the previous barrier
     bool m_away = false;   // the server is not connected
     QString m_awayReason;  // why it is not
     bool m_announceUp = false; // connected again: tell the listener once the kept changes are written
