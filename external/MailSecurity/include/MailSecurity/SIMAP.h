@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <utility>
 
 
 struct SIMAPConnectionStatusEventParams
@@ -38,6 +39,14 @@ struct SIMAPMessageInfo
     qint64 size = 0;
     QString flags;
     QString internalDate;   // time of delivery to the mailbox
+};
+
+// One mail fetched with fetchMessages(): its list entry, header block and text.
+struct SIMAPMessage
+{
+    SIMAPMessageInfo info;
+    QByteArray headers;     // without the line ends that close the block
+    QByteArray text;
 };
 
 // IMAP client with S/MIME built in. Operations run synchronously in the calling thread and return
@@ -105,6 +114,14 @@ public:
     QList<SIMAPMessageInfo> messageInfoList() const { return m_infoList; }
     int fetchMessageHeaders();
     int fetchMessageText();
+    // Information, headers and text of every message of the set in one command, so that many
+    // mails cost one round trip. fetchedMessages() holds each message the server answered with all
+    // three, in the server's order; a message it did not answer fully is left out. The client's
+    // limits bound the command's responses, so the caller bounds a set by its listed sizes.
+    int fetchMessages();
+    QList<SIMAPMessage> takeFetchedMessages() { return std::exchange(m_fetched, {}); }
+    // Makes a fetched mail the current message, as the three single fetches of it would.
+    void setCurrentMessage(SIMAPMessage &&message);
 
     // The current message. Header string and text are bytes carried as Latin-1 text.
     QString messageHeadersString() const { return QString::fromLatin1(m_headers); }
@@ -185,6 +202,7 @@ private:
     QStringList m_mailboxList;
     QString m_messageSet;
     QList<SIMAPMessageInfo> m_infoList;
+    QList<SIMAPMessage> m_fetched;
     SIMAPMessageInfo m_info;
     QByteArray m_headers;
     QByteArray m_text;
