@@ -10,6 +10,10 @@
 
 namespace {
 
+// What fetchMessages() asks for each message.
+constexpr char MessageItems[] = "(UID FLAGS INTERNALDATE RFC822.SIZE ENVELOPE BODY.PEEK[HEADER] BODY.PEEK[TEXT])";
+
+
 QString addressText(const ImapValue &list)
 {
     // ((name adl mailbox host) ...)
@@ -200,6 +204,13 @@ bool SIMAP::connected() const
     return m_client && m_client->isConnected();
 }
 
+bool SIMAP::checkConnection()
+{
+    if (m_client && m_client->isConnected() && !m_client->checkConnection())
+        imapFailure();
+    return connected();
+}
+
 int SIMAP::disconnectFromHost()
 {
     if (connected()) {
@@ -318,10 +329,9 @@ int SIMAP::fetchMessages()
     if (m_messageSet.isEmpty())
         return fail(ErrArgument, QStringLiteral("No message set"));
     QList<ImapResponse> responses;
-    if (!m_client->fetch(m_messageSet.toLatin1(),
-                         "(UID FLAGS INTERNALDATE RFC822.SIZE ENVELOPE BODY.PEEK[HEADER] BODY.PEEK[TEXT])", &responses)) {
+    const bool sentAhead = m_client->hasSentFetch() && m_setSentAhead == m_messageSet;
+    if (!(sentAhead ? m_client->fetchSent(&responses) : m_client->fetch(m_messageSet.toLatin1(), MessageItems, &responses)))
         return imapFailure();
-    }
     // A server may answer one message in several responses (flag updates of other sessions come
     // as responses of their own): each item is taken from the first response of the message that
     // carries it, as the single fetches take it.
@@ -359,6 +369,18 @@ int SIMAP::fetchMessages()
         if (found.at(i) == 7)
             m_fetched.append(std::move(messages[i]));
     }
+    return NoError;
+}
+
+int SIMAP::sendFetchMessages(const QString &set)
+{
+    if (const int code = requireConnection())
+        return code;
+    if (set.isEmpty())
+        return fail(ErrArgument, QStringLiteral("No message set"));
+    if (!m_client->sendFetch(set.toLatin1(), MessageItems))
+        return imapFailure();
+    m_setSentAhead = set;
     return NoError;
 }
 

@@ -21,38 +21,51 @@ bool MailBatchFetch::fetch(qsizetype position)
         return fetchAlone(number);
     m_imap.setCurrentMessage(std::move(*found));
     m_batch.erase(found);
+    // Fetched earlier, the mail tells nothing of the connection: a session lost meanwhile ends
+    // the check here, as a failed fetch would.
+    m_imap.checkConnection();
     return true;
 }
 
-void MailBatchFetch::fetchBatchFrom(qsizetype position)
+QString MailBatchFetch::batchFrom(qsizetype position, qsizetype *end) const
 {
-    m_batch.clear();
     QStringList numbers;
     qint64 bytes = 0;
-    qsizetype end = position;
-    for (; end < m_ordered.size() && numbers.size() < MaxBatchMails; ++end) {
-        const qint64 number = m_ordered.at(end);
+    qsizetype next = position;
+    for (; next < m_ordered.size() && numbers.size() < MaxBatchMails; ++next) {
+        const qint64 number = m_ordered.at(next);
         const qint64 size = m_listedSizes.value(number);
         if (size > MailLimits::MaxMailBytes || (!numbers.isEmpty() && bytes + size > MaxBatchBytes))
             break;
         numbers << QString::number(number);
         bytes += size;
     }
-    // A mail above the mail bound at the front is fetched alone.
-    m_batchEnd = qMax(end, position + 1);
-    if (numbers.isEmpty())
+    // A mail above the mail bound at the front makes a batch of its own, fetched alone.
+    *end = qMax(next, position + 1);
+    return numbers.join(u',');
+}
+
+void MailBatchFetch::fetchBatchFrom(qsizetype position)
+{
+    m_batch.clear();
+    const QString set = batchFrom(position, &m_batchEnd);
+    if (set.isEmpty())
         return;
-    m_imap.setMessageSet(numbers.join(u','));
+    m_imap.setMessageSet(set);
     if (m_imap.fetchMessages() != 0) {
         if (m_imap.connected())
-            LOG_OUT(Kyr::LogWarning, "Could not fetch %1 mails in one command, fetching them one by one: %2")
-                .arg(numbers.size())
+            LOG_OUT(Kyr::LogWarning, "Could not fetch the mails %1 in one command, fetching them one by one: %2")
+                .arg(set)
                 .arg(m_imap.lastError())
                 .endl();
         return;
     }
     for (SIMAPMessage &message : m_imap.takeFetchedMessages())
         m_batch.insert(message.info.number, std::move(message));
+    // The next batch is asked for now, so that the server prepares it while this one is handled.
+    qsizetype nextEnd = 0;
+    if (const QString next = batchFrom(m_batchEnd, &nextEnd); !next.isEmpty())
+        m_imap.sendFetchMessages(next);
 }
 
 bool MailBatchFetch::fetchAlone(qint64 number)

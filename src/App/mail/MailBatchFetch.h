@@ -3,7 +3,8 @@
 // are fetched in batches (information, headers and text of a batch in one round trip instead of
 // three round trips per mail). A batch holds at most MaxBatchMails mails and, by their listed
 // sizes, at most MaxBatchBytes bytes (a larger mail goes alone), so the bytes of mails held at
-// once stay bounded. A mail larger than the mail bound is in no batch: only its information and
+// once stay bounded; each batch is asked for while the one before is handled, so the server
+// prepares it meanwhile. A mail larger than the mail bound is in no batch: only its information and
 // headers are fetched. A mail its batch did not bring (the server refused the command or left the
 // mail out) is fetched on its own.
 
@@ -15,7 +16,7 @@
 class MailBatchFetch
 {
 public:
-    static constexpr int MaxBatchMails = 200;
+    static constexpr int MaxBatchMails = 100;
     static constexpr qint64 MaxBatchBytes = 16 * 1024 * 1024;
 
     // ordered: the message numbers in the order of handling; list: the check's message list.
@@ -26,6 +27,8 @@ public:
     bool fetch(qsizetype position);
 
 private:
+    // The message set of the batch starting at the position, and the position after it.
+    QString batchFrom(qsizetype position, qsizetype *end) const;
     void fetchBatchFrom(qsizetype position);
     bool fetchAlone(qint64 number);
 

@@ -94,6 +94,9 @@ public:
 
     int connectToHost();
     bool connected() const;
+    // connected(), after noticing without waiting a connection the server has closed since its
+    // last answer (which connected() alone learns only from the next command).
+    bool checkConnection();
     // Logs out and closes; named apart from QObject::disconnect, which stays usable for the events.
     int disconnectFromHost();
 
@@ -120,6 +123,10 @@ public:
     // limits bound the command's responses, so the caller bounds a set by its listed sizes.
     int fetchMessages();
     QList<SIMAPMessage> takeFetchedMessages() { return std::exchange(m_fetched, {}); }
+    // Sends the command of fetchMessages() for a set without waiting for the answer, so that the
+    // server prepares it meanwhile; fetchMessages() with that set as message set reads it. Any
+    // other command sent first drops the answer, and fetchMessages() then asks again.
+    int sendFetchMessages(const QString &set);
     // Makes a fetched mail the current message, as the three single fetches of it would.
     void setCurrentMessage(SIMAPMessage &&message);
 
@@ -203,6 +210,7 @@ private:
     QString m_messageSet;
     QList<SIMAPMessageInfo> m_infoList;
     QList<SIMAPMessage> m_fetched;
+    QString m_setSentAhead;
     SIMAPMessageInfo m_info;
     QByteArray m_headers;
     QByteArray m_text;
