@@ -2,6 +2,7 @@
 #include "fixtures/DovecotServer.h"
 #include "fixtures/SmimeFactory.h"
 
+#include <QRegularExpression>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTest>
@@ -133,11 +134,24 @@ private slots:
         }
     }
 
+    void batchFetchIsTheSingleFetches_data()
+    {
+        QTest::addColumn<QString>("sentAhead");      // the set whose fetch is sent ahead, if any
+        QTest::addColumn<bool>("commandInBetween");  // a command before the answer is read
+        QTest::newRow("one command") << QString() << false;
+        QTest::newRow("sent ahead") << QStringLiteral("3,1,2") << false;
+        QTest::newRow("sent ahead, answer dropped by a command in between") << QStringLiteral("3,1,2") << true;
+        QTest::newRow("another set sent ahead") << QStringLiteral("1") << false;
+    }
+
     // Mails fetched many in one command, the set in any order, are what the single fetches of each
-    // give: list entry, headers and text.
+    // give: list entry, headers and text. A fetch sent ahead gives the same, also when another
+    // command in between dropped its answer.
     void batchFetchIsTheSingleFetches()
     {
-        const QString folder = QStringLiteral("Batch");
+        QFETCH(QString, sentAhead);
+        QFETCH(bool, commandInBetween);
+        const QString folder = QStringLiteral("Batch%1").arg(QTest::currentDataTag()).remove(QRegularExpression(QStringLiteral("\\W")));
         QVERIFY(m_server.seedMail(mail(QStringLiteral("First"), QStringLiteral("Mon, 1 Jan 2024 10:00:00 +0100")), folder));
         QVERIFY(m_server.seedMail("Subject: Z\xe4hler\r\n folded\r\nDate: Wed, 03 Jan 2024 12:30:00 -0500\r\n\r\n\r\nGr\xfc\xdf" "e\r\n",
                                   folder));
@@ -145,6 +159,10 @@ private slots:
         auto imap = connectedClient();
         imap->setMailbox(folder);
         QCOMPARE(imap->selectMailbox(), 0);
+        if (!sentAhead.isEmpty())
+            QCOMPARE(imap->sendFetchMessages(sentAhead), 0);
+        if (commandInBetween)
+            QCOMPARE(imap->selectMailbox(), 0);
         imap->setMessageSet(QStringLiteral("3,1,2"));
         QCOMPARE(imap->fetchMessages(), 0);
         QList<SIMAPMessage> batch = imap->takeFetchedMessages();
