@@ -118,9 +118,9 @@ public:
     int fetchMessageHeaders();
     int fetchMessageText();
     // Information, headers and text of every message of the set in one command, so that many
-    // mails cost one round trip. fetchedMessages() holds each message the server answered with all
-    // three, in the server's order; a message it did not answer fully is left out. The client's
-    // limits bound the command's responses, so the caller bounds a set by its listed sizes.
+    // mails cost one round trip. takeFetchedMessages() gives each message the server answered with
+    // all three, in the server's order; a message it did not answer fully is left out. The client's
+    // limits bound the command's responses; the caller bounds a set by its listed sizes.
     int fetchMessages();
     QList<SIMAPMessage> takeFetchedMessages() { return std::exchange(m_fetched, {}); }
     // Sends the command of fetchMessages() for a set without waiting for the answer, so that the
