@@ -19,6 +19,8 @@ PACKAGES=(
   dovecot-imapd dovecot-core python3 python3-aiosmtpd sqlite3 libsqlite3-dev xvfb xauth
   # PostgreSQL store: client library, and a server the tests and the bench start themselves
   libpq-dev postgresql-15
+  # IMAP peer of the mail intake bench (mbsync)
+  isync
   # fuzzing (built only with -DQUILLON_FUZZ=ON)
   clang-14 libclang-rt-14-dev
 )

@@ -197,6 +197,46 @@ private slots:
             QCOMPARE(imap.disconnectFromHost(), 0);
         }
     }
+
+    // A batch fetch takes each item of a mail from the first response of that mail carrying it,
+    // whatever else comes in between, and leaves out a mail the server did not answer fully: the
+    // caller fetches that one on its own.
+    void batchAnswerInPieces()
+    {
+        const QByteArray envelope = "ENVELOPE (\"Mon, 1 Jan 2024 10:00:00 +0100\" \"S\" NIL NIL NIL NIL NIL NIL NIL NIL)";
+        ScriptedServer server({"send:* OK [CAPABILITY IMAP4rev1] ready\r\n", "read", "send:Q1 OK logged in\r\n", "read",
+                               "send:* 2 EXISTS\r\nQ2 OK selected\r\n", "read",
+                               "send:* 1 FETCH (FLAGS (\\Seen))\r\n* 1 FETCH (UID 5 RFC822.SIZE 11 " + envelope + ")\r\n"
+                               "* 2 FETCH (UID 6 " + envelope + " BODY[HEADER] {4}\r\nA: b BODY[TEXT] NIL)\r\n"
+                               "* 1 FETCH (BODY[HEADER] {6}\r\nA: b\r\n BODY[TEXT] {3}\r\nabc UID 5)\r\n"
+                               "* 1 FETCH (BODY[TEXT] {3}\r\nxyz)\r\nQ3 OK done\r\n",
+                               "hang"});
+        const quint16 port = server.startAndWaitForPort();
+        SIMAP imap;
+        QCOMPARE(imap.config(QStringLiteral("AllowPlainLogin=True")), 0);
+        imap.setMailServer(QStringLiteral("127.0.0.1"));
+        imap.setMailPort(port);
+        imap.setSSL(SIMAP::SslNone);
+        imap.setUser(QStringLiteral("meter"));
+        imap.setPassword(QStringLiteral("secret"));
+        QCOMPARE(imap.connectToHost(), 0);
+        imap.setMailbox(QStringLiteral("INBOX"));
+        QCOMPARE(imap.selectMailbox(), 0);
+        imap.setMessageSet(QStringLiteral("2,1"));
+        QCOMPARE(imap.fetchMessages(), 0);
+        QList<SIMAPMessage> fetched = imap.takeFetchedMessages();
+        server.finish();
+        QVERIFY2(server.received().endsWith(" FETCH 2,1 (UID FLAGS INTERNALDATE RFC822.SIZE ENVELOPE BODY.PEEK[HEADER] "
+                                            "BODY.PEEK[TEXT])\r\n"),
+                 server.received().constData());
+        QCOMPARE(fetched.size(), 1);
+        imap.setCurrentMessage(std::move(fetched.first()));
+        QCOMPARE(imap.messageId(), qint64(5));
+        QCOMPARE(imap.messageSize(), qint64(11));
+        QCOMPARE(imap.messageSubject(), QStringLiteral("S"));
+        QCOMPARE(imap.messageHeadersString(), QStringLiteral("A: b"));
+        QCOMPARE(imap.messageText(), QStringLiteral("abc"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestImapHostile)

@@ -2,6 +2,8 @@
 #include "fixtures/DovecotServer.h"
 #include "fixtures/SmimeFactory.h"
 
+#include <QRegularExpression>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -132,6 +134,59 @@ private slots:
         }
     }
 
+    void batchFetchIsTheSingleFetches_data()
+    {
+        QTest::addColumn<QString>("sentAhead");      // the set whose fetch is sent ahead, if any
+        QTest::addColumn<bool>("commandInBetween");  // a command before the answer is read
+        QTest::newRow("one command") << QString() << false;
+        QTest::newRow("sent ahead") << QStringLiteral("3,1,2") << false;
+        QTest::newRow("sent ahead, answer dropped by a command in between") << QStringLiteral("3,1,2") << true;
+        QTest::newRow("another set sent ahead") << QStringLiteral("1") << false;
+    }
+
+    // Mails fetched many in one command, the set in any order, are what the single fetches of each
+    // give: list entry, headers and text. A fetch sent ahead gives the same, also when another
+    // command in between dropped its answer.
+    void batchFetchIsTheSingleFetches()
+    {
+        QFETCH(QString, sentAhead);
+        QFETCH(bool, commandInBetween);
+        const QString folder = QStringLiteral("Batch%1").arg(QTest::currentDataTag()).remove(QRegularExpression(QStringLiteral("\\W")));
+        QVERIFY(m_server.seedMail(mail(QStringLiteral("First"), QStringLiteral("Mon, 1 Jan 2024 10:00:00 +0100")), folder));
+        QVERIFY(m_server.seedMail("Subject: Z\xe4hler\r\n folded\r\nDate: Wed, 03 Jan 2024 12:30:00 -0500\r\n\r\n\r\nGr\xfc\xdf" "e\r\n",
+                                  folder));
+        QVERIFY(m_server.seedMail(mail(QStringLiteral("Third"), QStringLiteral("Tue, 2 Jan 2024 08:00:00 +0100")), folder));
+        auto imap = connectedClient();
+        imap->setMailbox(folder);
+        QCOMPARE(imap->selectMailbox(), 0);
+        if (!sentAhead.isEmpty())
+            QCOMPARE(imap->sendFetchMessages(sentAhead), 0);
+        if (commandInBetween)
+            QCOMPARE(imap->selectMailbox(), 0);
+        imap->setMessageSet(QStringLiteral("3,1,2"));
+        QCOMPARE(imap->fetchMessages(), 0);
+        QList<SIMAPMessage> batch = imap->takeFetchedMessages();
+        QCOMPARE(batch.size(), 3);
+        QSet<qint64> numbers;
+        const auto current = [&imap]() {
+            return QStringList{QString::number(imap->messageId()), QString::number(imap->messageSize()),
+                               imap->messageFlags(), imap->messageDeliveryTime(), imap->messageSubject(),
+                               imap->messageDate(), imap->messageFrom(), imap->messageHeadersString(), imap->messageText()};
+        };
+        for (SIMAPMessage &message : batch) {
+            const qint64 number = message.info.number;
+            numbers.insert(number);
+            imap->setCurrentMessage(std::move(message));
+            const QStringList fromBatch = current();
+            imap->setMessageSet(QString::number(number));
+            QCOMPARE(imap->fetchMessageInfo(), 0);
+            QCOMPARE(imap->fetchMessageHeaders(), 0);
+            QCOMPARE(imap->fetchMessageText(), 0);
+            QCOMPARE(fromBatch, current());
+        }
+        QCOMPARE(numbers, (QSet<qint64>{1, 2, 3}));
+    }
+
     // A folder whose name must be encoded (non-ASCII, "&") and quoted (space, quote, backslash) is
     // created and listed under that name. The message sets go to the server as given: a list to copy,
     // a range to delete.
@@ -175,7 +230,8 @@ private slots:
         checkRefused(imap.get(), imap->fetchMessageInfo(), "BAD");
         // An empty message set is refused by the client itself: the server never sees it.
         imap->setMessageSet(QString());
-        for (auto fetch : {&SIMAP::fetchMessageInfo, &SIMAP::fetchMessageHeaders, &SIMAP::fetchMessageText}) {
+        for (auto fetch : {&SIMAP::fetchMessageInfo, &SIMAP::fetchMessageHeaders, &SIMAP::fetchMessageText,
+                           &SIMAP::fetchMessages}) {
             QCOMPARE((imap.get()->*fetch)(), int(SIMAP::ErrArgument));
             QCOMPARE(imap->lastError(), QStringLiteral("No message set"));
         }

@@ -5,6 +5,7 @@
 #include <QSslSocket>
 
 #include <cstring>
+#include <utility>
 #include <limits>
 
 namespace {
@@ -116,6 +117,7 @@ void ImapClient::abort()
     m_bufferStart = 0;
     resetFrame();
     m_capabilities.clear();
+    m_sentTag.clear();
     m_closing = false;
 }
 
@@ -271,21 +273,79 @@ bool ImapClient::select(const QString &mailbox)
     return execute(command);
 }
 
-bool ImapClient::fetch(const QByteArray &messageSet, const QByteArray &items, QList<ImapResponse> *responses)
+ImapClient::Command ImapClient::fetchCommand(const QByteArray &messageSet, const QByteArray &items)
 {
     Command command;
     addAtom(&command, "FETCH");
     addAtom(&command, messageSet);
     addAtom(&command, items);
-    QList<ImapResponse> untagged;
-    if (!execute(command, &untagged))
-        return false;
+    return command;
+}
+
+void ImapClient::keepFetchResponses(QList<ImapResponse> &untagged, QList<ImapResponse> *responses)
+{
     responses->clear();
     for (ImapResponse &response : untagged) {
         if (response.name == "FETCH" && response.values.size() == 1 && response.values.at(0).kind == ImapValue::List)
             responses->append(std::move(response));
     }
+}
+
+bool ImapClient::fetch(const QByteArray &messageSet, const QByteArray &items, QList<ImapResponse> *responses)
+{
+    QList<ImapResponse> untagged;
+    if (!execute(fetchCommand(messageSet, items), &untagged))
+        return false;
+    keepFetchResponses(untagged, responses);
     return true;
+}
+
+bool ImapClient::sendFetch(const QByteArray &messageSet, const QByteArray &items)
+{
+    if (!dropSentFetch())
+        return false;
+    if (!isConnected())
+        return fail(QStringLiteral("Not connected"));
+    const QByteArray tag = nextTag();
+    if (!writeAll(tag + ' ' + fetchCommand(messageSet, items).constFirst() + "\r\n", QDeadlineTimer(m_timeoutMs)))
+        return false;
+    m_sentTag = tag;
+    return true;
+}
+
+bool ImapClient::fetchSent(QList<ImapResponse> *responses)
+{
+    if (m_sentTag.isEmpty())
+        return fail(QStringLiteral("No fetch was sent"));
+    QList<ImapResponse> untagged;
+    qint64 keptBytes = 0;
+    if (!awaitCompletion(std::exchange(m_sentTag, {}), &untagged, QDeadlineTimer(m_timeoutMs), &keptBytes))
+        return false;
+    keepFetchResponses(untagged, responses);
+    return true;
+}
+
+bool ImapClient::checkConnection()
+{
+    // A server that goes away says "* BYE" and closes: one read takes the words, the next finds
+    // the end. Outside of a command an honest server says nothing else.
+    for (int reads = 0; reads < 2 && isConnected() && m_sentTag.isEmpty(); ++reads) {
+        if (!m_socket->waitForReadyRead(0))
+            break;
+        if (m_socket->bytesAvailable() > m_limits.maxLineBytes)
+            failConnection(QStringLiteral("The server sent more than %1 bytes unasked").arg(m_limits.maxLineBytes));
+    }
+    return isConnected();
+}
+
+// Reads the answer of a fetch sent ahead that nobody asked for, so that the next command's answer
+// follows; only a lost connection is a failure.
+bool ImapClient::dropSentFetch()
+{
+    if (m_sentTag.isEmpty())
+        return true;
+    qint64 keptBytes = 0;
+    return awaitCompletion(std::exchange(m_sentTag, {}), nullptr, QDeadlineTimer(m_timeoutMs), &keptBytes) || isConnected();
 }
 
 bool ImapClient::append(const QString &mailbox, const QByteArray &message)
@@ -377,11 +437,18 @@ bool ImapClient::writeAll(const QByteArray &bytes, const QDeadlineTimer &deadlin
     return true;
 }
 
+QByteArray ImapClient::nextTag()
+{
+    return "Q" + QByteArray::number(++m_tagCounter);
+}
+
 bool ImapClient::execute(const Command &command, QList<ImapResponse> *untagged)
 {
+    if (!dropSentFetch())
+        return false;
     if (!isConnected())
         return fail(QStringLiteral("Not connected"));
-    const QByteArray tag = "Q" + QByteArray::number(++m_tagCounter);
+    const QByteArray tag = nextTag();
     const QDeadlineTimer deadline(m_timeoutMs);
     qint64 keptBytes = 0;
     for (qsizetype i = 0; i < command.size(); ++i) {
@@ -409,6 +476,13 @@ bool ImapClient::execute(const Command &command, QList<ImapResponse> *untagged)
                 return false;
         }
     }
+    return awaitCompletion(tag, untagged, deadline, &keptBytes);
+}
+
+// Reads the responses up to the tagged completion of the command with the tag.
+bool ImapClient::awaitCompletion(const QByteArray &tag, QList<ImapResponse> *untagged, const QDeadlineTimer &deadline,
+                                 qint64 *keptBytes)
+{
     for (;;) {
         ImapResponse response;
         if (!readResponse(&response, deadline))
@@ -423,7 +497,7 @@ bool ImapClient::execute(const Command &command, QList<ImapResponse> *untagged)
             return fail(statusText(response));
         }
         noteUntagged(response);
-        if (untagged && !keepUntagged(untagged, std::move(response), &keptBytes))
+        if (untagged && !keepUntagged(untagged, std::move(response), keptBytes))
             return false;
     }
 }

@@ -5,9 +5,14 @@
 #include "MailSecurity/SmimeEngine.h"
 
 #include <QFile>
+#include <QHash>
 #include <QSslCertificate>
 
 namespace {
+
+// What fetchMessages() asks for each message.
+constexpr char MessageItems[] = "(UID FLAGS INTERNALDATE RFC822.SIZE ENVELOPE BODY.PEEK[HEADER] BODY.PEEK[TEXT])";
+
 
 QString addressText(const ImapValue &list)
 {
@@ -199,6 +204,13 @@ bool SIMAP::connected() const
     return m_client && m_client->isConnected();
 }
 
+bool SIMAP::checkConnection()
+{
+    if (m_client && m_client->isConnected() && !m_client->checkConnection())
+        imapFailure();
+    return connected();
+}
+
 int SIMAP::disconnectFromHost()
 {
     if (connected()) {
@@ -308,6 +320,75 @@ int SIMAP::fetchMessageText()
         return fail(ErrServer, QStringLiteral("No text for message %1").arg(m_messageSet));
     m_text = text->bytes();
     return NoError;
+}
+
+int SIMAP::fetchMessages()
+{
+    if (const int code = requireConnection())
+        return code;
+    if (m_messageSet.isEmpty())
+        return fail(ErrArgument, QStringLiteral("No message set"));
+    QList<ImapResponse> responses;
+    const bool sentAhead = m_client->hasSentFetch() && m_setSentAhead == m_messageSet;
+    if (!(sentAhead ? m_client->fetchSent(&responses) : m_client->fetch(m_messageSet.toLatin1(), MessageItems, &responses)))
+        return imapFailure();
+    // A server may answer one message in several responses (flag updates of other sessions come
+    // as responses of their own): each item is taken from the first response of the message that
+    // carries it, as the single fetches take it.
+    QHash<qint64, qsizetype> indexOf;
+    QList<SIMAPMessage> messages;
+    QList<int> found;  // bit 1 information, 2 headers, 4 text
+    for (const ImapResponse &response : std::as_const(responses)) {
+        qsizetype index = indexOf.value(response.number, -1);
+        if (index < 0) {
+            index = messages.size();
+            indexOf.insert(response.number, index);
+            messages.append(SIMAPMessage());
+            found.append(0);
+        }
+        SIMAPMessage &message = messages[index];
+        int &have = found[index];
+        if (!(have & 1) && ImapClient::fetchItem(response, "ENVELOPE")) {
+            message.info = infoOf(response);
+            have |= 1;
+        }
+        if (const ImapValue *header = ImapClient::fetchItem(response, "BODY[HEADER]");
+            !(have & 2) && header && !header->isNil()) {
+            message.headers = header->bytes();
+            while (message.headers.endsWith('\n') || message.headers.endsWith('\r'))
+                message.headers.chop(1);
+            have |= 2;
+        }
+        if (const ImapValue *text = ImapClient::fetchItem(response, "BODY[TEXT]"); !(have & 4) && text && !text->isNil()) {
+            message.text = text->bytes();
+            have |= 4;
+        }
+    }
+    m_fetched.clear();
+    for (qsizetype i = 0; i < messages.size(); ++i) {
+        if (found.at(i) == 7)
+            m_fetched.append(std::move(messages[i]));
+    }
+    return NoError;
+}
+
+int SIMAP::sendFetchMessages(const QString &set)
+{
+    if (const int code = requireConnection())
+        return code;
+    if (set.isEmpty())
+        return fail(ErrArgument, QStringLiteral("No message set"));
+    if (!m_client->sendFetch(set.toLatin1(), MessageItems))
+        return imapFailure();
+    m_setSentAhead = set;
+    return NoError;
+}
+
+void SIMAP::setCurrentMessage(SIMAPMessage &&message)
+{
+    m_info = std::move(message.info);
+    m_headers = std::move(message.headers);
+    m_text = std::move(message.text);
 }
 
 QList<MIME::Header> SIMAP::messageHeaders() const

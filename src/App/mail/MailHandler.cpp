@@ -4,6 +4,7 @@
 #include "mail/CheckInterval.h"
 #include "mail/KeptMail.h"
 #include "mail/LocalMailArchive.h"
+#include "mail/MailBatchFetch.h"
 #include "mail/MailInfoText.h"
 #include "mail/MailLimits.h"
 #include "mail/MailListOrder.h"
@@ -331,7 +332,7 @@ void MailHandler::runSession(SIMAP &imap, CheckResult &check, QString &summary, 
                 check.moreMailsWaiting = true;
             }
             times.imapNs += clock.nsecsElapsed();
-            handleMails(imap, ordered, summary, times);
+            handleMails(imap, ordered, list, summary, times);
             clock.restart();
         }
     }
@@ -365,14 +366,16 @@ void MailHandler::ensureFolders(SIMAP &imap)
     }
 }
 
-void MailHandler::handleMails(SIMAP &imap, const QList<qint64> &ordered, QString &summary, CheckTimes &times)
+void MailHandler::handleMails(SIMAP &imap, const QList<qint64> &ordered, const QList<SIMAPMessageInfo> &list,
+                              QString &summary, CheckTimes &times)
 {
     Filing filing;
     const TrustedSigners signers;
+    MailBatchFetch batches(imap, ordered, list);
     for (qsizetype n = 1; n <= ordered.size(); ++n) {
         const qint64 number = ordered.at(n - 1);
         emit sigMailInfo(QStringLiteral("Processing mail %1 from %2").arg(n).arg(ordered.size()));
-        const bool fetched = fetchMail(imap, number, times);
+        const bool fetched = fetchMail(imap, batches, n - 1, times);
         // A mail that could not be fetched for a lost connection is no failed mail: it stays.
         if (!imap.connected())
             return logDisconnection();
@@ -405,22 +408,15 @@ void MailHandler::logDisconnection()
     LOG_OUT(Kyr::LogWarning, "Aborting due to disconnection").endl();
 }
 
-bool MailHandler::fetchMail(SIMAP &imap, qint64 number, CheckTimes &times)
+bool MailHandler::fetchMail(SIMAP &imap, MailBatchFetch &batches, qsizetype position, CheckTimes &times)
 {
     QElapsedTimer clock;
     clock.start();
-    imap.setMessageText(QString());
-    imap.setMessageHeadersString(QString());
     imap.setCertificate(0, QStringLiteral("MY"), QString(), QStringLiteral("*"));
     imap.setSignerCert(0, QStringLiteral("MY"), QString(), QStringLiteral("*"));
-    imap.setMessageSet(QString::number(number));
-    imap.fetchMessageInfo();
-    const bool tooLarge = imap.messageSize() > MailLimits::MaxMailBytes;
-    imap.fetchMessageHeaders();
-    if (!tooLarge)
-        imap.fetchMessageText();
+    const bool fetched = batches.fetch(position);
     times.imapNs += clock.nsecsElapsed();
-    return !tooLarge;
+    return fetched;
 }
 
 MailHandler::HandledMail MailHandler::checkMail(SIMAP &imap, int position, qint64 number, bool fetched,

@@ -18,6 +18,7 @@
 #include <mutex>
 
 class KeptMail;
+class MailBatchFetch;
 class QTimer;
 class SIMAP;
 class TrustedSigners;
@@ -25,6 +26,7 @@ struct MailOutcome;
 class StatusReportSink;
 struct SIMAPConnectionStatusEventParams;
 struct SIMAPErrorEventParams;
+struct SIMAPMessageInfo;
 
 class MailHandler : public QThread
 {
@@ -77,11 +79,13 @@ private:
     // The mails of a check: each fetched, checked and sorted for filing; then, once their values
     // are committed, filed on the server and, once they have left the inbox, kept locally and
     // reported.
-    void handleMails(SIMAP &imap, const QList<qint64> &ordered, QString &summary, CheckTimes &times);
+    void handleMails(SIMAP &imap, const QList<qint64> &ordered, const QList<SIMAPMessageInfo> &list, QString &summary,
+                     CheckTimes &times);
     void logDisconnection();
-    // Fetches the mail's information, headers and (unless larger than the mail bound) its text;
-    // false when it was too large.
-    bool fetchMail(SIMAP &imap, qint64 number, CheckTimes &times);
+    // Makes the mail at this position of the check's order the current message: its information,
+    // headers and (unless larger than the mail bound) its text, fetched in batches; false when it
+    // was too large.
+    bool fetchMail(SIMAP &imap, MailBatchFetch &batches, qsizetype position, CheckTimes &times);
     // The S/MIME steps and the attachment walk of the fetched mail, and its summary to the monitor.
     HandledMail checkMail(SIMAP &imap, int position, qint64 number, bool fetched, const TrustedSigners &signers,
                           CheckTimes &times);

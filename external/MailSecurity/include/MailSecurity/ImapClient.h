@@ -63,6 +63,16 @@ public:
     bool select(const QString &mailbox);
     // FETCH of a message set with the given data items; *responses receives the FETCH responses.
     bool fetch(const QByteArray &messageSet, const QByteArray &items, QList<ImapResponse> *responses);
+    // The same FETCH in two halves, so that the server prepares the answer while the caller does
+    // other work: sendFetch() sends the command and returns, fetchSent() reads its answer, under
+    // the same limits and with the whole time-out from when it is called. One fetch may be
+    // outstanding; any other command first reads and drops its answer.
+    bool sendFetch(const QByteArray &messageSet, const QByteArray &items);
+    bool fetchSent(QList<ImapResponse> *responses);
+    bool hasSentFetch() const { return !m_sentTag.isEmpty(); }
+    // Notices, without waiting, that the server closed the connection since its last answer (no
+    // fetch outstanding); false when it is closed.
+    bool checkConnection();
     bool append(const QString &mailbox, const QByteArray &message);
     bool copy(const QByteArray &messageSet, const QString &mailbox);
     bool storeDeleted(const QByteArray &messageSet);
@@ -90,7 +100,13 @@ private:
     static void addAtom(Command *command, const QByteArray &atom);
     static void addString(Command *command, const QByteArray &bytes);
 
+    static Command fetchCommand(const QByteArray &messageSet, const QByteArray &items);
+    static void keepFetchResponses(QList<ImapResponse> &untagged, QList<ImapResponse> *responses);
+    QByteArray nextTag();
     bool execute(const Command &command, QList<ImapResponse> *untagged = nullptr);
+    bool awaitCompletion(const QByteArray &tag, QList<ImapResponse> *untagged, const QDeadlineTimer &deadline,
+                         qint64 *keptBytes);
+    bool dropSentFetch();
     bool readResponse(ImapResponse *response, const QDeadlineTimer &deadline);
     enum class Frame { Incomplete, Complete, Failed };
     Frame frameResponse();
@@ -123,6 +139,7 @@ private:
     QStringList m_capabilities;
     int m_timeoutMs = 30000;
     int m_tagCounter = 0;
+    QByteArray m_sentTag;  // of the fetch sent ahead whose answer is still to be read
     qint64 m_exists = 0;
     bool m_closing = false;
 };

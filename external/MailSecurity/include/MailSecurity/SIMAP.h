@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <utility>
 
 
 struct SIMAPConnectionStatusEventParams
@@ -38,6 +39,14 @@ struct SIMAPMessageInfo
     qint64 size = 0;
     QString flags;
     QString internalDate;   // time of delivery to the mailbox
+};
+
+// One mail fetched with fetchMessages(): its list entry, header block and text.
+struct SIMAPMessage
+{
+    SIMAPMessageInfo info;
+    QByteArray headers;     // without the line ends that close the block
+    QByteArray text;
 };
 
 // IMAP client with S/MIME built in. Operations run synchronously in the calling thread and return
@@ -85,6 +94,9 @@ public:
 
     int connectToHost();
     bool connected() const;
+    // connected(), after noticing without waiting a connection the server has closed since its
+    // last answer (which connected() alone learns only from the next command).
+    bool checkConnection();
     // Logs out and closes; named apart from QObject::disconnect, which stays usable for the events.
     int disconnectFromHost();
 
@@ -105,6 +117,18 @@ public:
     QList<SIMAPMessageInfo> messageInfoList() const { return m_infoList; }
     int fetchMessageHeaders();
     int fetchMessageText();
+    // Information, headers and text of every message of the set in one command, so that many
+    // mails cost one round trip. takeFetchedMessages() gives each message the server answered with
+    // all three, in the server's order; a message it did not answer fully is left out. The client's
+    // limits bound the command's responses; the caller bounds a set by its listed sizes.
+    int fetchMessages();
+    QList<SIMAPMessage> takeFetchedMessages() { return std::exchange(m_fetched, {}); }
+    // Sends the command of fetchMessages() for a set without waiting for the answer, so that the
+    // server prepares it meanwhile; fetchMessages() with that set as message set reads it. Any
+    // other command sent first drops the answer, and fetchMessages() then asks again.
+    int sendFetchMessages(const QString &set);
+    // Makes a fetched mail the current message, as the three single fetches of it would.
+    void setCurrentMessage(SIMAPMessage &&message);
 
     // The current message. Header string and text are bytes carried as Latin-1 text.
     QString messageHeadersString() const { return QString::fromLatin1(m_headers); }
@@ -185,6 +209,8 @@ private:
     QStringList m_mailboxList;
     QString m_messageSet;
     QList<SIMAPMessageInfo> m_infoList;
+    QList<SIMAPMessage> m_fetched;
+    QString m_setSentAhead;
     SIMAPMessageInfo m_info;
     QByteArray m_headers;
     QByteArray m_text;
