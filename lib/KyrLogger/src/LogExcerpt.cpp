@@ -34,7 +34,8 @@ QString logExcerpt(const QString &text, qsizetype maxChars)
             c = QChar::surrogateToUcs4(char16_t(c), text.at(taken++).unicode());
         else if (QChar::isSurrogate(c))
             c = 0xFFFD; // an unpaired half shows as the replacement character
-        if (QChar::isPrint(c))
+        // Line and paragraph separators count as printable but end a line in many viewers.
+        if (QChar::isPrint(c) && c != 0x2028 && c != 0x2029)
             out += QStringView(QChar::fromUcs4(c));
         else
             appendEscaped(out, c);

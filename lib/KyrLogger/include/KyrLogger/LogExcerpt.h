@@ -12,9 +12,9 @@ namespace Kyr {
 // Characters of one outside text that a log line carries at most.
 inline constexpr qsizetype LogExcerptChars = 256;
 
-// "\n", "\r", "\t" and "\\xNN" (below U+0100) or "\\u{N}" for every other character that is not
-// printable; past maxChars characters of the text the rest is left out and counted:
-// "... (N more characters)".
+// "\n", "\r", "\t" and "\xNN" (below U+0100) or "\u{N}" for every other character that is not
+// printable, the line and paragraph separators included; past maxChars characters of the text the
+// rest is left out and counted: "... (N more characters)".
 QString logExcerpt(const QString &text, qsizetype maxChars = LogExcerptChars);
 
 } // namespace Kyr
