@@ -1,8 +1,9 @@
 // Qt's messages routed into the logger: level table, line format, filters; the logger's
-// placeholders and its log file.
+// placeholders, excerpts of outside text and its log file.
 
 #include "../common/JsonCases.h"
 #include "../common/LogCapture.h"
+#include "KyrLogger/LogExcerpt.h"
 #include "KyrLogger/Logger.h"
 #include "KyrLogger/QtMsgHandler.h"
 
@@ -80,6 +81,16 @@ private slots:
         QCOMPARE(capture.lines().size(), 1);
         QCOMPARE(int(capture.lines().first().level), 5);
         QVERIFY(capture.lines().first().text.endsWith(text));
+    }
+
+    // Text from outside as a log line carries it: escaped, and cut past the limit.
+    void excerpts_data() { JsonCases::addRows(kCases, QStringLiteral("excerpts")); }
+
+    void excerpts()
+    {
+        QFETCH(const QJsonObject, row);
+        const qsizetype max = row[QStringLiteral("max")].toInt(int(Kyr::LogExcerptChars));
+        QCOMPARE(Kyr::logExcerpt(row[QStringLiteral("text")].toString(), max), row[QStringLiteral("expected")].toString());
     }
 
     void fileLinesFromSeveralThreads()

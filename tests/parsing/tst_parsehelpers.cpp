@@ -25,7 +25,7 @@ struct RoadCase
     QString charset;
     qint64 limit;        // bytes at most after unpacking
     bool parsed;
-    QString problem;     // gunzip, codec or the error text
+    QString problem;     // gunzip, tail (data after the last member), codec or the error text
     QByteArray dataHas;  // bytes the parser must have seen
 };
 Q_DECLARE_METATYPE(RoadCase)
@@ -281,6 +281,7 @@ private slots:
         QTest::newRow("zlib wrapper") << qCompress(plain).mid(4) << noLimit << R::Damaged << QByteArray();
         // Concatenated members unpack to the concatenated contents; trailing zeros are ignored.
         QTest::newRow("two members") << packed + packed + QByteArray(8, '\0') << noLimit << R::Ok << plain + plain;
+        QTest::newRow("other data after the last member") << packed + QByteArray(8, '\0') + "x" << noLimit << R::TrailingData << plain;
         QTest::newRow("one byte over the limit") << packed << qint64(plain.size() - 1) << R::TooLarge << QByteArray();
         QTest::newRow("exactly the limit") << packed << qint64(plain.size()) << R::Ok << plain;
 
@@ -311,7 +312,7 @@ private slots:
         }
         QByteArray out;
         QCOMPARE(Gunzip::gunzip(packed, out, limit), result);
-        if (result == Gunzip::Result::Ok)
+        if (result == Gunzip::Result::Ok || result == Gunzip::Result::TrailingData)
             QCOMPARE(out, plain);
     }
 
@@ -327,6 +328,7 @@ private slots:
 
         QTest::newRow("gz by name") << RoadCase{"a.edi.gz", packed, false, "", big, true, "", "UNH+"};
         QTest::newRow("GZ is no gzip name") << RoadCase{"a.edi.GZ", packed, false, "", big, false, "", packed.left(10)};
+        QTest::newRow("data after the last member: the members parsed") << RoadCase{"a.edi.gz", packed + "junk", false, "", big, true, "tail", "UNH+"};
         QTest::newRow("damaged gzip goes on packed") << RoadCase{"a.gz", packed.left(40), false, "", big, false, "gunzip", packed.left(40)};
         QTest::newRow("unpacked past the limit") << RoadCase{"a.gz", packed, false, "", 1000, false, DataFileReader::tooLargeText(1000), ""};
         QTest::newRow("Latin-1 part") << RoadCase{"a.csv", latin1, true, "ISO-8859-1", big, true, "", utf8};
@@ -347,6 +349,7 @@ private slots:
         const DataFileResult result = DataFileReader::read(input);
         QCOMPARE(result.parsed, c.parsed);
         QCOMPARE(result.gunzipFailed, c.problem == QLatin1String("gunzip"));
+        QCOMPARE(result.gunzipTrailingData, c.problem == QLatin1String("tail"));
         QCOMPARE(result.codecMissing, c.problem == QLatin1String("codec"));
         if (c.problem.size() > 6)
             QCOMPARE(result.errorText, c.problem);

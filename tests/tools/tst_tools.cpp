@@ -231,6 +231,37 @@ private slots:
         QCOMPARE(readBytes(p.path("h/HDADATA_202401/A.hdbx")), first);
     }
 
+    // Points whose file names start with "." (and the source file too) are files like any other: every
+    // record reaches its history file, without or with direct write, and the verification compares
+    // them. A point whose file name the file system refuses drops its records: the run names them and
+    // ends with exit code 2. No temporary file stays behind either way.
+    void importPointFiles_data() { JsonCases::addRows(kCases, QStringLiteral("importPointFiles")); }
+
+    void importPointFiles()
+    {
+        QFETCH(const QJsonObject, row);
+        const QString point = row[QStringLiteral("point")].toString().replace("%L", QString(300, u'L'));
+        Project p;
+        p.write("src/.saved.csv", simpleCsv("A;" + point, {"2024/01/01;00:15:00;1,5;2", "2024/01/01;00:30:00;2,5;3"}));
+        const bool direct = row[QStringLiteral("directWrite")].toBool();
+        const ProcessResult r = direct ? p.importDirect("h")
+                                       : p.tool("import", {"--import-path", p.path("src"), "--temp-path", p.path("t")});
+        QCOMPARE(r.exitCode, row[QStringLiteral("exitCode")].toInt());
+        QVERIFY2(r.standardOutput.contains(row[QStringLiteral("counts")].toString()), qPrintable(r.standardOutput));
+        QVERIFY2(r.standardError.contains(row[QStringLiteral("log")].toString()), qPrintable(r.standardError));
+        QCOMPARE(QDir(p.path("t")).entryList({"*.mitmp"}, QDir::Files | QDir::Hidden), QStringList());
+        const QString folder = direct ? QStringLiteral("h/HDADATA_202401/") : QStringLiteral("t/");
+        const HistoryFile::ReadResult written = HistoryFile::read(p.path(folder + HistoryFile::safeName(point) + ".hdbx"));
+        QCOMPARE(written.records.size(), row[QStringLiteral("pointRecords")].toInt());
+        QCOMPARE(HistoryFile::read(p.path(folder + "A.hdbx")).records.size(), 2);
+        if (row.contains(QStringLiteral("verifyTotal"))) {
+            QCOMPARE(p.importDirect("old").exitCode, 0);
+            QCOMPARE(p.tool("export-hdbx", {"--backup-path", p.path("h"), "--verify-against", p.path("old")}).exitCode, 0);
+            const QString total = row[QStringLiteral("verifyTotal")].toString();
+            QVERIFY2(readBytes(p.path("h/VerifyHdbx.csv")).contains(";" + total.toUtf8() + ";0;0;0;0;0;;;;"), readBytes(p.path("h/VerifyHdbx.csv")));
+        }
+    }
+
     // An existing month file with a damaged header costs only its month: it is set aside as ".bad"
     // and counted as failed, the point's other month is written.
     void importDamagedMonthFile()
@@ -315,6 +346,45 @@ private slots:
         const QString message = row[QStringLiteral("message")].toString().replace("%1", p.path("new/HDADATA_197001/P.hdbx"))
                                     .replace("%2", p.path("old/HDADATA_197001/P.hdbx"));
         QVERIFY2(r.standardError.contains(message), qPrintable(r.standardError));
+    }
+
+    // A hit whose file name holds a line break and whose names hold ";" and quotes stays one record of
+    // seven fields: those fields are quoted, their quotes doubled.
+    void searchResultQuoting()
+    {
+        Project p(QStringLiteral("P;\"1\""));
+        p.write("src/odd\nname.csv", simpleCsv("Gas", {"2024/01/01;00:15:00;1,5"}));
+        const ProcessResult r = p.tool("search", {"--search-path", p.path("src"), "--output", p.path("hits.csv")});
+        QCOMPARE(r.exitCode, 0);
+        const QString path = QDir(p.path("src")).absolutePath() + "/odd\nname.csv";
+        QCOMPARE(QString::fromUtf8(readBytes(p.path("hits.csv"))),
+                 "Filename;Format;ImportRds;DmsRds;Timestamp;Value;Unit\n\"" + path
+                     + "\";Simple CSV 1;\"P;\"\"1\"\":Gas\";;2024-01-01T00:15:00;1.5;\n");
+    }
+
+    // What files and mails carry reaches the log escaped and cut short, never as raw bytes: no forged
+    // line, at most 20 lines of one kind of attachment failure per mail, then their count. A gzip file
+    // with other data after its member is warned about and its records are kept.
+    void logHygiene()
+    {
+        Project p;
+        const QByteArray hostile = "\x1b[2J\nFORGED ERROR line\r\n\x07\xff" + QByteArray(400, 'z');
+        QList<QPair<QString, QByteArray>> attachments;
+        for (int i = 0; i < 25; ++i)
+            attachments.append({QStringLiteral("bad%1.txt").arg(i), hostile});
+        p.write("src/many.eml", mailWithAttachments("Subject: many\r\n", attachments));
+        p.write("src/hostile.txt", hostile);
+        p.write("src/tail.edi.gz", readBytes(Data + "mscons/mscons_load_profile.edi.gz") + "junk");
+        const ProcessResult r = p.tool("search", {"--search-path", p.path("src"), "--output", p.path("hits.csv")});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.standardOutput.contains(QStringLiteral("3 files, 2 failed, 0 skipped; 7 records (7 found")), qPrintable(r.standardOutput));
+        const QStringList lines = r.standardError.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.filter(QStringLiteral("Could not parse attachment bad")).size(), 20);
+        QCOMPARE(lines.filter(QStringLiteral("many.eml - 5 more lines of 'Could not parse attachment' not logged")).size(), 1);
+        QCOMPARE(lines.filter(QStringLiteral("Unknown data format: \\x1b[2J\\nFORGED ERROR line\\r\\n\\x07")).size(), 21);
+        for (const QString &line : lines)
+            QVERIFY2(!line.startsWith(QLatin1String("FORGED")), qPrintable(r.standardError));
+        QVERIFY2(r.standardError.contains("Data after the last gzip member of file " + p.path("src/tail.edi.gz") + " left out"), qPrintable(r.standardError));
     }
 
     // Sources: 2024values.csv (5006:A 1.5 and 1.50000001, X 0 and 7), archive/2024old.csv (5006:A 3),

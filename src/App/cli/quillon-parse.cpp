@@ -83,6 +83,8 @@ int main(int argc, char *argv[])
         const DataFileResult result = DataFileReader::read(input);
         if (result.gunzipFailed) // the parser then got the packed bytes
             err << path << ": Could not gunzip file\n";
+        if (result.gunzipTrailingData)
+            err << path << ": Data after the last gzip member left out\n";
         if (!result.parsed) {
             err << path << ": " << result.errorText << '\n';
             allParsed = false;

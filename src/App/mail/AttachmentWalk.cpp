@@ -67,18 +67,18 @@ void AttachmentWalk::part(const MIME &mime, int level, int index)
         m_outcome.info += partInfo(mime, level, index);
 }
 
-void AttachmentWalk::failed(MimePartWalk::Failure failure, const QString &error)
+void AttachmentWalk::failed(MimePartWalk::Failure failure, const QString &error, bool log)
 {
     if (failure == MimePartWalk::Failure::NestedTooDeep)
-        m_outcome.fail(QStringLiteral(" - ") + error);
+        m_outcome.fail(QStringLiteral(" - ") + error, log);
     else
-        m_outcome.fail(QStringLiteral(" - [multipart] Could not DecodeFromString():") + error);
+        m_outcome.fail(QStringLiteral(" - [multipart] Could not DecodeFromString():") + error, log);
 }
 
-void AttachmentWalk::attachment(const QString &name, DataFileResult &read)
+void AttachmentWalk::attachment(const QString &name, DataFileResult &read, bool log)
 {
     if (!read.parsed) {
-        m_outcome.fail(QStringLiteral(" - Could not parse attachment ") + name + QStringLiteral(": ") + read.errorText);
+        m_outcome.fail(QStringLiteral(" - Could not parse attachment ") + name + QStringLiteral(": ") + read.errorText, log);
     } else {
         if (m_outcome.withInfo)
             m_outcome.info += QStringLiteral("\r\n === Values processed:%1\r\n").arg(read.records.size());

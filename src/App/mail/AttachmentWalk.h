@@ -38,8 +38,8 @@ public:
 
 private:
     void part(const MIME &mime, int level, int index) override;
-    void failed(MimePartWalk::Failure failure, const QString &error) override;
-    void attachment(const QString &name, DataFileResult &read) override;
+    void failed(MimePartWalk::Failure failure, const QString &error, bool log) override;
+    void attachment(const QString &name, DataFileResult &read, bool log) override;
     void handOver(QList<DataParser::ValueRec> records);
 
     MailOutcome &m_outcome;

@@ -3,6 +3,7 @@
 // information text for the mail monitor (built only while someone listens), and the flags the
 // filing needs.
 
+#include "KyrLogger/LogExcerpt.h"
 #include "KyrLogger/Logger.h"
 
 #include <QString>
@@ -18,10 +19,12 @@ struct MailOutcome
     bool attachmentFound = false;
 
     bool ok() const { return result == QLatin1String("Ok"); }
-    // A failing step: the result becomes the mail line followed by the step's text.
-    void fail(const QString &text)
+    // A failing step: the result becomes the mail line followed by the step's text, logged (unless
+    // log is false) with the mail's bytes in it escaped and cut short.
+    void fail(const QString &text, bool log = true)
     {
         result = mailLine + text;
-        LOG_OUT(Kyr::LogError, "%1").arg(result).endl();
+        if (log)
+            LOG_OUT(Kyr::LogError, "%1%2").arg(Kyr::logExcerpt(mailLine)).arg(Kyr::logExcerpt(text)).endl();
     }
 };

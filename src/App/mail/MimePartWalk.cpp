@@ -2,6 +2,7 @@
 
 #include "mail/MailLimits.h"
 
+#include "KyrLogger/LogExcerpt.h"
 #include "KyrLogger/Logger.h"
 #include "MailSecurity/MIME.h"
 
@@ -25,6 +26,7 @@ MimePartWalk::MimePartWalk(const QString &mailLine, Visitor &visitor) : m_mailLi
 void MimePartWalk::walk(const MIME &mime)
 {
     walkLevel(mime, 0);
+    m_logLimit.logLeftOut(m_mailLine);
 }
 
 void MimePartWalk::walkLevel(const MIME &mime, int level)
@@ -49,8 +51,8 @@ void MimePartWalk::walkLevel(const MIME &mime, int level)
 void MimePartWalk::walkNested(const MIME &mime, int index, int level)
 {
     if (level > MailLimits::MaxMimeDepth) {
-        m_visitor.failed(Failure::NestedTooDeep,
-                         QStringLiteral("MIME parts nested deeper than %1 levels").arg(MailLimits::MaxMimeDepth));
+        m_visitor.failed(Failure::NestedTooDeep, QStringLiteral("MIME parts nested deeper than %1 levels").arg(MailLimits::MaxMimeDepth),
+                         m_logLimit.allows(AttachmentLogLimit::Kind::Multipart));
         return;
     }
     MIME nested;
@@ -59,7 +61,7 @@ void MimePartWalk::walkNested(const MIME &mime, int index, int level)
     if (nested.decodeFromString() == 0)
         walkLevel(nested, level);
     else if (mime.partContentType(index).compare(QLatin1String("multipart/related"), Qt::CaseInsensitive) != 0)
-        m_visitor.failed(Failure::MultipartNotDecoded, nested.lastError());
+        m_visitor.failed(Failure::MultipartNotDecoded, nested.lastError(), m_logLimit.allows(AttachmentLogLimit::Kind::Multipart));
 }
 
 void MimePartWalk::readAttachment(const MIME &mime, int index, const QString &name)
@@ -76,12 +78,23 @@ void MimePartWalk::readAttachment(const MIME &mime, int index, const QString &na
     DataFileResult read = DataFileReader::read(input);
     m_readNs += clock.nsecsElapsed();
 
-    if (read.gunzipFailed)
-        LOG_OUT(Kyr::LogWarning, "%1 - - Could not gunzip attachment %2").arg(m_mailLine).arg(name).endl();
-    if (read.codecMissing)
-        LOG_OUT(Kyr::LogWarning, "%1 - Could not get text codec for '%2' (%3)").arg(m_mailLine).arg(read.codecName).arg(name).endl();
-    if (read.utfCodecMissing)
+    logRoadWarnings(name, read);
+    m_visitor.attachment(name, read, read.parsed || m_logLimit.allows(AttachmentLogLimit::Kind::Parse));
+}
+
+void MimePartWalk::logRoadWarnings(const QString &name, const DataFileResult &read)
+{
+    using Kind = AttachmentLogLimit::Kind;
+    const QString mailLine = Kyr::logExcerpt(m_mailLine);
+    if (read.gunzipFailed && m_logLimit.allows(Kind::Gunzip))
+        LOG_OUT(Kyr::LogWarning, "%1 - - Could not gunzip attachment %2").arg(mailLine).arg(Kyr::logExcerpt(name)).endl();
+    if (read.gunzipTrailingData && m_logLimit.allows(Kind::GunzipTrailing))
+        LOG_OUT(Kyr::LogWarning, "%1 - - Data after the last gzip member of attachment %2 left out")
+            .arg(mailLine).arg(Kyr::logExcerpt(name)).endl();
+    if (read.codecMissing && m_logLimit.allows(Kind::Codec))
+        LOG_OUT(Kyr::LogWarning, "%1 - Could not get text codec for '%2' (%3)")
+            .arg(mailLine).arg(Kyr::logExcerpt(read.codecName)).arg(Kyr::logExcerpt(name)).endl();
+    if (read.utfCodecMissing && m_logLimit.allows(Kind::UtfCodec))
         LOG_OUT(Kyr::LogWarning, "%1 - Could not get text codec for utf text '%2' (%3)")
-            .arg(m_mailLine).arg(read.codecName).arg(name).endl();
-    m_visitor.attachment(name, read);
+            .arg(mailLine).arg(Kyr::logExcerpt(read.codecName)).arg(Kyr::logExcerpt(name)).endl();
 }

@@ -3,12 +3,14 @@
 // tools reading saved mails: parts in index order, nested multiparts decoded and walked one level
 // deeper (at most MailLimits::MaxMimeDepth levels), signature and envelope parts and parts without
 // a name skipped, every other part read as a data-file attachment through DataFileReader (gunzip by
-// name, character set, parsing), with the warnings of that road logged after the mail line.
+// name, character set, parsing), with the warnings of that road logged after the mail line. Of one
+// kind of problem a mail logs at most AttachmentLogLimit::MaxLinesPerKind lines, then the count.
 //
 // What a failure reads like and where the records go differ between the callers, so the walk hands
 // them to a Visitor: the intake fails the mail with its result text and hands the values to the
 // DMS handler, the tools log in their own words and collect the records of the file.
 
+#include "mail/AttachmentLogLimit.h"
 #include "parsing/DataFileReader.h"
 
 #include <QString>
@@ -29,15 +31,17 @@ public:
         virtual ~Visitor() = default;
         // Each part as it is reached, before anything is done with it.
         virtual void part(const MIME &mime, int level, int index) { Q_UNUSED(mime) Q_UNUSED(level) Q_UNUSED(index) }
-        // The part fails the mail; the walk goes on with the next part.
-        virtual void failed(Failure failure, const QString &error) = 0;
-        // An attachment read (parsed or not: read.parsed, read.errorText); its records may be moved out.
-        virtual void attachment(const QString &name, DataFileResult &read) = 0;
+        // The part fails the mail; the walk goes on with the next part. log: false once the mail has
+        // logged its share of this kind of failure (the walk logs the count at its end).
+        virtual void failed(Failure failure, const QString &error, bool log) = 0;
+        // An attachment read (parsed or not: read.parsed, read.errorText); its records may be moved
+        // out. log: whether a refusal is logged, as for failed.
+        virtual void attachment(const QString &name, DataFileResult &read, bool log) = 0;
     };
 
     MimePartWalk(const QString &mailLine, Visitor &visitor);
 
-    // Walks the parts of the decoded mail from level 0.
+    // Walks the parts of the decoded mail from level 0, then logs the lines left out.
     void walk(const MIME &mime);
 
     bool attachmentFound() const { return m_attachmentFound; }
@@ -48,9 +52,11 @@ private:
     void walkLevel(const MIME &mime, int level);
     void walkNested(const MIME &mime, int index, int level);
     void readAttachment(const MIME &mime, int index, const QString &name);
+    void logRoadWarnings(const QString &name, const DataFileResult &read);
 
     const QString m_mailLine;
     Visitor &m_visitor;
+    AttachmentLogLimit m_logLimit;
     bool m_attachmentFound = false;
     qint64 m_readNs = 0;
 };

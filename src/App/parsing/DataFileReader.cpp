@@ -44,6 +44,9 @@ DataFileResult DataFileReader::read(const DataFileInput &input)
     if (input.name.endsWith(QLatin1String(".gz"))) {
         QByteArray unpacked;
         switch (Gunzip::gunzip(input.bytes, unpacked, input.maxUnpackedBytes)) {
+        case Gunzip::Result::TrailingData:
+            result.gunzipTrailingData = true;
+            [[fallthrough]];
         case Gunzip::Result::Ok:
             result.data = std::move(unpacked);
             break;

@@ -36,6 +36,7 @@ struct DataFileResult
 
     // Problems that did not stop the road; the caller logs them in its own words.
     bool gunzipFailed = false;       // damaged gzip data: the packed bytes went on to the parser
+    bool gunzipTrailingData = false; // data after the last gzip member left out; the members parsed
     bool codecMissing = false;       // no codec for charsetName: bytes left unchanged
     bool utfCodecMissing = false;    // no codec after the byte-order mark test: bytes unchanged
     QString codecName;               // the set name looked up (upper-cased, "UTF-8" for empty)

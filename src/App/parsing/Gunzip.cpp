@@ -13,6 +13,11 @@ bool startsMember(const QByteArray &data, qsizetype at)
     return at + 1 < data.size() && quint8(data.at(at)) == 0x1f && quint8(data.at(at + 1)) == 0x8b;
 }
 
+bool onlyPadding(const QByteArray &data, qsizetype from)
+{
+    return std::all_of(data.cbegin() + from, data.cend(), [](char c) { return c == '\0'; });
+}
+
 } // namespace
 
 Result gunzip(const QByteArray &data, QByteArray &out, qint64 maxBytes)
@@ -50,10 +55,10 @@ Result gunzip(const QByteArray &data, QByteArray &out, qint64 maxBytes)
         }
         out.append(buffer, produced);
         if (rc == Z_STREAM_END) {
-            // Another member may follow; anything else after the stream is ignored.
+            // Another member may follow; anything else after the stream is left out.
             const qsizetype next = offset - qsizetype(stream.avail_in);
             if (!startsMember(data, next)) {
-                result = Result::Ok;
+                result = onlyPadding(data, next) ? Result::Ok : Result::TrailingData;
                 break;
             }
             inflateReset(&stream);

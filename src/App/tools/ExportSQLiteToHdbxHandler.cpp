@@ -1,5 +1,6 @@
 #include "tools/ExportSQLiteToHdbxHandler.h"
 
+#include "tools/CsvLine.h"
 #include "tools/ExportFileToSQLiteHandler.h"
 #include "tools/SourceList.h"
 
@@ -215,7 +216,7 @@ QString ExportSQLiteToHdbxHandler::compareMonth(const QString &newMonth, const Q
     qint64 total = 0, missingOldFiles = 0, missingNew = 0, missingOld = 0, otherNow = 0, otherNever = 0;
     QString missingOldFileNames, missingNewNames, missingOldNames, otherNames;
 
-    const QStringList files = QDir(newMonth).entryList({QStringLiteral("*.hdbx")}, QDir::Files, QDir::Name);
+    const QStringList files = QDir(newMonth).entryList({QStringLiteral("*.hdbx")}, QDir::Files | QDir::Hidden, QDir::Name);
     for (const QString &name : files) {
         const QString newPath = newMonth + u'/' + name;
         const HistoryFile::ReadResult fresh = HistoryFile::read(newPath);
@@ -276,7 +277,7 @@ QString ExportSQLiteToHdbxHandler::compareMonth(const QString &newMonth, const Q
             }
         }
     }
-    return QStringList{newMonth, QString::number(total), QString::number(missingOldFiles), QString::number(missingNew),
-                       QString::number(missingOld), QString::number(otherNow), QString::number(otherNever),
-                       missingOldFileNames, missingNewNames, missingOldNames, otherNames}.join(u';') + u'\n';
+    return CsvLine::join({newMonth, QString::number(total), QString::number(missingOldFiles), QString::number(missingNew),
+                          QString::number(missingOld), QString::number(otherNow), QString::number(otherNever),
+                          missingOldFileNames, missingNewNames, missingOldNames, otherNames});
 }

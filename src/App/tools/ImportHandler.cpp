@@ -55,10 +55,8 @@ void ImportHandler::execute()
     m_buffers.clear();
     m_bufferedBytes = 0;
     m_naming.reset();
-
-    QDir temp(m_params.tempPath);
-    for (const QString &name : temp.entryList({QStringLiteral("*.mitmp"), QStringLiteral("*.hdbx")}, QDir::Files))
-        temp.remove(name);
+    m_temp = std::make_unique<TemporaryPointFiles>(m_params.tempPath);
+    m_temp->clearFolder();
 
     SourceWalk walk(SourceWalk::Tool::Import, m_counters, [this](const QString &text) { info(text); });
     walkSources(m_params.sources, walk, [this](SourceFile &file) { handleFile(file); });
@@ -69,12 +67,14 @@ void ImportHandler::execute()
     flushBuffers(true);
 
     info(QStringLiteral("Processing temporary files..."));
-    const QStringList tempFiles = temp.entryList({QStringLiteral("*.mitmp")}, QDir::Files);
-    for (qsizetype n = 0; n < tempFiles.size(); ++n) {
-        if (n % 5 == 0)
-            info(QStringLiteral("Processing temporary file %1").arg(n));
-        processTemporaryFile(temp.filePath(tempFiles[n]));
+    qsizetype n = 0;
+    for (const auto &[safeName, file] : m_temp->files()) {
+        if (n++ % 5 == 0)
+            info(QStringLiteral("Processing temporary file %1").arg(n - 1));
+        processTemporaryFile(file);
+        QFile::remove(file.path); // done with: its space is free for the next one
     }
+    m_temp.reset(); // every temporary file goes, on every way out
 }
 
 // Names the records of one file and adds those in range to the buffers of their points.
@@ -108,40 +108,38 @@ void ImportHandler::flushBuffers(bool announce)
     for (auto &[name, records] : m_buffers) {
         if (announce)
             info(QStringLiteral("Storing temporary file %1").arg(++n));
-        QFile file(m_params.tempPath + HistoryFile::safeName(name) + QStringLiteral(".mitmp"));
-        const bool exists = file.exists();
-        if (!file.open(exists ? QIODevice::Append : QIODevice::WriteOnly)) {
-            LOG_OUT(Kyr::LogError, "Could not open temporary file %1").arg(file.fileName()).endl();
-            continue;
+        if (!m_temp->append(name, records)) {
+            const QString path = m_params.tempPath + HistoryFile::safeName(name) + QStringLiteral(".mitmp");
+            LOG_OUT(Kyr::LogError, "Could not open temporary file %1").arg(path).endl();
+            dropped(records.size() / HistoryFile::RecordSize, QStringLiteral("point ") + name, QStringLiteral("temporary file not written"));
         }
-        if (!exists)
-            file.write(HistoryFile::header(name));
-        file.write(records);
     }
     m_buffers.clear();
     m_bufferedBytes = 0;
 }
 
-void ImportHandler::processTemporaryFile(const QString &path)
+void ImportHandler::processTemporaryFile(const TemporaryPointFiles::File &file)
 {
-    HistoryFile::ReadResult temp = HistoryFile::read(path);
-    if (!temp.headerOk) {
-        LOG_OUT(Kyr::LogError, "Could not open temporary file %1").arg(path).endl();
+    HistoryFile::ReadResult temp = HistoryFile::read(file.path);
+    if (!temp.headerOk || temp.records.size() != file.records) {
+        LOG_OUT(Kyr::LogError, "Could not open temporary file %1").arg(file.path).endl();
+        dropped(file.records, QStringLiteral("point ") + file.pointName, QStringLiteral("temporary file not read back"));
         return;
     }
     m_stored += temp.records.size();
     HistoryFile::sortUnique(temp.records);
     if (m_params.directWrite) {
         // The temporary file's name carries the whole safe name; the header only its first 161 bytes.
-        mergeIntoMonths(temp, QFileInfo(path).completeBaseName() + QStringLiteral(".hdbx"));
-    } else {
-        QString target = path;
-        target.chop(int(qstrlen(".mitmp")));
-        target += QStringLiteral(".hdbx");
-        if (!HistoryFile::writeFile(target, temp.pointName, temp.records, 0, temp.records.size()))
-            LOG_OUT(Kyr::LogError, "Could not open output file %1").arg(target).endl();
+        mergeIntoMonths(temp, QFileInfo(file.path).completeBaseName() + QStringLiteral(".hdbx"));
+        return;
     }
-    QFile::remove(path);
+    QString target = file.path;
+    target.chop(int(qstrlen(".mitmp")));
+    target += QStringLiteral(".hdbx");
+    if (!HistoryFile::writeFile(target, temp.pointName, temp.records, 0, temp.records.size())) {
+        LOG_OUT(Kyr::LogError, "Could not open output file %1").arg(target).endl();
+        dropped(temp.records.size(), QStringLiteral("point ") + file.pointName, QStringLiteral("history file not written"));
+    }
 }
 
 // Direct write: the existing month files are merged first, so that the imported values win. A
@@ -162,7 +160,7 @@ void ImportHandler::mergeIntoMonths(const HistoryFile::ReadResult &temp, const Q
         const QString target = m_params.destination + month.folderName + u'/' + fileName;
         if (!HistoryFile::writeFile(target, temp.pointName, merged, month.begin, month.end)) {
             LOG_OUT(Kyr::LogError, "Could not open output file %1").arg(target).endl();
-            ++m_counters.failed;
+            dropped(month.end - month.begin, QStringLiteral("point ") + temp.pointName, QStringLiteral("history file not written"));
         }
     }
 }

@@ -5,12 +5,14 @@
 // them or, with direct write, merged into the month folders of the destination.
 
 #include "tools/HistoryFile.h"
+#include "tools/TemporaryPointFiles.h"
 #include "tools/ToolNaming.h"
 #include "tools/ToolThread.h"
 
 #include <QDateTime>
 
 #include <map>
+#include <memory>
 
 // What one import run takes.
 struct ImportParams
@@ -43,7 +45,7 @@ protected:
 private:
     void handleFile(SourceFile &file);
     void flushBuffers(bool announce);
-    void processTemporaryFile(const QString &path);
+    void processTemporaryFile(const TemporaryPointFiles::File &file);
     void mergeIntoMonths(const HistoryFile::ReadResult &temp, const QString &fileName);
     bool readExistingMonth(const QString &target, QList<Orvane::DBData> &merged);
 
@@ -53,4 +55,6 @@ private:
     // Per point name (sorted, case-sensitive): its 20-byte records not yet in its temporary file.
     std::map<QString, QByteArray> m_buffers;
     qint64 m_bufferedBytes = 0;
+    // The temporary point files of the run going on.
+    std::unique_ptr<TemporaryPointFiles> m_temp;
 };

@@ -12,8 +12,8 @@ class SavedMailParts : public MimePartWalk::Visitor
 public:
     SavedMailParts(const QString &mailLine, SourceFile &file) : m_mailLine(mailLine), m_file(file) {}
 
-    void failed(MimePartWalk::Failure failure, const QString &error) override;
-    void attachment(const QString &name, DataFileResult &read) override;
+    void failed(MimePartWalk::Failure failure, const QString &error, bool log) override;
+    void attachment(const QString &name, DataFileResult &read, bool log) override;
 
 private:
     const QString m_mailLine;

@@ -1,5 +1,7 @@
 #include "tools/SearchHandler.h"
 
+#include "tools/CsvLine.h"
+
 #include "KyrLogger/Logger.h"
 
 #include <cmath>
@@ -93,9 +95,11 @@ void SearchHandler::searchFile(SourceFile &file)
         ++m_found;
         const QStringList fields{file.path, rec.importType == 0 ? QStringLiteral("?") : DataParser::displayName(int(rec.importType)),
                                  rec.iaks, rec.aks, rec.timestamp.toString(Qt::ISODate), valueText(rec.value), rec.unit};
-        const QByteArray line = fields.join(u';').toUtf8() + '\n';
+        const QByteArray line = CsvLine::join(fields).toUtf8();
         // The result file stays open for appending during the run; a failed write loses the line.
-        if (m_result.write(line) != line.size())
+        if (m_result.write(line) != line.size()) {
             LOG_OUT(Kyr::LogError, "Could not append output file %1").arg(m_params.resultFile).endl();
+            dropped(1, QStringLiteral("a hit in ") + file.path, QStringLiteral("result line not written"));
+        }
     }
 }

@@ -5,6 +5,7 @@
 #include "mail/MimePartWalk.h"
 #include "parsing/DataFileReader.h"
 
+#include "KyrLogger/LogExcerpt.h"
 #include "KyrLogger/Logger.h"
 
 #include <QDir>
@@ -108,15 +109,18 @@ QString SourceWalk::progressText(qint64 position, qsizetype entries, const QStri
         .arg(info.fileName()).arg(info.size() / 1000);
 }
 
+// Log lines carry the path, the mail's and the parser's texts escaped and cut short (Kyr::logExcerpt):
+// a file's name and bytes never break a line of the log.
 SourceFile SourceWalk::processFile(const QString &path)
 {
     SourceFile file;
     file.path = path;
+    const QString logPath = Kyr::logExcerpt(path);
     QFile in(path);
     if (in.size() > DataLimits::MaxUnpackedBytes || !in.open(QIODevice::ReadOnly)) {
-        LOG_OUT(Kyr::LogError, openFailureText(m_tool)).arg(path).endl();
+        LOG_OUT(Kyr::LogError, openFailureText(m_tool)).arg(logPath).endl();
         if (in.size() > DataLimits::MaxUnpackedBytes)
-            LOG_OUT(Kyr::LogError, "%1: %2").arg(path).arg(DataFileReader::tooLargeText(DataLimits::MaxUnpackedBytes)).endl();
+            LOG_OUT(Kyr::LogError, "%1: %2").arg(logPath).arg(DataFileReader::tooLargeText(DataLimits::MaxUnpackedBytes)).endl();
         file.outcome = SourceFile::Outcome::OpenFailed;
         ++m_counters.failed;
         return file;
@@ -128,14 +132,14 @@ SourceFile SourceWalk::processFile(const QString &path)
         MIME mime;
         mime.setMessage(bytes);
         if (mime.decodeFromString() != 0) {
-            LOG_OUT(Kyr::LogWarning, "Could not DecodeFromString(): %1 (%2)").arg(mime.lastError()).arg(path).endl();
+            LOG_OUT(Kyr::LogWarning, "Could not DecodeFromString(): %1 (%2)").arg(Kyr::logExcerpt(mime.lastError())).arg(logPath).endl();
             file.outcome = SourceFile::Outcome::DecodeFailed;
             file.errorText = mime.lastError();
             ++m_counters.failed;
             return file;
         }
         file.mailHeaders = mime.messageHeaders();
-        const QString mailLine = mailPrefix(m_tool) + path;
+        const QString mailLine = mailPrefix(m_tool) + logPath;
         SavedMailParts parts(mailLine, file);
         MimePartWalk walk(mailLine, parts);
         walk.walk(mime);
@@ -143,7 +147,7 @@ SourceFile SourceWalk::processFile(const QString &path)
             file.outcome = SourceFile::Outcome::MailError;
             ++m_counters.failed;
         } else if (!walk.attachmentFound()) {
-            LOG_OUT(Kyr::LogError, "%1 - No file attachment (%2)").arg(mailLine).arg(path).endl();
+            LOG_OUT(Kyr::LogError, "%1 - No file attachment (%2)").arg(mailLine).arg(logPath).endl();
             file.outcome = SourceFile::Outcome::NoAttachment;
             ++m_counters.failed;
         }
@@ -155,9 +159,11 @@ SourceFile SourceWalk::processFile(const QString &path)
     input.bytes = bytes;
     DataFileResult result = DataFileReader::read(input);
     if (result.gunzipFailed)
-        LOG_OUT(Kyr::LogWarning, "Could not gunzip file on %1").arg(path).endl();
+        LOG_OUT(Kyr::LogWarning, "Could not gunzip file on %1").arg(logPath).endl();
+    if (result.gunzipTrailingData)
+        LOG_OUT(Kyr::LogWarning, "Data after the last gzip member of file %1 left out").arg(logPath).endl();
     if (!result.parsed) {
-        LOG_OUT(Kyr::LogError, "Could not parse file on %1: %2").arg(path).arg(result.errorText).endl();
+        LOG_OUT(Kyr::LogError, "Could not parse file on %1: %2").arg(logPath).arg(Kyr::logExcerpt(result.errorText)).endl();
         file.outcome = SourceFile::Outcome::ParseFailed;
         file.errorText = result.errorText;
         ++m_counters.failed;

@@ -2,6 +2,7 @@
 
 #include "tools/SourceList.h"
 
+#include "KyrLogger/LogExcerpt.h"
 #include "KyrLogger/Logger.h"
 
 ToolThread::ToolThread(const char *name)
@@ -44,7 +45,13 @@ void ToolThread::onRun()
     info(end);
     LOG_OUT(Kyr::LogInfo, "%1").arg(end).endl();
     m_busy.store(false);
-    emit sigRunDone(m_counters.failed + m_counters.dbFailures);
+    emit sigRunDone(m_counters.failed + m_counters.dbFailures + m_counters.droppedRecords);
+}
+
+void ToolThread::dropped(qint64 records, const QString &owner, const QString &reason)
+{
+    LOG_OUT(Kyr::LogError, "Dropped %1 records of %2: %3").arg(records).arg(Kyr::logExcerpt(owner)).arg(reason).endl();
+    m_counters.droppedRecords += records;
 }
 
 void ToolThread::walkSources(const QString &sources, SourceWalk &walk, const SourceWalk::RecordHandler &handler)

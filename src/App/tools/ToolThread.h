@@ -15,6 +15,7 @@
 struct ToolCounters : WalkCounters
 {
     qint64 dbFailures = 0;
+    qint64 droppedRecords = 0; // records read but not written, each drop named in the log
 };
 
 class ToolThread : public QThread
@@ -30,8 +31,8 @@ public:
 signals:
     // Progress texts, ending with the end text of the run.
     void sigInfo(QString info);
-    // After the end text of a run; failed counts the files (and database failures) of that run
-    // that did not go through.
+    // After the end text of a run; failed counts the files (and database failures and dropped
+    // records) of that run that did not go through.
     void sigRunDone(qint64 failed);
 
 protected:
@@ -51,6 +52,9 @@ protected:
     virtual QString endText() const = 0;
 
     void info(const QString &text) { emit sigInfo(text); }
+    // Records that were read but will not be written: logged with what they belong to and why, and
+    // counted, so the run ends as failed.
+    void dropped(qint64 records, const QString &owner, const QString &reason);
     // Walks every folder of the source list; a list without a folder is logged, counted as failed
     // and walks nothing.
     void walkSources(const QString &sources, SourceWalk &walk, const SourceWalk::RecordHandler &handler);

@@ -3,6 +3,7 @@
 #include "parsing/formats/FormatParsers.h"
 #include "parsing/FieldReaders.h"
 
+#include "KyrLogger/LogExcerpt.h"
 #include "KyrLogger/Logger.h"
 
 #include <QVarLengthArray>
@@ -65,7 +66,7 @@ inline bool skipsBadTime(const Layout &layout, const Fields &fields, const QByte
 {
     const QString message = QStringLiteral("Could not parse timestamp: ") + FieldReaders::decodeText(timeText);
     if (layout.badTime == BadTime::WarnAndSkip) {
-        LOG_OUT(Kyr::LogWarning, message).endl();
+        LOG_OUT(Kyr::LogWarning, "%1").arg(Kyr::logExcerpt(message)).endl();
         return true;
     }
     if (layout.badTime == BadTime::SkipEmptyElseFail && fields.at(0).trimmed().isEmpty())
@@ -90,7 +91,8 @@ inline ParseResult readCells(const Fields &fields, QByteArrayView line, const Co
         if (!FieldReaders::parseCDouble(cell, rec.value)) {
             if (layout.warnOnBadValue) {
                 LOG_OUT(Kyr::LogWarning, QStringLiteral("Could not parse value '%1' for '%2': %3"))
-                    .arg(decodeText(cell)).arg(columns.names.at(c)).arg(decodeText(line)).endl();
+                    .arg(Kyr::logExcerpt(decodeText(cell))).arg(Kyr::logExcerpt(columns.names.at(c)))
+                    .arg(Kyr::logExcerpt(decodeText(line))).endl();
                 continue;
             }
             errorText = QStringLiteral("Could not parse value: ") + decodeText(cell);

@@ -5,6 +5,7 @@
 #include "parsing/formats/FormatParsers.h"
 #include "parsing/FieldReaders.h"
 
+#include "KyrLogger/LogExcerpt.h"
 #include "KyrLogger/Logger.h"
 
 namespace FormatParsers {
@@ -62,7 +63,7 @@ ParseResult parseImmoBoxCsv(const QByteArray &data, QString &errorText, Records 
             continue;
         const QList<QStringView> fields = QStringView(line).split(QLatin1Char(','));
         if (fields.size() < 3) {
-            LOG_OUT(Kyr::LogWarning, "Not enough data: %1").arg(line).endl();
+            LOG_OUT(Kyr::LogWarning, "Not enough data: %1").arg(Kyr::logExcerpt(line)).endl();
             continue;
         }
         if (fields.at(1) != lastTimeText) {
@@ -72,7 +73,7 @@ ParseResult parseImmoBoxCsv(const QByteArray &data, QString &errorText, Records 
         }
         FieldReaders::resetRecord(rec, lastTime);
         if (!rec.timestamp.isValid()) {
-            LOG_OUT(Kyr::LogWarning, "Could not parse timestamp: %1 - %2").arg(day).arg(line).endl();
+            LOG_OUT(Kyr::LogWarning, "Could not parse timestamp: %1 - %2").arg(Kyr::logExcerpt(day)).arg(Kyr::logExcerpt(line)).endl();
             continue;
         }
         const Channel &channel = channelOf(channels, fields.at(0));
@@ -83,11 +84,11 @@ ParseResult parseImmoBoxCsv(const QByteArray &data, QString &errorText, Records 
         rec.description = channel.code;
         const QStringView valueText = fields.at(2).trimmed();
         if (valueText.isEmpty()) {
-            LOG_OUT(Kyr::LogWarning, "Empty value: %1").arg(line).endl();
+            LOG_OUT(Kyr::LogWarning, "Empty value: %1").arg(Kyr::logExcerpt(line)).endl();
             continue;
         }
         if (!FieldReaders::readNumber(valueText, rec.value)) {
-            LOG_OUT(Kyr::LogWarning, "Could not parse value: %1").arg(line).endl();
+            LOG_OUT(Kyr::LogWarning, "Could not parse value: %1").arg(Kyr::logExcerpt(line)).endl();
             continue;
         }
         values.append(rec);
