@@ -117,16 +117,75 @@ struct ServiceChars {
 class PieceSplitter
 {
 public:
-    bool split(QByteArrayView text, qsizetype start, char separator, char release, Pieces &out)
+    void split(QByteArrayView text, char separator, char release, Pieces &out)
     {
         out.clear();
         cleaned.clear();
         cleaned.reserve(std::size_t(text.size()));
-        return ParseHelpers::forEachEdifactPiece(text, start, separator, release, cleaned,
-                                                 [&out](QByteArrayView piece) { out.push_back(piece); });
+        if (!splitPlain(text, separator, release, out)) {
+            out.clear();
+            cleaned.clear();
+            ParseHelpers::forEachEdifactPiece(text, 0, separator, release, cleaned,
+                                              [&out](QByteArrayView piece) { out.push_back(piece); });
+        }
     }
 
 private:
+    // The common case in one pass: no line break in the text and every release character
+    // followed by an ordinary character or the separator. The pieces are then what the general
+    // splitter gives: a released separator belongs to its piece without the release character,
+    // any other released character keeps it, and an empty last piece is dropped. False (out
+    // unfinished) for any other text.
+    bool splitPlain(QByteArrayView text, char separator, char release, Pieces &out)
+    {
+        const char *const d = text.data();
+        const qsizetype n = text.size();
+        if (separator == release || release == '\r' || release == '\n')
+            return false;
+        qsizetype begin = 0;
+        bool released = false; // the piece holds a released separator
+        for (qsizetype i = ParseHelpers::detail::skipOrdinary(d, 0, n, separator, release); i < n;
+             i = ParseHelpers::detail::skipOrdinary(d, i, n, separator, release)) {
+            const char c = d[i];
+            if (c == release) {
+                const char next = i + 1 < n ? d[i + 1] : release;
+                if (next == release || next == '\r' || next == '\n')
+                    return false;
+                released |= next == separator;
+                i += 2;
+            } else if (c == separator) {
+                out.push_back(piece(text.sliced(begin, i - begin), separator, released));
+                begin = ++i;
+                released = false;
+            } else {
+                return false; // a line break
+            }
+        }
+        if (begin < n)
+            out.push_back(piece(text.sliced(begin), separator, released));
+        return true;
+    }
+
+    // raw itself, or a copy without the release characters of its released separators (each
+    // separator in raw is one).
+    QByteArrayView piece(QByteArrayView raw, char separator, bool released)
+    {
+        if (!released)
+            return raw;
+        const std::size_t offset = cleaned.size();
+        const char *const d = raw.data();
+        const qsizetype n = raw.size();
+        qsizetype from = 0;
+        for (const void *hit = std::memchr(d + 1, separator, std::size_t(n - 1)); hit;) {
+            const qsizetype at = static_cast<const char *>(hit) - d;
+            cleaned.append(d + from, std::size_t(at - 1 - from));
+            from = at;
+            hit = at + 1 < n ? std::memchr(d + at + 1, separator, std::size_t(n - at - 1)) : nullptr;
+        }
+        cleaned.append(d + from, std::size_t(n - from));
+        return QByteArrayView(cleaned.data() + offset, qsizetype(cleaned.size() - offset));
+    }
+
     std::string cleaned;
 };
 
@@ -155,7 +214,7 @@ private:
         if (element >= qsizetype(elements.size()))
             comps.clear();
         else
-            componentSplitter.split(elements[element], 0, chars.component, chars.release, comps);
+            componentSplitter.split(elements[element], chars.component, chars.release, comps);
         return comps;
     }
 
@@ -301,7 +360,7 @@ ParseResult MsconsReader::scanInterchange(qsizetype start, Envelope &envelope)
 // UNB: the character set and the interchange partners, the records' description.
 ParseResult MsconsReader::readUnb(const QByteArray &unb)
 {
-    elementSplitter.split(unb, 0, chars.element, chars.release, elements);
+    elementSplitter.split(unb, chars.element, chars.release, elements);
     if (elements.size() < 4)
         return fail(QStringLiteral("Not enough elements for UNB: ") + text(unb));
     if (!is(elements[0], "UNB"))
@@ -319,7 +378,7 @@ ParseResult MsconsReader::readUnb(const QByteArray &unb)
 // UNZ: the number of messages the interchange says it holds.
 ParseResult MsconsReader::readUnz(const QByteArray &unz, int &controlCount)
 {
-    elementSplitter.split(unz, 0, chars.element, chars.release, elements);
+    elementSplitter.split(unz, chars.element, chars.release, elements);
     if (elements.size() < 2)
         return fail(QStringLiteral("Not enough elements for UNZ: ") + text(unz));
     if (!is(elements[0], "UNZ"))
@@ -363,7 +422,7 @@ ParseResult MsconsReader::checkTotals(int controlCount, qsizetype firstCount)
 ParseResult MsconsReader::walkSegment(QByteArrayView segment)
 {
     ++messageSegments;
-    elementSplitter.split(segment, 0, chars.element, chars.release, elements);
+    elementSplitter.split(segment, chars.element, chars.release, elements);
     if (elements.empty())
         return fail(QStringLiteral("Not enough elements: ") + text(segment));
 
