@@ -47,28 +47,45 @@ struct TimeFormat {
     enum Zone { NoZone, OffsetHhMm, OffsetHours } zone = NoZone;
 };
 
+// The three characters of a code as one number, for a switch over codes.
+constexpr quint32 code3(const char (&code)[4])
+{
+    return quint32(uchar(code[0])) << 16 | quint32(uchar(code[1])) << 8 | uchar(code[2]);
+}
+
 TimeFormat timeFormat(QByteArrayView code)
 {
-    static const struct {
-        const char *code;
-        TimeFormat format;
-    } formats[] = {
-        {"102", {"yyyyMMdd", 8, TimeFormat::NoZone}},
-        {"201", {"yyMMddHHmm", 10, TimeFormat::NoZone}},
-        {"202", {"yyMMddHHmmss", 12, TimeFormat::NoZone}},
-        {"203", {"yyyyMMddHHmm", 12, TimeFormat::NoZone}},
-        {"204", {"yyyyMMddHHmmss", 14, TimeFormat::NoZone}},
-        {"205", {"yyyyMMddHHmm", 12, TimeFormat::OffsetHhMm}},
-        {"301", {"yyMMddHHmm", 10, TimeFormat::OffsetHours}},
-        {"302", {"yyMMddHHmmss", 12, TimeFormat::OffsetHours}},
-        {"303", {"yyyyMMddHHmm", 12, TimeFormat::OffsetHours}},
-        {"304", {"yyyyMMddHHmmss", 14, TimeFormat::OffsetHours}},
-    };
-    for (const auto &f : formats) {
-        if (code == QByteArrayView(f.code))
-            return f.format;
+    if (code.size() != 3)
+        return TimeFormat();
+    switch (quint32(uchar(code[0])) << 16 | quint32(uchar(code[1])) << 8 | uchar(code[2])) {
+    case code3("102"): return {"yyyyMMdd", 8, TimeFormat::NoZone};
+    case code3("201"): return {"yyMMddHHmm", 10, TimeFormat::NoZone};
+    case code3("202"): return {"yyMMddHHmmss", 12, TimeFormat::NoZone};
+    case code3("203"): return {"yyyyMMddHHmm", 12, TimeFormat::NoZone};
+    case code3("204"): return {"yyyyMMddHHmmss", 14, TimeFormat::NoZone};
+    case code3("205"): return {"yyyyMMddHHmm", 12, TimeFormat::OffsetHhMm};
+    case code3("301"): return {"yyMMddHHmm", 10, TimeFormat::OffsetHours};
+    case code3("302"): return {"yyMMddHHmmss", 12, TimeFormat::OffsetHours};
+    case code3("303"): return {"yyyyMMddHHmm", 12, TimeFormat::OffsetHours};
+    case code3("304"): return {"yyyyMMddHHmmss", 14, TimeFormat::OffsetHours};
+    default: return TimeFormat();
     }
-    return TimeFormat();
+}
+
+// A short number of a zone part as QByteArrayView::toInt reads it (0 when it is none); the plain
+// form, an optional sign and digits, is read directly.
+int zoneNumber(QByteArrayView text)
+{
+    qsizetype i = !text.isEmpty() && (text.front() == '+' || text.front() == '-') ? 1 : 0;
+    if (i == text.size() || text.size() > 4)
+        return text.toInt();
+    int number = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return text.toInt();
+        number = number * 10 + (text[i] - '0');
+    }
+    return text.front() == '-' ? -number : number;
 }
 
 // STS category 8 codes that mark a value as replaced or estimated.
@@ -592,11 +609,11 @@ bool MsconsReader::parseTime(QByteArrayView dateText, const TimeFormat &format, 
     int offsetMinutes = 0;
     if (format.zone == TimeFormat::OffsetHhMm && dateText.size() >= 5) {
         const QByteArrayView zone = dateText.last(5);
-        offsetMinutes = zone.sliced(1, 2).toInt() * 60 + zone.sliced(3, 2).toInt();
+        offsetMinutes = zoneNumber(zone.sliced(1, 2)) * 60 + zoneNumber(zone.sliced(3, 2));
         if (zone.front() == '-')
             offsetMinutes = -offsetMinutes;
     } else if (format.zone == TimeFormat::OffsetHours) {
-        offsetMinutes = dateText.last(std::min(qsizetype(3), dateText.size())).toInt() * 60;
+        offsetMinutes = zoneNumber(dateText.last(std::min(qsizetype(3), dateText.size()))) * 60;
     }
 
     quint64 digits = 0;
