@@ -1,4 +1,5 @@
 #include "parsing/formats/FormatParsers.h"
+#include "parsing/formats/SegmentScanner.h"
 
 #include "parsing/FieldReaders.h"
 #include "parsing/ParseHelpers.h"
@@ -353,11 +354,11 @@ void MsconsReader::readServiceAdvice()
 ParseResult MsconsReader::scanInterchange(qsizetype start, Envelope &envelope)
 {
     QByteArrayView lastSegment;
-    const bool endsCleanly = ParseHelpers::forEachEdifactPiece(
+    const bool endsCleanly = SegmentScanner::forEach(
         data, start, chars.terminator, chars.release, scratch, [&](QByteArrayView segment) {
             if (envelope.segments++ == 0)
                 envelope.unb = segment.toByteArray();
-            envelope.quantities += segment.startsWith("QTY");
+            envelope.quantities += segment.size() >= 3 && segment[0] == 'Q' && segment[1] == 'T' && segment[2] == 'Y';
             lastSegment = segment;
             if (scratch.size() > 0) { // an unescaped copy: keep it beyond this call
                 envelope.unz = segment.toByteArray();
@@ -410,13 +411,12 @@ ParseResult MsconsReader::walkInterchange(qsizetype start, qsizetype segmentCoun
     DataParser::resetRecord(rec);
     qsizetype index = 0;
     ParseResult rc = ParseResult::Parsed;
-    ParseHelpers::forEachEdifactPiece(data, start, chars.terminator, chars.release, scratch,
-                                      [&](QByteArrayView segment) {
-                                          if (index++ > 0)
-                                              rc = walkSegment(segment);
-                                          scratch.clear();
-                                          return rc == ParseResult::Parsed && index + 1 < segmentCount;
-                                      });
+    SegmentScanner::forEach(data, start, chars.terminator, chars.release, scratch, [&](QByteArrayView segment) {
+        if (index++ > 0)
+            rc = walkSegment(segment);
+        scratch.clear();
+        return rc == ParseResult::Parsed && index + 1 < segmentCount;
+    });
     return rc;
 }
 
