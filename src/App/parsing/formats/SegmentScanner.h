@@ -8,6 +8,7 @@
 
 #include <QByteArrayView>
 
+#include <cstring>
 #include <string>
 #include <type_traits>
 
@@ -34,6 +35,13 @@ inline qsizetype findEither(const char *d, qsizetype pos, qsizetype n, char a, c
 
 inline bool isLineBreak(char c) { return c == '\r' || c == '\n'; }
 
+// Whether text holds a line break.
+inline bool hasLineBreak(QByteArrayView text)
+{
+    const std::size_t n = std::size_t(text.size());
+    return n > 0 && (std::memchr(text.data(), '\n', n) || std::memchr(text.data(), '\r', n));
+}
+
 // The segment of raw bytes [begin, end) as the general splitter gives it: without the line
 // breaks around it, and cleaned into cleaned when line breaks or a released terminator lie in it.
 inline QByteArrayView segment(const char *d, qsizetype begin, qsizetype end, bool releasedTerminator,
@@ -44,7 +52,7 @@ inline QByteArrayView segment(const char *d, qsizetype begin, qsizetype end, boo
     while (end > begin && isLineBreak(d[end - 1]))
         --end;
     const QByteArrayView raw(d + begin, end - begin);
-    if (!releasedTerminator && !raw.contains('\n') && !raw.contains('\r'))
+    if (!releasedTerminator && !hasLineBreak(raw))
         return raw;
     const std::size_t offset = cleaned.size();
     ParseHelpers::detail::appendCleanPiece(raw, terminator, release, cleaned);
