@@ -486,6 +486,14 @@ ParseResult MsconsReader::readDateSegment()
 {
     if (!valuePending)
         return ParseResult::Parsed;
+    // A first component without release characters is known before the element is split: an
+    // interval start (163) is passed by without splitting the rest.
+    if (elements.size() > 1) {
+        const qsizetype end = elements[1].indexOf(chars.component);
+        const QByteArrayView first = end < 0 ? QByteArrayView() : elements[1].first(end);
+        if (end >= 0 && !first.contains(chars.release) && !is(first, "164") && !is(first, "9"))
+            return ParseResult::Parsed;
+    }
     const Pieces &c = components(1);
     if (c.size() > 2 && (is(c[0], "164") || is(c[0], "9")))
         return readTimestamp(c);
