@@ -2,14 +2,21 @@
 // Throughput of the MSCONS parser through DataParser::parse: a load-profile interchange of many
 // meters (one message per meter, quarter-hour values over several days, each value with its
 // interval start and end, a few replaced values), generated in memory (over 50 MB) and parsed
-// several times on one core. The best run is reported in MB/s and values/s.
+// several times on one core. The best run is reported in MB/s and values/s, beside the npm
+// package "edifact" (a tokenizer only) reading the same bytes in node: the package is installed
+// with npm into npm/ next to this program when it is not there yet. Goals: 300 MB/s and four
+// times the tokenizer's throughput.
 
 #include "parsing/DataParser.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QDate>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <ctime>
@@ -20,6 +27,64 @@ namespace {
 constexpr int meters = 2000;
 constexpr int days = 4;
 constexpr int runs = 5;
+constexpr double goalMBps = 300;
+constexpr double goalPeerRatio = 4;
+
+// The peer: every component of the interchange through the package's parser, best of three runs
+// in processor time of the node process; prints the MB/s.
+const char peerScript[] = R"(
+const Parser = require('edifact/parser.js');
+const doc = require('fs').readFileSync(process.argv[2], 'latin1');
+let best = Infinity;
+for (let r = 0; r < 3; ++r) {
+    const parser = new Parser();
+    parser.encoding('UNOC');
+    let components = 0;
+    parser.on('component', () => { ++components; });
+    const start = process.cpuUsage();
+    parser.write(doc);
+    parser.end();
+    const used = process.cpuUsage(start);
+    best = Math.min(best, (used.user + used.system) / 1e6);
+}
+console.log((doc.length / 1e6 / best).toFixed(1));
+)";
+
+// The npm edifact tokenizer's MB/s on data, 0 when node or the package is not to be had.
+double peerMBps(const QByteArray &data)
+{
+    const QString npmDir = QCoreApplication::applicationDirPath() + QStringLiteral("/npm");
+    if (!QFileInfo::exists(npmDir + QStringLiteral("/node_modules/edifact/parser.js"))) {
+        QDir().mkpath(npmDir);
+        QProcess npm;
+        npm.start(QStringLiteral("npm"), {"install", "--prefix", npmDir, "edifact"});
+        npm.waitForFinished(300000);
+    }
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("bench.edi")));
+    QFile script(dir.filePath(QStringLiteral("peer.js")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !script.open(QIODevice::WriteOnly)
+        || script.write(peerScript) < 0)
+        return 0;
+    file.close();
+    script.close();
+    QProcess node;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("NODE_PATH"), npmDir + QStringLiteral("/node_modules"));
+    node.setProcessEnvironment(env);
+    node.start(QStringLiteral("node"), {script.fileName(), file.fileName()});
+    if (!node.waitForFinished(600000) || node.exitCode() != 0) {
+        std::printf("npm edifact did not run: %s\n", node.readAllStandardError().left(300).constData());
+        return 0;
+    }
+    return node.readAllStandardOutput().trimmed().toDouble();
+}
+
+QByteArray loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().split(' ').mid(0, 3).join(' ') : QByteArray("?");
+}
 
 QByteArray stamp(const QDateTime &t)
 {
@@ -101,7 +166,12 @@ int main(int argc, char *argv[])
     }
     std::printf("MSCONS load profile: %d meters, %.1f MB, %lld values\n", meters, data.size() / 1e6,
                 qlonglong(expected));
-    std::printf("best of %d runs on one core (processor time): %.1f MB/s, %.0f values/s\n", runs, data.size() / 1e6 / bestSeconds,
-                expected / bestSeconds);
+    const double mbps = data.size() / 1e6 / bestSeconds;
+    std::printf("best of %d runs on one core (processor time): %.1f MB/s, %.0f values/s (goal >= %.0f MB/s; load %s)\n",
+                runs, mbps, expected / bestSeconds, goalMBps, loadAverage().constData());
+    const double peer = peerMBps(data);
+    if (peer > 0)
+        std::printf("npm edifact tokenizer on the same bytes (processor time): %.1f MB/s; MSCONS / edifact: %.2f "
+                    "(goal >= %.0f; load %s)\n", peer, mbps / peer, goalPeerRatio, loadAverage().constData());
     return 0;
 }

@@ -1,12 +1,17 @@
-// links: Qt6::Core
+// links: quillon_parsing
 // The offline tools on generated meter data, run as quillon-tool processes the way an operator
 // runs them (build quillon-tool first; it is looked for next to this program's build folder):
 //   1. export to SQLite of 1 million records, side by side with "sqlite3 .import" of the same
 //      rows into a database of the same schema: rows/s of both and their ratio;
 //   2. import of 10 million records (MSCONS and Simple CSV files) into history files with direct
 //      write: records/s and the tool's peak resident memory;
-//   3. search over the same files: MB/s.
+//   3. search over the same files: MB/s;
+//   4. search over the MSCONS files alone, beside the in-process parse of the same files: MB per
+//      processor second of both and their ratio.
+// Each figure is printed with its goal and the load average at the time.
 // bench_tools [million records of the import, default 10]
+
+#include "parsing/DataParser.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -17,6 +22,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <ctime>
 #include <sys/resource.h>
 
 namespace {
@@ -131,6 +137,47 @@ Run run(const QString &program, const QStringList &args, const QString &stdoutFi
     return r;
 }
 
+QByteArray loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().split(' ').mid(0, 3).join(' ') : QByteArray("?");
+}
+
+double threadSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+// MB per processor second of parsing every file of folder in this process (reading not counted).
+double parseMBps(const QString &folder)
+{
+    double seconds = 0;
+    qint64 bytes = 0;
+    for (const QFileInfo &info : QDir(folder).entryInfoList(QDir::Files)) {
+        QFile file(info.filePath());
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray data = file.readAll();
+        QString error;
+        QList<DataParser::ValueRec> values;
+        const double start = threadSeconds();
+        DataParser::parse(data, error, values, info.fileName());
+        seconds += threadSeconds() - start;
+        bytes += data.size();
+    }
+    return bytes / 1e6 / seconds;
+}
+
+qint64 folderBytes(const QString &folder)
+{
+    qint64 bytes = 0;
+    for (const QFileInfo &info : QDir(folder).entryInfoList(QDir::Files))
+        bytes += info.size();
+    return bytes;
+}
+
 QByteArray lastLine(const QByteArray &text)
 {
     const QByteArrayList lines = text.trimmed().split('\n');
@@ -173,8 +220,9 @@ int main(int argc, char *argv[])
                 rows / exported.cpuSeconds, lastLine(exported.output).constData());
     std::printf("sqlite3 .import: %lld rows in %.2f s (%.2f s processor), %.0f rows/s, %.0f rows per processor second\n",
                 peerRows, peer.seconds, peer.cpuSeconds, peerRows / peer.seconds, peerRows / peer.cpuSeconds);
-    std::printf("export / .import: %.2f by wall time, %.2f by processor time\n",
-                (rows / exported.seconds) / (peerRows / peer.seconds), (rows / exported.cpuSeconds) / (peerRows / peer.cpuSeconds));
+    std::printf("export / .import: %.2f by wall time, %.2f by processor time (goal >= 1.2; load %s)\n",
+                (rows / exported.seconds) / (peerRows / peer.seconds), (rows / exported.cpuSeconds) / (peerRows / peer.cpuSeconds),
+                loadAverage().constData());
     QDir(dir.filePath("src1m")).removeRecursively();
 
     // 2. Import into history files; the tool's peak resident memory from the kernel's account of
@@ -194,5 +242,15 @@ int main(int argc, char *argv[])
     std::printf("Search: %.1f MB in %.2f s (%.2f s processor), %.1f MB/s, %.1f MB per processor second (%s)\n", bytes / 1e6,
                 searched.seconds, searched.cpuSeconds, bytes / 1e6 / searched.seconds, bytes / 1e6 / searched.cpuSeconds,
                 lastLine(searched.output).constData());
+
+    // 4. Search over the MSCONS files for one meter's identifier, beside parsing them in process.
+    const QString msconsFolder = dir.filePath("src/mscons");
+    const Run msconsSearch = run(tool, {"search", "-p", project, "--search-path", msconsFolder, "--output",
+                                        dir.filePath("mscons_hits.csv"), "--imp-rds", "DE00012345678900000000000100007_1.1.1.29.0"});
+    const double searchMBps = folderBytes(msconsFolder) / 1e6 / msconsSearch.cpuSeconds;
+    const double parsedMBps = parseMBps(msconsFolder);
+    std::printf("MSCONS search: %.1f MB per processor second; in-process parse of the same files: %.1f MB per processor "
+                "second; search / parse: %.2f (goal >= 0.8; load %s) (%s)\n", searchMBps, parsedMBps, searchMBps / parsedMBps,
+                loadAverage().constData(), lastLine(msconsSearch.output).constData());
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "parsing/FieldReaders.h"
 #include "parsing/Gunzip.h"
 #include "parsing/ParseHelpers.h"
+#include "parsing/formats/SegmentScanner.h"
 
 #include <QProcess>
 #include <QTest>
@@ -82,6 +83,8 @@ private slots:
         row("only line breaks", "\r\n\r\n", '\'', {}, true);
         row("Latin-1 bytes", "Z\xE4hler'", '\'', {"Z\u00E4hler"}, true);
         row("line feed as separator", "A\r\nB\n", '\n', {"A", "B"}, true);
+        row("release, line break, release", "A?\r\n?'B'", '\'', {"A??", "B"}, true);
+        row("release as the last byte", "A'?", '\'', {"A", "?"}, false);
     }
 
     void splitEdifact()
@@ -94,6 +97,14 @@ private slots:
 
         QStringList got;
         QCOMPARE(ParseHelpers::splitEdifact(data, start, separator, '?', got), clean);
+        QCOMPARE(got, pieces);
+
+        // The MSCONS reader's segment scanner gives the same pieces.
+        std::string cleaned;
+        got.clear();
+        QCOMPARE(SegmentScanner::forEach(data, start, separator, '?', cleaned,
+                                         [&got](QByteArrayView piece) { got.append(QString::fromLatin1(piece)); }),
+                 clean);
         QCOMPARE(got, pieces);
     }
 

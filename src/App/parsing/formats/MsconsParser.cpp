@@ -1,4 +1,5 @@
 #include "parsing/formats/FormatParsers.h"
+#include "parsing/formats/SegmentScanner.h"
 
 #include "parsing/FieldReaders.h"
 #include "parsing/ParseHelpers.h"
@@ -47,28 +48,45 @@ struct TimeFormat {
     enum Zone { NoZone, OffsetHhMm, OffsetHours } zone = NoZone;
 };
 
+// The three characters of a code as one number, for a switch over codes.
+constexpr quint32 code3(const char (&code)[4])
+{
+    return quint32(uchar(code[0])) << 16 | quint32(uchar(code[1])) << 8 | uchar(code[2]);
+}
+
 TimeFormat timeFormat(QByteArrayView code)
 {
-    static const struct {
-        const char *code;
-        TimeFormat format;
-    } formats[] = {
-        {"102", {"yyyyMMdd", 8, TimeFormat::NoZone}},
-        {"201", {"yyMMddHHmm", 10, TimeFormat::NoZone}},
-        {"202", {"yyMMddHHmmss", 12, TimeFormat::NoZone}},
-        {"203", {"yyyyMMddHHmm", 12, TimeFormat::NoZone}},
-        {"204", {"yyyyMMddHHmmss", 14, TimeFormat::NoZone}},
-        {"205", {"yyyyMMddHHmm", 12, TimeFormat::OffsetHhMm}},
-        {"301", {"yyMMddHHmm", 10, TimeFormat::OffsetHours}},
-        {"302", {"yyMMddHHmmss", 12, TimeFormat::OffsetHours}},
-        {"303", {"yyyyMMddHHmm", 12, TimeFormat::OffsetHours}},
-        {"304", {"yyyyMMddHHmmss", 14, TimeFormat::OffsetHours}},
-    };
-    for (const auto &f : formats) {
-        if (code == QByteArrayView(f.code))
-            return f.format;
+    if (code.size() != 3)
+        return TimeFormat();
+    switch (quint32(uchar(code[0])) << 16 | quint32(uchar(code[1])) << 8 | uchar(code[2])) {
+    case code3("102"): return {"yyyyMMdd", 8, TimeFormat::NoZone};
+    case code3("201"): return {"yyMMddHHmm", 10, TimeFormat::NoZone};
+    case code3("202"): return {"yyMMddHHmmss", 12, TimeFormat::NoZone};
+    case code3("203"): return {"yyyyMMddHHmm", 12, TimeFormat::NoZone};
+    case code3("204"): return {"yyyyMMddHHmmss", 14, TimeFormat::NoZone};
+    case code3("205"): return {"yyyyMMddHHmm", 12, TimeFormat::OffsetHhMm};
+    case code3("301"): return {"yyMMddHHmm", 10, TimeFormat::OffsetHours};
+    case code3("302"): return {"yyMMddHHmmss", 12, TimeFormat::OffsetHours};
+    case code3("303"): return {"yyyyMMddHHmm", 12, TimeFormat::OffsetHours};
+    case code3("304"): return {"yyyyMMddHHmmss", 14, TimeFormat::OffsetHours};
+    default: return TimeFormat();
     }
-    return TimeFormat();
+}
+
+// A short number of a zone part as QByteArrayView::toInt reads it (0 when it is none); the plain
+// form, an optional sign and digits, is read directly.
+int zoneNumber(QByteArrayView text)
+{
+    qsizetype i = !text.isEmpty() && (text.front() == '+' || text.front() == '-') ? 1 : 0;
+    if (i == text.size() || text.size() > 4)
+        return text.toInt();
+    int number = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return text.toInt();
+        number = number * 10 + (text[i] - '0');
+    }
+    return text.front() == '-' ? -number : number;
 }
 
 // STS category 8 codes that mark a value as replaced or estimated.
@@ -117,16 +135,75 @@ struct ServiceChars {
 class PieceSplitter
 {
 public:
-    bool split(QByteArrayView text, qsizetype start, char separator, char release, Pieces &out)
+    void split(QByteArrayView text, char separator, char release, Pieces &out)
     {
         out.clear();
         cleaned.clear();
         cleaned.reserve(std::size_t(text.size()));
-        return ParseHelpers::forEachEdifactPiece(text, start, separator, release, cleaned,
-                                                 [&out](QByteArrayView piece) { out.push_back(piece); });
+        if (!splitPlain(text, separator, release, out)) {
+            out.clear();
+            cleaned.clear();
+            ParseHelpers::forEachEdifactPiece(text, 0, separator, release, cleaned,
+                                              [&out](QByteArrayView piece) { out.push_back(piece); });
+        }
     }
 
 private:
+    // The common case in one pass: no line break in the text and every release character
+    // followed by an ordinary character or the separator. The pieces are then what the general
+    // splitter gives: a released separator belongs to its piece without the release character,
+    // any other released character keeps it, and an empty last piece is dropped. False (out
+    // unfinished) for any other text.
+    bool splitPlain(QByteArrayView text, char separator, char release, Pieces &out)
+    {
+        const char *const d = text.data();
+        const qsizetype n = text.size();
+        if (separator == release || release == '\r' || release == '\n')
+            return false;
+        qsizetype begin = 0;
+        bool released = false; // the piece holds a released separator
+        for (qsizetype i = ParseHelpers::detail::skipOrdinary(d, 0, n, separator, release); i < n;
+             i = ParseHelpers::detail::skipOrdinary(d, i, n, separator, release)) {
+            const char c = d[i];
+            if (c == release) {
+                const char next = i + 1 < n ? d[i + 1] : release;
+                if (next == release || next == '\r' || next == '\n')
+                    return false;
+                released |= next == separator;
+                i += 2;
+            } else if (c == separator) {
+                out.push_back(piece(text.sliced(begin, i - begin), separator, released));
+                begin = ++i;
+                released = false;
+            } else {
+                return false; // a line break
+            }
+        }
+        if (begin < n)
+            out.push_back(piece(text.sliced(begin), separator, released));
+        return true;
+    }
+
+    // raw itself, or a copy without the release characters of its released separators (each
+    // separator in raw is one).
+    QByteArrayView piece(QByteArrayView raw, char separator, bool released)
+    {
+        if (!released)
+            return raw;
+        const std::size_t offset = cleaned.size();
+        const char *const d = raw.data();
+        const qsizetype n = raw.size();
+        qsizetype from = 0;
+        for (const void *hit = std::memchr(d + 1, separator, std::size_t(n - 1)); hit;) {
+            const qsizetype at = static_cast<const char *>(hit) - d;
+            cleaned.append(d + from, std::size_t(at - 1 - from));
+            from = at;
+            hit = at + 1 < n ? std::memchr(d + at + 1, separator, std::size_t(n - at - 1)) : nullptr;
+        }
+        cleaned.append(d + from, std::size_t(n - from));
+        return QByteArrayView(cleaned.data() + offset, qsizetype(cleaned.size() - offset));
+    }
+
     std::string cleaned;
 };
 
@@ -155,7 +232,7 @@ private:
         if (element >= qsizetype(elements.size()))
             comps.clear();
         else
-            componentSplitter.split(elements[element], 0, chars.component, chars.release, comps);
+            componentSplitter.split(elements[element], chars.component, chars.release, comps);
         return comps;
     }
 
@@ -277,11 +354,11 @@ void MsconsReader::readServiceAdvice()
 ParseResult MsconsReader::scanInterchange(qsizetype start, Envelope &envelope)
 {
     QByteArrayView lastSegment;
-    const bool endsCleanly = ParseHelpers::forEachEdifactPiece(
+    const bool endsCleanly = SegmentScanner::forEach(
         data, start, chars.terminator, chars.release, scratch, [&](QByteArrayView segment) {
             if (envelope.segments++ == 0)
                 envelope.unb = segment.toByteArray();
-            envelope.quantities += segment.startsWith("QTY");
+            envelope.quantities += segment.size() >= 3 && segment[0] == 'Q' && segment[1] == 'T' && segment[2] == 'Y';
             lastSegment = segment;
             if (scratch.size() > 0) { // an unescaped copy: keep it beyond this call
                 envelope.unz = segment.toByteArray();
@@ -301,7 +378,7 @@ ParseResult MsconsReader::scanInterchange(qsizetype start, Envelope &envelope)
 // UNB: the character set and the interchange partners, the records' description.
 ParseResult MsconsReader::readUnb(const QByteArray &unb)
 {
-    elementSplitter.split(unb, 0, chars.element, chars.release, elements);
+    elementSplitter.split(unb, chars.element, chars.release, elements);
     if (elements.size() < 4)
         return fail(QStringLiteral("Not enough elements for UNB: ") + text(unb));
     if (!is(elements[0], "UNB"))
@@ -319,7 +396,7 @@ ParseResult MsconsReader::readUnb(const QByteArray &unb)
 // UNZ: the number of messages the interchange says it holds.
 ParseResult MsconsReader::readUnz(const QByteArray &unz, int &controlCount)
 {
-    elementSplitter.split(unz, 0, chars.element, chars.release, elements);
+    elementSplitter.split(unz, chars.element, chars.release, elements);
     if (elements.size() < 2)
         return fail(QStringLiteral("Not enough elements for UNZ: ") + text(unz));
     if (!is(elements[0], "UNZ"))
@@ -334,13 +411,12 @@ ParseResult MsconsReader::walkInterchange(qsizetype start, qsizetype segmentCoun
     DataParser::resetRecord(rec);
     qsizetype index = 0;
     ParseResult rc = ParseResult::Parsed;
-    ParseHelpers::forEachEdifactPiece(data, start, chars.terminator, chars.release, scratch,
-                                      [&](QByteArrayView segment) {
-                                          if (index++ > 0)
-                                              rc = walkSegment(segment);
-                                          scratch.clear();
-                                          return rc == ParseResult::Parsed && index + 1 < segmentCount;
-                                      });
+    SegmentScanner::forEach(data, start, chars.terminator, chars.release, scratch, [&](QByteArrayView segment) {
+        if (index++ > 0)
+            rc = walkSegment(segment);
+        scratch.clear();
+        return rc == ParseResult::Parsed && index + 1 < segmentCount;
+    });
     return rc;
 }
 
@@ -363,7 +439,7 @@ ParseResult MsconsReader::checkTotals(int controlCount, qsizetype firstCount)
 ParseResult MsconsReader::walkSegment(QByteArrayView segment)
 {
     ++messageSegments;
-    elementSplitter.split(segment, 0, chars.element, chars.release, elements);
+    elementSplitter.split(segment, chars.element, chars.release, elements);
     if (elements.empty())
         return fail(QStringLiteral("Not enough elements: ") + text(segment));
 
@@ -410,6 +486,14 @@ ParseResult MsconsReader::readDateSegment()
 {
     if (!valuePending)
         return ParseResult::Parsed;
+    // A first component without release characters is known before the element is split: an
+    // interval start (163) is passed by without splitting the rest.
+    if (elements.size() > 1) {
+        const qsizetype end = elements[1].indexOf(chars.component);
+        const QByteArrayView first = end < 0 ? QByteArrayView() : elements[1].first(end);
+        if (end >= 0 && !first.contains(chars.release) && !is(first, "164") && !is(first, "9"))
+            return ParseResult::Parsed;
+    }
     const Pieces &c = components(1);
     if (c.size() > 2 && (is(c[0], "164") || is(c[0], "9")))
         return readTimestamp(c);
@@ -533,11 +617,11 @@ bool MsconsReader::parseTime(QByteArrayView dateText, const TimeFormat &format, 
     int offsetMinutes = 0;
     if (format.zone == TimeFormat::OffsetHhMm && dateText.size() >= 5) {
         const QByteArrayView zone = dateText.last(5);
-        offsetMinutes = zone.sliced(1, 2).toInt() * 60 + zone.sliced(3, 2).toInt();
+        offsetMinutes = zoneNumber(zone.sliced(1, 2)) * 60 + zoneNumber(zone.sliced(3, 2));
         if (zone.front() == '-')
             offsetMinutes = -offsetMinutes;
     } else if (format.zone == TimeFormat::OffsetHours) {
-        offsetMinutes = dateText.last(std::min(qsizetype(3), dateText.size())).toInt() * 60;
+        offsetMinutes = zoneNumber(dateText.last(std::min(qsizetype(3), dateText.size()))) * 60;
     }
 
     quint64 digits = 0;
