@@ -1,9 +1,11 @@
 #include "ui/DataMonitor.h"
 
+#include "ui/LocaleTexts.h"
 #include "ui/WindowGeometry.h"
 
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QLocale>
 #include <QMenu>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -20,7 +22,7 @@ class ArrivalItem : public QTableWidgetItem
 {
 public:
     ArrivalItem()
-        : QTableWidgetItem(QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")))
+        : QTableWidgetItem(LocaleTexts::dateTime(QDateTime::currentDateTime()))
         , m_msecs(QDateTime::currentMSecsSinceEpoch())
     {
     }
@@ -70,7 +72,7 @@ DataMonitor::~DataMonitor()
 
 QString DataMonitor::valueText(const DataParser::ValueRec &rec)
 {
-    QString text = QString::number(rec.value, 'g', 15);
+    QString text = QLocale().toString(rec.value, 'g', 15);
     if (!rec.unit.isEmpty())
         text += QStringLiteral(" (") + rec.unit + QLatin1Char(')');
     if (rec.increment)
