@@ -38,12 +38,12 @@ private:
 };
 } // namespace
 
-DataMonitor::DataMonitor(const QString &applicationName, const QString &name, QWidget *parent)
+DataMonitor::DataMonitor(const QString &applicationName, const QString &name, const QString &title, QWidget *parent)
     : QWidget(parent)
     , m_settingsKey(applicationName + QStringLiteral("/DataMon/") + name)
     , m_table(new QTableWidget(0, 5, this))
 {
-    setWindowTitle(applicationName + QStringLiteral(" - ") + name);
+    setWindowTitle(applicationName + QStringLiteral(" - ") + (title.isEmpty() ? name : title));
     m_table->setHorizontalHeaderLabels(
         {tr("Timestamp"), tr("DMS Point"), tr("ValueTimestamp"), tr("Value"), tr("State")});
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);

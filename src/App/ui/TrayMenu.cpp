@@ -371,7 +371,7 @@ void TrayMenu::openMailMonitor()
 void TrayMenu::openMailDataMonitor()
 {
     if (!m_mailDataMonitor) {
-        m_mailDataMonitor = new DataMonitor(applicationName(), tr("Mail Data monitor"));
+        m_mailDataMonitor = new DataMonitor(applicationName(), QStringLiteral("Mail Data monitor"), tr("Mail Data monitor"));
         m_mailDataMonitor->setWindowIcon(m_normalIcon);
         connect(m_mailDataMonitor, &DataMonitor::sigClosed, this, &TrayMenu::onDataMonitorMailClosed);
         connect(m_mailDataMonitor, &DataMonitor::sigTrendRequested, this, &TrayMenu::openTrendWindow);
@@ -384,7 +384,7 @@ void TrayMenu::openMailDataMonitor()
 void TrayMenu::openDbDataMonitor()
 {
     if (!m_dbDataMonitor) {
-        m_dbDataMonitor = new DataMonitor(applicationName(), tr("DB Data monitor"));
+        m_dbDataMonitor = new DataMonitor(applicationName(), QStringLiteral("DB Data monitor"), tr("DB Data monitor"));
         m_dbDataMonitor->setWindowIcon(m_normalIcon);
         connect(m_dbDataMonitor, &DataMonitor::sigClosed, this, &TrayMenu::onDataMonitorDbClosed);
         connect(m_dbDataMonitor, &DataMonitor::sigTrendRequested, this, &TrayMenu::openTrendWindow);
