@@ -114,7 +114,7 @@
     </message>
     <message>
         <source>Mail reporting</source>
-        <translation>Statusmeldung per Mail</translation>
+        <translation>Statusmail</translation>
     </message>
     <message>
         <source>Service</source>
@@ -231,7 +231,7 @@
     </message>
     <message>
         <source>Last entry to DMS</source>
-        <translation>Letzten Wert in die Prozessdatenbank (DMS) schreiben</translation>
+        <translation>Letzten Wert ins DMS schreiben</translation>
     </message>
     <message>
         <source>Use trend configuration</source>
@@ -279,7 +279,7 @@
     </message>
     <message>
         <source>Value</source>
-        <translation>Messwert</translation>
+        <translation>Wert</translation>
     </message>
     <message>
         <source>Remove Datapoint</source>
@@ -580,6 +580,13 @@
     <message>
         <source>Add</source>
         <translation>Hinzufügen</translation>
+    </message>
+</context>
+<context>
+    <name>PageParts</name>
+    <message>
+        <source>All</source>
+        <translation>Alle</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,5 @@
 #include "ui/config/OptionsPage.h"
 
-#include "parsing/DataParser.h"
 #include "ui/config/PageParts.h"
 #include "ui/config/RowTable.h"
 
@@ -80,7 +79,7 @@ int OptionsPage::showProblems(const QList<ConfigProblem> &problems)
 void OptionsPage::addOption(const OptionEntry &entry)
 {
     m_table->addRow(m_table->rowCount(), entry.enabled, {QString(), entry.dmsAks, QString()},
-                    {{1, codeList(m_table, DataParser::displayNames(), entry.importType)},
+                    {{1, codeList(m_table, PageParts::formatNames(), entry.importType)},
                      {3, codeList(m_table, optionTexts(), entry.option)}});
 }
 
