@@ -313,12 +313,12 @@
         <translation>E-Mail-Verzeichnisse</translation>
     </message>
     <message>
-        <source>Ein oder mehrere Quellverzeichnisse, getrennt durch &quot;;&quot;, oder im Ordnerdialog mit CTRL gemeinsam auswählen.</source>
-        <translation>Ein oder mehrere Quellverzeichnisse, getrennt durch &quot;;&quot;, oder im Ordnerdialog mit Strg gemeinsam auswählen.</translation>
-    </message>
-    <message>
         <source>Output</source>
         <translation>Ausgabe</translation>
+    </message>
+    <message>
+        <source>One or more source folders separated by &quot;;&quot;, or pick several together in the folder dialog with Ctrl.</source>
+        <translation>Ein oder mehrere Quellverzeichnisse, getrennt durch &quot;;&quot;, oder im Ordnerdialog mit Strg gemeinsam auswählen.</translation>
     </message>
 </context>
 <context>
