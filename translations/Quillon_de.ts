@@ -317,7 +317,7 @@
         <translation>Ausgabe</translation>
     </message>
     <message>
-        <source>One or more source folders separated by &quot;;&quot;, or pick several together in the folder dialog with Ctrl.</source>
+        <source>Ein oder mehrere Quellverzeichnisse, getrennt durch &quot;;&quot;, oder im Ordnerdialog mit CTRL gemeinsam auswählen.</source>
         <translation>Ein oder mehrere Quellverzeichnisse, getrennt durch &quot;;&quot;, oder im Ordnerdialog mit Strg gemeinsam auswählen.</translation>
     </message>
 </context>
@@ -538,10 +538,6 @@
 <context>
     <name>OptionsPage</name>
     <message>
-        <source>Ignore UTC timestamp</source>
-        <translation>UTC-Zeitstempel ignorieren</translation>
-    </message>
-    <message>
         <source>Set IP to modBus configuration</source>
         <translation>IP in Modbus-Konfiguration übernehmen</translation>
     </message>
@@ -580,6 +576,10 @@
     <message>
         <source>Add</source>
         <translation>Hinzufügen</translation>
+    </message>
+    <message>
+        <source>Ignore UTC timstamp</source>
+        <translation>UTC-Zeitstempel ignorieren</translation>
     </message>
 </context>
 <context>
@@ -741,12 +741,12 @@
         <translation>Nicht abgefangene Ausnahme in Zeile %1:%2</translation>
     </message>
     <message>
-        <source>Exception on line %1</source>
-        <translation>Ausnahme in Zeile %1</translation>
-    </message>
-    <message>
         <source>Evaluated in %1 ns / %2 ms</source>
         <translation>Ausgewertet in %1 ns / %2 ms</translation>
+    </message>
+    <message>
+        <source>Exception on Line %1</source>
+        <translation>Ausnahme in Zeile %1</translation>
     </message>
 </context>
 <context>

@@ -126,8 +126,8 @@ ExportFileToSQLiteCfg::ExportFileToSQLiteCfg(const QString &applicationName, QWi
     QPushButton *picker = pickerButton();
     connect(picker, &QPushButton::clicked, this, &ExportFileToSQLiteCfg::onSelectExportPaths);
     addText(QStringLiteral("emailPath"), tr("EMail paths"), QString(), picker);
-    auto *hint = new QLabel(tr("One or more source folders separated by \";\", or pick several together "
-                               "in the folder dialog with Ctrl."),
+    auto *hint = new QLabel(tr("Ein oder mehrere Quellverzeichnisse, getrennt durch \";\", oder im "
+                               "Ordnerdialog mit CTRL gemeinsam auswählen."),
                             this);
     hint->setWordWrap(true);
     form()->addRow(QString(), hint);

@@ -12,7 +12,7 @@ namespace {
 
 // Texts of the AKS option codes 0 to 5, translated where the list is built.
 const char *const kOptionTexts[] = {
-    QT_TRANSLATE_NOOP("OptionsPage", "Ignore UTC timestamp"),
+    QT_TRANSLATE_NOOP("OptionsPage", "Ignore UTC timstamp"),
     QT_TRANSLATE_NOOP("OptionsPage", "Set IP to modBus configuration"),
     QT_TRANSLATE_NOOP("OptionsPage", "Ignore 0 values"),
     QT_TRANSLATE_NOOP("OptionsPage", "Do not send values with state != 0"),
