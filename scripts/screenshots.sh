@@ -2,7 +2,7 @@
 # Starts Quillon under a virtual display on a demo project with the demo's mail servers (see
 # demo.sh), waits for the first mail check, opens every window and dialog in turn and writes one
 # PNG per window into a folder (default: build/screenshots), so the monitors show the values of
-# the demo mails.
+# the demo mails; then the same again in German, each picture named with "-de".
 #   scripts/screenshots.sh [output-folder]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,8 +10,16 @@ out="$(realpath -m "${1:-build/screenshots}")"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --parallel "$(nproc)" --target quillon quillon-demo-mailbox
 project="$PWD/build/screenshot-project"
-rm -rf "$project" "$out"
-mkdir -p "$project/cfg" "$out"
+trend_point="Site1:Meters:Demo:Load"
+rm -rf "$out"
+mkdir -p "$out"
+mailbox=
+trap 'if [ -n "$mailbox" ]; then kill "$mailbox" 2>/dev/null; fi; wait' EXIT
+
+# A fresh project: configuration, trend rows and the demo mailbox with its mails.
+prepare_project() {
+rm -rf "$project"
+mkdir -p "$project/cfg"
 # A configuration with something in every table, as an operator would have it.
 cat > "$project/base.ini" <<'INI'
 [Mail]
@@ -65,7 +73,6 @@ Users\1\Address=operations@example.org
 INI
 # A week of quarter-hour trend rows for the trend window, up to now, with five hours missing on
 # the third day and two rows whose state is not 0 (state word 65538), beside the store's tables.
-trend_point="Site1:Meters:Demo:Load"
 mkdir -p "$project/dms"
 sqlite3 "$project/dms/points.sqlite" <<SQL
 PRAGMA journal_mode=WAL;
@@ -82,14 +89,31 @@ INSERT INTO trend(connection, time_ms, value, state, point)
          '$trend_point'
   FROM q WHERE i NOT BETWEEN 230 AND 249;
 SQL
-# The demo's mail servers, with the tables above in the configuration they write.
-build/scripts/demo/quillon-demo-mailbox "$project" "$project/base.ini" >/dev/null &
-mailbox=$!
-trap 'kill "$mailbox" 2>/dev/null; wait' EXIT
-until [ -e "$project/mailbox.ready" ]; do
-  kill -0 "$mailbox" 2>/dev/null || { echo "The demo mailbox did not start." >&2; exit 1; }
-  sleep 0.5
+}
+
+# One walk through the windows into folder $1, with the program options that follow.
+take_pictures() {
+  local folder="$1"
+  shift
+  prepare_project
+  mkdir -p "$folder"
+  # The demo's mail servers, with the tables above in the configuration they write.
+  build/scripts/demo/quillon-demo-mailbox "$project" "$project/base.ini" >/dev/null &
+  mailbox=$!
+  until [ -e "$project/mailbox.ready" ]; do
+    kill -0 "$mailbox" 2>/dev/null || { echo "The demo mailbox did not start." >&2; exit 1; }
+    sleep 0.5
+  done
+  XDG_CONFIG_HOME="$project/settings" QUILLON_SCREENSHOTS="$folder" QUILLON_SCREENSHOT_TREND="$trend_point" \
+    xvfb-run -a -s "-screen 0 1280x900x24" build/src/App/quillon -m -p "$project" "$@"
+  kill "$mailbox" 2>/dev/null; wait "$mailbox" 2>/dev/null || true
+  mailbox=
+}
+
+take_pictures "$out"
+take_pictures "$out/de" --lang de
+for picture in "$out/de"/*.png; do
+  mv "$picture" "$out/$(basename "$picture" .png)-de.png"
 done
-XDG_CONFIG_HOME="$project/settings" QUILLON_SCREENSHOTS="$out" QUILLON_SCREENSHOT_TREND="$trend_point" \
-  xvfb-run -a -s "-screen 0 1280x900x24" build/src/App/quillon -m -p "$project"
+rmdir "$out/de"
 ls "$out"

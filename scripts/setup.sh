@@ -11,6 +11,8 @@ PACKAGES=(
   qt6-tools-dev-tools libgl-dev
   # charts (the trend window and quillon-points --png)
   qt6-charts-dev
+  # Qt's own German texts (qt_de), shipped beside the program's
+  qt6-translations-l10n
   # logger, cipher and S/MIME, gzip, MIME, SMTP
   libspdlog-dev libssl-dev openssl zlib1g-dev libgmime-3.0-dev libcurl4-openssl-dev
   # metrics endpoint (Qt HTTP server, which needs Qt WebSockets) and systemd notification

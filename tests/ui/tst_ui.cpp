@@ -34,10 +34,12 @@
 #include <QSettings>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QToolButton>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
@@ -254,13 +256,15 @@ private slots:
         QCOMPARE(log.count(Kyr::LogWarning, warning.isEmpty() ? QStringLiteral("nterval") : warning), warning.isEmpty() ? 0 : 1);
     }
 
-    // A value as the mail monitor and the DB monitor show it.
+    // A value as the mail monitor and the DB monitor show it, in the row's locale (C unless named).
     void dataMonitorFormats_data() { JsonCases::addRows(kCases, QStringLiteral("monitorFormats")); }
 
     void dataMonitorFormats()
     {
         QFETCH(const QJsonObject, row);
         const auto text = [&](const char *key) { return row[QLatin1String(key)].toString(); };
+        QLocale::setDefault(QLocale(row[QStringLiteral("locale")].toString(QStringLiteral("C"))));
+        const auto restoreLocale = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
         DataParser::ValueRec rec;
         rec.iaks = QStringLiteral("A:B");
         rec.aks = text("aks");

@@ -8,8 +8,6 @@
 #include "KyrIpc/PdbsAccess.h"
 #include "KyrLogger/Logger.h"
 
-#include <QCoreApplication>
-
 #include <cmath>
 
 namespace {
@@ -203,7 +201,7 @@ void ValuePath::endOfMail()
     }
     clearMail();
     if (onInfo)
-        onInfo(QCoreApplication::translate("DmsHandler", "Idle"));
+        onInfo(QStringLiteral("Idle"));
 }
 
 void ValuePath::discardMail()

@@ -197,7 +197,7 @@ void MailHandler::onCheckTimer()
     if (m_config.host.isEmpty() || m_config.port == 0 || m_config.userName.isEmpty() || m_config.password.isEmpty()) {
         if (!m_configErrorReported) {
             m_configErrorReported = true;
-            emit sigLastErrorChanged(tr("Missing configuration"));
+            emit sigLastErrorChanged(QStringLiteral("Missing configuration"));
             LOG_OUT(Kyr::LogError, "MailHandler - Missing configuration").endl();
         }
         armTimer(1800);
@@ -276,7 +276,7 @@ MailHandler::CheckResult MailHandler::runCheck()
         m_connectionFailures = 0;
     }
     disconnect(&imap, nullptr, this, nullptr);
-    emit sigMailInfo(tr("Idle"));
+    emit sigMailInfo(QStringLiteral("Idle"));
 
     if (DmsHandler *dms = m_dms)
         dms->addMailValue(endOfCheckRecord());

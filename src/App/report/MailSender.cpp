@@ -186,7 +186,7 @@ void MailSender::onCheckTimer()
         m_missingConfiguration = true;
         lock.unlock();
         if (first) {
-            setLastError(tr("Missing configuration"));
+            setLastError(QStringLiteral("Missing configuration"));
             LOG_OUT(Kyr::LogError, "MailSender - Missing configuration").endl();
         }
         m_checkTimer.start(30 * m_timing.minuteMs);

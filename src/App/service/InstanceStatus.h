@@ -19,7 +19,7 @@ public:
     explicit InstanceStatus(AppMain *app, QObject *parent = nullptr);
 
     bool isPaused() const { return !m_state.running; }
-    QList<Kyr::State_UI::StateRecord> rows() const { return StateRows::build(m_state); }
+    QList<Kyr::State_UI::StateRecord> rows() const { return StateRows::build(m_state, StateRows::Wording::Plain); }
     // For a person, and for scripts (the fields are listed in the README).
     QString text() const;
     QJsonObject json() const;

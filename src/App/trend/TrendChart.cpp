@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QLegendMarker>
+#include <QLocale>
 #include <QLineSeries>
 #include <QScatterSeries>
 #include <QTimeZone>
@@ -151,6 +152,9 @@ QChart *TrendChart::build(const TrendCurves &curves, qint64 fromMs, qint64 toMs)
     const bool anyRows = curves.rowCount() > 0;
 
     auto *chart = new QChart;
+    // Axis numbers in the chosen locale (a decimal comma in German); headless that is C.
+    chart->setLocalizeNumbers(true);
+    chart->setLocale(QLocale());
     QStringList names;
     for (const TrendCurve &curve : curves.curves)
         names.append(curve.point);

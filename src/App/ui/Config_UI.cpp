@@ -20,6 +20,7 @@
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -54,21 +55,22 @@ Config_UI::Config_UI(const QString &configFilePath, QWidget *parent)
 
 void Config_UI::addPages()
 {
-    const std::pair<ConfigPage *, QString> pages[] = {
-        {new ImapPage, tr("IMAP")},
-        {new CloudPage, tr("Cloud connection")},
-        {new GeneralPage, tr("General")},
-        {new CryptoPage, tr("Crypto")},
-        {new DmsPage, tr("DMS / PDBS")},
-        {new MappingPage, tr("Mapping")},
-        {new OptionsPage, tr("Options")},
-        {new RangeCheckPage, tr("Range check")},
-        {new UsersPage, tr("Users")},
-        {new ReportPage, tr("Mail reporting")},
-        {new ServicePage, tr("Service")},
+    // Each tab keeps its English title as its data, which names it independent of the language.
+    const std::pair<ConfigPage *, const char *> pages[] = {
+        {new ImapPage, QT_TR_NOOP("IMAP")},
+        {new CloudPage, QT_TR_NOOP("Cloud connection")},
+        {new GeneralPage, QT_TR_NOOP("General")},
+        {new CryptoPage, QT_TR_NOOP("Crypto")},
+        {new DmsPage, QT_TR_NOOP("DMS / PDBS")},
+        {new MappingPage, QT_TR_NOOP("Mapping")},
+        {new OptionsPage, QT_TR_NOOP("Options")},
+        {new RangeCheckPage, QT_TR_NOOP("Range check")},
+        {new UsersPage, QT_TR_NOOP("Users")},
+        {new ReportPage, QT_TR_NOOP("Mail reporting")},
+        {new ServicePage, QT_TR_NOOP("Service")},
     };
     for (const auto &[page, title] : pages) {
-        m_tabs->addTab(page, title);
+        m_tabs->tabBar()->setTabData(m_tabs->addTab(page, tr(title)), QString::fromLatin1(title));
         m_pages.append(page);
         connect(page, &ConfigPage::changed, this, &Config_UI::onAnyChanged);
     }

@@ -1,9 +1,11 @@
 #include "ui/DataMonitor.h"
 
+#include "ui/LocaleTexts.h"
 #include "ui/WindowGeometry.h"
 
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QLocale>
 #include <QMenu>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -20,7 +22,7 @@ class ArrivalItem : public QTableWidgetItem
 {
 public:
     ArrivalItem()
-        : QTableWidgetItem(QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")))
+        : QTableWidgetItem(LocaleTexts::dateTime(QDateTime::currentDateTime()))
         , m_msecs(QDateTime::currentMSecsSinceEpoch())
     {
     }
@@ -36,12 +38,12 @@ private:
 };
 } // namespace
 
-DataMonitor::DataMonitor(const QString &applicationName, const QString &name, QWidget *parent)
+DataMonitor::DataMonitor(const QString &applicationName, const QString &name, const QString &title, QWidget *parent)
     : QWidget(parent)
     , m_settingsKey(applicationName + QStringLiteral("/DataMon/") + name)
     , m_table(new QTableWidget(0, 5, this))
 {
-    setWindowTitle(applicationName + QStringLiteral(" - ") + name);
+    setWindowTitle(applicationName + QStringLiteral(" - ") + (title.isEmpty() ? name : title));
     m_table->setHorizontalHeaderLabels(
         {tr("Timestamp"), tr("DMS Point"), tr("ValueTimestamp"), tr("Value"), tr("State")});
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -70,7 +72,7 @@ DataMonitor::~DataMonitor()
 
 QString DataMonitor::valueText(const DataParser::ValueRec &rec)
 {
-    QString text = QString::number(rec.value, 'g', 15);
+    QString text = QLocale().toString(rec.value, 'g', 15);
     if (!rec.unit.isEmpty())
         text += QStringLiteral(" (") + rec.unit + QLatin1Char(')');
     if (rec.increment)

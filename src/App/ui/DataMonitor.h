@@ -17,13 +17,16 @@ class DataMonitor : public QWidget
 public:
     static constexpr int kMaxRows = 800;
 
-    // name: the text of the menu item that opened the monitor; it also keys the stored geometry.
-    DataMonitor(const QString &applicationName, const QString &name, QWidget *parent = nullptr);
+    // name: the English text of the menu item that opened the monitor; it keys the stored geometry
+    // and is the title unless a title (the menu item's translated text) is given.
+    DataMonitor(const QString &applicationName, const QString &name, const QString &title = {},
+                QWidget *parent = nullptr);
     ~DataMonitor() override;
 
     QTableWidget *table() const { return m_table; }
 
-    // "12.5 (kWh) [+]": value with up to 15 significant digits, unit, interval-amount mark.
+    // "12.5 (kWh) [+]": value with up to 15 significant digits in the chosen locale, unit,
+    // interval-amount mark.
     static QString valueText(const DataParser::ValueRec &rec);
     // The write reason of the low byte of dbState, with " [INV]" for the invalid bit.
     static QString dbStateText(quint32 dbState);

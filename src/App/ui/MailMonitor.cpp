@@ -1,5 +1,6 @@
 #include "ui/MailMonitor.h"
 
+#include "ui/LocaleTexts.h"
 #include "ui/WindowGeometry.h"
 
 #include <QCheckBox>
@@ -69,7 +70,7 @@ void MailMonitor::onMailChecked(QString info, QString data, QString result)
     if (m_hideSuccessful->isChecked() && result == QLatin1String("Ok"))
         return;
     m_table->insertRow(0);
-    m_table->setItem(0, 0, new QTableWidgetItem(QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"))));
+    m_table->setItem(0, 0, new QTableWidgetItem(LocaleTexts::dateTime(QDateTime::currentDateTime())));
     int column = 1;
     for (const QString &text : {info, data}) {
         auto *item = new QTableWidgetItem(shortText(text));

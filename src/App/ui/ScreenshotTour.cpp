@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
@@ -131,7 +132,7 @@ void ScreenshotTour::run()
     Config_UI *editor = m_tray->configWindow();
     for (int tab = 0; tab < editor->tabs()->count(); ++tab) {
         editor->tabs()->setCurrentIndex(tab);
-        QString name = editor->tabs()->tabText(tab).toLower();
+        QString name = editor->tabs()->tabBar()->tabData(tab).toString().toLower();
         name.replace(QRegularExpression(QStringLiteral("[^a-z]+")), QStringLiteral("-"));
         save(editor, QStringLiteral("config-") + name);
     }

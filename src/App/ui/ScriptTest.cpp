@@ -116,10 +116,10 @@ void ScriptTest::onEvaluate()
     m_result->setText(result.text);
     if (!result.ok) {
         if (result.errorLine > 0)
-            m_detail->setText(QStringLiteral("Uncaught exception at line %1:%2").arg(result.errorLine).arg(result.text));
+            m_detail->setText(tr("Uncaught exception at line %1:%2").arg(result.errorLine).arg(result.text));
         else
-            m_detail->setText(QStringLiteral("Exception on Line ") + result.text);
+            m_detail->setText(tr("Exception on Line %1").arg(result.text));
     }
     const qint64 ns = clock.nsecsElapsed();
-    m_elapsed->setText(QStringLiteral("Evaluated in %1 ns / %2 ms").arg(ns).arg(ns / 1000000));
+    m_elapsed->setText(tr("Evaluated in %1 ns / %2 ms").arg(ns).arg(ns / 1000000));
 }

@@ -1,25 +1,38 @@
 #include "ui/StateRows.h"
 
+#include "ui/StatusTexts.h"
+
 #include <QCoreApplication>
 
 namespace StateRows {
 
 namespace {
-// The texts keep the tray menu's translation context, where they were first translated.
-QString tr(const char *text)
+using State_UI = Kyr::State_UI;
+using StateRecord = Kyr::State_UI::StateRecord;
+
+// Picks the row's words: the window's language, or the English that the status command answers.
+struct Words
 {
-    return QCoreApplication::translate("TrayMenu", text);
-}
+    Wording wording;
+
+    QString operator()(const char *text) const
+    {
+        return wording == Wording::Window ? QCoreApplication::translate("StateRows", text) : QString::fromUtf8(text);
+    }
+    QString status(const QString &text) const
+    {
+        return wording == Wording::Window ? StatusTexts::translated(text) : text;
+    }
+};
 
 bool serviceMode()
 {
     return !qEnvironmentVariableIsEmpty("ServiceMode");
 }
 
-Kyr::State_UI::StateRecord mailRow(const Input &state)
+StateRecord mailRow(const Input &state, const Words &tr)
 {
-    using Kyr::State_UI;
-    State_UI::StateRecord mail{Mail, -1, tr("Mail"), State_UI::KindOk, tr("Idle")};
+    StateRecord mail{Mail, -1, tr("Mail"), State_UI::KindOk, tr("Idle")};
     if (serviceMode())
         return {Mail, -1, tr("Mail"), State_UI::KindInactive, tr("Disabled")};
     if (!state.running) {
@@ -27,17 +40,16 @@ Kyr::State_UI::StateRecord mailRow(const Input &state)
         mail.text = tr("Stopped");
     } else if (!state.mailError.isEmpty()) {
         mail.kind = State_UI::KindError;
-        mail.text = state.mailError;
+        mail.text = tr.status(state.mailError);
     }
     if (state.nextCheck.isValid())
         mail.text += QStringLiteral(" - ") + tr("next check") + QLatin1Char(' ') + checkTimeText(state.nextCheck);
     return mail;
 }
 
-Kyr::State_UI::StateRecord dmsRow(DmsHandler::DmsState dmsState)
+StateRecord dmsRow(DmsHandler::DmsState dmsState, const Words &tr)
 {
-    using Kyr::State_UI;
-    State_UI::StateRecord dms{Dms, -1, tr("DMS"), State_UI::KindError, DmsHandler::stateText(dmsState)};
+    StateRecord dms{Dms, -1, tr("DMS"), State_UI::KindError, tr.status(DmsHandler::stateText(dmsState))};
     switch (dmsState) {
     case DmsHandler::Idle:
         dms.kind = State_UI::KindOk;
@@ -55,21 +67,22 @@ Kyr::State_UI::StateRecord dmsRow(DmsHandler::DmsState dmsState)
 }
 } // namespace
 
-QList<Kyr::State_UI::StateRecord> build(const Input &state)
+QList<Kyr::State_UI::StateRecord> build(const Input &state, Wording wording)
 {
-    using Kyr::State_UI;
-    QList<State_UI::StateRecord> rows{mailRow(state), dmsRow(state.dmsState)};
+    const Words tr{wording};
+    QList<StateRecord> rows{mailRow(state, tr), dmsRow(state.dmsState, tr)};
     if (serviceMode())
         rows.append({Reporter, -1, tr("Reporter"), State_UI::KindInactive, tr("Disabled")});
     else if (!state.reportError.isEmpty())
-        rows.append({Reporter, -1, tr("Reporter"), State_UI::KindError, state.reportError});
+        rows.append({Reporter, -1, tr("Reporter"), State_UI::KindError, tr.status(state.reportError)});
     else
         rows.append({Reporter, -1, tr("Reporter"), State_UI::KindOk, tr("Idle")});
-    rows.append(serviceMode() ? State_UI::StateRecord{Import, -1, tr("Import"), State_UI::KindInactive, tr("Disabled")}
-                              : State_UI::StateRecord{Import, -1, tr("Import"), State_UI::KindOk, state.importInfo});
-    rows.append({Search, -1, tr("Search"), State_UI::KindOk, state.searchInfo});
+    rows.append(serviceMode()
+                    ? StateRecord{Import, -1, tr("Import"), State_UI::KindInactive, tr("Disabled")}
+                    : StateRecord{Import, -1, tr("Import"), State_UI::KindOk, tr.status(state.importInfo)});
+    rows.append({Search, -1, tr("Search"), State_UI::KindOk, tr.status(state.searchInfo)});
     if (serviceMode())
-        rows.append({Export, -1, tr("Export"), State_UI::KindOk, state.exportInfo});
+        rows.append({Export, -1, tr("Export"), State_UI::KindOk, tr.status(state.exportInfo)});
     return rows;
 }
 

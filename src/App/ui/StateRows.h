@@ -1,7 +1,8 @@
 #pragma once
 // The rows of the state window as a full refresh builds them from the instance's state: one row
 // per part (Mail, DMS, Reporter, Import, Search; Export only in the support instance) with its
-// kind and text. The state window and the control command's status show the same rows.
+// kind and text. The state window shows them in its language, the control command's status in
+// English, for the scripts that read it.
 
 #include "dms/DmsHandler.h"
 
@@ -27,7 +28,9 @@ struct Input
     QString exportInfo;
 };
 
-QList<Kyr::State_UI::StateRecord> build(const Input &state);
+enum class Wording { Window, Plain };
+
+QList<Kyr::State_UI::StateRecord> build(const Input &state, Wording wording = Wording::Window);
 
 // A check time as the rows and the tool tip show it: "hh:mm:ss" today, else with the date.
 QString checkTimeText(const QDateTime &time);

@@ -1,5 +1,7 @@
 #include "ui/ToolDialogs.h"
 
+#include "ui/config/PageParts.h"
+
 #include <QCheckBox>
 #include <QDateTimeEdit>
 #include <QFileDialog>
@@ -75,7 +77,7 @@ SearchCfg::SearchCfg(const QString &applicationName, QWidget *parent)
     addCheck(QStringLiteral("sMappedRdsRegex"), tr("Regex"));
     addText(QStringLiteral("sValue"), tr("Value"), QString());
     addText(QStringLiteral("sUnit"), tr("Unit"), QString());
-    m_formats->addItems(DataParser::displayNames());
+    m_formats->addItems(PageParts::formatNames());
     m_formats->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_formats->setMinimumHeight(120);
     addField(QStringLiteral("sFormat"), tr("Format"), m_formats, QStringList());

@@ -10,6 +10,7 @@
 #include "ui/DataMonitor.h"
 #include "ui/MailMonitor.h"
 #include "ui/StateRows.h"
+#include "ui/StatusTexts.h"
 #include "ui/UiResources.h"
 
 #include <QAction>
@@ -44,9 +45,9 @@ const QString TrayMenu::kToolTipTitle = QStringLiteral("Orvane NG Quillon - 2.25
 TrayMenu::TrayMenu(AppMain *app, QObject *parent)
     : QObject(parent)
     , m_app(app)
-    , m_importInfo(tr("Idle"))
-    , m_searchInfo(tr("Idle"))
-    , m_exportInfo(tr("Idle"))
+    , m_importInfo(QStringLiteral("Idle"))
+    , m_searchInfo(QStringLiteral("Idle"))
+    , m_exportInfo(QStringLiteral("Idle"))
 {
     m_menu = new QMenu;
     m_menu->addAction(tr("&Configure"), this, &TrayMenu::onConfigure);
@@ -201,30 +202,30 @@ void TrayMenu::setRowText(int idx, const QString &name, const QString &text)
 
 void TrayMenu::onMailStateInfo(QString info)
 {
-    setRowText(RowMail, tr("Mail"), info);
+    setRowText(RowMail, tr("Mail"), StatusTexts::translated(info));
 }
 
 void TrayMenu::onDmsStateInfo(QString info)
 {
-    setRowText(RowDms, tr("DMS"), info);
+    setRowText(RowDms, tr("DMS"), StatusTexts::translated(info));
 }
 
 void TrayMenu::onImportStateInfo(QString info)
 {
     m_importInfo = info;
-    setRowText(RowImport, tr("Import"), info);
+    setRowText(RowImport, tr("Import"), StatusTexts::translated(info));
 }
 
 void TrayMenu::onSearchStateInfo(QString info)
 {
     m_searchInfo = info;
-    setRowText(RowSearch, tr("Search"), info);
+    setRowText(RowSearch, tr("Search"), StatusTexts::translated(info));
 }
 
 void TrayMenu::onExportStateInfo(QString info)
 {
     m_exportInfo = info;
-    setRowText(RowExport, tr("Export"), info);
+    setRowText(RowExport, tr("Export"), StatusTexts::translated(info));
 }
 
 // ---- state window ---------------------------------------------------------------------------
@@ -370,7 +371,7 @@ void TrayMenu::openMailMonitor()
 void TrayMenu::openMailDataMonitor()
 {
     if (!m_mailDataMonitor) {
-        m_mailDataMonitor = new DataMonitor(applicationName(), tr("Mail Data monitor"));
+        m_mailDataMonitor = new DataMonitor(applicationName(), QStringLiteral("Mail Data monitor"), tr("Mail Data monitor"));
         m_mailDataMonitor->setWindowIcon(m_normalIcon);
         connect(m_mailDataMonitor, &DataMonitor::sigClosed, this, &TrayMenu::onDataMonitorMailClosed);
         connect(m_mailDataMonitor, &DataMonitor::sigTrendRequested, this, &TrayMenu::openTrendWindow);
@@ -383,7 +384,7 @@ void TrayMenu::openMailDataMonitor()
 void TrayMenu::openDbDataMonitor()
 {
     if (!m_dbDataMonitor) {
-        m_dbDataMonitor = new DataMonitor(applicationName(), tr("DB Data monitor"));
+        m_dbDataMonitor = new DataMonitor(applicationName(), QStringLiteral("DB Data monitor"), tr("DB Data monitor"));
         m_dbDataMonitor->setWindowIcon(m_normalIcon);
         connect(m_dbDataMonitor, &DataMonitor::sigClosed, this, &TrayMenu::onDataMonitorDbClosed);
         connect(m_dbDataMonitor, &DataMonitor::sigTrendRequested, this, &TrayMenu::openTrendWindow);

@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -216,7 +217,7 @@ void TrendWindow::onPointerAt(qint64 timeMs)
         if (i < 0)
             continue;
         const TrendSample &s = curve.samples[i];
-        QString text = curve.point + QStringLiteral(": ") + QString::number(s.value, 'g', 15);
+        QString text = curve.point + QStringLiteral(": ") + QLocale().toString(s.value, 'g', 15);
         if (!curve.unit.isEmpty())
             text += u' ' + curve.unit;
         text += QStringLiteral("  ") + TrendChart::localTimeText(s.timeMs);

@@ -1,6 +1,5 @@
 #include "ui/config/OptionsPage.h"
 
-#include "parsing/DataParser.h"
 #include "ui/config/PageParts.h"
 #include "ui/config/RowTable.h"
 
@@ -11,15 +10,23 @@
 
 namespace {
 
-// Texts of the AKS option codes 0 to 5.
-const QStringList kOptionTexts = {
-    QStringLiteral("Ignore UTC timstamp"),
-    QStringLiteral("Set IP to modBus configuration"),
-    QStringLiteral("Ignore 0 values"),
-    QStringLiteral("Do not send values with state != 0"),
-    QStringLiteral("Use %ISN% as %IAKS% suffix"),
-    QStringLiteral("Use %ISN% as %IAKS% second last part"),
+// Texts of the AKS option codes 0 to 5, translated where the list is built.
+const char *const kOptionTexts[] = {
+    QT_TRANSLATE_NOOP("OptionsPage", "Ignore UTC timstamp"),
+    QT_TRANSLATE_NOOP("OptionsPage", "Set IP to modBus configuration"),
+    QT_TRANSLATE_NOOP("OptionsPage", "Ignore 0 values"),
+    QT_TRANSLATE_NOOP("OptionsPage", "Do not send values with state != 0"),
+    QT_TRANSLATE_NOOP("OptionsPage", "Use %ISN% as %IAKS% suffix"),
+    QT_TRANSLATE_NOOP("OptionsPage", "Use %ISN% as %IAKS% second last part"),
 };
+
+QStringList optionTexts()
+{
+    QStringList texts;
+    for (const char *text : kOptionTexts)
+        texts.append(OptionsPage::tr(text));
+    return texts;
+}
 
 // A list of texts whose item data is the code, the index of the text; a code beyond them is kept.
 QComboBox *codeList(QWidget *parent, const QStringList &texts, int code)
@@ -72,8 +79,8 @@ int OptionsPage::showProblems(const QList<ConfigProblem> &problems)
 void OptionsPage::addOption(const OptionEntry &entry)
 {
     m_table->addRow(m_table->rowCount(), entry.enabled, {QString(), entry.dmsAks, QString()},
-                    {{1, codeList(m_table, DataParser::displayNames(), entry.importType)},
-                     {3, codeList(m_table, kOptionTexts, entry.option)}});
+                    {{1, codeList(m_table, PageParts::formatNames(), entry.importType)},
+                     {3, codeList(m_table, optionTexts(), entry.option)}});
 }
 
 void OptionsPage::onAddOpt()

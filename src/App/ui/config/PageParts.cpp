@@ -1,6 +1,9 @@
 #include "ui/config/PageParts.h"
 
+#include "parsing/DataParser.h"
+
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSpinBox>
@@ -63,6 +66,13 @@ void selectData(QComboBox *combo, const QVariant &value)
         index = combo->count() - 1;
     }
     combo->setCurrentIndex(index);
+}
+
+QStringList formatNames()
+{
+    QStringList names = DataParser::displayNames();
+    names.first() = QCoreApplication::translate("PageParts", "All");
+    return names;
 }
 
 } // namespace PageParts

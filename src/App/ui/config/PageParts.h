@@ -4,6 +4,7 @@
 #include "ui/ConfigChecks.h"
 
 #include <QString>
+#include <QStringList>
 
 class QComboBox;
 class QLabel;
@@ -29,5 +30,8 @@ QString problemOf(const QList<ConfigProblem> &problems, const QString &group, co
 // Selects the item whose data is value; a value no item holds is added as an item of its own,
 // shown as written, so that saving keeps it.
 void selectData(QComboBox *combo, const QVariant &value);
+
+// The import formats' display names by import type, the first ("All") in the window's language.
+QStringList formatNames();
 
 } // namespace PageParts
