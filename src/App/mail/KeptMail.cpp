@@ -48,12 +48,30 @@ bool KeptMail::place(const QString &baseName, QString *path)
     *path = dir.filePath(baseName + QStringLiteral(".eml"));
     if (!m_file)
         return false;
-    for (int n = 1; QFile::exists(*path); ++n)
+    for (int n = 1; QFile::exists(*path); ++n) {
+        if (sameBytes(*path)) {
+            m_file.reset();
+            return true;
+        }
         *path = dir.filePath(baseName + QStringLiteral(" (%1).eml").arg(n));
+    }
     // A rename never replaces a file: a name taken meanwhile fails here rather than losing a mail.
     if (!QFile::rename(m_file->fileName(), *path))
         return false;
     m_file->setAutoRemove(false);
     m_file.reset();
     return true;
+}
+
+bool KeptMail::sameBytes(const QString &path) const
+{
+    QFile other(path);
+    if (other.size() != m_file->size() || !other.open(QIODevice::ReadOnly) || !m_file->open())
+        return false;
+    constexpr qint64 ChunkBytes = 1 << 16;
+    bool same = true;
+    while (same && !other.atEnd())
+        same = other.read(ChunkBytes) == m_file->read(ChunkBytes);
+    m_file->close();
+    return same;
 }

@@ -28,10 +28,14 @@ public:
     // The header block and the text as written.
     bool read(QByteArray *headers, QByteArray *text) const;
     // Renames the part file to baseName.eml in its folder, or to "baseName (n).eml" with the first
-    // n that is free. *path gets the file's name (or, on failure, the name it could not take).
+    // n that is free. A file of these names with the same bytes is the same mail kept by an earlier
+    // take of it: then the part file goes and that file stays. *path gets the file's name (or, on
+    // failure, the name it could not take).
     bool place(const QString &baseName, QString *path);
 
 private:
+    bool sameBytes(const QString &path) const;
+
     std::unique_ptr<QTemporaryFile> m_file; // closed between the calls
     QString m_folder;
     qsizetype m_headerBytes = 0;
