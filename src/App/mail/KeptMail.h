@@ -4,7 +4,8 @@
 // handles) and then put in place as the mail's local .eml copy, read back for the decrypted copy
 // on the server, or removed with this object when the check does not file the mail (its values
 // were not committed, the connection was lost): the mail is then taken again by the next check,
-// and nothing of it is kept twice. The files are readable by their owner only.
+// and nothing of it is kept twice. A part file left by a process that was killed is removed when
+// this one first writes into the folder. The files are readable by their owner only.
 
 #include <QByteArray>
 #include <QString>

@@ -379,6 +379,7 @@ void MailHandler::handleMails(SIMAP &imap, const QList<qint64> &ordered, CheckRe
         clock.start();
         planFiling(imap, std::move(mail), filing);
         times.imapNs += clock.nsecsElapsed();
+        StepHold::at("handed");
         if (!imap.connected())
             return logDisconnection();
     }
