@@ -394,6 +394,59 @@ private slots:
         QCOMPARE(run.dms.sink.mailEntries.filter(QStringLiteral("Subject:%1 broken").arg(tag)).size(), 1);
     }
 
+    // The Failed folder goes between two checks: the next check makes it again and files the mail
+    // there; where it cannot be made (a file holds its name), the mail stays in the inbox, the check
+    // says why, and once the folder can be made the mail is filed and reported once. A server
+    // without MOVE gets the mail copied, and only then expunged.
+    void failedFolderGoneBetweenChecks_data()
+    {
+        QTest::addColumn<bool>("blocked");
+        QTest::addColumn<bool>("move");
+        QTest::newRow("deleted") << false << true;
+        QTest::newRow("deleted and its name taken") << true << true;
+        QTest::newRow("deleted and its name taken, server without MOVE") << true << false;
+    }
+
+    void failedFolderGoneBetweenChecks()
+    {
+        QFETCH(bool, blocked);
+        QFETCH(bool, move);
+        DovecotServer copyOnly;
+        if (!move) {
+            copyOnly.setWithoutMove(true);
+            QString error;
+            QVERIFY2(copyOnly.start(&error), qPrintable(error));
+            QFile::remove(m_dir.filePath(QStringLiteral("cfg/certs/ROOT/imap-copy.pem")));
+            QVERIFY(QFile::copy(copyOnly.certificatePath(), m_dir.filePath(QStringLiteral("cfg/certs/ROOT/imap-copy.pem"))));
+        }
+        DovecotServer &server = move ? m_server : copyOnly;
+        const QString subject = QString::fromLatin1(QTest::currentDataTag());
+        Intake run(server, m_dir.filePath(QStringLiteral("archive-gone")));
+        QVERIFY(run.dmsReady && run.check());
+        const QString failedFolder = server.maildirFolder(QStringLiteral("Failed"));
+        QVERIFY(QFileInfo(failedFolder).isDir());
+        QVERIFY(QDir(failedFolder).removeRecursively());
+        if (blocked) {
+            QFile holder(failedFolder);
+            QVERIFY(holder.open(QIODevice::WriteOnly));
+        }
+        using namespace MeterMails;
+        QVERIFY(server.seedMail(mail(subject, listDate(40), multipart("mixed", {attachment("notes.txt", "hello\r\n")}))));
+        QVERIFY(run.check());
+        if (blocked) {
+            QCOMPARE(server.maildirCount(), 1);
+            QVERIFY2(run.last().at(2).toString().startsWith(QStringLiteral("Could not file 1 mails, they stay in the inbox")),
+                     qPrintable(run.last().at(2).toString()));
+            QVERIFY(run.last().at(0).toString().contains(QStringLiteral("Mails failed:0\r\nMails left on the server:1\r\n")));
+            QVERIFY(QFile::remove(failedFolder));
+            QVERIFY(run.check());
+        }
+        QCOMPARE(run.last().at(2).toString(), QStringLiteral("OK"));
+        QCOMPARE(server.maildirCount(), 0);
+        QCOMPARE(server.maildirCount(QStringLiteral("Failed")), 1);
+        QCOMPARE(run.dms.sink.mailEntries.filter(QStringLiteral("Subject:") + subject + QStringLiteral(",")).size(), 1);
+    }
+
     // Thirty mails with one date header are all handled in one check.
     void equalDatesAllInOneCheck()
     {

@@ -118,6 +118,8 @@ void ImapClient::abort()
     resetFrame();
     m_capabilities.clear();
     m_sentTag.clear();
+    m_loggedIn = false;
+    m_sessionCapabilities = false;
     m_closing = false;
 }
 
@@ -175,7 +177,7 @@ bool ImapClient::readGreeting()
     if (greeting.kind != ImapResponse::Untagged || (greeting.status != "OK" && greeting.status != "PREAUTH"))
         return failConnection(QStringLiteral("Server refused the connection: %1").arg(statusText(greeting)));
     if (greeting.code.toUpper().startsWith("CAPABILITY "))
-        m_capabilities = QString::fromLatin1(greeting.code.toUpper()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        takeCapabilities(greeting.code);
     return true;
 }
 
@@ -232,7 +234,25 @@ bool ImapClient::login(const QString &user, const QString &password)
     addAtom(&command, "LOGIN");
     addString(&command, user.toUtf8());
     addString(&command, password.toUtf8());
-    return execute(command);
+    // Set first, so that capabilities in the login's answer count as the session's.
+    m_loggedIn = true;
+    if (!execute(command))
+        m_loggedIn = false;
+    return m_loggedIn;
+}
+
+bool ImapClient::hasCapability(const QString &name)
+{
+    // Servers announce more (MOVE, UIDPLUS) once the user is logged in.
+    if (m_loggedIn && !m_sessionCapabilities && refreshCapabilities())
+        m_sessionCapabilities = true;
+    return m_capabilities.contains(name);
+}
+
+void ImapClient::takeCapabilities(const QByteArray &code)
+{
+    m_capabilities = QString::fromLatin1(code.toUpper()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    m_sessionCapabilities = m_loggedIn;
 }
 
 bool ImapClient::list(const QString &pattern, QStringList *mailboxes)
@@ -358,28 +378,52 @@ bool ImapClient::append(const QString &mailbox, const QByteArray &message)
     return execute(command);
 }
 
-bool ImapClient::copy(const QByteArray &messageSet, const QString &mailbox)
+bool ImapClient::copy(const QByteArray &messageSet, const QString &mailbox, bool byUid)
 {
     Command command;
+    if (byUid)
+        addAtom(&command, "UID");
     addAtom(&command, "COPY");
     addAtom(&command, messageSet);
     addString(&command, encodeMailboxName(mailbox));
     return execute(command);
 }
 
-bool ImapClient::storeDeleted(const QByteArray &messageSet)
+bool ImapClient::move(const QByteArray &messageSet, const QString &mailbox, bool byUid)
+{
+    if (!hasCapability(QStringLiteral("MOVE")))
+        return fail(QStringLiteral("The server does not announce MOVE"));
+    Command command;
+    if (byUid)
+        addAtom(&command, "UID");
+    addAtom(&command, "MOVE");
+    addAtom(&command, messageSet);
+    addString(&command, encodeMailboxName(mailbox));
+    return execute(command);
+}
+
+bool ImapClient::storeDeleted(const QByteArray &messageSet, bool byUid)
 {
     Command command;
+    if (byUid)
+        addAtom(&command, "UID");
     addAtom(&command, "STORE");
     addAtom(&command, messageSet);
     addAtom(&command, "+FLAGS.SILENT (\\Deleted)");
     return execute(command);
 }
 
-bool ImapClient::expunge()
+bool ImapClient::expunge(const QByteArray &uidSet)
 {
     Command command;
+    if (!uidSet.isEmpty()) {
+        if (!hasCapability(QStringLiteral("UIDPLUS")))
+            return fail(QStringLiteral("The server does not announce UIDPLUS"));
+        addAtom(&command, "UID");
+    }
     addAtom(&command, "EXPUNGE");
+    if (!uidSet.isEmpty())
+        addAtom(&command, uidSet);
     return execute(command);
 }
 
@@ -492,8 +536,11 @@ bool ImapClient::awaitCompletion(const QByteArray &tag, QList<ImapResponse> *unt
         if (response.kind == ImapResponse::Tagged) {
             if (response.tag != tag)
                 return failConnection(QStringLiteral("Response for unknown command tag '%1'").arg(QString::fromLatin1(response.tag.left(40))));
-            if (response.status == "OK")
+            if (response.status == "OK") {
+                if (response.code.toUpper().startsWith("CAPABILITY "))
+                    takeCapabilities(response.code);
                 return true;
+            }
             return fail(statusText(response));
         }
         noteUntagged(response);

@@ -571,23 +571,36 @@ int SIMAP::appendToMailbox()
     return m_client->append(m_mailbox, message) ? NoError : imapFailure();
 }
 
+bool SIMAP::serverSupports(const QString &capability)
+{
+    return connected() && m_client->hasCapability(capability);
+}
+
 int SIMAP::copyToMailbox()
 {
     if (const int code = requireConnection())
         return code;
-    return m_client->copy(m_messageSet.toLatin1(), m_mailbox) ? NoError : imapFailure();
+    return m_client->copy(m_messageSet.toLatin1(), m_mailbox, m_uidMode) ? NoError : imapFailure();
+}
+
+int SIMAP::moveToMailbox()
+{
+    if (const int code = requireConnection())
+        return code;
+    return m_client->move(m_messageSet.toLatin1(), m_mailbox, m_uidMode) ? NoError : imapFailure();
 }
 
 int SIMAP::deleteFromMailbox()
 {
     if (const int code = requireConnection())
         return code;
-    return m_client->storeDeleted(m_messageSet.toLatin1()) ? NoError : imapFailure();
+    return m_client->storeDeleted(m_messageSet.toLatin1(), m_uidMode) ? NoError : imapFailure();
 }
 
 int SIMAP::expungeMailbox()
 {
     if (const int code = requireConnection())
         return code;
-    return m_client->expunge() ? NoError : imapFailure();
+    const bool onlyTheSet = m_uidMode && !m_messageSet.isEmpty() && m_client->hasCapability(QStringLiteral("UIDPLUS"));
+    return m_client->expunge(onlyTheSet ? m_messageSet.toLatin1() : QByteArray()) ? NoError : imapFailure();
 }

@@ -10,6 +10,7 @@
 #include "mail/MailListOrder.h"
 #include "mail/MailOutcome.h"
 #include "mail/SmimeSteps.h"
+#include "mail/StepHold.h"
 #include "mail/TrustedSigners.h"
 
 #include "dms/StatusReportSink.h"
@@ -109,6 +110,10 @@ struct MailHandler::CheckTimes
 struct MailHandler::HandledMail
 {
     qint64 number = 0;
+    qint64 uid = 0;
+    enum class Folder { None, Success, Failed };
+    Folder folder = Folder::None; // where the mail is filed on the server; None: only deleted from the inbox
+    bool filed = false; // it left the inbox
     bool fetched = true; // false: larger than the mail bound, only its headers were fetched
     QString subject, date, from;
     QByteArray fetchedHeaders, fetchedText; // as fetched, until the mail is kept
@@ -118,15 +123,10 @@ struct MailHandler::HandledMail
     bool decryptedCopy = false; // kept for the folder of decrypted mails on the server
 };
 
-// The mails of a check, in order, and their message numbers by what happens to them on the server.
+// The mails of a check, in order.
 struct MailHandler::Filing
 {
     std::vector<HandledMail> mails;
-    QList<qint64> success;
-    QList<qint64> failed;
-    QList<qint64> remove;
-    int okCount = 0;
-    int failedCount = 0;
 };
 
 MailHandler::MailHandler(const MailConfig &config) : m_config(config)
@@ -298,10 +298,7 @@ void MailHandler::runSession(SIMAP &imap, CheckResult &check, QString &summary, 
 {
     QElapsedTimer clock;
     clock.start();
-    if (!m_foldersChecked) {
-        ensureFolders(imap);
-        m_foldersChecked = true;
-    }
+    ensureFolders(imap);
     imap.setMailbox(m_config.inboxFolder);
     if (imap.selectMailbox() != 0) {
         check.code = -2;
@@ -332,7 +329,7 @@ void MailHandler::runSession(SIMAP &imap, CheckResult &check, QString &summary, 
                 check.moreMailsWaiting = true;
             }
             times.imapNs += clock.nsecsElapsed();
-            handleMails(imap, ordered, list, summary, times);
+            handleMails(imap, ordered, list, check, summary, times);
             clock.restart();
         }
     }
@@ -367,7 +364,7 @@ void MailHandler::ensureFolders(SIMAP &imap)
 }
 
 void MailHandler::handleMails(SIMAP &imap, const QList<qint64> &ordered, const QList<SIMAPMessageInfo> &list,
-                              QString &summary, CheckTimes &times)
+                              CheckResult &check, QString &summary, CheckTimes &times)
 {
     Filing filing;
     const TrustedSigners signers;
@@ -384,6 +381,7 @@ void MailHandler::handleMails(SIMAP &imap, const QList<qint64> &ordered, const Q
         clock.start();
         planFiling(imap, std::move(mail), filing);
         times.imapNs += clock.nsecsElapsed();
+        StepHold::at("handed");
         if (!imap.connected())
             return logDisconnection();
     }
@@ -393,14 +391,21 @@ void MailHandler::handleMails(SIMAP &imap, const QList<qint64> &ordered, const Q
                        .arg(filing.mails.size());
         return;
     }
+    // The copies go in place while the mail is still in the inbox: a mail taken again after a
+    // crash finds its identical local copy there and writes none, whereas a copy written after the
+    // mail left could be lost.
+    for (const HandledMail &mail : filing.mails) {
+        if (mail.decryptedCopy)
+            appendDecrypted(imap, mail.kept);
+    }
+    keepLocally(filing);
+    StepHold::at("kept");
     QElapsedTimer clock;
     clock.start();
-    if (fileOnServer(imap, filing))
-        fileLocally(filing);
+    const QStringList errors = fileOnServer(imap, filing);
     times.imapNs += clock.nsecsElapsed();
-    ServiceCounters::instance().mailsHandled(filing.okCount, filing.failedCount);
-    summary += QStringLiteral("Mails ok:%1\r\n").arg(filing.okCount);
-    summary += QStringLiteral("Mails failed:%1\r\n").arg(filing.failedCount);
+    StepHold::at("filed");
+    reportFiled(filing, errors, check, summary);
 }
 
 void MailHandler::logDisconnection()
@@ -424,6 +429,7 @@ MailHandler::HandledMail MailHandler::checkMail(SIMAP &imap, int position, qint6
 {
     HandledMail mail;
     mail.number = number;
+    mail.uid = imap.messageId();
     mail.fetched = fetched;
     mail.subject = imap.messageSubject();
     mail.date = imap.messageDate();
@@ -473,21 +479,18 @@ void MailHandler::planFiling(SIMAP &imap, HandledMail mail, Filing &filing)
     const MailOutcome &outcome = mail.outcome;
     QString localFolder;
     if (outcome.ok()) {
-        ++filing.okCount;
         if (m_config.successCopyToImap && !(outcome.encrypted && m_config.successCopyToImapWithoutEncrypted))
-            filing.success << mail.number;
+            mail.folder = HandledMail::Folder::Success;
         mail.decryptedCopy = outcome.encrypted && m_config.successCopyToImapDecrypted;
         if (m_config.successCopyToLocal)
             localFolder = m_config.successLocalFolder;
     } else {
-        ++filing.failedCount;
         if (m_config.failedCopyToImap)
-            filing.failed << mail.number;
+            mail.folder = HandledMail::Folder::Failed;
         // A mail that was not fetched has nothing to keep locally; it is in the failed folder.
         if (m_config.failedCopyToLocal && mail.fetched)
             localFolder = m_config.failedLocalFolder;
     }
-    filing.remove << mail.number;
     keepMail(imap, mail, localFolder);
     mail.fetchedHeaders.clear();
     mail.fetchedText.clear();
@@ -545,45 +548,62 @@ bool MailHandler::valuesCommitted(CheckTimes &times)
     return committed;
 }
 
-bool MailHandler::fileOnServer(SIMAP &imap, const Filing &filing)
+// A mail leaves the inbox only when it is filed. Where the server announces MOVE, each folder's
+// mails go with one UID MOVE, so no crash leaves a mail both filed and in the inbox; elsewhere they
+// are copied, and only the mails whose copy succeeded are marked and expunged. A mail whose filing
+// failed stays in the inbox and is taken again by the next check (deleting it anyway would lose the
+// mail and, with a folder gone, any trace of it).
+QStringList MailHandler::fileOnServer(SIMAP &imap, Filing &filing)
 {
     QStringList errors;
     emit sigMailInfo(QStringLiteral("Copying..."));
-    const auto copy = [&](const QList<qint64> &set, const QString &folder, const char *errorText) {
+    const bool move = imap.serverSupports(QStringLiteral("MOVE"));
+    imap.setUidMode(true);
+    QSet<qint64> leaving, marked;
+    const auto file = [&](HandledMail::Folder target, const QString &folder, const char *role) {
+        QList<qint64> set;
+        for (const HandledMail &mail : filing.mails) {
+            if (mail.folder == target && mail.uid > 0)
+                set << mail.uid;
+        }
         if (set.isEmpty())
             return;
         imap.setMessageSet(numbers(set));
         imap.setMailbox(folder);
-        if (imap.copyToMailbox() != 0) {
-            LOG_OUT(Kyr::LogError, errorText).endl();
-            errors << QString::fromLatin1(errorText);
+        if ((move ? imap.moveToMailbox() : imap.copyToMailbox()) == 0) {
+            (move ? leaving : marked).unite(QSet<qint64>(set.begin(), set.end()));
+            return;
         }
+        const QString text = QStringLiteral("Could not %1(%2)").arg(move ? "MoveToMailbox" : "CopyToMailbox", role);
+        LOG_OUT(Kyr::LogError, "%1: %2").arg(text).arg(imap.lastError()).endl();
+        errors << text;
     };
-    copy(filing.success, m_config.successImapFolder, "Could not CopyToMailbox(success)");
-    copy(filing.failed, m_config.failedImapFolder, "Could not CopyToMailbox(failed)");
+    file(HandledMail::Folder::Success, m_config.successImapFolder, "success");
+    file(HandledMail::Folder::Failed, m_config.failedImapFolder, "failed");
     for (const HandledMail &mail : filing.mails) {
-        if (mail.decryptedCopy)
-            appendDecrypted(imap, mail.kept);
+        if (mail.folder == HandledMail::Folder::None && mail.uid > 0)
+            marked.insert(mail.uid);
     }
-    imap.setMailbox(m_config.inboxFolder);
     emit sigMailInfo(QStringLiteral("Deleting..."));
-    bool removed = true;
-    if (!filing.remove.isEmpty()) {
-        imap.setMessageSet(numbers(filing.remove));
+    if (!marked.isEmpty()) {
+        QList<qint64> set(marked.begin(), marked.end());
+        std::sort(set.begin(), set.end());
+        imap.setMailbox(m_config.inboxFolder);
+        imap.setMessageSet(numbers(set));
         if (imap.deleteFromMailbox() != 0) {
             LOG_OUT(Kyr::LogError, "Could not DeleteFromMailbox()").endl();
             errors << QStringLiteral("Could not DeleteFromMailbox()");
-            removed = false;
+        } else if (imap.expungeMailbox() != 0) {
+            LOG_OUT(Kyr::LogWarning, "Could not ExpungeMailbox()").endl();
+            errors << QStringLiteral("Could not ExpungeMailbox()");
+        } else {
+            leaving.unite(marked);
         }
     }
-    if (imap.expungeMailbox() != 0) {
-        LOG_OUT(Kyr::LogWarning, "Could not ExpungeMailbox()").endl();
-        errors << QStringLiteral("Could not ExpungeMailbox()");
-        removed = false;
-    }
-    if (!errors.isEmpty())
-        reportFailure(errors.join(QStringLiteral(" / ")));
-    return removed;
+    imap.setUidMode(false);
+    for (HandledMail &mail : filing.mails)
+        mail.filed = leaving.contains(mail.uid);
+    return errors;
 }
 
 void MailHandler::appendDecrypted(SIMAP &imap, const KeptMail &kept)
@@ -600,7 +620,7 @@ void MailHandler::appendDecrypted(SIMAP &imap, const KeptMail &kept)
         LOG_OUT(Kyr::LogError, "Could not CopyToMailbox(successDecrypted)").endl();
 }
 
-void MailHandler::fileLocally(Filing &filing)
+void MailHandler::keepLocally(Filing &filing)
 {
     const QDateTime now = QDateTime::currentDateTime();
     for (HandledMail &mail : filing.mails) {
@@ -608,9 +628,37 @@ void MailHandler::fileLocally(Filing &filing)
         const QString name = LocalMailArchive::baseName(LocalMailArchive::nameDate(mail.date, now), mail.from, mail.subject);
         if (mail.archived && !mail.kept.place(name, &path))
             mail.outcome.fail(QStringLiteral(" - Could not save file:") + path);
-        if (!mail.outcome.ok())
-            reportFailure(mail.outcome.result);
     }
+}
+
+void MailHandler::reportFiled(const Filing &filing, const QStringList &errors, CheckResult &check, QString &summary)
+{
+    int ok = 0, failed = 0, left = 0;
+    for (const HandledMail &mail : filing.mails) {
+        if (!mail.filed) {
+            ++left;
+            continue;
+        }
+        // A mail counts and is reported on the check that files it, so a mail taken again is
+        // counted once.
+        if (mail.outcome.ok()) {
+            ++ok;
+        } else {
+            ++failed;
+            reportFailure(mail.outcome.result);
+        }
+    }
+    ServiceCounters::instance().mailsHandled(ok, failed);
+    summary += QStringLiteral("Mails ok:%1\r\nMails failed:%2\r\n").arg(ok).arg(failed);
+    if (left == 0 && errors.isEmpty())
+        return;
+    if (left > 0)
+        summary += QStringLiteral("Mails left on the server:%1\r\n").arg(left);
+    check.code = -4;
+    check.text = QStringLiteral("Could not file %1 mails, they stay in the inbox for the next check: ").arg(left)
+                 + errors.join(QStringLiteral(" / "));
+    LOG_OUT(Kyr::LogError, "%1").arg(check.text).endl();
+    reportFailure(check.text);
 }
 
 void MailHandler::reportFailure(const QString &text)

@@ -75,12 +75,14 @@ private:
     bool listensToMailChecked() const;
     CheckResult runCheck();
     void runSession(SIMAP &imap, CheckResult &check, QString &summary, CheckTimes &times);
+    // Creates the enabled target folders that the server does not list; run at every check, so a
+    // folder deleted meanwhile is there again before mails are filed into it.
     void ensureFolders(SIMAP &imap);
     // The mails of a check: each fetched, checked and sorted for filing; then, once their values
-    // are committed, filed on the server and, once they have left the inbox, kept locally and
-    // reported.
-    void handleMails(SIMAP &imap, const QList<qint64> &ordered, const QList<SIMAPMessageInfo> &list, QString &summary,
-                     CheckTimes &times);
+    // are committed, kept locally, filed on the server and, once they have left the inbox,
+    // counted and reported.
+    void handleMails(SIMAP &imap, const QList<qint64> &ordered, const QList<SIMAPMessageInfo> &list, CheckResult &check,
+                     QString &summary, CheckTimes &times);
     void logDisconnection();
     // Makes the mail at this position of the check's order the current message: its information,
     // headers and (unless larger than the mail bound) its text, fetched in batches; false when it
@@ -90,17 +92,21 @@ private:
     HandledMail checkMail(SIMAP &imap, int position, qint64 number, bool fetched, const TrustedSigners &signers,
                           CheckTimes &times);
     void runSteps(SIMAP &imap, const TrustedSigners &signers, MailOutcome &outcome, CheckTimes &times);
-    // Counts the mail, puts its number into the sets of the server filing and keeps what is to be
-    // kept of it.
+    // Chooses the mail's folder on the server and keeps what is to be kept of it.
     void planFiling(SIMAP &imap, HandledMail mail, Filing &filing);
     void keepMail(SIMAP &imap, HandledMail &mail, const QString &localFolder);
     // The point stores' commit barrier over the values of the check; a failure is reported.
     bool valuesCommitted(CheckTimes &times);
-    // Copies, appends the decrypted mails, deletes and expunges; true when the mails left the inbox.
-    bool fileOnServer(SIMAP &imap, const Filing &filing);
+    // Moves (or copies and expunges) each mail to its folder and marks the mails that left the
+    // inbox; returns the errors.
+    QStringList fileOnServer(SIMAP &imap, Filing &filing);
+    // The decrypted copy on the server, appended before the mail is filed (a stop in between can
+    // leave a second copy there on the next take, never none).
     void appendDecrypted(SIMAP &imap, const KeptMail &kept);
-    // Each mail's local copy put in place and its failure reported, once the mail is filed.
-    void fileLocally(Filing &filing);
+    // Each mail's local copy put in place, before the mail leaves the inbox.
+    void keepLocally(Filing &filing);
+    // Counts and reports the mails that left the inbox; the others make the check fail.
+    void reportFiled(const Filing &filing, const QStringList &errors, CheckResult &check, QString &summary);
     void reportFailure(const QString &text);
 
     const MailConfig m_config;
@@ -111,6 +117,5 @@ private:
     std::mutex m_reportSinkMutex;
     StatusReportSink *m_reportSink = nullptr; // under m_reportSinkMutex
     bool m_configErrorReported = false;
-    bool m_foldersChecked = false;
     std::atomic<int> m_connectionFailures{0};
 };

@@ -74,9 +74,13 @@ public:
     // fetch outstanding); false when it is closed.
     bool checkConnection();
     bool append(const QString &mailbox, const QByteArray &message);
-    bool copy(const QByteArray &messageSet, const QString &mailbox);
-    bool storeDeleted(const QByteArray &messageSet);
-    bool expunge();
+    // With byUid the message set holds UIDs (UID COPY, UID MOVE, UID STORE).
+    bool copy(const QByteArray &messageSet, const QString &mailbox, bool byUid = false);
+    // MOVE (RFC 6851): copy and expunge in one step; only where the server announces MOVE.
+    bool move(const QByteArray &messageSet, const QString &mailbox, bool byUid = false);
+    bool storeDeleted(const QByteArray &messageSet, bool byUid = false);
+    // EXPUNGE of every mail marked deleted, or with a UID set UID EXPUNGE of only those (UIDPLUS).
+    bool expunge(const QByteArray &uidSet = QByteArray());
     bool close();
     bool logout();
     // Drops the connection without a word to the server.
@@ -84,6 +88,9 @@ public:
 
     bool isConnected() const;
     bool isEncrypted() const;
+    // Whether the server announces the capability (upper case, e.g. "MOVE", "UIDPLUS") to the
+    // logged-in session: taken from the login's answer, else asked for once.
+    bool hasCapability(const QString &name);
     qint64 exists() const { return m_exists; }
     QString lastError() const { return m_lastError; }
 
@@ -115,6 +122,7 @@ private:
     bool writeAll(const QByteArray &bytes, const QDeadlineTimer &deadline);
     bool readGreeting();
     bool refreshCapabilities();
+    void takeCapabilities(const QByteArray &code);
     bool startTls();
     void noteUntagged(const ImapResponse &response);
     bool failConnection(const QString &error);
@@ -137,6 +145,8 @@ private:
     QString m_host;
     QString m_lastError;
     QStringList m_capabilities;
+    bool m_loggedIn = false;
+    bool m_sessionCapabilities = false; // m_capabilities are those announced after the login
     int m_timeoutMs = 30000;
     int m_tagCounter = 0;
     QByteArray m_sentTag;  // of the fetch sent ahead whose answer is still to be read

@@ -112,6 +112,10 @@ public:
 
     void setMessageSet(const QString &set) { m_messageSet = set; }
     QString messageSet() const { return m_messageSet; }
+    // UID mode: the message set of copy, move, delete and expunge holds UIDs, not message numbers.
+    void setUidMode(bool uids) { m_uidMode = uids; }
+    // Whether the logged-in session is announced the capability ("MOVE", "UIDPLUS").
+    bool serverSupports(const QString &capability);
     // The three fetches refuse an empty message set (ErrArgument) without asking the server.
     int fetchMessageInfo();
     QList<SIMAPMessageInfo> messageInfoList() const { return m_infoList; }
@@ -166,7 +170,12 @@ public:
     // Appends header string + empty line + text to the mailbox property.
     int appendToMailbox();
     int copyToMailbox();
+    // Moves the message set to the mailbox property in one step; ErrServer where MOVE is not
+    // announced.
+    int moveToMailbox();
     int deleteFromMailbox();
+    // In UID mode with UIDPLUS announced, expunges only the message set; else every mail marked
+    // deleted.
     int expungeMailbox();
 
     QString lastError() const { return m_lastError; }
@@ -208,6 +217,7 @@ private:
     QString m_selected;
     QStringList m_mailboxList;
     QString m_messageSet;
+    bool m_uidMode = false;
     QList<SIMAPMessageInfo> m_infoList;
     QList<SIMAPMessage> m_fetched;
     QString m_setSentAhead;
