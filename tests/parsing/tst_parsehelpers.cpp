@@ -260,6 +260,46 @@ private slots:
         QCOMPARE(QString::fromUtf8(file.readAll()), expected);
     }
 
+    // A sink with a consumer hands the records on in batches of at most its size, the last one
+    // when the parser is done, also after a failure; together they are the records the holding
+    // road gives, in the same order.
+    void recordsLeaveInBatches_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("parsed");
+        QTest::newRow("whole file") << QStringLiteral("mscons/mscons_load_profile.edi") << true;
+        QTest::newRow("fault after records") << QStringLiteral("mscons/mscons_wrong_message_count.edi") << false;
+    }
+
+    void recordsLeaveInBatches()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, parsed);
+        QFile in(QStringLiteral(QUILLON_SOURCE_DIR "/tests/data/") + file);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        DataFileInput input;
+        input.bytes = in.readAll();
+        const DataFileResult held = DataFileReader::read(input);
+        QVERIFY(!held.records.isEmpty());
+
+        QList<qsizetype> batchSizes;
+        QStringList batched;
+        RecordSink sink([&](const RecordSink::Batch &batch) {
+            batchSizes.append(batch.size());
+            for (const DataParser::ValueRec &r : batch)
+                batched.append(r.timestamp.toString(Qt::ISODate) + r.iaks + QString::number(r.value));
+        }, 2);
+        const DataFileResult streamed = DataFileReader::read(input, sink);
+        QCOMPARE(streamed.parsed, parsed);
+        QCOMPARE(streamed.errorText, held.errorText);
+        QStringList expected;
+        for (const DataParser::ValueRec &r : held.records)
+            expected.append(r.timestamp.toString(Qt::ISODate) + r.iaks + QString::number(r.value));
+        QCOMPARE(batched, expected);
+        QCOMPARE(batchSizes.size(), (expected.size() + 1) / 2);
+        QVERIFY(std::all_of(batchSizes.begin(), batchSizes.end(), [](qsizetype n) { return n >= 1 && n <= 2; }));
+    }
+
     void timesAsQtReadsThem_data()
     {
         QTest::addColumn<QByteArray>("text");

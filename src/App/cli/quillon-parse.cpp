@@ -4,6 +4,9 @@
 // Parses data files through the same road as the mail intake (".gz" files are unpacked first) and prints
 // their records as CSV on standard output. A file that cannot be parsed is reported on standard
 // error with its name in front; the exit code is 0 only when every file parsed.
+// Records come from the parser in batches and their lines go to a temporary spool file, which is
+// copied to standard output once the file has parsed: a file failing at its last line prints
+// nothing, and memory holds one batch, not the file's records.
 
 #include "parsing/DataFileReader.h"
 #include "parsing/RecordCsvWriter.h"
@@ -11,9 +14,32 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 #include <QTextStream>
 
 #include <unistd.h>
+
+namespace {
+
+// Appends the spool's bytes to standard output; false when either side fails.
+bool copyToStdout(QFile &spool)
+{
+    if (!spool.seek(0))
+        return false;
+    QByteArray chunk(1 << 20, Qt::Uninitialized);
+    for (qint64 n = 0; (n = spool.read(chunk.data(), chunk.size())) > 0;) {
+        for (const char *p = chunk.constData(); n > 0;) {
+            const ssize_t written = ::write(STDOUT_FILENO, p, size_t(n));
+            if (written <= 0)
+                return false;
+            p += written;
+            n -= written;
+        }
+    }
+    return true;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -41,7 +67,17 @@ int main(int argc, char *argv[])
         input.name = name;
         input.parserFileName = name;
         input.bytes = file.readAll();
-        const DataFileResult result = DataFileReader::read(input);
+        QTemporaryFile spool;
+        if (!spool.open()) {
+            err << path << ": Could not open a spool file: " << spool.errorString() << '\n';
+            return 1;
+        }
+        RecordCsvWriter spooled(spool.handle());
+        RecordSink sink([&spooled](const RecordSink::Batch &batch) {
+            for (const DataParser::ValueRec &r : batch)
+                spooled.write(r);
+        });
+        const DataFileResult result = DataFileReader::read(input, sink);
         if (result.gunzipFailed) // the parser then got the packed bytes
             err << path << ": Could not gunzip file\n";
         if (!result.parsed) {
@@ -49,8 +85,10 @@ int main(int argc, char *argv[])
             allParsed = false;
             continue;
         }
-        for (const DataParser::ValueRec &r : result.records)
-            out.write(r);
+        if (!spooled.flush() || !out.flush() || !copyToStdout(spool)) {
+            err << path << ": Could not write the records\n";
+            return 1;
+        }
     }
     out.flush();
     err.flush();
