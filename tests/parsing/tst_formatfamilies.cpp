@@ -25,7 +25,7 @@ private slots:
     void msconsResultCodes()
     {
         QString errorText;
-        QList<DataParser::ValueRec> out;
+        FormatParsers::Records out;
         QCOMPARE(FormatParsers::parseMscons("UNB+UNOC:3+S+R'UNZ+0+1'", errorText, out), FormatParsers::ParseResult::NoData);
         QCOMPARE(errorText, QStringLiteral("No data found"));
         QCOMPARE(FormatParsers::parseMscons("UNB+UNOC:3+S+R'UNZ+1+1'", errorText, out), FormatParsers::ParseResult::Faulty);

@@ -6,9 +6,12 @@
 #include "parsing/FieldReaders.h"
 #include "parsing/Gunzip.h"
 #include "parsing/ParseHelpers.h"
+#include "parsing/RecordCsvWriter.h"
 #include "parsing/formats/SegmentScanner.h"
 
 #include <QProcess>
+#include <QTemporaryFile>
+#include <QTimeZone>
 #include <QTest>
 
 #include <cmath>
@@ -214,6 +217,98 @@ private slots:
         strictOk = strictOk && std::isfinite(strict);
         QCOMPARE(FieldReaders::parseCDouble(QByteArrayView(text), value, FieldReaders::DecimalComma::NotANumber), strictOk);
         QVERIFY2(!strictOk || value == strict, qPrintable(QStringLiteral("%1 != %2").arg(value).arg(strict)));
+    }
+
+    // The CSV writer's own number and time formatting against Qt's text of the same value and
+    // time: ties at the 15th digit, signed zero, values past 15 digits, times on both clock-change
+    // nights, at negative offsets and outside four-digit years.
+    void csvLinesAsQtWritesThem_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QDateTime>("time");
+        const QDateTime winter(QDate(2024, 1, 1), QTime(0, 15));
+        const QTimeZone cet("Europe/Berlin");
+        for (const double value : {1.234, 0.0, -0.0, 19.99298095703125, 123456789.123456789, 1e15, 1e16, 1e-5, 1e-4,
+                                   -2.5e300, 1.0 / 3, std::numeric_limits<double>::infinity(), std::nan("")})
+            QTest::newRow(qPrintable(QStringLiteral("value %1").arg(value, 0, 'g', 17))) << value << winter;
+        const QList<QDateTime> times{
+            QDateTime(QDate(2024, 3, 31), QTime(1, 59, 59), cet), QDateTime(QDate(2024, 3, 31), QTime(3, 0), cet),
+            QDateTime(QDate(2024, 10, 27), QTime(2, 30), cet),
+            QDateTime(QDate(2024, 10, 27), QTime(2, 30), cet).addSecs(3600),
+            QDateTime(QDate(2024, 10, 27), QTime(2, 30), Qt::LocalTime),
+            QDateTime(QDate(2018, 1, 1), QTime(0, 15), Qt::OffsetFromUTC, -(3 * 3600 + 1800)),
+            QDateTime(QDate(1969, 12, 31), QTime(23, 59, 59, 500), Qt::UTC),
+            QDateTime(QDate(999, 5, 1), QTime(12, 0), Qt::UTC), QDateTime(QDate(10000, 1, 1), QTime(0, 0), Qt::UTC),
+            QDateTime()};
+        for (const QDateTime &time : times)
+            QTest::newRow(qPrintable(QStringLiteral("time %1").arg(time.toString(Qt::ISODateWithMs)))) << 1.0 << time;
+    }
+
+    void csvLinesAsQtWritesThem()
+    {
+        QFETCH(double, value);
+        QFETCH(QDateTime, time);
+        DataParser::ValueRec rec;
+        rec.timestamp = time;
+        rec.value = value;
+        rec.iaks = QStringLiteral("Z\u00e4hler \"1\", Halle");
+        rec.unit = QStringLiteral("m\u00b3");
+        rec.importType = DataParser::IMPTYPE_EON_CSV;
+        QTemporaryFile file;
+        QVERIFY(file.open());
+        {
+            RecordCsvWriter writer(file.handle());
+            writer.write(rec);
+        }
+        const int offset = time.offsetFromUtc();
+        const QString timeText = time.isValid()
+            ? time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + (offset < 0 ? u'-' : u'+')
+                + QTime(0, 0).addSecs(std::abs(offset)).toString(QStringLiteral("HH:mm"))
+            : QString();
+        const QString expected = timeText + QStringLiteral(",\"Z\u00e4hler \"\"1\"\", Halle\",EON_CSV,")
+            + QString::number(value, 'g', 15) + QStringLiteral(",m\u00b3,0,false,,,\n");
+        QVERIFY(file.seek(0)); // the writer moved the descriptor, not QFile
+        QCOMPARE(QString::fromUtf8(file.readAll()), expected);
+    }
+
+    // A sink with a consumer hands the records on in batches of at most its size, the last one
+    // when the parser is done, also after a failure; together they are the records the holding
+    // road gives, in the same order.
+    void recordsLeaveInBatches_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("parsed");
+        QTest::newRow("whole file") << QStringLiteral("mscons/mscons_load_profile.edi") << true;
+        QTest::newRow("fault after records") << QStringLiteral("mscons/mscons_wrong_message_count.edi") << false;
+    }
+
+    void recordsLeaveInBatches()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, parsed);
+        QFile in(QStringLiteral(QUILLON_SOURCE_DIR "/tests/data/") + file);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        DataFileInput input;
+        input.bytes = in.readAll();
+        const DataFileResult held = DataFileReader::read(input);
+        QVERIFY(!held.records.isEmpty());
+
+        QList<qsizetype> batchSizes;
+        QStringList batched;
+        RecordSink sink([&](const RecordSink::Batch &batch) {
+            batchSizes.append(batch.size());
+            for (const DataParser::ValueRec &r : batch)
+                batched.append(r.timestamp.toString(Qt::ISODate) + r.iaks + QString::number(r.value));
+        }, 2);
+        const DataFileResult streamed = DataFileReader::read(input, sink);
+        QCOMPARE(streamed.parsed, parsed);
+        QCOMPARE(streamed.errorText, held.errorText);
+        QStringList expected;
+        for (const DataParser::ValueRec &r : held.records)
+            expected.append(r.timestamp.toString(Qt::ISODate) + r.iaks + QString::number(r.value));
+        QCOMPARE(batched, expected);
+        QCOMPARE(batchSizes.size(), (expected.size() + 1) / 2);
+        QVERIFY(std::all_of(batchSizes.begin(), batchSizes.end(), [](qsizetype n) { return n >= 1 && n <= 2; }));
     }
 
     void timesAsQtReadsThem_data()

@@ -35,6 +35,14 @@ void convertToUtf8(QByteArray &data, const QString &declared, DataFileResult &re
 
 DataFileResult DataFileReader::read(const DataFileInput &input)
 {
+    RecordSink sink;
+    DataFileResult result = read(input, sink);
+    result.records = std::move(sink.pending());
+    return result;
+}
+
+DataFileResult DataFileReader::read(const DataFileInput &input, RecordSink &sink)
+{
     DataFileResult result;
     result.data = input.bytes;
     if (input.bytes.size() > input.maxUnpackedBytes) {
@@ -62,7 +70,7 @@ DataFileResult DataFileReader::read(const DataFileInput &input)
     if (input.convertCharset)
         convertToUtf8(result.data, input.charsetName, result);
 
-    result.parsed = DataParser::parse(result.data, result.errorText, result.records, input.parserFileName);
+    result.parsed = DataParser::parse(result.data, result.errorText, sink, input.parserFileName);
     return result;
 }
 

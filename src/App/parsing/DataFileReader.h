@@ -31,7 +31,7 @@ struct DataFileResult
 {
     bool parsed = false;
     QString errorText;       // why it failed: the parser's text or the size limit's
-    QList<DataParser::ValueRec> records; // records parsed before a failure stay here
+    QList<DataParser::ValueRec> records; // records parsed before a failure stay here (read without a sink)
     QByteArray data;         // the bytes the parser saw (UTF-8 after a conversion)
 
     // Problems that did not stop the road; the caller logs them in its own words.
@@ -46,6 +46,9 @@ class DataFileReader
 {
 public:
     static DataFileResult read(const DataFileInput &input);
+    // The same road with the records going to the sink (in batches when it has a consumer);
+    // result.records stays empty.
+    static DataFileResult read(const DataFileInput &input, RecordSink &sink);
 
     // The character set a mail part declares in its content-type attributes ("charset=..." in
     // any case, wherever it stands in the list, the last one included): upper-cased, double

@@ -31,9 +31,21 @@ ParseResult runParsers(DataParser::ImportType type, const QByteArray &data, QStr
 bool DataParser::parse(const QByteArray &data, QString &errorText, QList<ValueRec> &values,
                        const QString &fileName)
 {
+    RecordSink sink;
+    const bool parsed = parse(data, errorText, sink, fileName);
+    if (values.isEmpty())
+        values = std::move(sink.pending());
+    else
+        values.append(sink.pending());
+    return parsed;
+}
+
+bool DataParser::parse(const QByteArray &data, QString &errorText, RecordSink &sink, const QString &fileName)
+{
     errorText.clear();
     const ParseResult rc = runParsers(FormatDetection::detect(FormatDetection::head(data)), data, errorText,
-                                      values, fileName);
+                                      sink, fileName);
+    sink.flush();
     if (rc == ParseResult::NotThisFormat && errorText.isEmpty())
         errorText = QStringLiteral("Unknown data format: ") + QString::fromUtf8(data.left(50));
     return rc == ParseResult::Parsed;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "parsing/RecordSink.h"
 #include "parsing/ValueRec.h"
 
 // The one entry that turns the bytes of a data file into value records. It recognises the
@@ -14,6 +15,9 @@ public:
     // fileName is the attachment or file name, "-" when there is none.
     static bool parse(const QByteArray &data, QString &errorText, QList<ValueRec> &values,
                       const QString &fileName);
+    // The same into a sink: with a consumer, records leave in batches while the parser runs and
+    // the last batch when it is done, also after a failure.
+    static bool parse(const QByteArray &data, QString &errorText, RecordSink &sink, const QString &fileName);
 
     // Brings a record to the state a format parser starts from: the current local time,
     // empty texts, type 0, value 0, no increment, state 0, no flags.

@@ -5,6 +5,7 @@
 // the vendor exports that are split into QStrings.
 
 #include "parsing/DataParser.h"
+#include "parsing/RecordSink.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -30,11 +31,11 @@ namespace FieldReaders {
 // Makes room for count more records. A large list is asked to live on huge pages: a file of a
 // few MB gives millions of records of some 200 bytes each, and filling them page by page costs
 // far more than reading the file (the kernel ignores the advice where huge pages are off).
-template <typename Records>
-inline void reserveRecords(Records &values, qsizetype count)
+inline void reserveRecords(RecordSink &sink, qsizetype count)
 {
-    values.reserve(values.size() + count);
+    sink.reserve(count);
 #ifdef __linux__
+    const QList<DataParser::ValueRec> &values = sink.pending();
     constexpr quintptr hugePage = 2 * 1024 * 1024;
     const quintptr begin = reinterpret_cast<quintptr>(values.data() + values.size());
     const quintptr end = reinterpret_cast<quintptr>(values.data() + values.capacity());
@@ -47,7 +48,7 @@ inline void reserveRecords(Records &values, qsizetype count)
 // Makes room for the records a file of lineCount lines with valuesPerLine values each would
 // give, bounded by what dataSize bytes can hold (a value takes at least a digit and a separator;
 // real exports spend far more than 8 bytes).
-inline void reserveRecordsForLines(QList<DataParser::ValueRec> &values, qsizetype lineCount,
+inline void reserveRecordsForLines(RecordSink &values, qsizetype lineCount,
                                    qsizetype valuesPerLine, qsizetype dataSize)
 {
     reserveRecords(values, std::min(lineCount * std::max<qsizetype>(valuesPerLine, 1), dataSize / 8));

@@ -1,13 +1,14 @@
 #pragma once
 
 #include "parsing/DataParser.h"
+#include "parsing/RecordSink.h"
 
 // The format parsers, one per file in this folder, listed with their signatures and names in
 // the format table (FormatTable.cpp). Each receives the complete file content and appends its
-// records to values.
+// records to the sink.
 namespace FormatParsers {
 
-using Records = QList<DataParser::ValueRec>;
+using Records = RecordSink;
 
 // What a format parser says about a file.
 enum class ParseResult {

@@ -1,0 +1,68 @@
+#pragma once
+// Where a format parser puts its records. Without a consumer the sink holds every record of the
+// file (the list the caller takes afterwards); with one, records leave in batches of at most
+// batchRecords as the parser goes, so what a file's records cost in memory is one batch.
+// A parser sees the same operations either way: append, the count appended so far, the record
+// appended last (still in the pending batch: a full batch leaves before the next append).
+
+#include "parsing/ValueRec.h"
+
+#include <functional>
+
+class RecordSink
+{
+public:
+    using Record = ValueRecTypes::ValueRec;
+    using Batch = QList<Record>;
+    using Consumer = std::function<void(const Batch &)>;
+    static constexpr qsizetype DefaultBatchRecords = 8192;
+
+    RecordSink() = default; // holds every record
+    explicit RecordSink(Consumer consumer, qsizetype batchRecords = DefaultBatchRecords)
+        : m_consumer(std::move(consumer)), m_batchRecords(batchRecords)
+    {
+    }
+
+    void append(const Record &record)
+    {
+        makeRoom();
+        m_pending.append(record);
+    }
+    template <typename... Args>
+    Record &emplaceBack(Args &&...args)
+    {
+        makeRoom();
+        return m_pending.emplaceBack(std::forward<Args>(args)...);
+    }
+    // Records appended so far, handed on or not.
+    qsizetype size() const { return m_handedOn + m_pending.size(); }
+    Record &last() { return m_pending.last(); }
+    // Room for count more records; with a consumer at most one batch.
+    void reserve(qsizetype count)
+    {
+        m_pending.reserve(m_pending.size() + (m_consumer ? std::min(count, m_batchRecords) : count));
+    }
+    Batch &pending() { return m_pending; }
+
+    // Hands the pending records to the consumer (the caller does so once the parser is done).
+    void flush()
+    {
+        if (!m_consumer || m_pending.isEmpty())
+            return;
+        m_consumer(m_pending);
+        m_handedOn += m_pending.size();
+        m_pending.resize(0);
+    }
+
+private:
+    void makeRoom()
+    {
+        if (m_consumer && m_pending.size() >= m_batchRecords)
+            flush();
+    }
+
+    Consumer m_consumer;
+    qsizetype m_batchRecords = DefaultBatchRecords;
+    qsizetype m_handedOn = 0;
+    Batch m_pending;
+};
