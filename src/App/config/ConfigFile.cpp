@@ -15,6 +15,10 @@ namespace ConfigFile {
 
 namespace {
 
+// Rows a table may hold. A table whose stored size is larger is not read at all (logged as a
+// warning): the size key alone would otherwise make the reader build that many rows.
+constexpr int MaxTableRows = 10000;
+
 // The file holds the mail passwords in plain text.
 constexpr QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
 
@@ -124,7 +128,12 @@ struct Reader
         QList<Row> &rows = record.*table.rows;
         rows.clear();
         s.beginGroup(QLatin1String(group));
-        const int size = s.beginReadArray(QLatin1String(table.name));
+        int size = s.beginReadArray(QLatin1String(table.name));
+        if (size > MaxTableRows) {
+            qWarning("Configuration table %s/%s holds %d rows, more than %d: the table is not read", group,
+                     table.name, size, MaxTableRows);
+            size = 0;
+        }
         for (int i = 0; i < size; ++i) {
             s.setArrayIndex(i);
             Row row;

@@ -1,6 +1,7 @@
 #include "service/ControlServer.h"
 
 #include "service/ControlChannel.h"
+#include "service/ControlRequest.h"
 
 #include "KyrLogger/Logger.h"
 
@@ -57,19 +58,13 @@ void ControlServer::onNewConnection()
 
 void ControlServer::onReadyRead(QLocalSocket *socket, QTimer *timer)
 {
-    if (!socket->canReadLine()) {
-        if (socket->bytesAvailable() > ControlChannel::MaxRequestBytes)
-            answer(socket, timer, false,
-                   QStringLiteral("Request longer than %1 bytes").arg(ControlChannel::MaxRequestBytes));
-        return;
+    const ControlRequest::Reading reading = ControlRequest::read(socket->peek(ControlChannel::MaxRequestBytes + 1));
+    if (reading.state == ControlRequest::Reading::Refused) {
+        answer(socket, timer, false, reading.text);
+    } else if (reading.state == ControlRequest::Reading::Request) {
+        const ControlCommands::Answer reply = m_commands.run(reading.text);
+        answer(socket, timer, reply.ok, reply.text);
     }
-    const QByteArray line = socket->readLine(ControlChannel::MaxRequestBytes + 2);
-    if (!line.endsWith('\n')) {
-        answer(socket, timer, false, QStringLiteral("Request longer than %1 bytes").arg(ControlChannel::MaxRequestBytes));
-        return;
-    }
-    const ControlCommands::Answer reply = m_commands.run(QString::fromUtf8(line).trimmed());
-    answer(socket, timer, reply.ok, reply.text);
 }
 
 // One answer per connection; then the connection closes, or is cut when the client does not
