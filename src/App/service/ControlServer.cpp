@@ -9,6 +9,8 @@
 #include <QLocalSocket>
 #include <QTimer>
 
+#include <sys/socket.h>
+
 ControlServer::ControlServer(const ControlCommands &commands, QObject *parent)
     : QObject(parent), m_commands(commands)
 {
@@ -67,13 +69,17 @@ void ControlServer::onReadyRead(QLocalSocket *socket, QTimer *timer)
     }
 }
 
-// One answer per connection; then the connection closes, or is cut when the client does not
-// take the answer within the time limit.
+// One answer per connection. The server then stops sending (a half close) and drains what the
+// client still sends until it hangs up: closing a local socket with unread bytes in it would reset
+// the connection and could take the answer with it. A client that neither reads nor hangs up is
+// cut when the time limit ends.
 void ControlServer::answer(QLocalSocket *socket, QTimer *timer, bool ok, const QString &text)
 {
     if (!ok)
         LOG_OUT(Kyr::LogNotice, "Control request refused: %1").arg(text).endl();
     disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
+    connect(socket, &QLocalSocket::readyRead, socket, [socket] { socket->readAll(); });
+    socket->readAll();
     timer->disconnect();
     connect(timer, &QTimer::timeout, socket, &QLocalSocket::abort);
     timer->start(ControlChannel::RequestTimeoutMs);
@@ -81,5 +87,11 @@ void ControlServer::answer(QLocalSocket *socket, QTimer *timer, bool ok, const Q
     if (!bytes.endsWith('\n'))
         bytes += '\n';
     socket->write(bytes);
-    socket->disconnectFromServer();
+    const auto stopSending = [socket] {
+        if (socket->bytesToWrite() == 0 && socket->state() == QLocalSocket::ConnectedState)
+            ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
+    };
+    connect(socket, &QLocalSocket::bytesWritten, socket, stopSending);
+    socket->flush();
+    stopSending();
 }
