@@ -15,12 +15,12 @@ namespace {
 class CheckingVisitor : public MimePartWalk::Visitor
 {
 public:
-    void failed(MimePartWalk::Failure, const QString &error) override
+    void failed(MimePartWalk::Failure, const QString &error, bool) override
     {
         if (error.isEmpty())
             std::abort();
     }
-    void attachment(const QString &name, DataFileResult &read) override
+    void attachment(const QString &name, DataFileResult &read, bool) override
     {
         if (name.isEmpty() || (!read.parsed && read.errorText.isEmpty()))
             std::abort();
