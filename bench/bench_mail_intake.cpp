@@ -10,6 +10,7 @@
 #include "mail/MailHandler.h"
 
 #include "fixtures/DovecotServer.h"
+#include "fixtures/FixtureConfiguration.h"
 #include "fixtures/MeterMails.h"
 #include "fixtures/SmimeFactory.h"
 
@@ -159,13 +160,7 @@ int main(int argc, char **argv)
     QObject::connect(&dms, &DmsHandler::sigDmsReady, &app, [&] { dmsReady = true; });
     dms.start();
 
-    MailConfig config;
-    config.host = server.host();
-    config.port = server.imapsPort();
-    config.ssl = true;
-    config.userName = server.user();
-    config.password = server.password();
-    config.checkInterval = QStringLiteral("60");
+    MailConfig config = fixtureMailConfig(server);
     MailHandler mail(config);
     mail.setDmsHandler(&dms);
     mail.setDmsState(DmsHandler::Idle);

@@ -10,6 +10,7 @@
 #include "KyrIpc/PostgresUri.h"
 
 #include "fixtures/DovecotServer.h"
+#include "fixtures/FixtureConfiguration.h"
 #include "fixtures/MeterMails.h"
 #include "fixtures/PostgresServer.h"
 #include "fixtures/SmimeFactory.h"
@@ -60,13 +61,7 @@ private slots:
         config.writeLastEntryToDms = true;
         DmsHandlerRun dms(config, [] { DmsTiming t; t.asyncUpDelayMs = 1; t.connectRetryMs = 200; return t; }());
         QVERIFY(dms.startReady());
-        MailConfig mailConfig;
-        mailConfig.host = m_dovecot.host();
-        mailConfig.port = m_dovecot.imapsPort();
-        mailConfig.ssl = true;
-        mailConfig.userName = m_dovecot.user();
-        mailConfig.password = m_dovecot.password();
-        mailConfig.checkInterval = QStringLiteral("60");
+        MailConfig mailConfig = fixtureMailConfig(m_dovecot);
         MailHandler mail(mailConfig);
         mail.setDmsHandler(dms.handler.get());
         mail.setDmsState(DmsHandler::Idle);

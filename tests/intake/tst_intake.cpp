@@ -7,6 +7,7 @@
 #include "mail/MailListOrder.h"
 
 #include "fixtures/DovecotServer.h"
+#include "fixtures/FixtureConfiguration.h"
 #include "fixtures/MeterMails.h"
 #include "fixtures/SmimeFactory.h"
 
@@ -60,13 +61,7 @@ public:
     {
         dmsReady = dms.startReady();
         dms.handler->setStatusReportSink(nullptr); // the DMS side reports to no one, as without a reporter
-        MailConfig config;
-        config.host = server.host();
-        config.port = server.imapsPort();
-        config.ssl = true;
-        config.userName = server.user();
-        config.password = server.password();
-        config.checkInterval = QStringLiteral("60");
+        MailConfig config = fixtureMailConfig(server);
         config.successCopyToLocal = true;
         config.successLocalFolder = archive + QStringLiteral("/ok");
         config.failedCopyToLocal = true;
