@@ -20,11 +20,19 @@ public:
         if (error.isEmpty())
             std::abort();
     }
+    RecordSink &attachmentSink(const QString &) override
+    {
+        m_records = RecordSink();
+        return m_records;
+    }
     void attachment(const QString &name, DataFileResult &read, bool) override
     {
         if (name.isEmpty() || (!read.parsed && read.errorText.isEmpty()))
             std::abort();
     }
+
+private:
+    RecordSink m_records;
 };
 
 } // namespace

@@ -273,13 +273,15 @@ private slots:
 
     // A sink with a consumer hands the records on in batches of at most its size, the last one
     // when the parser is done, also after a failure; together they are the records the holding
-    // road gives, in the same order.
+    // road gives, in the same order, also when the file is read from disk into a spool (a gzip file
+    // unpacked as a stream into it).
     void recordsLeaveInBatches_data()
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<bool>("parsed");
         QTest::newRow("whole file") << QStringLiteral("mscons/mscons_load_profile.edi") << true;
         QTest::newRow("fault after records") << QStringLiteral("mscons/mscons_wrong_message_count.edi") << false;
+        QTest::newRow("gzip file") << QStringLiteral("mscons/mscons_load_profile.edi.gz") << true;
     }
 
     void recordsLeaveInBatches()
@@ -289,9 +291,15 @@ private slots:
         QFile in(QStringLiteral(QUILLON_SOURCE_DIR "/tests/data/") + file);
         QVERIFY(in.open(QIODevice::ReadOnly));
         DataFileInput input;
+        input.name = file;
         input.bytes = in.readAll();
         const DataFileResult held = DataFileReader::read(input);
         QVERIFY(!held.records.isEmpty());
+        // The file read piece by piece into a spool of 100 bytes in memory: the rest goes to a
+        // mapped temporary file, whose pages are given back after every batch.
+        input.bytes.clear();
+        input.device = &in;
+        input.memoryBytes = 100;
 
         QList<qsizetype> batchSizes;
         QStringList batched;
@@ -301,6 +309,8 @@ private slots:
                 batched.append(r.timestamp.toString(Qt::ISODate) + r.iaks + QString::number(r.value));
         }, 2);
         const DataFileResult streamed = DataFileReader::read(input, sink);
+        QVERIFY(streamed.spool && streamed.spool->spilled());
+        QCOMPARE(streamed.data, held.data);
         QCOMPARE(streamed.parsed, parsed);
         QCOMPARE(streamed.errorText, held.errorText);
         QStringList expected;

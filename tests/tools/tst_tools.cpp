@@ -387,6 +387,35 @@ private slots:
         QVERIFY2(r.standardError.contains("Data after the last gzip member of file " + p.path("src/tail.edi.gz") + " left out"), qPrintable(r.standardError));
     }
 
+    // A file that fails at its end, after its first batches of records have left the parser, leaves
+    // nothing in any tool; a mail keeps in the export the rows of its attachment that parsed. Sources:
+    // good.csv (one value), bad.edi (9,000 MSCONS values, then a wrong message count), mixed.eml (an
+    // attachment of four values and one like bad.edi). Args name folders and files of the project.
+    void failedFilesLeaveNothing_data() { JsonCases::addRows(kCases, QStringLiteral("failedFilesLeaveNothing")); }
+
+    void failedFilesLeaveNothing()
+    {
+        QFETCH(const QJsonObject, row);
+        using namespace MeterMails;
+        const QDateTime start(QDate(2024, 1, 1), QTime(0, 0), Qt::UTC);
+        const QByteArray bad = mscons(QStringLiteral("BAD"), 9000, 1, start).replace("UNZ+1+", "UNZ+2+");
+        Project p;
+        p.write("src/good.csv", simpleCsv(QStringLiteral("Gas"), {QStringLiteral("2024/01/01;00:15:00;1,5")}));
+        p.write("src/bad.edi", bad);
+        p.write("src/mixed.eml", mail(QStringLiteral("mixed"), QStringLiteral("Mon, 1 Jan 2024 10:00:00 +0100"),
+                                      multipart("mixed", {attachment("v.edi", mscons(QStringLiteral("GOOD"), 4, 1, start)),
+                                                          attachment("w.edi", bad)})));
+        QStringList args = JsonCases::strings(row[QStringLiteral("args")]);
+        for (qsizetype i = 1; i < args.size(); ++i)
+            args[i] = args[i].startsWith(u'-') ? args[i] : p.path(args[i]);
+        const ProcessResult r = p.tool(args.takeFirst(), args);
+        QVERIFY2(r.standardOutput.contains(row[QStringLiteral("counts")].toString()), qPrintable(r.standardOutput));
+        if (row.contains(QStringLiteral("hits")))
+            QCOMPARE(readBytes(p.path("hits.csv")).count('\n'), row[QStringLiteral("hits")].toInt());
+        if (row.contains(QStringLiteral("query")))
+            QCOMPARE(p.sql("x.db", row[QStringLiteral("query")].toString()), row[QStringLiteral("expected")].toString());
+    }
+
     // Sources: 2024values.csv (5006:A 1.5 and 1.50000001, X 0 and 7), archive/2024old.csv (5006:A 3),
     // mscons.edi (7 MSCONS values). Each row gives the options, the counts the tool prints, and a line
     // of the result file (%1 the source folder), when it is checked.

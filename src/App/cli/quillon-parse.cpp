@@ -4,9 +4,10 @@
 // Parses data files through the same road as the mail intake (".gz" files are unpacked first) and prints
 // their records as CSV on standard output. A file that cannot be parsed is reported on standard
 // error with its name in front; the exit code is 0 only when every file parsed.
-// Records come from the parser in batches and their lines go to a temporary spool file, which is
-// copied to standard output once the file has parsed: a file failing at its last line prints
-// nothing, and memory holds one batch, not the file's records.
+// The file is read piece by piece (a large one through a mapped temporary copy), records come from
+// the parser in batches and their lines go to a temporary spool file, which is copied to standard
+// output once the file has parsed: a file failing at its last line prints nothing, and memory
+// holds one batch and a few pages of the file, not the file or its records.
 
 #include "parsing/DataFileReader.h"
 #include "parsing/RecordCsvWriter.h"
@@ -70,7 +71,7 @@ int main(int argc, char *argv[])
         DataFileInput input;
         input.name = name;
         input.parserFileName = name;
-        input.bytes = file.readAll();
+        input.device = &file;
         QTemporaryFile spool;
         if (!spool.open()) {
             err << path << ": Could not open a spool file: " << spool.errorString() << '\n';

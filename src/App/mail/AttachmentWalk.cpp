@@ -75,17 +75,23 @@ void AttachmentWalk::failed(MimePartWalk::Failure failure, const QString &error,
         m_outcome.fail(QStringLiteral(" - [multipart] Could not DecodeFromString():") + error, log);
 }
 
+RecordSink &AttachmentWalk::attachmentSink(const QString &)
+{
+    m_records = RecordSink();
+    return m_records;
+}
+
 void AttachmentWalk::attachment(const QString &name, DataFileResult &read, bool log)
 {
     if (!read.parsed) {
         m_outcome.fail(QStringLiteral(" - Could not parse attachment ") + name + QStringLiteral(": ") + read.errorText, log);
     } else {
         if (m_outcome.withInfo)
-            m_outcome.info += QStringLiteral("\r\n === Values processed:%1\r\n").arg(read.records.size());
+            m_outcome.info += QStringLiteral("\r\n === Values processed:%1\r\n").arg(m_records.size());
         if (!m_dms)
             m_outcome.fail(QStringLiteral(" - DMS not found"));
         else
-            handOver(std::move(read.records));
+            handOver(std::move(m_records.pending()));
     }
     if (m_report)
         m_report(m_outcome.info, QString::fromUtf8(read.data), m_outcome.result);

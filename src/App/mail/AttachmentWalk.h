@@ -39,12 +39,14 @@ public:
 private:
     void part(const MIME &mime, int level, int index) override;
     void failed(MimePartWalk::Failure failure, const QString &error, bool log) override;
+    RecordSink &attachmentSink(const QString &name) override;
     void attachment(const QString &name, DataFileResult &read, bool log) override;
     void handOver(QList<DataParser::ValueRec> records);
 
     MailOutcome &m_outcome;
     DmsHandler *m_dms;
     AttachmentReport m_report;
+    RecordSink m_records; // the attachment's records, held until it has parsed whole
     qint64 m_values = 0;
     qint64 m_parseNs = 0;
     qint64 m_handOverNs = 0;

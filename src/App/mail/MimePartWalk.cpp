@@ -75,7 +75,7 @@ void MimePartWalk::readAttachment(const MIME &mime, int index, const QString &na
     input.convertCharset = true;
     input.charsetName = DataFileReader::charsetFromAttributes(mime.partContentTypeAttr(index));
     input.parserFileName = name;
-    DataFileResult read = DataFileReader::read(input);
+    DataFileResult read = DataFileReader::read(input, m_visitor.attachmentSink(name));
     m_readNs += clock.nsecsElapsed();
 
     logRoadWarnings(name, read);

@@ -34,8 +34,11 @@ public:
         // The part fails the mail; the walk goes on with the next part. log: false once the mail has
         // logged its share of this kind of failure (the walk logs the count at its end).
         virtual void failed(Failure failure, const QString &error, bool log) = 0;
-        // An attachment read (parsed or not: read.parsed, read.errorText); its records may be moved
-        // out. log: whether a refusal is logged, as for failed.
+        // Where the records of the attachment about to be read go: a sink that holds them, or one
+        // that hands them on in batches as the parser goes.
+        virtual RecordSink &attachmentSink(const QString &name) = 0;
+        // The attachment was read (parsed or not: read.parsed, read.errorText), after its last
+        // records reached the sink. log: whether a refusal is logged, as for failed.
         virtual void attachment(const QString &name, DataFileResult &read, bool log) = 0;
     };
 

@@ -2,7 +2,10 @@
 
 #include "parsing/Gunzip.h"
 
+#include <QIODevice>
 #include <QTextCodec>
+
+#include <cstring>
 
 namespace {
 
@@ -31,6 +34,73 @@ void convertToUtf8(QByteArray &data, const QString &declared, DataFileResult &re
     data = codec->toUnicode(data).toUtf8();
 }
 
+bool finished(InputSpool &spool, DataFileResult &result)
+{
+    if (spool.finish())
+        return true;
+    result.errorText = spool.errorText();
+    return false;
+}
+
+// A device is read from its start, also a second time after damaged gzip data.
+bool rewound(const DataFileInput &input)
+{
+    return input.device->pos() == 0 || input.device->seek(0);
+}
+
+// Fills the spool with the input's bytes as they are; false past the limit or on a failure.
+bool spoolPlain(const DataFileInput &input, InputSpool &spool, DataFileResult &result)
+{
+    if (!input.device) {
+        spool.adopt(input.bytes);
+    } else if (!rewound(input) || !spool.appendFrom(*input.device)) {
+        result.errorText = spool.errorText();
+        return false;
+    }
+    if (spool.size() > input.maxUnpackedBytes) {
+        result.errorText = DataFileReader::tooLargeText(input.maxUnpackedBytes);
+        return false;
+    }
+    return finished(spool, result);
+}
+
+// Unpacks a ".gz" input into the spool. Damaged data goes to the parser packed, as it came.
+bool spoolUnpacked(const DataFileInput &input, InputSpool &spool, DataFileResult &result)
+{
+    qint64 offset = 0;
+    const Gunzip::Source source = [&](char *buffer, qint64 size) -> qint64 {
+        if (input.device)
+            return input.device->read(buffer, size);
+        const qint64 n = std::min(size, qint64(input.bytes.size()) - offset);
+        std::memcpy(buffer, input.bytes.constData() + offset, size_t(n));
+        offset += n;
+        return n;
+    };
+    const auto target = [&spool](const char *data, qint64 size) { return spool.append(data, size); };
+    if (input.device && !rewound(input)) {
+        result.errorText = input.device->errorString();
+        return false;
+    }
+    switch (Gunzip::gunzip(source, target, input.maxUnpackedBytes)) {
+    case Gunzip::Result::TrailingData:
+        result.gunzipTrailingData = true;
+        [[fallthrough]];
+    case Gunzip::Result::Ok:
+        return finished(spool, result);
+    case Gunzip::Result::Damaged:
+        result.gunzipFailed = true;
+        spool.clear();
+        return spoolPlain(input, spool, result);
+    case Gunzip::Result::TooLarge:
+        result.errorText = DataFileReader::tooLargeText(input.maxUnpackedBytes);
+        return false;
+    case Gunzip::Result::TargetFailed:
+        break;
+    }
+    result.errorText = spool.errorText();
+    return false;
+}
+
 } // namespace
 
 DataFileResult DataFileReader::read(const DataFileInput &input)
@@ -44,33 +114,28 @@ DataFileResult DataFileReader::read(const DataFileInput &input)
 DataFileResult DataFileReader::read(const DataFileInput &input, RecordSink &sink)
 {
     DataFileResult result;
-    result.data = input.bytes;
-    if (input.bytes.size() > input.maxUnpackedBytes) {
+    const qint64 inputSize = input.device ? input.device->size() : input.bytes.size();
+    if (inputSize > input.maxUnpackedBytes) {
         result.errorText = tooLargeText(input.maxUnpackedBytes);
         return result;
     }
-    if (input.name.endsWith(QLatin1String(".gz"))) {
-        QByteArray unpacked;
-        switch (Gunzip::gunzip(input.bytes, unpacked, input.maxUnpackedBytes)) {
-        case Gunzip::Result::TrailingData:
-            result.gunzipTrailingData = true;
-            [[fallthrough]];
-        case Gunzip::Result::Ok:
-            result.data = std::move(unpacked);
-            break;
-        case Gunzip::Result::Damaged:
-            result.gunzipFailed = true; // the parser gets the packed bytes
-            break;
-        case Gunzip::Result::TooLarge:
-            result.errorText = tooLargeText(input.maxUnpackedBytes);
-            result.data.clear();
-            return result;
-        }
+    auto spool = std::make_shared<InputSpool>(input.memoryBytes);
+    const bool filled = input.name.endsWith(QLatin1String(".gz")) ? spoolUnpacked(input, *spool, result)
+                                                                  : spoolPlain(input, *spool, result);
+    if (!filled)
+        return result;
+    if (input.convertCharset) {
+        QByteArray data = spool->bytes();
+        convertToUtf8(data, input.charsetName, result);
+        if (data.constData() != spool->bytes().constData()) // converted: the spool takes the new bytes
+            spool->adopt(data);
     }
-    if (input.convertCharset)
-        convertToUtf8(result.data, input.charsetName, result);
-
+    result.spool = spool;
+    result.data = spool->bytes();
+    sink.setAfterBatch([&spool = *spool] { spool.releaseParsedPages(); });
     result.parsed = DataParser::parse(result.data, result.errorText, sink, input.parserFileName);
+    sink.setAfterBatch({});
+    spool->releaseParsedPages();
     return result;
 }
 

@@ -1,15 +1,22 @@
 #pragma once
 // The one road from the bytes of a data file or mail attachment to value records. The mail
 // intake, quillon-parse and the offline tools all read through it:
-//   name rule ".gz" -> gunzip (bounded) -> character set to UTF-8 (mail parts) -> detection and
-//   parsing -> records or the error text.
+//   name rule ".gz" -> gunzip (bounded, as a stream) -> character set to UTF-8 (mail parts) ->
+//   detection and parsing -> records or the error text.
+// A large input is spooled to a temporary file and mapped (InputSpool); with a sink that hands its
+// records on in batches, the pages parsed are given back after each batch.
 // Stateless; callable from any thread.
 
 #include "parsing/DataParser.h"
+#include "parsing/InputSpool.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
+
+#include <memory>
+
+class QIODevice;
 
 namespace DataLimits {
 // Largest unpacked size of one attachment or data file. Larger ones fail with a clear text
@@ -21,10 +28,12 @@ struct DataFileInput
 {
     QString name;            // attachment or file name; a name ending in ".gz" (exact case) is unpacked
     QByteArray bytes;        // as read or as decoded from the mail part
+    QIODevice *device = nullptr; // instead of bytes: an opened file, read piece by piece
     bool convertCharset = false; // mail parts: convert to UTF-8 by charsetName and byte-order mark
     QString charsetName;     // as DataFileReader::charsetFromAttributes gives it; empty means UTF-8
     QString parserFileName = QStringLiteral("-"); // the name the parser sees ("-" for plain files)
     qint64 maxUnpackedBytes = DataLimits::MaxUnpackedBytes;
+    qint64 memoryBytes = InputSpool::MemoryBytes; // past this the bytes go to a temporary file
 };
 
 struct DataFileResult
@@ -32,7 +41,8 @@ struct DataFileResult
     bool parsed = false;
     QString errorText;       // why it failed: the parser's text or the size limit's
     QList<DataParser::ValueRec> records; // records parsed before a failure stay here (read without a sink)
-    QByteArray data;         // the bytes the parser saw (UTF-8 after a conversion)
+    QByteArray data;         // the bytes the parser saw (UTF-8 after a conversion), valid while the result lives
+    std::shared_ptr<const InputSpool> spool; // holds data
 
     // Problems that did not stop the road; the caller logs them in its own words.
     bool gunzipFailed = false;       // damaged gzip data: the packed bytes went on to the parser

@@ -14,7 +14,7 @@ class RecordSink
 public:
     using Record = ValueRecTypes::ValueRec;
     using Batch = QList<Record>;
-    using Consumer = std::function<void(const Batch &)>;
+    using Consumer = std::function<void(Batch &)>; // may change the records it is handed
     static constexpr qsizetype DefaultBatchRecords = 8192;
 
     RecordSink() = default; // holds every record
@@ -43,6 +43,8 @@ public:
         m_pending.reserve(m_pending.size() + (m_consumer ? std::min(count, m_batchRecords) : count));
     }
     Batch &pending() { return m_pending; }
+    // Called after each batch has left (the reader gives back the input pages parsed so far).
+    void setAfterBatch(std::function<void()> afterBatch) { m_afterBatch = std::move(afterBatch); }
 
     // Hands the pending records to the consumer (the caller does so once the parser is done).
     void flush()
@@ -52,6 +54,8 @@ public:
         m_consumer(m_pending);
         m_handedOn += m_pending.size();
         m_pending.resize(0);
+        if (m_afterBatch)
+            m_afterBatch();
     }
 
 private:
@@ -62,6 +66,7 @@ private:
     }
 
     Consumer m_consumer;
+    std::function<void()> m_afterBatch;
     qsizetype m_batchRecords = DefaultBatchRecords;
     qsizetype m_handedOn = 0;
     Batch m_pending;

@@ -17,7 +17,6 @@ namespace {
 constexpr int StatusOptionsDropped = 100000; // applyOptions refused the record
 constexpr int StatusNotSent = 200000;        // state not 0 and option "Do not send values with state != 0"
 constexpr int ExportCacheKiB = 64 * 1024;    // SQLite page cache of the export connection
-constexpr int RowsPerInsert = 100;           // rows of one INSERT statement (5 values each; SQLite takes 32766)
 
 QString resultText(const SourceFile &file)
 {
@@ -39,15 +38,6 @@ qint64 fileBirthMs(const QString &path)
     if (!t.isValid()) // file systems without a birth time: the last change is the nearest
         t = info.lastModified();
     return t.toMSecsSinceEpoch();
-}
-
-// "INSERT ... VALUES (?,?,?,?,?),(...)..." for rows rows.
-QByteArray insertMeasurementsText(int rows)
-{
-    QByteArray text = "INSERT INTO measurement (ts, value, status, rfid_file, rfid_rds) VALUES (?,?,?,?,?)";
-    for (int i = 1; i < rows; ++i)
-        text += ",(?,?,?,?,?)";
-    return text;
 }
 
 } // namespace
@@ -147,6 +137,14 @@ bool ExportFileToSQLiteHandler::openDatabase()
         while (files.next())
             m_exported.insert(files.value(0).toString());
     }
+    loadRds();
+    return true;
+}
+
+// The rds rows as stored: at the start, and again after a savepoint took rows back.
+void ExportFileToSQLiteHandler::loadRds()
+{
+    m_rds.clear();
     QSqlQuery rds(m_db);
     if (rds.exec(QStringLiteral("SELECT import, id, dms FROM rds ORDER BY id"))) {
         while (rds.next()) {
@@ -154,7 +152,6 @@ bool ExportFileToSQLiteHandler::openDatabase()
                 m_rds.insert(rds.value(0).toString(), {rds.value(1).toLongLong(), rds.value(2).toString()});
         }
     }
-    return true;
 }
 
 void ExportFileToSQLiteHandler::execute()
@@ -167,17 +164,18 @@ void ExportFileToSQLiteHandler::execute()
         info(QStringLiteral("Exporting - searching for new files..."));
         SourceWalk walk(SourceWalk::Tool::Export, m_counters, [this](const QString &text) { info(text); });
         walk.setSkipTest([this](const QString &path) { return m_exported.contains(path); });
-        walkSources(m_params.sources, walk, [this](SourceFile &file) { exportFile(file); });
+        walkSources(m_params.sources, walk, *this);
     } else {
         LOG_OUT(Kyr::LogError, "Could not open DB %1").arg(m_params.databaseFile).endl();
         ++m_counters.failed;
     }
+    m_rows.finalize();
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(connectionName());
 }
 
-// The file row; -1 when it cannot be inserted.
+// The file row, before its records: type, count and result follow when the file has ended.
 qint64 ExportFileToSQLiteHandler::insertFileRow(const SourceFile &file)
 {
     qint64 tsFile = fileBirthMs(file.path);
@@ -189,9 +187,9 @@ qint64 ExportFileToSQLiteHandler::insertFileRow(const SourceFile &file)
     QSqlQuery insertFile(m_db);
     insertFile.prepare(QStringLiteral("INSERT INTO file (file_name, type, ts_processed, cnt_values, result, ts_file) VALUES (?,?,?,?,?,?)"));
     insertFile.addBindValue(file.path);
-    insertFile.addBindValue(file.records.isEmpty() ? QStringLiteral("?") : DataParser::displayName(file.records));
+    insertFile.addBindValue(QStringLiteral("?"));
     insertFile.addBindValue(QDateTime::currentMSecsSinceEpoch());
-    insertFile.addBindValue(file.records.size());
+    insertFile.addBindValue(0);
     insertFile.addBindValue(resultText(file));
     insertFile.addBindValue(tsFile);
     if (!insertFile.exec()) {
@@ -201,50 +199,128 @@ qint64 ExportFileToSQLiteHandler::insertFileRow(const SourceFile &file)
     return insertFile.lastInsertId().toLongLong();
 }
 
-// Every file gets its row with its result. The records a file gave are stored also when it failed
-// in part: a mail keeps the rows of the attachments that parsed.
-void ExportFileToSQLiteHandler::exportFile(SourceFile &file)
+bool ExportFileToSQLiteHandler::updateFileRow(const SourceFile &file)
 {
-    m_exported.insert(file.path);
-    const qint64 fileId = insertFileRow(file);
-    if (fileId < 0) {
-        ++m_counters.dbFailures;
-        if (file.outcome == SourceFile::Outcome::Ok)
-            ++m_counters.failed;
-        return;
-    }
-    if (file.records.isEmpty())
-        return;
-    m_counters.records += file.records.size();
-    QList<int> status;
-    QList<qint64> rdsIds;
-    nameRecords(file.records, status, rdsIds);
-    insertMeasurements(file.records, status, rdsIds, fileId);
+    QSqlQuery update(m_db);
+    update.prepare(QStringLiteral("UPDATE file SET type = ?, cnt_values = ?, result = ? WHERE id = ?"));
+    update.addBindValue(m_file.firstType < 0 ? QStringLiteral("?") : DataParser::displayName(m_file.firstType));
+    update.addBindValue(m_file.kept);
+    update.addBindValue(resultText(file));
+    update.addBindValue(m_file.fileId);
+    if (update.exec())
+        return true;
+    LOG_OUT(Kyr::LogError, "Query error '%1' - '%2'").arg(update.lastQuery()).arg(update.lastError().text()).endl();
+    return false;
 }
 
-// The status and rds row of each record, named as the live path names it.
-void ExportFileToSQLiteHandler::nameRecords(QList<DataParser::ValueRec> &records, QList<int> &status, QList<qint64> &rdsIds)
+// The file's transaction; false (the file's rows are written one by one) when it cannot start.
+bool ExportFileToSQLiteHandler::beginTransaction()
 {
-    status.reserve(records.size());
-    rdsIds.reserve(records.size());
-    QString previousImport = QStringLiteral("-none-");
-    QString previousName = QStringLiteral("-none-");
-    qint64 previousId = -1;
-    for (DataParser::ValueRec &rec : records) {
-        int state = rec.state;
-        if (!m_naming.applyOptions(rec))
-            state += StatusOptionsDropped;
-        if (rec.state != 0 && rec.flagList.contains(AksNaming::OptSkipBadState))
-            state += StatusNotSent;
-        const QString name = m_naming.map(rec) ? rec.aks : QStringLiteral("<empty>");
-        if (name != previousName || rec.iaks != previousImport) {
-            previousId = rdsId(rec, name);
-            previousName = name;
-            previousImport = rec.iaks;
-        }
-        status.append(state);
-        rdsIds.append(previousId);
+    if (m_db.transaction())
+        return true;
+    QSqlQuery probe(m_db);
+    LOG_OUT(Kyr::LogError, "Could not start '%1'/'%2'").arg(probe.lastError().text()).arg(m_db.lastError().text()).endl();
+    ++m_counters.dbFailures;
+    return false;
+}
+
+void ExportFileToSQLiteHandler::fileStarted(const SourceFile &file)
+{
+    m_file = FileState();
+    m_file.started = true;
+    m_exported.insert(file.path);
+    m_file.open = beginTransaction();
+    m_file.fileId = insertFileRow(file);
+    if (m_file.fileId < 0) {
+        ++m_counters.dbFailures;
+    } else if (m_file.open && !m_rows.prepare(sqliteHandle())) {
+        LOG_OUT(Kyr::LogError, "Could not prepare '%1'").arg(m_rows.errorText()).endl();
+        ++m_counters.dbFailures;
+    } else {
+        m_file.storing = m_file.open;
     }
+}
+
+void ExportFileToSQLiteHandler::dataStarted(const SourceFile &)
+{
+    m_file.dataRecords = 0;
+    m_file.dataFirstType = -1;
+    m_file.rdsChanged = false;
+    if (m_file.storing)
+        runQuery(QStringLiteral("SAVEPOINT data"));
+}
+
+void ExportFileToSQLiteHandler::records(const SourceFile &, RecordSink::Batch &batch)
+{
+    if (!m_file.storing || batch.isEmpty())
+        return;
+    if (m_file.dataFirstType < 0)
+        m_file.dataFirstType = int(batch.first().importType);
+    m_file.dataRecords += batch.size();
+    m_batchRows.resize(0);
+    for (DataParser::ValueRec &rec : batch)
+        m_batchRows.append(measurementRow(rec));
+    m_counters.dbFailures += m_rows.insert(m_batchRows.constData(), m_batchRows.size(), m_file.fileId);
+}
+
+// Data that was refused takes back its rows (and the rds rows it added); the rest of the file stays.
+void ExportFileToSQLiteHandler::dataEnded(const SourceFile &, bool parsed)
+{
+    if (!m_file.storing)
+        return;
+    if (parsed) {
+        runQuery(QStringLiteral("RELEASE data"));
+        m_file.kept += m_file.dataRecords;
+        if (m_file.firstType < 0)
+            m_file.firstType = m_file.dataFirstType;
+        return;
+    }
+    runQuery(QStringLiteral("ROLLBACK TO data"));
+    runQuery(QStringLiteral("RELEASE data"));
+    if (m_file.rdsChanged)
+        loadRds();
+    m_file.previousId = -1;
+    m_file.previousImport.clear();
+    m_file.previousName.clear();
+}
+
+// Every file gets its row with its result: one that never started (unreadable, undecodable) now.
+void ExportFileToSQLiteHandler::fileEnded(const SourceFile &file)
+{
+    if (!m_file.started) {
+        m_exported.insert(file.path);
+        m_file.fileId = insertFileRow(file);
+        if (m_file.fileId < 0)
+            ++m_counters.dbFailures;
+    } else if (m_file.fileId >= 0) {
+        m_counters.records += m_file.kept;
+        if (!updateFileRow(file))
+            ++m_counters.dbFailures;
+    }
+    if (m_file.fileId < 0 && file.outcome == SourceFile::Outcome::Ok)
+        ++m_counters.failed;
+    if (m_file.open && !m_db.commit()) {
+        LOG_OUT(Kyr::LogError, "Could not commit '%1'").arg(m_db.lastError().text()).endl();
+        ++m_counters.dbFailures;
+    }
+    m_file = FileState();
+}
+
+// The status and rds row of a record, named as the live path names it.
+MeasurementRows::Row ExportFileToSQLiteHandler::measurementRow(DataParser::ValueRec &rec)
+{
+    int state = rec.state;
+    if (!m_naming.applyOptions(rec))
+        state += StatusOptionsDropped;
+    if (rec.state != 0 && rec.flagList.contains(AksNaming::OptSkipBadState))
+        state += StatusNotSent;
+    const QString name = m_naming.map(rec) ? rec.aks : QStringLiteral("<empty>");
+    if (m_file.previousId < 0 || name != m_file.previousName || rec.iaks != m_file.previousImport) {
+        m_file.previousId = rdsId(rec, name);
+        m_file.previousName = name;
+        m_file.previousImport = rec.iaks;
+    }
+    return {rec.timestamp.toMSecsSinceEpoch(), rec.value, state, m_file.previousId};
 }
 
 // The rds row of an import identifier, inserted when new and updated when its DMS name changed.
@@ -260,6 +336,7 @@ qint64 ExportFileToSQLiteHandler::rdsId(const DataParser::ValueRec &rec, const Q
             update.addBindValue(it->id);
             if (update.exec()) {
                 it->dms = dmsName;
+                m_file.rdsChanged = true;
             } else {
                 LOG_OUT(Kyr::LogError, "Query error '%1' - '%2'").arg(update.lastQuery()).arg(update.lastError().text()).endl();
                 ++m_counters.dbFailures;
@@ -279,6 +356,7 @@ qint64 ExportFileToSQLiteHandler::rdsId(const DataParser::ValueRec &rec, const Q
     }
     const qint64 id = insert.lastInsertId().toLongLong();
     m_rds.insert(rec.iaks, {id, dmsName});
+    m_file.rdsChanged = true;
     return id;
 }
 
@@ -290,58 +368,4 @@ sqlite3 *ExportFileToSQLiteHandler::sqliteHandle() const
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
         return nullptr;
     return *static_cast<sqlite3 *const *>(handle.constData());
-}
-
-void ExportFileToSQLiteHandler::insertMeasurements(const QList<DataParser::ValueRec> &records, const QList<int> &status,
-                                                   const QList<qint64> &rdsIds, qint64 fileId)
-{
-    if (!m_db.transaction()) {
-        QSqlQuery probe(m_db);
-        LOG_OUT(Kyr::LogError, "Could not start '%1'/'%2'").arg(probe.lastError().text()).arg(m_db.lastError().text()).endl();
-        ++m_counters.dbFailures;
-        return;
-    }
-    // Rows go in groups of RowsPerInsert through one statement, which spares the statement's
-    // start and end per row; the rest one by one. Their order stays that of the records.
-    sqlite3 *db = sqliteHandle();
-    sqlite3_stmt *group = nullptr;
-    sqlite3_stmt *single = nullptr;
-    if (!db || sqlite3_prepare_v2(db, insertMeasurementsText(RowsPerInsert).constData(), -1, &group, nullptr) != SQLITE_OK
-        || sqlite3_prepare_v2(db, insertMeasurementsText(1).constData(), -1, &single, nullptr) != SQLITE_OK) {
-        LOG_OUT(Kyr::LogError, "Could not prepare '%1'").arg(db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("no SQLite handle")).endl();
-        ++m_counters.dbFailures;
-        sqlite3_finalize(group);
-        m_db.rollback();
-        return;
-    }
-    const auto bindRow = [&](sqlite3_stmt *insert, int first, qsizetype i) {
-        sqlite3_bind_int64(insert, first + 1, records[i].timestamp.toMSecsSinceEpoch());
-        sqlite3_bind_double(insert, first + 2, records[i].value);
-        sqlite3_bind_int(insert, first + 3, status[i]);
-        sqlite3_bind_int64(insert, first + 4, fileId);
-        sqlite3_bind_int64(insert, first + 5, rdsIds[i]);
-    };
-    const auto step = [&](sqlite3_stmt *insert) {
-        if (sqlite3_step(insert) != SQLITE_DONE) {
-            LOG_OUT(Kyr::LogError, "Could not insert '%1'").arg(QString::fromUtf8(sqlite3_errmsg(db))).endl();
-            ++m_counters.dbFailures;
-        }
-        sqlite3_reset(insert);
-    };
-    qsizetype i = 0;
-    for (; i + RowsPerInsert <= records.size(); i += RowsPerInsert) {
-        for (int row = 0; row < RowsPerInsert; ++row)
-            bindRow(group, row * 5, i + row);
-        step(group);
-    }
-    for (; i < records.size(); ++i) {
-        bindRow(single, 0, i);
-        step(single);
-    }
-    sqlite3_finalize(group);
-    sqlite3_finalize(single);
-    if (!m_db.commit()) {
-        LOG_OUT(Kyr::LogError, "Could not commit '%1'").arg(m_db.lastError().text()).endl();
-        ++m_counters.dbFailures;
-    }
 }

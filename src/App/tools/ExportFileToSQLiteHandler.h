@@ -2,7 +2,11 @@
 // Export of saved mails and data files into one SQLite database (tables file, rds, measurement).
 // Every file walked gets a file row, also when it failed, so a later run over the same folders
 // skips it and only adds new files. Values are always bound, never pasted into SQL text.
+// One transaction per file: its row first, then its measurements batch by batch as the parser gives
+// them, then the row's count, type and result. Each data file or attachment has its own savepoint:
+// one that is refused takes its rows back, the rows of a mail's other attachments stay.
 
+#include "tools/MeasurementRows.h"
 #include "tools/ToolNaming.h"
 #include "tools/ToolThread.h"
 
@@ -19,7 +23,7 @@ struct ExportSqliteParams
     QString databaseFile;
 };
 
-class ExportFileToSQLiteHandler : public ToolJob<ExportSqliteParams>
+class ExportFileToSQLiteHandler : public ToolJob<ExportSqliteParams>, private SourceHandler
 {
     Q_OBJECT
 public:
@@ -38,14 +42,19 @@ protected:
 
 private:
     bool openDatabase();
+    void loadRds();
     bool runQuery(const QString &statement);
-    void exportFile(SourceFile &file);
+    void fileStarted(const SourceFile &file) override;
+    void dataStarted(const SourceFile &file) override;
+    void records(const SourceFile &file, RecordSink::Batch &batch) override;
+    void dataEnded(const SourceFile &file, bool parsed) override;
+    void fileEnded(const SourceFile &file) override;
+    bool beginTransaction();
     qint64 insertFileRow(const SourceFile &file);
-    void nameRecords(QList<DataParser::ValueRec> &records, QList<int> &status, QList<qint64> &rdsIds);
+    bool updateFileRow(const SourceFile &file);
+    MeasurementRows::Row measurementRow(DataParser::ValueRec &rec);
     qint64 rdsId(const DataParser::ValueRec &rec, const QString &dmsName);
     sqlite3 *sqliteHandle() const;
-    void insertMeasurements(const QList<DataParser::ValueRec> &records, const QList<int> &status,
-                            const QList<qint64> &rdsIds, qint64 fileId);
 
     ToolNaming m_naming;
     QSqlDatabase m_db;
@@ -56,6 +65,25 @@ private:
         QString dms;
     };
     QHash<QString, RdsRow> m_rds; // import identifier -> its rds row, as stored
+    MeasurementRows m_rows;
+    QList<MeasurementRows::Row> m_batchRows;
+
+    // The file being exported.
+    struct FileState
+    {
+        bool started = false;      // its data is being read
+        qint64 fileId = -1;        // its row; -1 while it has none
+        bool open = false;         // its transaction runs
+        bool storing = false;      // its rows go in (row, transaction and statements ready)
+        qint64 kept = 0;           // records of the data that parsed
+        qint64 dataRecords = 0;    // records of the data being read
+        int firstType = -1;        // import type of the first record kept
+        int dataFirstType = -1;
+        bool rdsChanged = false;   // the data being read added or renamed rds rows
+        QString previousImport;    // the last record's identifiers: the rds row is looked up on a change
+        QString previousName;
+        qint64 previousId = -1;
+    } m_file;
 };
 
 // The time of a saved mail from its headers or its file name; invalid when neither gives one.

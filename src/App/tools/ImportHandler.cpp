@@ -54,12 +54,13 @@ void ImportHandler::execute()
     m_ignored = 0;
     m_buffers.clear();
     m_bufferedBytes = 0;
+    m_inFile = false;
     m_naming.reset();
     m_temp = std::make_unique<TemporaryPointFiles>(m_params.tempPath);
     m_temp->clearFolder();
 
     SourceWalk walk(SourceWalk::Tool::Import, m_counters, [this](const QString &text) { info(text); });
-    walkSources(m_params.sources, walk, [this](SourceFile &file) { handleFile(file); });
+    walkSources(m_params.sources, walk, *this);
 
     info(QStringLiteral("Handle %1 values...").arg(m_counters.records));
     info(QStringLiteral("Sorting values..."));
@@ -77,13 +78,20 @@ void ImportHandler::execute()
     m_temp.reset(); // every temporary file goes, on every way out
 }
 
-// Names the records of one file and adds those in range to the buffers of their points.
-void ImportHandler::handleFile(SourceFile &file)
+void ImportHandler::fileStarted(const SourceFile &)
 {
-    if (file.outcome != SourceFile::Outcome::Ok)
-        return;
-    m_counters.records += file.records.size();
-    for (DataParser::ValueRec &rec : file.records) {
+    ++m_fileNumber;
+    m_inFile = true;
+    m_fileRecords = 0;
+    m_ignoredBeforeFile = m_ignored;
+    m_temp->beginUnit();
+}
+
+// Names the records and adds those in range to the buffers of their points.
+void ImportHandler::records(const SourceFile &, RecordSink::Batch &batch)
+{
+    m_fileRecords += batch.size();
+    for (DataParser::ValueRec &rec : batch) {
         const bool named = m_naming.applyOptions(rec) && m_naming.map(rec);
         if (!named || rec.aks.isEmpty() || (m_params.from.isValid() && rec.timestamp < m_params.from)
             || (m_params.to.isValid() && rec.timestamp > m_params.to)) {
@@ -94,28 +102,69 @@ void ImportHandler::handleFile(SourceFile &file)
         record.seconds = quint32(rec.timestamp.toSecsSinceEpoch());
         record.state = HistoryFile::stateWord(rec.state);
         record.value = rec.value;
-        HistoryFile::appendRecord(m_buffers[rec.aks], record);
+        PointBuffer &buffer = m_buffers[rec.aks];
+        if (buffer.file != m_fileNumber) {
+            buffer.file = m_fileNumber;
+            buffer.atFileStart = buffer.records.size();
+        }
+        HistoryFile::appendRecord(buffer.records, record);
         m_bufferedBytes += HistoryFile::RecordSize;
     }
     if (m_bufferedBytes > MaxBufferedBytes)
         flushBuffers(false);
 }
 
-// Appends the buffered records to the temporary point files, in the order of the point names.
+void ImportHandler::fileEnded(const SourceFile &file)
+{
+    if (!m_inFile)
+        return;
+    if (file.outcome == SourceFile::Outcome::Ok)
+        m_counters.records += m_fileRecords;
+    else
+        takeBackFile();
+    m_inFile = false;
+}
+
+// A file that failed leaves nothing: its buffered records and what it wrote to the temporary files go.
+void ImportHandler::takeBackFile()
+{
+    m_ignored = m_ignoredBeforeFile;
+    for (auto it = m_buffers.begin(); it != m_buffers.end();) {
+        PointBuffer &buffer = it->second;
+        if (buffer.file == m_fileNumber) {
+            m_bufferedBytes -= buffer.records.size() - buffer.atFileStart;
+            buffer.records.truncate(buffer.atFileStart);
+        }
+        it = buffer.records.isEmpty() ? m_buffers.erase(it) : std::next(it);
+    }
+    m_temp->takeBackUnit();
+}
+
+// Appends the buffered records to the temporary point files, in the order of the point names. While
+// a source file is read, the records it gave are appended as its unit, those before it are not.
 void ImportHandler::flushBuffers(bool announce)
 {
     qint64 n = 0;
-    for (auto &[name, records] : m_buffers) {
+    for (auto &[name, buffer] : m_buffers) {
         if (announce)
             info(QStringLiteral("Storing temporary file %1").arg(++n));
-        if (!m_temp->append(name, records)) {
-            const QString path = m_params.tempPath + HistoryFile::safeName(name) + QStringLiteral(".mitmp");
-            LOG_OUT(Kyr::LogError, "Could not open temporary file %1").arg(path).endl();
-            dropped(records.size() / HistoryFile::RecordSize, QStringLiteral("point ") + name, QStringLiteral("temporary file not written"));
-        }
+        const qsizetype before = m_inFile && buffer.file == m_fileNumber ? buffer.atFileStart : buffer.records.size();
+        if (before > 0)
+            appendToTemporaryFile(name, buffer.records.first(before), false);
+        if (before < buffer.records.size())
+            appendToTemporaryFile(name, buffer.records.sliced(before), true);
     }
     m_buffers.clear();
     m_bufferedBytes = 0;
+}
+
+void ImportHandler::appendToTemporaryFile(const QString &name, const QByteArray &records, bool inUnit)
+{
+    if (m_temp->append(name, records, inUnit))
+        return;
+    const QString path = m_params.tempPath + HistoryFile::safeName(name) + QStringLiteral(".mitmp");
+    LOG_OUT(Kyr::LogError, "Could not open temporary file %1").arg(path).endl();
+    dropped(records.size() / HistoryFile::RecordSize, QStringLiteral("point ") + name, QStringLiteral("temporary file not written"));
 }
 
 void ImportHandler::processTemporaryFile(const TemporaryPointFiles::File &file)

@@ -49,7 +49,7 @@ void SearchHandler::execute()
     } else {
         SourceWalk walk(SourceWalk::Tool::Search, m_counters, [this](const QString &text) { info(text); });
         walk.setNameFilter(m_params.fileFilter);
-        walkSources(m_params.sources, walk, [this](SourceFile &file) { searchFile(file); });
+        walkSources(m_params.sources, walk, *this);
     }
     m_result.close();
 }
@@ -67,39 +67,67 @@ bool SearchHandler::passesFilters(const DataParser::ValueRec &rec) const
            && (p.valueText.isEmpty() || rec.value == m_value) && (p.unitText.isEmpty() || rec.unit == p.unitText);
 }
 
-void SearchHandler::searchFile(SourceFile &file)
+void SearchHandler::fileStarted(const SourceFile &)
 {
-    if (file.outcome != SourceFile::Outcome::Ok || file.records.isEmpty())
+    m_file = FileMark{true, m_result.pos(), m_found, m_ignored};
+}
+
+void SearchHandler::records(const SourceFile &file, RecordSink::Batch &batch)
+{
+    if (batch.isEmpty())
         return;
-    m_counters.records += file.records.size();
-    const QList<int> &types = m_params.importTypes;
-    if (!types.contains(0) && !types.contains(int(file.records.first().importType))) {
-        m_ignored += file.records.size();
+    m_file.records += batch.size();
+    if (!m_file.typeDecided) {
+        const QList<int> &types = m_params.importTypes;
+        m_file.typeDecided = true;
+        m_file.typeIgnored = !types.contains(0) && !types.contains(int(batch.first().importType));
+    }
+    if (m_file.typeIgnored) {
+        m_ignored += batch.size();
         return;
     }
+    for (DataParser::ValueRec &rec : batch)
+        searchRecord(file, rec);
+}
 
-    const bool mapped = !m_params.mappedFilter.isEmpty();
-    for (DataParser::ValueRec &rec : file.records) {
-        if (!m_naming.applyOptions(rec))
-            rec.aks.clear();
-        else if (mapped)
-            m_naming.map(rec);
-
-        if (rec.iaks.isEmpty() || (m_params.from.isValid() && rec.timestamp < m_params.from)
-            || (m_params.to.isValid() && rec.timestamp > m_params.to)) {
-            ++m_ignored;
-            continue;
-        }
-        if (!passesFilters(rec))
-            continue;
-        ++m_found;
-        const QStringList fields{file.path, rec.importType == 0 ? QStringLiteral("?") : DataParser::displayName(int(rec.importType)),
-                                 rec.iaks, rec.aks, rec.timestamp.toString(Qt::ISODate), valueText(rec.value), rec.unit};
-        const QByteArray line = CsvLine::join(fields).toUtf8();
-        // The result file stays open for appending during the run; a failed write loses the line.
-        if (m_result.write(line) != line.size()) {
+// A file that did not parse whole shows nothing: its lines and counts are taken back.
+void SearchHandler::fileEnded(const SourceFile &file)
+{
+    if (!m_file.started)
+        return;
+    if (file.outcome == SourceFile::Outcome::Ok) {
+        m_counters.records += m_file.records;
+    } else {
+        m_found = m_file.found;
+        m_ignored = m_file.ignored;
+        if (m_result.isOpen() && (!m_result.flush() || !m_result.resize(m_file.resultPos) || !m_result.seek(m_file.resultPos)))
             LOG_OUT(Kyr::LogError, "Could not append output file %1").arg(m_params.resultFile).endl();
-            dropped(1, QStringLiteral("a hit in ") + file.path, QStringLiteral("result line not written"));
-        }
+    }
+    m_file = FileMark();
+}
+
+void SearchHandler::searchRecord(const SourceFile &file, DataParser::ValueRec &rec)
+{
+    const bool mapped = !m_params.mappedFilter.isEmpty();
+    if (!m_naming.applyOptions(rec))
+        rec.aks.clear();
+    else if (mapped)
+        m_naming.map(rec);
+
+    if (rec.iaks.isEmpty() || (m_params.from.isValid() && rec.timestamp < m_params.from)
+        || (m_params.to.isValid() && rec.timestamp > m_params.to)) {
+        ++m_ignored;
+        return;
+    }
+    if (!passesFilters(rec))
+        return;
+    ++m_found;
+    const QStringList fields{file.path, rec.importType == 0 ? QStringLiteral("?") : DataParser::displayName(int(rec.importType)),
+                             rec.iaks, rec.aks, rec.timestamp.toString(Qt::ISODate), valueText(rec.value), rec.unit};
+    const QByteArray line = CsvLine::join(fields).toUtf8();
+    // The result file stays open for appending during the run; a failed write loses the line.
+    if (m_result.write(line) != line.size()) {
+        LOG_OUT(Kyr::LogError, "Could not append output file %1").arg(m_params.resultFile).endl();
+        dropped(1, QStringLiteral("a hit in ") + file.path, QStringLiteral("result line not written"));
     }
 }

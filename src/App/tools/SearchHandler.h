@@ -1,6 +1,8 @@
 #pragma once
 // Search of saved mails and data files: every record is named as the live path would name it,
-// filtered, and each hit appended as one line to a CSV result file.
+// filtered, and each hit appended as one line to a CSV result file. Hits are written as the records
+// come; a file that fails in the end takes its lines back out of the result file, so the result
+// shows only files that parsed whole.
 
 #include "tools/ToolNaming.h"
 #include "tools/ToolThread.h"
@@ -26,7 +28,7 @@ struct SearchParams
     QString resultFile;
 };
 
-class SearchHandler : public ToolJob<SearchParams>
+class SearchHandler : public ToolJob<SearchParams>, private SourceHandler
 {
     Q_OBJECT
 public:
@@ -42,7 +44,10 @@ protected:
     QString endText() const override;
 
 private:
-    void searchFile(SourceFile &file);
+    void fileStarted(const SourceFile &file) override;
+    void records(const SourceFile &file, RecordSink::Batch &batch) override;
+    void fileEnded(const SourceFile &file) override;
+    void searchRecord(const SourceFile &file, DataParser::ValueRec &rec);
     bool passesFilters(const DataParser::ValueRec &rec) const;
     bool matches(const QString &text, const QString &filter, const QRegularExpression &regex, bool useRegex) const;
 
@@ -53,4 +58,16 @@ private:
     QFile m_result;
     qint64 m_ignored = 0;
     qint64 m_found = 0;
+
+    // The file being read: where its lines start and the counts before it, to take it back.
+    struct FileMark
+    {
+        bool started = false;
+        qint64 resultPos = 0;
+        qint64 found = 0;
+        qint64 ignored = 0;
+        qint64 records = 0;       // records the file gave so far
+        bool typeDecided = false; // the first record's type decides for the whole file
+        bool typeIgnored = false;
+    } m_file;
 };

@@ -41,7 +41,7 @@ SourceWalk::SourceWalk(Tool tool, WalkCounters &counters, InfoSink info)
 {
 }
 
-void SourceWalk::walk(QString folder, const RecordHandler &handler)
+void SourceWalk::walk(QString folder, SourceHandler &handler)
 {
     folder.replace(u'\\', u'/');
     if (folder.isEmpty())
@@ -50,7 +50,7 @@ void SourceWalk::walk(QString folder, const RecordHandler &handler)
     walkFolder(folder, handler, visited);
 }
 
-void SourceWalk::walkFolder(const QString &folder, const RecordHandler &handler, QSet<QString> &visited)
+void SourceWalk::walkFolder(const QString &folder, SourceHandler &handler, QSet<QString> &visited)
 {
     // Each real folder once: a link back to a parent would otherwise walk for ever.
     const QString canonical = QFileInfo(folder).canonicalFilePath();
@@ -88,8 +88,7 @@ void SourceWalk::walkFolder(const QString &folder, const RecordHandler &handler,
             m_info(progressText(i + 1, entries.size(), folder, path));
             break;
         }
-        SourceFile file = processFile(path);
-        handler(file);
+        processFile(path, handler);
     }
 }
 
@@ -111,64 +110,71 @@ QString SourceWalk::progressText(qint64 position, qsizetype entries, const QStri
 
 // Log lines carry the path, the mail's and the parser's texts escaped and cut short (Kyr::logExcerpt):
 // a file's name and bytes never break a line of the log.
-SourceFile SourceWalk::processFile(const QString &path)
+void SourceWalk::processFile(const QString &path, SourceHandler &handler)
 {
     SourceFile file;
     file.path = path;
-    const QString logPath = Kyr::logExcerpt(path);
     QFile in(path);
     if (in.size() > DataLimits::MaxUnpackedBytes || !in.open(QIODevice::ReadOnly)) {
+        const QString logPath = Kyr::logExcerpt(path);
         LOG_OUT(Kyr::LogError, openFailureText(m_tool)).arg(logPath).endl();
         if (in.size() > DataLimits::MaxUnpackedBytes)
             LOG_OUT(Kyr::LogError, "%1: %2").arg(logPath).arg(DataFileReader::tooLargeText(DataLimits::MaxUnpackedBytes)).endl();
         file.outcome = SourceFile::Outcome::OpenFailed;
+    } else if (path.toUpper().endsWith(QLatin1String(".EML"))) {
+        processMail(in, file, handler);
+    } else {
+        processDataFile(in, file, handler);
+    }
+    if (file.outcome != SourceFile::Outcome::Ok)
         ++m_counters.failed;
-        return file;
-    }
-    const QByteArray bytes = in.readAll();
+    handler.fileEnded(file);
+}
 
-    if (path.toUpper().endsWith(QLatin1String(".EML"))) {
-        file.isMail = true;
-        MIME mime;
-        mime.setMessage(bytes);
-        if (mime.decodeFromString() != 0) {
-            LOG_OUT(Kyr::LogWarning, "Could not DecodeFromString(): %1 (%2)").arg(Kyr::logExcerpt(mime.lastError())).arg(logPath).endl();
-            file.outcome = SourceFile::Outcome::DecodeFailed;
-            file.errorText = mime.lastError();
-            ++m_counters.failed;
-            return file;
-        }
-        file.mailHeaders = mime.messageHeaders();
-        const QString mailLine = mailPrefix(m_tool) + logPath;
-        SavedMailParts parts(mailLine, file);
-        MimePartWalk walk(mailLine, parts);
-        walk.walk(mime);
-        if (file.mailCode != 0) {
-            file.outcome = SourceFile::Outcome::MailError;
-            ++m_counters.failed;
-        } else if (!walk.attachmentFound()) {
-            LOG_OUT(Kyr::LogError, "%1 - No file attachment (%2)").arg(mailLine).arg(logPath).endl();
-            file.outcome = SourceFile::Outcome::NoAttachment;
-            ++m_counters.failed;
-        }
-        return file;
+void SourceWalk::processMail(QFile &in, SourceFile &file, SourceHandler &handler)
+{
+    const QString logPath = Kyr::logExcerpt(file.path);
+    file.isMail = true;
+    MIME mime;
+    mime.setMessage(in.readAll());
+    if (mime.decodeFromString() != 0) {
+        LOG_OUT(Kyr::LogWarning, "Could not DecodeFromString(): %1 (%2)").arg(Kyr::logExcerpt(mime.lastError())).arg(logPath).endl();
+        file.outcome = SourceFile::Outcome::DecodeFailed;
+        file.errorText = mime.lastError();
+        return;
     }
+    file.mailHeaders = mime.messageHeaders();
+    handler.fileStarted(file);
+    const QString mailLine = mailPrefix(m_tool) + logPath;
+    SavedMailParts parts(mailLine, file, handler);
+    MimePartWalk walk(mailLine, parts);
+    walk.walk(mime);
+    if (file.mailCode != 0) {
+        file.outcome = SourceFile::Outcome::MailError;
+    } else if (!walk.attachmentFound()) {
+        LOG_OUT(Kyr::LogError, "%1 - No file attachment (%2)").arg(mailLine).arg(logPath).endl();
+        file.outcome = SourceFile::Outcome::NoAttachment;
+    }
+}
 
+void SourceWalk::processDataFile(QFile &in, SourceFile &file, SourceHandler &handler)
+{
+    const QString logPath = Kyr::logExcerpt(file.path);
     DataFileInput input;
-    input.name = path;
-    input.bytes = bytes;
-    DataFileResult result = DataFileReader::read(input);
+    input.name = file.path;
+    input.device = &in;
+    handler.fileStarted(file);
+    handler.dataStarted(file);
+    RecordSink sink([&](RecordSink::Batch &batch) { handler.records(file, batch); });
+    const DataFileResult result = DataFileReader::read(input, sink);
     if (result.gunzipFailed)
         LOG_OUT(Kyr::LogWarning, "Could not gunzip file on %1").arg(logPath).endl();
     if (result.gunzipTrailingData)
         LOG_OUT(Kyr::LogWarning, "Data after the last gzip member of file %1 left out").arg(logPath).endl();
+    handler.dataEnded(file, result.parsed);
     if (!result.parsed) {
         LOG_OUT(Kyr::LogError, "Could not parse file on %1: %2").arg(logPath).arg(Kyr::logExcerpt(result.errorText)).endl();
         file.outcome = SourceFile::Outcome::ParseFailed;
         file.errorText = result.errorText;
-        ++m_counters.failed;
-        return file;
     }
-    file.records = std::move(result.records);
-    return file;
 }

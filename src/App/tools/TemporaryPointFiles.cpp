@@ -19,7 +19,7 @@ void TemporaryPointFiles::clearFolder() const
         folder.remove(name);
 }
 
-bool TemporaryPointFiles::append(const QString &pointName, const QByteArray &records)
+bool TemporaryPointFiles::append(const QString &pointName, const QByteArray &records, bool inUnit)
 {
     const QString safe = HistoryFile::safeName(pointName);
     const auto known = m_files.find(safe);
@@ -39,8 +39,27 @@ bool TemporaryPointFiles::append(const QString &pointName, const QByteArray &rec
     File &entry = m_files[safe];
     if (first)
         entry = {file.fileName(), pointName, 0};
+    if (inUnit && entry.unit != m_unit) {
+        entry.unit = m_unit;
+        entry.unitStart = entry.records;
+    }
     entry.records += records.size() / HistoryFile::RecordSize;
     return true;
+}
+
+void TemporaryPointFiles::takeBackUnit()
+{
+    for (auto it = m_files.begin(); it != m_files.end();) {
+        File &file = it->second;
+        if (file.unit == m_unit && file.unitStart == 0) {
+            QFile::remove(file.path);
+            it = m_files.erase(it);
+            continue;
+        }
+        if (file.unit == m_unit && QFile::resize(file.path, HistoryFile::HeaderSize + file.unitStart * HistoryFile::RecordSize))
+            file.records = file.unitStart;
+        ++it;
+    }
 }
 
 void TemporaryPointFiles::removeAll()

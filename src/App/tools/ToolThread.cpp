@@ -54,7 +54,7 @@ void ToolThread::dropped(qint64 records, const QString &owner, const QString &re
     m_counters.droppedRecords += records;
 }
 
-void ToolThread::walkSources(const QString &sources, SourceWalk &walk, const SourceWalk::RecordHandler &handler)
+void ToolThread::walkSources(const QString &sources, SourceWalk &walk, SourceHandler &handler)
 {
     const QStringList folders = SourceList::folders(sources);
     if (folders.isEmpty()) {

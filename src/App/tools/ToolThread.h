@@ -57,7 +57,7 @@ protected:
     void dropped(qint64 records, const QString &owner, const QString &reason);
     // Walks every folder of the source list; a list without a folder is logged, counted as failed
     // and walks nothing.
-    void walkSources(const QString &sources, SourceWalk &walk, const SourceWalk::RecordHandler &handler);
+    void walkSources(const QString &sources, SourceWalk &walk, SourceHandler &handler);
 
     ToolCounters m_counters;
 

@@ -1,0 +1,123 @@
+#include "parsing/InputSpool.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <utility>
+
+InputSpool::~InputSpool()
+{
+    clear();
+}
+
+void InputSpool::clear()
+{
+    unmap();
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_memory.clear();
+    m_size = 0;
+    m_errorText.clear();
+}
+
+void InputSpool::unmap()
+{
+    if (m_map)
+        ::munmap(m_map, size_t(m_size));
+    m_map = nullptr;
+}
+
+void InputSpool::adopt(const QByteArray &bytes)
+{
+    clear();
+    m_memory = bytes;
+    m_size = bytes.size();
+}
+
+bool InputSpool::fail(const QString &what)
+{
+    const int error = errno;
+    m_errorText = QStringLiteral("%1 %2: %3").arg(what, QDir::tempPath(), QString::fromLocal8Bit(std::strerror(error)));
+    return false;
+}
+
+// Moves what is in memory into an unnamed temporary file: it has no name, so it goes with the
+// process on every way out.
+bool InputSpool::spill()
+{
+    m_fd = ::open(QFile::encodeName(QDir::tempPath()).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (m_fd < 0)
+        return fail(QStringLiteral("Could not create a temporary file in"));
+    const QByteArray held = std::exchange(m_memory, QByteArray());
+    m_size = 0;
+    return append(held.constData(), held.size());
+}
+
+bool InputSpool::append(const char *data, qint64 size)
+{
+    if (m_fd < 0 && m_size + size > m_memoryBytes && !spill())
+        return false;
+    if (m_fd < 0) {
+        m_memory.append(data, size);
+        m_size += size;
+        return true;
+    }
+    for (qint64 done = 0; done < size;) {
+        const ssize_t n = ::write(m_fd, data + done, size_t(size - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return fail(QStringLiteral("Could not write a temporary file in"));
+        done += n;
+    }
+    m_size += size;
+    return true;
+}
+
+bool InputSpool::appendFrom(QIODevice &device)
+{
+    QByteArray piece(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = device.read(piece.data(), piece.size());
+        if (n < 0) {
+            m_errorText = device.errorString();
+            return false;
+        }
+        if (n == 0)
+            return true;
+        if (!append(piece.constData(), n))
+            return false;
+    }
+}
+
+bool InputSpool::finish()
+{
+    if (m_fd < 0 || m_map || m_size == 0)
+        return true;
+    void *map = ::mmap(nullptr, size_t(m_size), PROT_READ, MAP_PRIVATE, m_fd, 0);
+    if (map == MAP_FAILED)
+        return fail(QStringLiteral("Could not map a temporary file in"));
+    ::madvise(map, size_t(m_size), MADV_SEQUENTIAL);
+    m_map = map;
+    return true;
+}
+
+QByteArray InputSpool::bytes() const
+{
+    if (m_map)
+        return QByteArray::fromRawData(static_cast<const char *>(m_map), m_size);
+    return m_memory;
+}
+
+void InputSpool::releaseParsedPages() const
+{
+    if (m_map)
+        ::madvise(m_map, size_t(m_size), MADV_DONTNEED);
+}
