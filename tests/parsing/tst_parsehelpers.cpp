@@ -5,6 +5,7 @@
 #include "parsing/DataFileReader.h"
 #include "parsing/FieldReaders.h"
 #include "parsing/Gunzip.h"
+#include "parsing/HeldRecords.h"
 #include "parsing/ParseHelpers.h"
 #include "parsing/RecordCsvWriter.h"
 #include "parsing/formats/SegmentScanner.h"
@@ -275,6 +276,46 @@ private slots:
     // when the parser is done, also after a failure; together they are the records the holding
     // road gives, in the same order, also when the file is read from disk into a spool (a gzip file
     // unpacked as a stream into it).
+    // Records held compactly give back every field and kind of time they came with, oldest first and
+    // in their order within the same time: the records of a sample file, then three that share no
+    // text with them (an offset time, a zone's time, no valid time).
+    void heldRecordsGiveBackEveryRecord_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("MSCONS: local times from offsets") << QStringLiteral("mscons/mscons_load_profile.edi");
+        QTest::newRow("ebIX: UTC times") << QStringLiteral("ebix_vse_xml/ebix_two_quantities.xml");
+    }
+
+    void heldRecordsGiveBackEveryRecord()
+    {
+        QFETCH(QString, file);
+        QList<DataParser::ValueRec> records;
+        QString error;
+        QVERIFY(DataParser::parse(ParsingTestSupport::readSample(file), error, records, QStringLiteral("-")));
+        DataParser::ValueRec odd = records.first();
+        odd.iaks = QStringLiteral("other");
+        odd.ipAddress = QStringLiteral("10.0.0.1");
+        odd.flagList = {3};
+        for (const QDateTime &t : {QDateTime(QDate(2024, 3, 31), QTime(2, 30), Qt::OffsetFromUTC, 3600),
+                                   QDateTime(QDate(2024, 10, 27), QTime(2, 30), QTimeZone("Europe/Zurich")), QDateTime()}) {
+            odd.timestamp = t;
+            records.append(odd);
+        }
+        HeldRecords held;
+        held.append(records);
+        held.sortByTime();
+        std::stable_sort(records.begin(), records.end(),
+                         [](const DataParser::ValueRec &a, const DataParser::ValueRec &b) { return a.timestamp < b.timestamp; });
+        const auto full = [](const DataParser::ValueRec &r) {
+            return ParsingTestSupport::describe(r) + QStringLiteral("|%1|%2|%3|%4|%5|%6")
+                .arg(r.timestamp.timeSpec()).arg(r.timestamp.offsetFromUtc()).arg(QString::fromLatin1(r.timestamp.timeZone().id()))
+                .arg(r.ipAddress).arg(r.importType).arg(r.flagList.value(0));
+        };
+        QCOMPARE(held.size(), records.size());
+        for (qsizetype i = 0; i < records.size(); ++i)
+            QCOMPARE(full(held.at(i)), full(records.at(i)));
+    }
+
     void recordsLeaveInBatches_data()
     {
         QTest::addColumn<QString>("file");

@@ -9,7 +9,6 @@
 
 #include <QElapsedTimer>
 
-#include <algorithm>
 
 namespace {
 
@@ -77,7 +76,7 @@ void AttachmentWalk::failed(MimePartWalk::Failure failure, const QString &error,
 
 RecordSink &AttachmentWalk::attachmentSink(const QString &)
 {
-    m_records = RecordSink();
+    m_held.clear();
     return m_records;
 }
 
@@ -87,24 +86,25 @@ void AttachmentWalk::attachment(const QString &name, DataFileResult &read, bool 
         m_outcome.fail(QStringLiteral(" - Could not parse attachment ") + name + QStringLiteral(": ") + read.errorText, log);
     } else {
         if (m_outcome.withInfo)
-            m_outcome.info += QStringLiteral("\r\n === Values processed:%1\r\n").arg(m_records.size());
+            m_outcome.info += QStringLiteral("\r\n === Values processed:%1\r\n").arg(m_held.size());
         if (!m_dms)
             m_outcome.fail(QStringLiteral(" - DMS not found"));
         else
-            handOver(std::move(m_records.pending()));
+            handOver();
     }
     if (m_report)
         m_report(m_outcome.info, QString::fromUtf8(read.data), m_outcome.result);
 }
 
-void AttachmentWalk::handOver(QList<DataParser::ValueRec> records)
+// Oldest first; values of the same time in the attachment's order.
+void AttachmentWalk::handOver()
 {
     QElapsedTimer clock;
     clock.start();
-    std::stable_sort(records.begin(), records.end(),
-                     [](const DataParser::ValueRec &a, const DataParser::ValueRec &b) { return a.timestamp < b.timestamp; });
-    for (const DataParser::ValueRec &record : std::as_const(records))
-        m_dms->addMailValue(record);
-    m_values += records.size();
+    m_held.sortByTime();
+    for (qsizetype i = 0; i < m_held.size(); ++i)
+        m_dms->addMailValue(m_held.at(i));
+    m_values += m_held.size();
+    m_held.clear();
     m_handOverNs += clock.nsecsElapsed();
 }

@@ -8,6 +8,7 @@
 
 #include "mail/MimePartWalk.h"
 #include "parsing/DataParser.h"
+#include "parsing/HeldRecords.h"
 
 #include <QByteArray>
 #include <QString>
@@ -41,12 +42,14 @@ private:
     void failed(MimePartWalk::Failure failure, const QString &error, bool log) override;
     RecordSink &attachmentSink(const QString &name) override;
     void attachment(const QString &name, DataFileResult &read, bool log) override;
-    void handOver(QList<DataParser::ValueRec> records);
+    void handOver();
 
     MailOutcome &m_outcome;
     DmsHandler *m_dms;
     AttachmentReport m_report;
-    RecordSink m_records; // the attachment's records, held until it has parsed whole
+    // The attachment's records, held compactly until it has parsed whole.
+    HeldRecords m_held;
+    RecordSink m_records{[this](RecordSink::Batch &batch) { m_held.append(batch); }};
     qint64 m_values = 0;
     qint64 m_parseNs = 0;
     qint64 m_handOverNs = 0;

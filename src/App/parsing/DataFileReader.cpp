@@ -132,9 +132,10 @@ DataFileResult DataFileReader::read(const DataFileInput &input, RecordSink &sink
     }
     result.spool = spool;
     result.data = spool->bytes();
-    sink.setAfterBatch([&spool = *spool] { spool.releaseParsedPages(); });
-    result.parsed = DataParser::parse(result.data, result.errorText, sink, input.parserFileName);
-    sink.setAfterBatch({});
+    {
+        const ParsedSpoolScope parsing(*spool);
+        result.parsed = DataParser::parse(result.data, result.errorText, sink, input.parserFileName);
+    }
     spool->releaseParsedPages();
     return result;
 }

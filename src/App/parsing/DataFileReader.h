@@ -3,8 +3,9 @@
 // intake, quillon-parse and the offline tools all read through it:
 //   name rule ".gz" -> gunzip (bounded, as a stream) -> character set to UTF-8 (mail parts) ->
 //   detection and parsing -> records or the error text.
-// A large input is spooled to a temporary file and mapped (InputSpool); with a sink that hands its
-// records on in batches, the pages parsed are given back after each batch.
+// A large input is spooled to a temporary file and mapped (InputSpool); while it is parsed, the
+// pages read are given back every few milliseconds, and a sink that hands its records on in batches
+// keeps the records out of memory too.
 // Stateless; callable from any thread.
 
 #include "parsing/DataParser.h"

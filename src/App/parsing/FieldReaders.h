@@ -59,10 +59,21 @@ inline void reserveRecordsForLines(RecordSink &values, qsizetype lineCount,
 // more than the rest of a reading.
 void resetRecord(DataParser::ValueRec &rec, const QDateTime &timestamp);
 
+// Whether data holds the byte, looked for a few megabytes at a time (ParsedPages).
+inline bool containsByte(QByteArrayView data, char byte)
+{
+    for (qsizetype at = 0; at < data.size(); at += ParsedPages::StepBytes) {
+        if (memchr(data.data() + at, byte, size_t(std::min(ParsedPages::StepBytes, data.size() - at))))
+            return true;
+        ParsedPages::release();
+    }
+    return false;
+}
+
 // The data with every carriage-return byte removed (a copy only when there is one).
 inline QByteArray withoutCarriageReturns(const QByteArray &data)
 {
-    if (!data.contains('\r'))
+    if (!containsByte(data, '\r'))
         return data;
     QByteArray clean = data;
     clean.removeIf([](char c) { return c == '\r'; });
@@ -90,13 +101,64 @@ inline void splitView(QByteArrayView text, char separator, List &pieces)
     }
 }
 
-// The lines of data split at line feeds (the index of a piece is the line index).
+// The lines of data split at line feeds (the index of a piece is the line index), as splitView
+// splits them.
 inline QList<QByteArrayView> splitLines(QByteArrayView data)
 {
     QList<QByteArrayView> lines;
-    splitView(data, '\n', lines);
-    return lines;
+    ParsedPages::Stepper pages;
+    const char *const begin = data.data();
+    for (qsizetype start = 0;;) {
+        const void *hit = data.size() > start ? memchr(begin + start, '\n', size_t(data.size() - start)) : nullptr;
+        if (!hit) {
+            lines.append(QByteArrayView(begin + start, data.size() - start));
+            return lines;
+        }
+        const qsizetype pos = static_cast<const char *>(hit) - begin;
+        lines.append(QByteArrayView(begin + start, pos - start));
+        start = pos + 1;
+        pages.at(start);
+    }
 }
+
+// The same lines one after the other, carriage returns removed (a line with one is cleaned into the
+// cursor's own buffer): what splitLines gives after withoutCarriageReturns, without a list of them
+// all or a cleaned copy of the whole data.
+class LineCursor
+{
+public:
+    explicit LineCursor(QByteArrayView data) : m_data(data) {}
+
+    // The next line; false after the last one.
+    bool next(QByteArrayView &line)
+    {
+        if (m_done)
+            return false;
+        ++m_index;
+        const void *hit = m_data.size() > m_start ? memchr(m_data.data() + m_start, '\n', size_t(m_data.size() - m_start)) : nullptr;
+        const qsizetype end = hit ? static_cast<const char *>(hit) - m_data.data() : m_data.size();
+        line = m_data.sliced(m_start, end - m_start);
+        m_done = !hit;
+        m_start = end + 1;
+        m_pages.at(m_start);
+        if (memchr(line.data(), '\r', size_t(line.size()))) {
+            m_clean = line.toByteArray();
+            m_clean.removeIf([](char c) { return c == '\r'; });
+            line = m_clean;
+        }
+        return true;
+    }
+    // The index of the line last given (0 for the first).
+    qsizetype index() const { return m_index; }
+
+private:
+    QByteArrayView m_data;
+    qsizetype m_start = 0;
+    qsizetype m_index = -1;
+    bool m_done = false;
+    QByteArray m_clean;
+    ParsedPages::Stepper m_pages;
+};
 
 // The lines of data with carriage returns removed; the views point into buffer, which keeps the
 // cleaned bytes alive.

@@ -121,3 +121,22 @@ void InputSpool::releaseParsedPages() const
     if (m_map)
         ::madvise(m_map, size_t(m_size), MADV_DONTNEED);
 }
+
+namespace {
+thread_local const InputSpool *t_parsedSpool = nullptr;
+} // namespace
+
+ParsedSpoolScope::ParsedSpoolScope(const InputSpool &spool) : m_previous(std::exchange(t_parsedSpool, &spool))
+{
+}
+
+ParsedSpoolScope::~ParsedSpoolScope()
+{
+    t_parsedSpool = m_previous;
+}
+
+void ParsedPages::release()
+{
+    if (t_parsedSpool)
+        t_parsedSpool->releaseParsedPages();
+}

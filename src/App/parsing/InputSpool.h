@@ -1,10 +1,10 @@
 #pragma once
 // The bytes of one data file or attachment on their way to the parser. Small inputs stay in
 // memory. Past MemoryBytes the bytes go on into an unnamed temporary file (in the temporary
-// folder, TMPDIR), which is mapped read-only once complete; after every batch of records the pages
-// the parser has passed are given back, so a file of hundreds of megabytes costs the process a few
-// megabytes of resident memory instead of its size. The process's own copy also keeps the parser
-// safe from a source file that another program shortens while it is read.
+// folder, TMPDIR), which is mapped read-only once complete. While the parser reads it, the pages it
+// touched are given back every few megabytes (ParsedPages), so a file of hundreds of megabytes costs
+// the process a few megabytes of resident memory instead of its size. The process's own copy also
+// keeps the parser safe from a source file that another program shortens meanwhile.
 
 #include <QByteArray>
 #include <QString>
@@ -53,3 +53,41 @@ private:
     qint64 m_size = 0;
     QString m_errorText;
 };
+
+// While it lives, the spool is the one this thread parses: ParsedPages::release gives its pages back.
+class ParsedSpoolScope
+{
+public:
+    explicit ParsedSpoolScope(const InputSpool &spool);
+    ~ParsedSpoolScope();
+    ParsedSpoolScope(const ParsedSpoolScope &) = delete;
+    ParsedSpoolScope &operator=(const ParsedSpoolScope &) = delete;
+
+private:
+    const InputSpool *m_previous;
+};
+
+// The parsers' scanning loops and the record batches report their progress here, so that the pages
+// of a spooled input never pile up, however a parser walks it (several first find every line or
+// segment, then read them). Without a spool being parsed in this thread nothing happens.
+namespace ParsedPages {
+inline constexpr qint64 StepBytes = 4LL * 1024 * 1024;
+// Gives the pages of the spool parsed in this thread back now.
+void release();
+
+// Gives them back each time a loop has gone StepBytes further.
+class Stepper
+{
+public:
+    void at(qint64 position)
+    {
+        if (position >= m_next) {
+            release();
+            m_next = position + StepBytes;
+        }
+    }
+
+private:
+    qint64 m_next = StepBytes;
+};
+} // namespace ParsedPages

@@ -5,6 +5,7 @@
 // A parser sees the same operations either way: append, the count appended so far, the record
 // appended last (still in the pending batch: a full batch leaves before the next append).
 
+#include "parsing/InputSpool.h"
 #include "parsing/ValueRec.h"
 
 #include <functional>
@@ -43,8 +44,8 @@ public:
         m_pending.reserve(m_pending.size() + (m_consumer ? std::min(count, m_batchRecords) : count));
     }
     Batch &pending() { return m_pending; }
-    // Called after each batch has left (the reader gives back the input pages parsed so far).
-    void setAfterBatch(std::function<void()> afterBatch) { m_afterBatch = std::move(afterBatch); }
+    // Whether records leave in batches (a parser then need not size its list for the whole file).
+    bool batched() const { return bool(m_consumer); }
 
     // Hands the pending records to the consumer (the caller does so once the parser is done).
     void flush()
@@ -54,8 +55,7 @@ public:
         m_consumer(m_pending);
         m_handedOn += m_pending.size();
         m_pending.resize(0);
-        if (m_afterBatch)
-            m_afterBatch();
+        ParsedPages::release(); // the bytes behind these records are done with
     }
 
 private:
@@ -66,7 +66,6 @@ private:
     }
 
     Consumer m_consumer;
-    std::function<void()> m_afterBatch;
     qsizetype m_batchRecords = DefaultBatchRecords;
     qsizetype m_handedOn = 0;
     Batch m_pending;

@@ -130,16 +130,16 @@ bool EonLineReader::appendIntervalEnd(qsizetype index, QByteArrayView line)
 
 ParseResult parseEonCsv(const QByteArray &data, QString &errorText, Records &values)
 {
-    const QByteArray clean = withoutCarriageReturns(data);
-    const QList<QByteArrayView> lines = splitLines(clean);
     const qsizetype firstCount = values.size();
-    reserveRecords(values, clean.count(';') / 2); // about one value per two separators
+    if (!values.batched()) // a held list is sized once; a batch is sized by the sink
+        reserveRecords(values, data.count(';') / 2); // about one value per two separators
 
     EonLineReader reader(errorText, values);
     bool accepted = false;
     Fields fields;
-    for (qsizetype index = 0; index < lines.size(); ++index) {
-        const QByteArrayView line = lines.at(index);
+    LineCursor lines(data);
+    for (QByteArrayView line; lines.next(line);) {
+        const qsizetype index = lines.index();
         if (line.isEmpty())
             continue;
         splitView(line, ';', fields);
