@@ -76,21 +76,21 @@ void RecordCsvWriter::write(const ValueRecTypes::ValueRec &r)
 {
     appendTime(r.timestamp);
     m_buffer.append(',');
-    appendText(r.iaks);
+    appendText(m_iaks, r.iaks);
     m_buffer.append(',');
     m_buffer.append(typeName(r.importType));
     m_buffer.append(',');
     appendNumber(r.value);
     m_buffer.append(',');
-    appendText(r.unit);
+    appendText(m_unit, r.unit);
     m_buffer.append(',');
     appendInt(r.state);
     m_buffer.append(r.increment ? ",true," : ",false,");
-    appendText(r.obis);
+    appendText(m_obis, r.obis);
     m_buffer.append(',');
-    appendText(r.description);
+    appendText(m_description, r.description);
     m_buffer.append(',');
-    appendText(r.serialNumber);
+    appendText(m_serialNumber, r.serialNumber);
     m_buffer.append('\n');
     if (m_buffer.size() >= BufferBytes)
         flush();
@@ -118,9 +118,18 @@ void RecordCsvWriter::appendTime(const QDateTime &time)
 {
     if (!time.isValid())
         return;
-    const int offset = time.offsetFromUtc();
-    const qint64 msecs = time.toMSecsSinceEpoch();
-    const qint64 local = (msecs >= 0 ? msecs : msecs - 999) / 1000 + offset;
+    qint64 local = 0; // seconds on the clock since 1970
+    int offset = 0;
+    if (time.timeSpec() == Qt::LocalTime) {
+        // The clock's reading is in the time itself; only its offset needs the zone rules.
+        const qint64 wallMsecs = (time.date().toJulianDay() - 2440588) * 86400000 + time.time().msecsSinceStartOfDay();
+        offset = localOffset(time, wallMsecs);
+        local = (wallMsecs >= 0 ? wallMsecs : wallMsecs - 999) / 1000;
+    } else {
+        offset = time.offsetFromUtc();
+        const qint64 msecs = time.toMSecsSinceEpoch();
+        local = (msecs >= 0 ? msecs : msecs - 999) / 1000 + offset;
+    }
     const qint64 days = (local >= 0 ? local : local - 86399) / 86400;
     const int secondOfDay = int(local - days * 86400);
     qint64 year = 0;
@@ -153,8 +162,37 @@ void RecordCsvWriter::appendTime(const QDateTime &time)
     m_buffer.append(text, p - text);
 }
 
+// A local time's offset costs a conversion by the zone rules; a file repeats its times (every meter
+// of a load profile the same intervals), so each reading of the clock is converted once.
+int RecordCsvWriter::localOffset(const QDateTime &time, qint64 wallMsecs)
+{
+    const LocalKey key{wallMsecs, time.isDaylightTime()};
+    const auto known = m_localOffsets.constFind(key);
+    if (known != m_localOffsets.cend())
+        return *known;
+    if (m_localOffsets.size() >= MaxLocalOffsets)
+        m_localOffsets.clear();
+    const int offset = time.offsetFromUtc();
+    m_localOffsets.insert(key, offset);
+    return offset;
+}
+
+// The same shared string as in the column's last record gives the same field: its storage cannot
+// have changed, since the column holds it too.
+void RecordCsvWriter::appendText(TextColumn &column, const QString &text)
+{
+    if (text.constData() != column.text.constData() || text.size() != column.text.size()) {
+        const qsizetype at = m_buffer.size();
+        appendField(text);
+        column.text = text;
+        column.field = m_buffer.sliced(at);
+        return;
+    }
+    m_buffer.append(column.field);
+}
+
 // The text as csvField quoting gives it, in UTF-8; plain ASCII goes byte by byte.
-void RecordCsvWriter::appendText(const QString &text)
+void RecordCsvWriter::appendField(const QString &text)
 {
     const qsizetype n = text.size();
     const QChar *chars = text.constData();
