@@ -28,12 +28,15 @@
 
 namespace FieldReaders {
 
-// Makes room for count more records. A large list is asked to live on huge pages: a file of a
-// few MB gives millions of records of some 200 bytes each, and filling them page by page costs
-// far more than reading the file (the kernel ignores the advice where huge pages are off).
+// Makes room for count more records. A large list that holds a whole file's records is asked to
+// live on huge pages: a file of a few MB gives millions of records of some 200 bytes each, and
+// filling them page by page costs far more than reading the file (the kernel ignores the advice
+// where huge pages are off).
 inline void reserveRecords(RecordSink &sink, qsizetype count)
 {
     sink.reserve(count);
+    if (sink.batched()) // one batch, filled again and again
+        return;
 #ifdef __linux__
     const QList<DataParser::ValueRec> &values = sink.pending();
     constexpr quintptr hugePage = 2 * 1024 * 1024;

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -83,6 +84,18 @@ bool InputSpool::append(const char *data, qint64 size)
 
 bool InputSpool::appendFrom(QIODevice &device)
 {
+    // A file that fits in memory is read there in one go.
+    const qint64 expected = device.isSequential() ? 0 : device.size() - device.pos();
+    if (m_fd < 0 && expected > 0 && m_size + expected <= m_memoryBytes) {
+        m_memory.resize(m_size + expected);
+        const qint64 n = device.read(m_memory.data() + m_size, expected);
+        m_memory.resize(m_size + std::max<qint64>(n, 0));
+        if (n < 0) {
+            m_errorText = device.errorString();
+            return false;
+        }
+        m_size += n;
+    }
     QByteArray piece(1 << 20, Qt::Uninitialized);
     for (;;) {
         const qint64 n = device.read(piece.data(), piece.size());

@@ -24,6 +24,14 @@ public:
     {
     }
 
+    // A sink used for file after file keeps the memory of its batch; the next file's records go to
+    // this consumer. Call only with no records pending.
+    void setConsumer(Consumer consumer)
+    {
+        m_consumer = std::move(consumer);
+        m_handedOn = 0;
+    }
+
     void append(const Record &record)
     {
         makeRoom();

@@ -241,12 +241,14 @@ void ExportFileToSQLiteHandler::fileStarted(const SourceFile &file)
     }
 }
 
-void ExportFileToSQLiteHandler::dataStarted(const SourceFile &)
+// Each attachment of a mail has its own savepoint. A plain file has none: a failure takes back its
+// whole transaction (a savepoint over a large file would copy every index page it changes).
+void ExportFileToSQLiteHandler::dataStarted(const SourceFile &file)
 {
     m_file.dataRecords = 0;
     m_file.dataFirstType = -1;
     m_file.rdsChanged = false;
-    if (m_file.storing)
+    if (m_file.storing && file.isMail)
         runQuery(QStringLiteral("SAVEPOINT data"));
 }
 
@@ -257,27 +259,42 @@ void ExportFileToSQLiteHandler::records(const SourceFile &, RecordSink::Batch &b
     if (m_file.dataFirstType < 0)
         m_file.dataFirstType = int(batch.first().importType);
     m_file.dataRecords += batch.size();
-    m_batchRows.resize(0);
     for (DataParser::ValueRec &rec : batch)
         m_batchRows.append(measurementRow(rec));
-    m_counters.dbFailures += m_rows.insert(m_batchRows.constData(), m_batchRows.size(), m_file.fileId);
+    // Whole groups now; the rest waits for the next batch, so that only a file's last rows go singly.
+    const qsizetype whole = m_batchRows.size() / MeasurementRows::RowsPerInsert * MeasurementRows::RowsPerInsert;
+    m_counters.dbFailures += m_rows.insert(m_batchRows.constData(), whole, m_file.fileId);
+    m_batchRows.remove(0, whole);
 }
 
-// Data that was refused takes back its rows (and the rds rows it added); the rest of the file stays.
-void ExportFileToSQLiteHandler::dataEnded(const SourceFile &, bool parsed)
+void ExportFileToSQLiteHandler::insertWaitingRows()
+{
+    m_counters.dbFailures += m_rows.insert(m_batchRows.constData(), m_batchRows.size(), m_file.fileId);
+    m_batchRows.resize(0);
+}
+
+// Data that was refused takes back its rows (and the rds rows it added); the rest of a mail stays.
+void ExportFileToSQLiteHandler::dataEnded(const SourceFile &file, bool parsed)
 {
     if (!m_file.storing)
         return;
+    insertWaitingRows();
     if (parsed) {
-        runQuery(QStringLiteral("RELEASE data"));
+        if (file.isMail)
+            runQuery(QStringLiteral("RELEASE data"));
         m_file.kept += m_file.dataRecords;
         if (m_file.firstType < 0)
             m_file.firstType = m_file.dataFirstType;
         return;
     }
-    runQuery(QStringLiteral("ROLLBACK TO data"));
-    runQuery(QStringLiteral("RELEASE data"));
-    if (m_file.rdsChanged)
+    if (file.isMail) {
+        runQuery(QStringLiteral("ROLLBACK TO data"));
+        runQuery(QStringLiteral("RELEASE data"));
+    } else {
+        m_db.rollback();
+        m_file = FileState(); // the file ends as one that never started: its row is written then
+    }
+    if (m_file.rdsChanged || !file.isMail)
         loadRds();
     m_file.previousId = -1;
     m_file.previousImport.clear();

@@ -3,8 +3,8 @@
 // Every file walked gets a file row, also when it failed, so a later run over the same folders
 // skips it and only adds new files. Values are always bound, never pasted into SQL text.
 // One transaction per file: its row first, then its measurements batch by batch as the parser gives
-// them, then the row's count, type and result. Each data file or attachment has its own savepoint:
-// one that is refused takes its rows back, the rows of a mail's other attachments stay.
+// them, then the row's count, type and result. A data file that is refused takes its rows back with
+// its transaction; each attachment of a mail has a savepoint, so the rows of the others stay.
 
 #include "tools/MeasurementRows.h"
 #include "tools/ToolNaming.h"
@@ -53,6 +53,7 @@ private:
     qint64 insertFileRow(const SourceFile &file);
     bool updateFileRow(const SourceFile &file);
     MeasurementRows::Row measurementRow(DataParser::ValueRec &rec);
+    void insertWaitingRows();
     qint64 rdsId(const DataParser::ValueRec &rec, const QString &dmsName);
     sqlite3 *sqliteHandle() const;
 
@@ -66,7 +67,7 @@ private:
     };
     QHash<QString, RdsRow> m_rds; // import identifier -> its rds row, as stored
     MeasurementRows m_rows;
-    QList<MeasurementRows::Row> m_batchRows;
+    QList<MeasurementRows::Row> m_batchRows; // named, not yet inserted (less than a group between batches)
 
     // The file being exported.
     struct FileState

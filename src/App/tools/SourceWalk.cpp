@@ -165,8 +165,8 @@ void SourceWalk::processDataFile(QFile &in, SourceFile &file, SourceHandler &han
     input.device = &in;
     handler.fileStarted(file);
     handler.dataStarted(file);
-    RecordSink sink([&](RecordSink::Batch &batch) { handler.records(file, batch); });
-    const DataFileResult result = DataFileReader::read(input, sink);
+    m_records.setConsumer([&](RecordSink::Batch &batch) { handler.records(file, batch); });
+    const DataFileResult result = DataFileReader::read(input, m_records);
     if (result.gunzipFailed)
         LOG_OUT(Kyr::LogWarning, "Could not gunzip file on %1").arg(logPath).endl();
     if (result.gunzipTrailingData)

@@ -95,4 +95,5 @@ private:
     InfoSink m_info;
     QString m_nameFilter;
     std::function<bool(const QString &)> m_skip;
+    RecordSink m_records; // the data files' batches, one after the other
 };
