@@ -178,11 +178,6 @@ private slots:
         QCOMPARE(DataParser::displayName(type), displayName);
         QCOMPARE(DataParser::displayNames().size(), 26);
         QCOMPARE(DataParser::displayNames().value(type, QStringLiteral("?")), displayName);
-        // A list of records is named after its first record, an empty one "?".
-        DataParser::ValueRec first;
-        first.importType = DataParser::ImportType(type);
-        QCOMPARE(DataParser::displayName(QList<DataParser::ValueRec>{first, DataParser::ValueRec()}), displayName);
-        QCOMPARE(DataParser::displayName(QList<DataParser::ValueRec>()), QStringLiteral("?"));
     }
 
     void resetRecord()

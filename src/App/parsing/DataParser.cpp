@@ -80,11 +80,6 @@ QString ValueRecTypes::displayName(int type)
     return displayNames().at(type);
 }
 
-QString ValueRecTypes::displayName(const QList<ValueRec> &records)
-{
-    return records.isEmpty() ? QStringLiteral("?") : displayName(records.first().importType);
-}
-
 void ValueRecTypes::registerMetaTypes()
 {
     qRegisterMetaType<ValueRec>("DataParser::ValueRec");

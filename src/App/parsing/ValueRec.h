@@ -67,8 +67,6 @@ struct ValueRecTypes
     static const QStringList &displayNames();
     // Display name of a type, "?" outside the known range.
     static QString displayName(int type);
-    // Display name of the type of a file's first record, "?" for an empty list.
-    static QString displayName(const QList<ValueRec> &records);
 
     // Registers ValueRec and ImportType for queued connections, also under the names
     // "DataParser::ValueRec" and "DataParser::ImportType"; call once before threads start.
