@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <climits>
+#include <limits>
 #include <vector>
 
 // EDIFACT MSCONS interchanges: the envelope (UNB ... UNZ) and every message (UNH ... UNT) are
@@ -236,10 +237,12 @@ private:
         return comps;
     }
 
-    // What the first pass finds: the number of segments and of quantities, and copies of the
-    // first and the last segment (UNB and UNZ when the interchange is well formed).
+    // What the first look at the bytes finds: where the segments before the last one end (and how
+    // many segments there are when they are counted), an upper bound of the quantities, and
+    // copies of the first and the last segment (UNB and UNZ when the interchange is well formed).
     struct Envelope {
-        qsizetype segments = 0;
+        qsizetype walkEnd = 0;
+        qsizetype segments = std::numeric_limits<qsizetype>::max();
         qsizetype quantities = 0;
         QByteArray unb;
         QByteArray unz;
@@ -247,9 +250,10 @@ private:
 
     void readServiceAdvice();
     ParseResult scanInterchange(qsizetype start, Envelope &envelope);
+    ParseResult countSegments(qsizetype start, Envelope &envelope);
     ParseResult readUnb(const QByteArray &unb);
     ParseResult readUnz(const QByteArray &unz, int &controlCount);
-    ParseResult walkInterchange(qsizetype start, qsizetype segmentCount);
+    ParseResult walkInterchange(qsizetype start, const Envelope &envelope);
     ParseResult checkTotals(int controlCount, qsizetype firstCount);
 
     ParseResult walkSegment(QByteArrayView segment);
@@ -336,7 +340,7 @@ ParseResult MsconsReader::read()
 
     const qsizetype firstCount = values.size();
     values.reserve(firstCount + envelope.quantities);
-    rc = walkInterchange(start, envelope.segments);
+    rc = walkInterchange(start, envelope);
     return rc == ParseResult::Parsed ? checkTotals(controlCount, firstCount) : rc;
 }
 
@@ -350,13 +354,40 @@ void MsconsReader::readServiceAdvice()
     chars.terminator = data.at(8);
 }
 
-// First pass: the end of the interchange, the number of segments, the first and the last.
+// The envelope from both ends of the bytes: the first segment, and the last one found from the end.
 ParseResult MsconsReader::scanInterchange(qsizetype start, Envelope &envelope)
 {
+    if (SegmentScanner::needsGeneralSplitter(chars.terminator, chars.release))
+        return countSegments(start, envelope);
+    const SegmentScanner::LastSegment last = SegmentScanner::lastSegment(data, start, chars.terminator, chars.release);
+    if (!last.endsCleanly)
+        return fail(QStringLiteral("Invalid end of file"));
+    if (last.begin < 0 || last.first)
+        return fail(QStringLiteral("Not enough segments"));
+    const auto keep = [](QByteArray &copy) {
+        return [&copy](QByteArrayView segment) {
+            copy = segment.toByteArray();
+            return false;
+        };
+    };
+    SegmentScanner::forEach(data, start, chars.terminator, chars.release, scratch, keep(envelope.unb));
+    SegmentScanner::forEach(QByteArrayView(data).first(last.end + 1), last.begin, chars.terminator, chars.release,
+                            scratch, keep(envelope.unz));
+    scratch.clear();
+    envelope.walkEnd = last.begin;
+    envelope.quantities = SegmentScanner::countText(data, start, "QTY");
+    return ParseResult::Parsed;
+}
+
+// A first pass over all segments for service characters only the general splitter reads: the
+// end of the interchange, the number of segments, the first and the last.
+ParseResult MsconsReader::countSegments(qsizetype start, Envelope &envelope)
+{
     QByteArrayView lastSegment;
+    qsizetype segments = 0;
     const bool endsCleanly = SegmentScanner::forEach(
         data, start, chars.terminator, chars.release, scratch, [&](QByteArrayView segment) {
-            if (envelope.segments++ == 0)
+            if (segments++ == 0)
                 envelope.unb = segment.toByteArray();
             envelope.quantities += segment.size() >= 3 && segment[0] == 'Q' && segment[1] == 'T' && segment[2] == 'Y';
             lastSegment = segment;
@@ -368,10 +399,12 @@ ParseResult MsconsReader::scanInterchange(qsizetype start, Envelope &envelope)
         });
     if (!endsCleanly)
         return fail(QStringLiteral("Invalid end of file"));
-    if (envelope.segments < 2)
+    if (segments < 2)
         return fail(QStringLiteral("Not enough segments"));
     if (lastSegment.data() != envelope.unz.constData())
         envelope.unz = lastSegment.toByteArray();
+    envelope.segments = segments;
+    envelope.walkEnd = data.size();
     return ParseResult::Parsed;
 }
 
@@ -405,18 +438,19 @@ ParseResult MsconsReader::readUnz(const QByteArray &unz, int &controlCount)
     return ParseResult::Parsed;
 }
 
-// Second pass: the segments between UNB and UNZ, until the first fault.
-ParseResult MsconsReader::walkInterchange(qsizetype start, qsizetype segmentCount)
+// The segments between UNB and UNZ, until the first fault.
+ParseResult MsconsReader::walkInterchange(qsizetype start, const Envelope &envelope)
 {
     DataParser::resetRecord(rec);
     qsizetype index = 0;
     ParseResult rc = ParseResult::Parsed;
-    SegmentScanner::forEach(data, start, chars.terminator, chars.release, scratch, [&](QByteArrayView segment) {
-        if (index++ > 0)
-            rc = walkSegment(segment);
-        scratch.clear();
-        return rc == ParseResult::Parsed && index + 1 < segmentCount;
-    });
+    SegmentScanner::forEach(QByteArrayView(data).first(envelope.walkEnd), start, chars.terminator, chars.release,
+                            scratch, [&](QByteArrayView segment) {
+                                if (index++ > 0)
+                                    rc = walkSegment(segment);
+                                scratch.clear();
+                                return rc == ParseResult::Parsed && index + 1 < envelope.segments;
+                            });
     return rc;
 }
 
