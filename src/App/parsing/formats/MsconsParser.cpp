@@ -437,10 +437,12 @@ ParseResult MsconsReader::readDateSegment()
 {
     if (!valuePending)
         return ParseResult::Parsed;
+    // The qualifier alone first: an interval start (163) is passed by without reading the rest.
+    const QByteArrayView qualifier = splitter.firstComponent(1);
+    if (!is(qualifier, "164") && !is(qualifier, "9"))
+        return ParseResult::Parsed;
     const PieceSpan c = components(1);
-    if (c.size() > 2 && (is(c[0], "164") || is(c[0], "9")))
-        return readTimestamp(c);
-    return ParseResult::Parsed;
+    return c.size() > 2 ? readTimestamp(c) : ParseResult::Parsed;
 }
 
 // STS: a sequence number (category 6, "T" + number) or a replaced or estimated value (category 8).

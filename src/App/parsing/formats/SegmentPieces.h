@@ -107,8 +107,8 @@ public:
         component = componentSeparator;
         release = releaseCharacter;
         const auto lineBreak = [](char c) { return c == '\r' || c == '\n'; };
-        onePass = element != release && component != release && component != element && !lineBreak(element)
-            && !lineBreak(component) && !lineBreak(release);
+        onePassPossible = element != release && component != release && component != element
+            && !lineBreak(element) && !lineBreak(component) && !lineBreak(release);
         special.fill(false);
         for (const char c : {element, component, release, '\r', '\n'})
             special[uchar(c)] = true;
@@ -116,27 +116,19 @@ public:
 
     void split(QByteArrayView segment)
     {
-        elements.clear();
-        componentTexts.clear();
-        componentReleased.clear();
-        firstComponents.clear();
         lazyElement = -1;
-        if (onePass && splitOnePass(segment))
-            return;
-        elements.clear();
-        componentTexts.clear();
-        componentReleased.clear();
-        firstComponents.clear();
-        elementSplitter.split(segment, element, release, generalElements);
-        for (const QByteArrayView text : generalElements)
-            elements.push_back({text, false});
+        onePass = onePassPossible && splitOnePass(segment);
+        if (!onePass)
+            elementSplitter.split(segment, element, release, generalElements);
     }
 
-    qsizetype elementCount() const { return qsizetype(elements.size()); }
+    qsizetype elementCount() const { return onePass ? elementTotal : qsizetype(generalElements.size()); }
 
     // Element e (which must exist).
     QByteArrayView elementAt(qsizetype e)
     {
+        if (!onePass)
+            return generalElements[std::size_t(e)];
         Piece &piece = elements[std::size_t(e)];
         if (piece.released) {
             piece.text = clean(piece.text, element);
@@ -148,31 +140,59 @@ public:
     // The components of element e, nothing when there is no such element.
     PieceSpan components(qsizetype e)
     {
-        if (e >= qsizetype(elements.size()))
+        if (e >= elementCount())
             return {};
-        if (firstComponents.empty()) { // split the general way
-            if (lazyElement != e) {
-                componentSplitter.split(elements[std::size_t(e)].text, component, release, lazyComponents);
-                lazyElement = e;
-            }
-            return lazyComponents;
+        if (!onePass)
+            return generalComponents(e);
+        const qsizetype first = firstComponents[std::size_t(e)];
+        const qsizetype end = firstComponents[std::size_t(e) + 1];
+        for (qsizetype k = first; k < end; ++k)
+            cleanComponent(k);
+        return PieceSpan(componentTexts.data() + first, std::size_t(end - first));
+    }
+
+    // The first component of element e, empty when there is none.
+    QByteArrayView firstComponent(qsizetype e)
+    {
+        if (e >= elementCount())
+            return {};
+        if (!onePass) {
+            const PieceSpan c = generalComponents(e);
+            return c.empty() ? QByteArrayView() : c.front();
         }
-        const std::size_t first = firstComponents[std::size_t(e)];
-        const std::size_t end = firstComponents[std::size_t(e) + 1];
-        for (std::size_t k = first; k < end; ++k) {
-            if (componentReleased[k]) {
-                componentTexts[k] = clean(componentTexts[k], component);
-                componentReleased[k] = false;
-            }
-        }
-        return PieceSpan(componentTexts.data() + first, end - first);
+        const qsizetype first = firstComponents[std::size_t(e)];
+        if (first == firstComponents[std::size_t(e) + 1])
+            return {};
+        cleanComponent(first);
+        return componentTexts[std::size_t(first)];
     }
 
 private:
+    // Pieces one pass takes; a segment with more goes the general way.
+    static constexpr qsizetype MaxElements = 32;
+    static constexpr qsizetype MaxComponents = 64;
+
     struct Piece {
         QByteArrayView text;
-        bool released; // holds a released separator: cleaned when asked for
+        bool released; // holds a released separator: cleaned when read
     };
+
+    PieceSpan generalComponents(qsizetype e)
+    {
+        if (lazyElement != e) {
+            componentSplitter.split(generalElements[std::size_t(e)], component, release, lazyComponents);
+            lazyElement = e;
+        }
+        return lazyComponents;
+    }
+
+    void cleanComponent(qsizetype k)
+    {
+        if (componentReleased[std::size_t(k)]) {
+            componentTexts[std::size_t(k)] = clean(componentTexts[std::size_t(k)], component);
+            componentReleased[std::size_t(k)] = false;
+        }
+    }
 
     // Position of the first byte from pos on that is a service character or a line break.
     qsizetype findSpecial(const char *d, qsizetype pos, qsizetype n) const
@@ -207,14 +227,16 @@ private:
     {
         const char *const d = segment.data();
         const qsizetype n = segment.size();
-        cleaned.clear();
-        if (cleaned.capacity() < std::size_t(2 * n))
-            cleaned.reserve(std::size_t(2 * n)); // every piece is cleaned at most once: no reallocation
+        if (cleaned.size() < std::size_t(2 * n))
+            cleaned.resize(std::size_t(2 * n)); // every piece is cleaned at most once
+        cleanedUsed = 0;
         qsizetype elementBegin = 0;
         qsizetype componentBegin = 0;
         bool elementHasRelease = false;
         bool componentHasRelease = false;
-        firstComponents.push_back(0);
+        qsizetype e = 0;
+        qsizetype k = 0;
+        firstComponents[0] = 0;
         for (qsizetype i = findSpecial(d, 0, n); i < n; i = findSpecial(d, i, n)) {
             const char c = d[i];
             if (c == release) {
@@ -226,30 +248,33 @@ private:
                 i += 2;
                 continue;
             }
-            if (c != component && c != element)
-                return false; // a line break
+            if ((c != component && c != element) || k == MaxComponents || e == MaxElements)
+                return false; // a line break, or too many pieces
             if (c == component || componentBegin < i) { // an empty last component is dropped
-                componentTexts.push_back(QByteArrayView(d + componentBegin, i - componentBegin));
-                componentReleased.push_back(componentHasRelease);
+                componentTexts[std::size_t(k)] = QByteArrayView(d + componentBegin, i - componentBegin);
+                componentReleased[std::size_t(k++)] = componentHasRelease;
             }
             componentBegin = i + 1;
             componentHasRelease = false;
             if (c == element) {
-                elements.push_back({QByteArrayView(d + elementBegin, i - elementBegin), elementHasRelease});
-                firstComponents.push_back(componentTexts.size());
+                elements[std::size_t(e++)] = {QByteArrayView(d + elementBegin, i - elementBegin), elementHasRelease};
+                firstComponents[std::size_t(e)] = k;
                 elementBegin = i + 1;
                 elementHasRelease = false;
             }
             ++i;
         }
         if (elementBegin < n) { // an empty last element is dropped
+            if (k == MaxComponents || e == MaxElements)
+                return false;
             if (componentBegin < n) {
-                componentTexts.push_back(QByteArrayView(d + componentBegin, n - componentBegin));
-                componentReleased.push_back(componentHasRelease);
+                componentTexts[std::size_t(k)] = QByteArrayView(d + componentBegin, n - componentBegin);
+                componentReleased[std::size_t(k++)] = componentHasRelease;
             }
-            elements.push_back({QByteArrayView(d + elementBegin, n - elementBegin), elementHasRelease});
-            firstComponents.push_back(componentTexts.size());
+            elements[std::size_t(e++)] = {QByteArrayView(d + elementBegin, n - elementBegin), elementHasRelease};
+            firstComponents[std::size_t(e)] = k;
         }
+        elementTotal = e;
         return true;
     }
 
@@ -257,9 +282,7 @@ private:
     // component (separator is the component separator), before component separators.
     QByteArrayView clean(QByteArrayView raw, char separator)
     {
-        const std::size_t offset = cleaned.size();
-        cleaned.resize(offset + std::size_t(raw.size()));
-        char *const first = cleaned.data() + offset;
+        char *const first = cleaned.data() + cleanedUsed;
         char *out = first;
         const char *const d = raw.data();
         for (qsizetype i = 0; i < raw.size(); ++i) {
@@ -267,22 +290,25 @@ private:
                 ++i;
             *out++ = d[i];
         }
-        cleaned.resize(std::size_t(out - cleaned.data()));
+        cleanedUsed += std::size_t(out - first);
         return QByteArrayView(first, out - first);
     }
 
     char element = '+';
     char component = ':';
     char release = '?';
-    bool onePass = false;
+    bool onePassPossible = false;
     std::array<bool, 256> special{};
 
-    std::vector<Piece> elements;
-    std::vector<QByteArrayView> componentTexts;
-    std::vector<char> componentReleased; // per component: holds a released separator
-    std::vector<std::size_t> firstComponents; // per element its first component, then the end
-
-    std::string cleaned;
+    // The last segment split in one pass.
+    bool onePass = false;
+    qsizetype elementTotal = 0;
+    std::array<Piece, MaxElements> elements{};
+    std::array<qsizetype, MaxElements + 1> firstComponents{}; // per element its first component, then the end
+    std::array<QByteArrayView, MaxComponents> componentTexts{};
+    std::array<bool, MaxComponents> componentReleased{}; // per component: holds a released separator
+    std::vector<char> cleaned;
+    std::size_t cleanedUsed = 0;
 
     // The general way: elements split, the components of one element split when asked for.
     PieceSplitter elementSplitter;

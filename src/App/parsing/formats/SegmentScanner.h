@@ -196,7 +196,8 @@ inline qsizetype countText(QByteArrayView data, qsizetype start, const char (&te
         const __m128i x = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(d + pos)), a);
         const __m128i y = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(d + pos + 1)), b);
         const __m128i z = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(d + pos + 2)), c);
-        count += __builtin_popcount(unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_and_si128(x, y), z))));
+        for (unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_and_si128(x, y), z))); mask; mask &= mask - 1)
+            ++count;
     }
 #endif
     for (; pos + 3 <= n; ++pos)
