@@ -104,9 +104,43 @@ bool isStatusCode(QByteArrayView code)
     return false;
 }
 
+// A plain decimal ("-" sign, digits, "." and digits) of at most 15 digits: the integer of its
+// digits and the power of ten are exact doubles, so their quotient is the correctly rounded
+// value, the one std::from_chars gives. False for any other text.
+bool readShortDecimal(QByteArrayView text, double &value)
+{
+    static constexpr double powersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const char *p = text.data();
+    const char *const end = p + text.size();
+    const bool negative = p != end && *p == '-';
+    p += negative;
+    quint64 digits = 0;
+    int count = 0;
+    int fraction = -1; // digits after the point; -1 before it
+    for (; p != end; ++p) {
+        if (*p >= '0' && *p <= '9') {
+            digits = digits * 10 + quint64(*p - '0');
+            ++count;
+            fraction += fraction >= 0;
+        } else if (*p == '.' && fraction < 0 && count > 0) {
+            fraction = 0;
+        } else {
+            return false;
+        }
+    }
+    if (count == 0 || count > 15 || fraction == 0)
+        return false;
+    const double magnitude = double(digits) / powersOfTen[fraction < 0 ? 0 : fraction];
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
 // A finite number as the C locale reads it; the common plain form is read without any copy.
 bool toDouble(QByteArrayView text, double &value)
 {
+    if (readShortDecimal(text, value))
+        return true;
     bool plain = !text.isEmpty();
     for (const char c : text)
         plain = plain && ((c >= '0' && c <= '9') || c == '.' || c == '-');
