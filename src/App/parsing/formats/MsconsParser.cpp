@@ -12,7 +12,6 @@
 #include <cstring>
 #include <climits>
 #include <limits>
-#include <vector>
 
 // EDIFACT MSCONS interchanges: the envelope (UNB ... UNZ) and every message (UNH ... UNT) are
 // checked with their control counts; every quantity of every line item becomes one record.
