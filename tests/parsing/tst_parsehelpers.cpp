@@ -8,6 +8,7 @@
 #include "parsing/HeldRecords.h"
 #include "parsing/ParseHelpers.h"
 #include "parsing/RecordCsvWriter.h"
+#include "parsing/formats/SegmentPieces.h"
 #include "parsing/formats/SegmentScanner.h"
 
 #include <QProcess>
@@ -89,6 +90,8 @@ private slots:
         row("line feed as separator", "A\r\nB\n", '\n', {"A", "B"}, true);
         row("release, line break, release", "A?\r\n?'B'", '\'', {"A??", "B"}, true);
         row("release as the last byte", "A'?", '\'', {"A", "?"}, false);
+        row("released separators of both levels", "QTY+1?+2:3?:4+5::+", '+', {"QTY", "1+2:3?:4", "5::"}, true);
+        row("more elements than one pass holds", QByteArray("A+").repeated(33), '+', QStringList(33, "A"), true);
     }
 
     void splitEdifact()
@@ -110,6 +113,37 @@ private slots:
                                          [&got](QByteArrayView piece) { got.append(QString::fromLatin1(piece)); }),
                  clean);
         QCOMPARE(got, pieces);
+
+        // So does its search for the last segment from the end of the data.
+        if (!SegmentScanner::needsGeneralSplitter(separator, '?')) {
+            const SegmentScanner::LastSegment last = SegmentScanner::lastSegment(data, start, separator, '?');
+            QCOMPARE(last.endsCleanly, clean);
+            if (clean && !pieces.isEmpty()) {
+                QCOMPARE(last.first, pieces.size() == 1);
+                got.clear();
+                SegmentScanner::forEach(QByteArrayView(data).first(last.end + 1), last.begin, separator, '?', cleaned,
+                                        [&got](QByteArrayView piece) { got.append(QString::fromLatin1(piece)); });
+                QCOMPARE(got, pieces.mid(pieces.size() - 1));
+            }
+        }
+
+        // The segment pieces give the same elements, and for each the same components, as the
+        // general splitter at either level.
+        if (separator == ':')
+            return;
+        SegmentPieces::Splitter splitter;
+        splitter.setServiceCharacters(separator, ':', '?');
+        splitter.split(QByteArrayView(data).sliced(start));
+        QCOMPARE(splitter.elementCount(), pieces.size());
+        for (qsizetype e = 0; e < splitter.elementCount(); ++e) {
+            QStringList components;
+            ParseHelpers::splitEdifact(splitter.elementAt(e), 0, ':', '?', components);
+            QStringList gotComponents;
+            for (const QByteArrayView component : splitter.components(e))
+                gotComponents.append(QString::fromLatin1(component));
+            QCOMPARE(gotComponents, components);
+            QCOMPARE(QString::fromLatin1(splitter.elementAt(e)), pieces[e]);
+        }
     }
 
     void obisUnit_data()

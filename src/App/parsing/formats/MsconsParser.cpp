@@ -1,4 +1,5 @@
 #include "parsing/formats/FormatParsers.h"
+#include "parsing/formats/SegmentPieces.h"
 #include "parsing/formats/SegmentScanner.h"
 
 #include "parsing/FieldReaders.h"
@@ -10,7 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <climits>
-#include <vector>
+#include <limits>
 
 // EDIFACT MSCONS interchanges: the envelope (UNB ... UNZ) and every message (UNH ... UNT) are
 // checked with their control counts; every quantity of every line item becomes one record.
@@ -20,7 +21,7 @@ namespace {
 
 using Records = FormatParsers::Records;
 using FormatParsers::ParseResult;
-using Pieces = std::vector<QByteArrayView>;
+using SegmentPieces::PieceSpan;
 
 // Exact comparison with a short literal, without a library call.
 template <std::size_t N>
@@ -102,9 +103,43 @@ bool isStatusCode(QByteArrayView code)
     return false;
 }
 
+// A plain decimal ("-" sign, digits, "." and digits) of at most 15 digits: the integer of its
+// digits and the power of ten are exact doubles, so their quotient is the correctly rounded
+// value, the one std::from_chars gives. False for any other text.
+bool readShortDecimal(QByteArrayView text, double &value)
+{
+    static constexpr double powersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const char *p = text.data();
+    const char *const end = p + text.size();
+    const bool negative = p != end && *p == '-';
+    p += negative;
+    quint64 digits = 0;
+    int count = 0;
+    int fraction = -1; // digits after the point; -1 before it
+    for (; p != end; ++p) {
+        if (*p >= '0' && *p <= '9') {
+            digits = digits * 10 + quint64(*p - '0');
+            ++count;
+            fraction += fraction >= 0;
+        } else if (*p == '.' && fraction < 0 && count > 0) {
+            fraction = 0;
+        } else {
+            return false;
+        }
+    }
+    if (count == 0 || count > 15 || fraction == 0)
+        return false;
+    const double magnitude = double(digits) / powersOfTen[fraction < 0 ? 0 : fraction];
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
 // A finite number as the C locale reads it; the common plain form is read without any copy.
 bool toDouble(QByteArrayView text, double &value)
 {
+    if (readShortDecimal(text, value))
+        return true;
     bool plain = !text.isEmpty();
     for (const char c : text)
         plain = plain && ((c >= '0' && c <= '9') || c == '.' || c == '-');
@@ -130,83 +165,6 @@ struct ServiceChars {
     char terminator = '\'';
 };
 
-// Splits text at separator into views into the text or into its own buffer of unescaped
-// pieces; the views stay valid until the next split.
-class PieceSplitter
-{
-public:
-    void split(QByteArrayView text, char separator, char release, Pieces &out)
-    {
-        out.clear();
-        cleaned.clear();
-        cleaned.reserve(std::size_t(text.size()));
-        if (!splitPlain(text, separator, release, out)) {
-            out.clear();
-            cleaned.clear();
-            ParseHelpers::forEachEdifactPiece(text, 0, separator, release, cleaned,
-                                              [&out](QByteArrayView piece) { out.push_back(piece); });
-        }
-    }
-
-private:
-    // The common case in one pass: no line break in the text and every release character
-    // followed by an ordinary character or the separator. The pieces are then what the general
-    // splitter gives: a released separator belongs to its piece without the release character,
-    // any other released character keeps it, and an empty last piece is dropped. False (out
-    // unfinished) for any other text.
-    bool splitPlain(QByteArrayView text, char separator, char release, Pieces &out)
-    {
-        const char *const d = text.data();
-        const qsizetype n = text.size();
-        if (separator == release || release == '\r' || release == '\n')
-            return false;
-        qsizetype begin = 0;
-        bool released = false; // the piece holds a released separator
-        for (qsizetype i = ParseHelpers::detail::skipOrdinary(d, 0, n, separator, release); i < n;
-             i = ParseHelpers::detail::skipOrdinary(d, i, n, separator, release)) {
-            const char c = d[i];
-            if (c == release) {
-                const char next = i + 1 < n ? d[i + 1] : release;
-                if (next == release || next == '\r' || next == '\n')
-                    return false;
-                released |= next == separator;
-                i += 2;
-            } else if (c == separator) {
-                out.push_back(piece(text.sliced(begin, i - begin), separator, released));
-                begin = ++i;
-                released = false;
-            } else {
-                return false; // a line break
-            }
-        }
-        if (begin < n)
-            out.push_back(piece(text.sliced(begin), separator, released));
-        return true;
-    }
-
-    // raw itself, or a copy without the release characters of its released separators (each
-    // separator in raw is one).
-    QByteArrayView piece(QByteArrayView raw, char separator, bool released)
-    {
-        if (!released)
-            return raw;
-        const std::size_t offset = cleaned.size();
-        const char *const d = raw.data();
-        const qsizetype n = raw.size();
-        qsizetype from = 0;
-        for (const void *hit = std::memchr(d + 1, separator, std::size_t(n - 1)); hit;) {
-            const qsizetype at = static_cast<const char *>(hit) - d;
-            cleaned.append(d + from, std::size_t(at - 1 - from));
-            from = at;
-            hit = at + 1 < n ? std::memchr(d + at + 1, separator, std::size_t(n - at - 1)) : nullptr;
-        }
-        cleaned.append(d + from, std::size_t(n - from));
-        return QByteArrayView(cleaned.data() + offset, qsizetype(cleaned.size() - offset));
-    }
-
-    std::string cleaned;
-};
-
 class MsconsReader
 {
 public:
@@ -225,21 +183,18 @@ private:
     }
     static QString text(QByteArrayView bytes) { return QString::fromLatin1(bytes); }
 
-    // Component i of element e of the current segment, or nothing when the element or the
-    // component does not exist. Components of one element stay valid until the next call.
-    const Pieces &components(qsizetype element)
-    {
-        if (element >= qsizetype(elements.size()))
-            comps.clear();
-        else
-            componentSplitter.split(elements[element], chars.component, chars.release, comps);
-        return comps;
-    }
+    // The components of element e of the current segment, nothing when the element does not
+    // exist. They stay valid until the next segment is split.
+    PieceSpan components(qsizetype element) { return splitter.components(element); }
+    qsizetype elementCount() const { return splitter.elementCount(); }
+    QByteArrayView elementAt(qsizetype element) { return splitter.elementAt(element); }
 
-    // What the first pass finds: the number of segments and of quantities, and copies of the
-    // first and the last segment (UNB and UNZ when the interchange is well formed).
+    // What the first look at the bytes finds: where the segments before the last one end (and how
+    // many segments there are when they are counted), an upper bound of the quantities, and
+    // copies of the first and the last segment (UNB and UNZ when the interchange is well formed).
     struct Envelope {
-        qsizetype segments = 0;
+        qsizetype walkEnd = 0;
+        qsizetype segments = std::numeric_limits<qsizetype>::max();
         qsizetype quantities = 0;
         QByteArray unb;
         QByteArray unz;
@@ -247,9 +202,10 @@ private:
 
     void readServiceAdvice();
     ParseResult scanInterchange(qsizetype start, Envelope &envelope);
+    ParseResult countSegments(qsizetype start, Envelope &envelope);
     ParseResult readUnb(const QByteArray &unb);
     ParseResult readUnz(const QByteArray &unz, int &controlCount);
-    ParseResult walkInterchange(qsizetype start, qsizetype segmentCount);
+    ParseResult walkInterchange(qsizetype start, const Envelope &envelope);
     ParseResult checkTotals(int controlCount, qsizetype firstCount);
 
     ParseResult walkSegment(QByteArrayView segment);
@@ -262,7 +218,7 @@ private:
     ParseResult openMessage(QByteArrayView segment);
     ParseResult closeMessage(QByteArrayView segment);
     ParseResult readValue(QByteArrayView valueText);
-    ParseResult readTimestamp(const Pieces &dtm);
+    ParseResult readTimestamp(PieceSpan dtm);
     bool parseTime(QByteArrayView dateText, const TimeFormat &format, QDateTime &time);
     void setLocation(QString &location, QByteArrayView value);
     ParseResult completeRecord();
@@ -273,10 +229,7 @@ private:
 
     ServiceChars chars;
     std::string scratch;          // unescaped copy of the current segment
-    Pieces elements;
-    Pieces comps;
-    PieceSplitter elementSplitter;
-    PieceSplitter componentSplitter;
+    SegmentPieces::Splitter splitter;
 
     QString sender;
     QString recipient;
@@ -324,6 +277,7 @@ ParseResult MsconsReader::read()
         readServiceAdvice();
         start = 9;
     }
+    splitter.setServiceCharacters(chars.element, chars.component, chars.release);
     Envelope envelope;
     ParseResult rc = scanInterchange(start, envelope);
     if (rc == ParseResult::Parsed)
@@ -336,7 +290,7 @@ ParseResult MsconsReader::read()
 
     const qsizetype firstCount = values.size();
     values.reserve(firstCount + envelope.quantities);
-    rc = walkInterchange(start, envelope.segments);
+    rc = walkInterchange(start, envelope);
     return rc == ParseResult::Parsed ? checkTotals(controlCount, firstCount) : rc;
 }
 
@@ -350,13 +304,40 @@ void MsconsReader::readServiceAdvice()
     chars.terminator = data.at(8);
 }
 
-// First pass: the end of the interchange, the number of segments, the first and the last.
+// The envelope from both ends of the bytes: the first segment, and the last one found from the end.
 ParseResult MsconsReader::scanInterchange(qsizetype start, Envelope &envelope)
 {
+    if (SegmentScanner::needsGeneralSplitter(chars.terminator, chars.release))
+        return countSegments(start, envelope);
+    const SegmentScanner::LastSegment last = SegmentScanner::lastSegment(data, start, chars.terminator, chars.release);
+    if (!last.endsCleanly)
+        return fail(QStringLiteral("Invalid end of file"));
+    if (last.begin < 0 || last.first)
+        return fail(QStringLiteral("Not enough segments"));
+    const auto keep = [](QByteArray &copy) {
+        return [&copy](QByteArrayView segment) {
+            copy = segment.toByteArray();
+            return false;
+        };
+    };
+    SegmentScanner::forEach(data, start, chars.terminator, chars.release, scratch, keep(envelope.unb));
+    SegmentScanner::forEach(QByteArrayView(data).first(last.end + 1), last.begin, chars.terminator, chars.release,
+                            scratch, keep(envelope.unz));
+    scratch.clear();
+    envelope.walkEnd = last.begin;
+    envelope.quantities = SegmentScanner::countText(data, start, "QTY");
+    return ParseResult::Parsed;
+}
+
+// A first pass over all segments for service characters only the general splitter reads: the
+// end of the interchange, the number of segments, the first and the last.
+ParseResult MsconsReader::countSegments(qsizetype start, Envelope &envelope)
+{
     QByteArrayView lastSegment;
+    qsizetype segments = 0;
     const bool endsCleanly = SegmentScanner::forEach(
         data, start, chars.terminator, chars.release, scratch, [&](QByteArrayView segment) {
-            if (envelope.segments++ == 0)
+            if (segments++ == 0)
                 envelope.unb = segment.toByteArray();
             envelope.quantities += segment.size() >= 3 && segment[0] == 'Q' && segment[1] == 'T' && segment[2] == 'Y';
             lastSegment = segment;
@@ -368,26 +349,28 @@ ParseResult MsconsReader::scanInterchange(qsizetype start, Envelope &envelope)
         });
     if (!endsCleanly)
         return fail(QStringLiteral("Invalid end of file"));
-    if (envelope.segments < 2)
+    if (segments < 2)
         return fail(QStringLiteral("Not enough segments"));
     if (lastSegment.data() != envelope.unz.constData())
         envelope.unz = lastSegment.toByteArray();
+    envelope.segments = segments;
+    envelope.walkEnd = data.size();
     return ParseResult::Parsed;
 }
 
 // UNB: the character set and the interchange partners, the records' description.
 ParseResult MsconsReader::readUnb(const QByteArray &unb)
 {
-    elementSplitter.split(unb, chars.element, chars.release, elements);
-    if (elements.size() < 4)
+    splitter.split(unb);
+    if (elementCount() < 4)
         return fail(QStringLiteral("Not enough elements for UNB: ") + text(unb));
-    if (!is(elements[0], "UNB"))
+    if (!is(elementAt(0), "UNB"))
         return fail(QStringLiteral("No UNB: ") + text(unb));
-    if (!elements[1].startsWith("UNOC"))
+    if (!elementAt(1).startsWith("UNOC"))
         return fail(QStringLiteral("No UNOC charset: ") + text(unb));
-    if (const Pieces &c = components(2); !c.empty())
+    if (const PieceSpan c = components(2); !c.empty())
         sender = text(c[0]);
-    if (const Pieces &c = components(3); !c.empty())
+    if (const PieceSpan c = components(3); !c.empty())
         recipient = text(c[0]);
     senderRecipient = sender + u'-' + recipient;
     return ParseResult::Parsed;
@@ -396,27 +379,28 @@ ParseResult MsconsReader::readUnb(const QByteArray &unb)
 // UNZ: the number of messages the interchange says it holds.
 ParseResult MsconsReader::readUnz(const QByteArray &unz, int &controlCount)
 {
-    elementSplitter.split(unz, chars.element, chars.release, elements);
-    if (elements.size() < 2)
+    splitter.split(unz);
+    if (elementCount() < 2)
         return fail(QStringLiteral("Not enough elements for UNZ: ") + text(unz));
-    if (!is(elements[0], "UNZ"))
+    if (!is(elementAt(0), "UNZ"))
         return fail(QStringLiteral("No UNZ: ") + text(unz));
-    controlCount = elements[1].toInt();
+    controlCount = elementAt(1).toInt();
     return ParseResult::Parsed;
 }
 
-// Second pass: the segments between UNB and UNZ, until the first fault.
-ParseResult MsconsReader::walkInterchange(qsizetype start, qsizetype segmentCount)
+// The segments between UNB and UNZ, until the first fault.
+ParseResult MsconsReader::walkInterchange(qsizetype start, const Envelope &envelope)
 {
     DataParser::resetRecord(rec);
     qsizetype index = 0;
     ParseResult rc = ParseResult::Parsed;
-    SegmentScanner::forEach(data, start, chars.terminator, chars.release, scratch, [&](QByteArrayView segment) {
-        if (index++ > 0)
-            rc = walkSegment(segment);
-        scratch.clear();
-        return rc == ParseResult::Parsed && index + 1 < segmentCount;
-    });
+    SegmentScanner::forEach(QByteArrayView(data).first(envelope.walkEnd), start, chars.terminator, chars.release,
+                            scratch, [&](QByteArrayView segment) {
+                                if (index++ > 0)
+                                    rc = walkSegment(segment);
+                                scratch.clear();
+                                return rc == ParseResult::Parsed && index + 1 < envelope.segments;
+                            });
     return rc;
 }
 
@@ -439,11 +423,11 @@ ParseResult MsconsReader::checkTotals(int controlCount, qsizetype firstCount)
 ParseResult MsconsReader::walkSegment(QByteArrayView segment)
 {
     ++messageSegments;
-    elementSplitter.split(segment, chars.element, chars.release, elements);
-    if (elements.empty())
+    splitter.split(segment);
+    if (elementCount() == 0)
         return fail(QStringLiteral("Not enough elements: ") + text(segment));
 
-    const QByteArrayView tag = elements[0];
+    const QByteArrayView tag = elementAt(0);
     if (valuePending && (is(tag, "QTY") || is(tag, "UNT") || is(tag, "LIN"))) {
         if (const ParseResult rc = completeRecord(); rc != ParseResult::Parsed)
             return rc;
@@ -461,8 +445,8 @@ ParseResult MsconsReader::walkSegment(QByteArrayView segment)
         readReference();
     else if (is(tag, "PIA"))
         readProductId();
-    else if (is(tag, "BGM") && elements.size() > 3)
-        accept = is(elements[3], "9");
+    else if (is(tag, "BGM") && elementCount() > 3)
+        accept = is(elementAt(3), "9");
     else if (is(tag, "UNH"))
         return openMessage(segment);
     else if (is(tag, "UNT"))
@@ -473,7 +457,7 @@ ParseResult MsconsReader::walkSegment(QByteArrayView segment)
 // QTY: a value; qualifier 20 marks it as replaced.
 ParseResult MsconsReader::readQuantity()
 {
-    const Pieces &c = components(1);
+    const PieceSpan c = components(1);
     if (c.size() <= 1)
         return ParseResult::Parsed;
     if (is(c[0], "20"))
@@ -486,24 +470,18 @@ ParseResult MsconsReader::readDateSegment()
 {
     if (!valuePending)
         return ParseResult::Parsed;
-    // A first component without release characters is known before the element is split: an
-    // interval start (163) is passed by without splitting the rest.
-    if (elements.size() > 1) {
-        const qsizetype end = elements[1].indexOf(chars.component);
-        const QByteArrayView first = end < 0 ? QByteArrayView() : elements[1].first(end);
-        if (end >= 0 && !first.contains(chars.release) && !is(first, "164") && !is(first, "9"))
-            return ParseResult::Parsed;
-    }
-    const Pieces &c = components(1);
-    if (c.size() > 2 && (is(c[0], "164") || is(c[0], "9")))
-        return readTimestamp(c);
-    return ParseResult::Parsed;
+    // The qualifier alone first: an interval start (163) is passed by without reading the rest.
+    const QByteArrayView qualifier = splitter.firstComponent(1);
+    if (!is(qualifier, "164") && !is(qualifier, "9"))
+        return ParseResult::Parsed;
+    const PieceSpan c = components(1);
+    return c.size() > 2 ? readTimestamp(c) : ParseResult::Parsed;
 }
 
 // STS: a sequence number (category 6, "T" + number) or a replaced or estimated value (category 8).
 void MsconsReader::readStatus()
 {
-    const Pieces &c = components(1);
+    const PieceSpan c = components(1);
     if (c.size() <= 3)
         return;
     if (is(c[0], "6") && c[1].startsWith('T'))
@@ -515,16 +493,16 @@ void MsconsReader::readStatus()
 // LOC: the metering point (172) or one of the two locations (237, 107).
 void MsconsReader::readLocation()
 {
-    const qsizetype count = qsizetype(elements.size());
-    const QByteArrayView qualifier = count > 1 ? elements[1] : QByteArrayView();
+    const qsizetype count = elementCount();
+    const QByteArrayView qualifier = count > 1 ? elementAt(1) : QByteArrayView();
     if (count > 2 && is(qualifier, "172")) {
-        if (const Pieces &c = components(2); !c.empty())
+        if (const PieceSpan c = components(2); !c.empty())
             meteringPoint = text(c[0]);
     } else if (count > 3 && is(qualifier, "237")) {
-        if (const Pieces &c = components(3); !c.empty())
+        if (const PieceSpan c = components(3); !c.empty())
             setLocation(location237, c[0]);
     } else if (count > 2 && is(qualifier, "107")) {
-        if (const Pieces &c = components(2); !c.empty())
+        if (const PieceSpan c = components(2); !c.empty())
             setLocation(location107, c[0]);
     }
 }
@@ -532,7 +510,7 @@ void MsconsReader::readLocation()
 // RFF+MG: the meter number.
 void MsconsReader::readReference()
 {
-    const Pieces &c = components(1);
+    const PieceSpan c = components(1);
     if (c.size() > 1 && is(c[0], "MG"))
         meterNumber = text(c[1]);
 }
@@ -540,9 +518,9 @@ void MsconsReader::readReference()
 // PIA+5 with an SRW code: the OBIS code, its unit and whether its values are amounts.
 void MsconsReader::readProductId()
 {
-    if (elements.size() <= 2 || !is(elements[1], "5"))
+    if (elementCount() <= 2 || !is(elementAt(1), "5"))
         return;
-    const Pieces &c = components(2);
+    const PieceSpan c = components(2);
     if (c.size() > 1 && is(c[1], "SRW")) {
         rec.obis = text(c[0]);
         dottedObis = rec.obis;
@@ -556,9 +534,9 @@ ParseResult MsconsReader::openMessage(QByteArrayView segment)
 {
     if (messageSegments != 1)
         return fail(QStringLiteral("UNH is not first segment"));
-    if (elements.size() < 3)
+    if (elementCount() < 3)
         return fail(QStringLiteral("Not enough UNH elements: ") + text(segment));
-    if (!elements[2].startsWith("MSCONS"))
+    if (!elementAt(2).startsWith("MSCONS"))
         return fail(QStringLiteral("Invalid INH message type: ") + text(segment));
     return ParseResult::Parsed;
 }
@@ -566,9 +544,9 @@ ParseResult MsconsReader::openMessage(QByteArrayView segment)
 // UNT: the end of a message, whose segment count must match.
 ParseResult MsconsReader::closeMessage(QByteArrayView segment)
 {
-    if (elements.size() < 2)
+    if (elementCount() < 2)
         return fail(QStringLiteral("Not enough UNT elements: ") + text(segment));
-    const int counter = elements[1].toInt();
+    const int counter = elementAt(1).toInt();
     if (counter != messageSegments) {
         return fail(QStringLiteral("UNT control counter does not match: ") + QString::number(counter) + u'/'
                     + QString::number(messageSegments));
@@ -592,14 +570,14 @@ ParseResult MsconsReader::readValue(QByteArrayView valueText)
     return ParseResult::Parsed;
 }
 
-ParseResult MsconsReader::readTimestamp(const Pieces &dtm)
+ParseResult MsconsReader::readTimestamp(PieceSpan dtm)
 {
     const TimeFormat format = timeFormat(dtm[2]);
     if (!format.pattern)
-        return fail(QStringLiteral("Unknown timestamp: ") + text(elements[1]));
+        return fail(QStringLiteral("Unknown timestamp: ") + text(elementAt(1)));
     QDateTime time;
     if (!parseTime(dtm[1], format, time))
-        return fail(QStringLiteral("Could not parse timestamp: ") + text(elements[1]));
+        return fail(QStringLiteral("Could not parse timestamp: ") + text(elementAt(1)));
     rec.timestamp = time;
     timestampValid = true;
     return ParseResult::Parsed;
