@@ -1,5 +1,7 @@
 #pragma once
 
+#include "parsing/InputSpool.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -89,7 +91,9 @@ bool forEachEdifactPiece(QByteArrayView data, qsizetype start, char separator, c
     const char *const d = data.data();
     const qsizetype n = data.size();
     qsizetype pos = start < 0 ? 0 : start;
+    ParsedPages::Stepper pages;
     while (pos < n) {
+        pages.at(pos);
         qsizetype first = -1;    // first byte of the piece's content
         qsizetype last = -1;     // one past its last byte
         bool lineBreakInside = false;

@@ -325,7 +325,8 @@ ParseResult MsconsReader::scanInterchange(qsizetype start, Envelope &envelope)
                             scratch, keep(envelope.unz));
     scratch.clear();
     envelope.walkEnd = last.begin;
-    envelope.quantities = SegmentScanner::countText(data, start, "QTY");
+    if (!values.batched()) // a held list is sized once; a batch is sized by the sink
+        envelope.quantities = SegmentScanner::countText(data, start, "QTY");
     return ParseResult::Parsed;
 }
 

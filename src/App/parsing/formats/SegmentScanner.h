@@ -101,6 +101,7 @@ bool forEach(QByteArrayView data, qsizetype start, char terminator, char release
     qsizetype begin = detail::skipLineBreaks(d, start < 0 ? 0 : start, n);
     bool releasedTerminator = false;
     bool lineBreak = false; // after the segment's first byte
+    ParsedPages::Stepper pages;
     for (qsizetype pos = detail::findStop(d, begin, n, terminator, release); pos < n;
          pos = detail::findStop(d, pos, n, terminator, release)) {
         if (d[pos] == release) {
@@ -129,6 +130,7 @@ bool forEach(QByteArrayView data, qsizetype start, char terminator, char release
         pos = begin = detail::skipLineBreaks(d, pos + 1, n);
         releasedTerminator = false;
         lineBreak = false;
+        pages.at(pos);
     }
     if (begin >= n)
         return true;
