@@ -450,6 +450,22 @@ private slots:
         QCOMPARE(FieldReaders::decodeText(QByteArrayView(bytes)), text);
     }
 
+    // A large input with no temporary folder to spool it into fails with a text that names the folder.
+    void spoolWithoutTemporaryFolder()
+    {
+        const QByteArray before = qgetenv("TMPDIR");
+        qputenv("TMPDIR", "/nonexistent-quillon-folder");
+        DataFileInput input;
+        input.name = QStringLiteral("a.edi.gz");
+        input.bytes = ParsingTestSupport::readSample(QStringLiteral("mscons/mscons_load_profile.edi.gz"));
+        input.memoryBytes = 100;
+        const DataFileResult result = DataFileReader::read(input);
+        qputenv("TMPDIR", before);
+        QVERIFY(!result.parsed);
+        QVERIFY2(result.errorText.startsWith(QStringLiteral("Could not create a temporary file in /nonexistent-quillon-folder: ")),
+                 qPrintable(result.errorText));
+    }
+
     void gunzip_data()
     {
         QTest::addColumn<QByteArray>("packed");

@@ -12,6 +12,18 @@
 
 #include <utility>
 
+namespace {
+
+// The temporary folder as QDir::tempPath gives it (TMPDIR, else /tmp); a TMPDIR that does not exist
+// gives no path there, so it is named as it is set.
+QString spoolFolder()
+{
+    const QString path = QDir::tempPath();
+    return path.isEmpty() ? qEnvironmentVariable("TMPDIR") : path;
+}
+
+} // namespace
+
 InputSpool::~InputSpool()
 {
     clear();
@@ -45,7 +57,7 @@ void InputSpool::adopt(const QByteArray &bytes)
 bool InputSpool::fail(const QString &what)
 {
     const int error = errno;
-    m_errorText = QStringLiteral("%1 %2: %3").arg(what, QDir::tempPath(), QString::fromLocal8Bit(std::strerror(error)));
+    m_errorText = QStringLiteral("%1 %2: %3").arg(what, spoolFolder(), QString::fromLocal8Bit(std::strerror(error)));
     return false;
 }
 
@@ -53,7 +65,7 @@ bool InputSpool::fail(const QString &what)
 // process on every way out.
 bool InputSpool::spill()
 {
-    m_fd = ::open(QFile::encodeName(QDir::tempPath()).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    m_fd = ::open(QFile::encodeName(spoolFolder()).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (m_fd < 0)
         return fail(QStringLiteral("Could not create a temporary file in"));
     const QByteArray held = std::exchange(m_memory, QByteArray());
