@@ -62,7 +62,8 @@ QByteArray eonLine(int meter, const QDate &day)
     return line + '\n';
 }
 
-// Writes a file of about `bytes` bytes; answers the number of values in it.
+// Writes a file of at most `bytes` bytes, filled as far as whole messages or lines allow (the
+// largest file the tools take is exactly 512 MiB); answers the number of values in it.
 qint64 generate(const QString &path, bool mscons, qint64 bytes)
 {
     QFile file(path);
@@ -71,14 +72,20 @@ qint64 generate(const QString &path, bool mscons, qint64 bytes)
     qint64 values = 0;
     if (mscons) {
         file.write("UNA:+.? '\r\nUNB+UNOC:3+9900000000001:500+9900000000002:500+180105:0800+BENCH++TL'\r\n");
+        const QByteArray end = "UNZ+0000000+BENCH'\r\n";
         int meter = 0;
-        for (; file.size() < bytes; ++meter, values += 30 * 96)
-            file.write(msconsMessage(meter, 30));
+        for (QByteArray message = msconsMessage(0, 30); file.size() + message.size() + end.size() <= bytes;
+             message = msconsMessage(++meter, 30), values += 30 * 96)
+            file.write(message);
         file.write("UNZ+" + QByteArray::number(meter) + "+BENCH'\r\n");
     } else {
-        for (int day = 0; file.size() < bytes; ++day) {
-            for (int meter = 0; meter < 1000; ++meter, values += 96)
-                file.write(eonLine(meter, QDate(2020, 1, 1).addDays(day)));
+        for (int day = 0;; ++day) {
+            for (int meter = 0; meter < 1000; ++meter, values += 96) {
+                const QByteArray line = eonLine(meter, QDate(2020, 1, 1).addDays(day));
+                if (file.size() + line.size() > bytes)
+                    return values;
+                file.write(line);
+            }
         }
     }
     return values;

@@ -3,6 +3,7 @@
 
 #include "../common/ProcessRunner.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -75,6 +76,38 @@ private slots:
             QCOMPARE(out.at(1), firstRecord);
         QVERIFY2(errorStart.isEmpty() ? run.standardError.isEmpty() : run.standardError.startsWith(errorStart),
                  qPrintable(run.standardError));
+    }
+
+    // Standard output that is a file gets the lines straight and is cut back when a file fails at its
+    // end: the faulty file's records do not stay, and a file appended to keeps what it held.
+    void outputToFile_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<bool>("append");
+        QTest::newRow("new file") << QByteArray() << false;
+        QTest::newRow("appended to") << QByteArray("earlier text\n") << true;
+    }
+
+    void outputToFile()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(bool, append);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("out.csv"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
+        file.close();
+        QProcess tool;
+        tool.setStandardOutputFile(path, append ? QIODevice::Append : QIODevice::Truncate);
+        tool.start(ProcessRunner::programPath(QStringLiteral("cli/quillon-parse")),
+                   {sample("mscons/mscons_load_profile.edi"), sample("mscons/mscons_wrong_message_count.edi"),
+                    sample("mscons/mscons_load_profile.edi")});
+        QVERIFY(tool.waitForFinished(60000));
+        QCOMPARE(tool.exitCode(), 1);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        QCOMPARE(lines.size(), int(before.count('\n')) + 1 + 2 * 7 + 1); // the header, twice 7 records, the empty end
+        QVERIFY(lines.first().startsWith(append ? QByteArray("earlier text") : QByteArray("timestamp,")));
     }
 
     // Fields with commas, quotes or line breaks are quoted, quotes doubled.

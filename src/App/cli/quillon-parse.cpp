@@ -4,10 +4,12 @@
 // Parses data files through the same road as the mail intake (".gz" files are unpacked first) and prints
 // their records as CSV on standard output. A file that cannot be parsed is reported on standard
 // error with its name in front; the exit code is 0 only when every file parsed.
-// The file is read piece by piece (a large one through a mapped temporary copy), records come from
-// the parser in batches and their lines go to a temporary spool file, which is copied to standard
-// output once the file has parsed: a file failing at its last line prints nothing, and memory
-// holds one batch and a few pages of the file, not the file or its records.
+// The file is read piece by piece (a large one through a mapped temporary copy) and records come
+// from the parser in batches. Their lines go straight to standard output when that is a regular
+// file, which is cut back to where the file's lines began when it fails; to a pipe or terminal
+// they go through a temporary spool file copied out once the file has parsed. Either way a file
+// failing at its last line prints nothing, and memory holds one batch and a few pages of the
+// file, not the file or its records.
 
 #include "parsing/DataFileReader.h"
 #include "parsing/RecordCsvWriter.h"
@@ -18,7 +20,11 @@
 #include <QTemporaryFile>
 #include <QTextStream>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <memory>
 
 namespace {
 
@@ -40,6 +46,67 @@ bool copyToStdout(QFile &spool)
     return true;
 }
 
+// Where the lines of one data file go until it has parsed.
+class FileLines
+{
+public:
+    // out: standard output's writer, flushed before each file.
+    explicit FileLines(RecordCsvWriter &out) : m_out(out)
+    {
+        struct stat info {};
+        m_straight = fstat(STDOUT_FILENO, &info) == 0 && S_ISREG(info.st_mode);
+    }
+
+    // Starts a file; false with errorText when no spool file can be opened.
+    bool begin()
+    {
+        if (!m_out.flush())
+            return fail(QStringLiteral("Could not write the records"));
+        if (m_straight) {
+            // Appended output (">>") starts at the end, whatever the descriptor's offset says.
+            const bool append = fcntl(STDOUT_FILENO, F_GETFL) & O_APPEND;
+            m_start = lseek(STDOUT_FILENO, 0, append ? SEEK_END : SEEK_CUR);
+            return true;
+        }
+        m_spooled.reset(); // before its file goes
+        m_spool = std::make_unique<QTemporaryFile>();
+        if (!m_spool->open())
+            return fail(QStringLiteral("Could not open a spool file: ") + m_spool->errorString());
+        m_spooled = std::make_unique<RecordCsvWriter>(m_spool->handle());
+        return true;
+    }
+    RecordCsvWriter &writer() { return m_straight ? m_out : *m_spooled; }
+    // The file parsed: its lines stay, or are copied out of the spool.
+    bool keep()
+    {
+        if (m_straight ? m_out.flush() : m_spooled->flush() && copyToStdout(*m_spool))
+            return true;
+        return fail(QStringLiteral("Could not write the records"));
+    }
+    // The file failed: its lines go.
+    void drop()
+    {
+        writer().discard();
+        if (m_straight && ftruncate(STDOUT_FILENO, m_start) == 0)
+            lseek(STDOUT_FILENO, m_start, SEEK_SET);
+    }
+    QString errorText() const { return m_errorText; }
+
+private:
+    bool fail(const QString &text)
+    {
+        m_errorText = text;
+        return false;
+    }
+
+    RecordCsvWriter &m_out;
+    bool m_straight = false;
+    off_t m_start = 0;
+    std::unique_ptr<QTemporaryFile> m_spool;
+    std::unique_ptr<RecordCsvWriter> m_spooled;
+    QString m_errorText;
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -60,6 +127,7 @@ int main(int argc, char *argv[])
     bool allParsed = true;
     RecordCsvWriter out(STDOUT_FILENO);
     out.writeHeader();
+    FileLines lines(out);
     for (const QString &path : files) {
         const QString name = QFileInfo(path).fileName();
         QFile file(path);
@@ -72,15 +140,13 @@ int main(int argc, char *argv[])
         input.name = name;
         input.parserFileName = name;
         input.device = &file;
-        QTemporaryFile spool;
-        if (!spool.open()) {
-            err << path << ": Could not open a spool file: " << spool.errorString() << '\n';
+        if (!lines.begin()) {
+            err << path << ": " << lines.errorText() << '\n';
             return 1;
         }
-        RecordCsvWriter spooled(spool.handle());
-        RecordSink sink([&spooled](const RecordSink::Batch &batch) {
+        RecordSink sink([&lines](const RecordSink::Batch &batch) {
             for (const DataParser::ValueRec &r : batch)
-                spooled.write(r);
+                lines.writer().write(r);
         });
         const DataFileResult result = DataFileReader::read(input, sink);
         if (result.gunzipFailed) // the parser then got the packed bytes
@@ -88,12 +154,13 @@ int main(int argc, char *argv[])
         if (result.gunzipTrailingData)
             err << path << ": Data after the last gzip member left out\n";
         if (!result.parsed) {
+            lines.drop();
             err << path << ": " << result.errorText << '\n';
             allParsed = false;
             continue;
         }
-        if (!spooled.flush() || !out.flush() || !copyToStdout(spool)) {
-            err << path << ": Could not write the records\n";
+        if (!lines.keep()) {
+            err << path << ": " << lines.errorText() << '\n';
             return 1;
         }
     }

@@ -25,6 +25,8 @@ public:
     void write(const ValueRecTypes::ValueRec &record);
     // Writes out what is buffered; false when the descriptor refused it.
     bool flush();
+    // Forgets what is buffered.
+    void discard() { m_buffer.resize(0); }
 
 private:
     // One text column: the last string written there (held, so its storage stays its own) and
