@@ -92,6 +92,10 @@ double mbsyncCopySeconds(const DovecotServer &server, const QTemporaryDir &dir)
 
 int main(int argc, char **argv)
 {
+    // As the program does: the zone file named once, so local-time conversions do not look at the
+    // file system each time.
+    if (qEnvironmentVariableIsEmpty("TZ"))
+        qputenv("TZ", ":/etc/localtime");
     QCoreApplication app(argc, argv);
     const bool signMails = argc > 1 && QByteArray(argv[1]) == "signed";
     QTemporaryDir dir;

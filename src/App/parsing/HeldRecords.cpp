@@ -29,8 +29,6 @@ void HeldRecords::clear()
     m_records.clear();
     m_texts.clear();
     m_textIndex.clear();
-    m_times.clear();
-    m_lastTime = 0;
 }
 
 quint32 HeldRecords::textsIndex(const Record &r)
@@ -47,26 +45,10 @@ quint32 HeldRecords::textsIndex(const Record &r)
     return index;
 }
 
-// A file's times are of one or a few kinds: the last one used is tried first.
-quint32 HeldRecords::timeIndex(const QDateTime &t)
-{
-    const TimeKind kind{t.timeSpec(), t.timeSpec() == Qt::OffsetFromUTC ? t.offsetFromUtc() : 0,
-                        t.timeSpec() == Qt::TimeZone ? t.timeZone() : QTimeZone()};
-    const auto matches = [&kind](const TimeKind &k) {
-        return k.spec == kind.spec && k.offsetSeconds == kind.offsetSeconds && k.zone == kind.zone;
-    };
-    if (m_lastTime < quint32(m_times.size()) && matches(m_times.at(m_lastTime)))
-        return m_lastTime;
-    m_lastTime = quint32(std::find_if(m_times.cbegin(), m_times.cend(), matches) - m_times.cbegin());
-    if (m_lastTime == quint32(m_times.size()))
-        m_times.append(kind);
-    return m_lastTime;
-}
-
 void HeldRecords::append(const Record &r)
 {
     const qint64 msecs = r.timestamp.isValid() ? r.timestamp.toMSecsSinceEpoch() : InvalidTime;
-    m_records.append(Held{msecs, r.value, r.state, textsIndex(r), timeIndex(r.timestamp), quint8(r.importType), r.increment});
+    m_records.append(Held{r.timestamp, msecs, r.value, r.state, textsIndex(r), quint8(r.importType), r.increment});
 }
 
 void HeldRecords::append(const QList<Record> &records)
@@ -85,12 +67,8 @@ HeldRecords::Record HeldRecords::at(qsizetype index) const
 {
     const Held &h = m_records.at(index);
     const Texts &texts = m_texts.at(h.texts);
-    const TimeKind &time = m_times.at(h.time);
     Record r;
-    if (h.msecs != InvalidTime) {
-        r.timestamp = time.spec == Qt::TimeZone ? QDateTime::fromMSecsSinceEpoch(h.msecs, time.zone)
-                                                : QDateTime::fromMSecsSinceEpoch(h.msecs, time.spec, time.offsetSeconds);
-    }
+    r.timestamp = h.timestamp;
     r.iaks = texts.iaks;
     r.aks = texts.aks;
     r.importType = ValueRecTypes::ImportType(h.importType);

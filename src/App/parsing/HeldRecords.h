@@ -2,15 +2,14 @@
 // Value records kept compactly where they must be held whole: the mail intake hands an attachment's
 // values on only once it has parsed whole, and then sorted by time. The texts that a file's
 // records share (identifiers, unit, description, serial number, address, OBIS code, flags) are kept
-// once in a table, and so is each kind of time (UTC, local time, an offset, a zone); a held record
-// is its instant, value, state, type and two indexes: 32 bytes instead of the some 230 of a
+// once in a table; a held record is its time (as the parser made it, and as an instant to sort
+// by), value, state, type and an index into the table: 40 bytes instead of the some 230 of a
 // ValueRec with its own texts.
 
 #include "parsing/ValueRec.h"
 
 #include <QHash>
 #include <QList>
-#include <QTimeZone>
 
 #include <limits>
 
@@ -44,32 +43,22 @@ private:
     };
     friend size_t qHash(const Texts &texts, size_t seed);
 
-    struct TimeKind
-    {
-        Qt::TimeSpec spec;
-        int offsetSeconds;
-        QTimeZone zone;
-    };
-
     struct Held
     {
+        QDateTime timestamp;
         qint64 msecs;  // since the epoch; InvalidTime for a record without a valid time
         double value;
         qint32 state;
         quint32 texts; // index into m_texts
-        quint32 time;  // index into m_times
         quint8 importType;
         bool increment;
     };
-    static_assert(sizeof(Held) <= 32);
+    static_assert(sizeof(Held) <= 40);
     static constexpr qint64 InvalidTime = std::numeric_limits<qint64>::min();
 
     quint32 textsIndex(const Record &record);
-    quint32 timeIndex(const QDateTime &timestamp);
 
     QList<Held> m_records;
     QList<Texts> m_texts;
     QHash<Texts, quint32> m_textIndex;
-    QList<TimeKind> m_times;
-    quint32 m_lastTime = 0;
 };
