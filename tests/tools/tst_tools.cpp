@@ -8,6 +8,7 @@
 #include "config/ConfigFile.h"
 #include "fixtures/MeterMails.h"
 #include "tools/HistoryFile.h"
+#include "tools/TemporaryPointFiles.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -385,6 +386,27 @@ private slots:
         for (const QString &line : lines)
             QVERIFY2(!line.startsWith(QLatin1String("FORGED")), qPrintable(r.standardError));
         QVERIFY2(r.standardError.contains("Data after the last gzip member of file " + p.path("src/tail.edi.gz") + " left out"), qPrintable(r.standardError));
+    }
+
+    // The import's temporary files take back what a failed source file appended, also after it was
+    // spilled there: a point's file goes back to its earlier length, a file the unit made goes, and
+    // records appended outside the unit (those buffered before the source file) stay.
+    void temporaryFilesTakeBackAUnit()
+    {
+        QTemporaryDir dir;
+        const QByteArray one = historyFile(QString(), {{1000, 1.5}}).mid(HistoryFile::HeaderSize);
+        TemporaryPointFiles files(dir.path() + u'/');
+        QVERIFY(files.append(QStringLiteral("A"), one + one));
+        files.beginUnit();
+        QVERIFY(files.append(QStringLiteral("A"), one + one + one, true));
+        QVERIFY(files.append(QStringLiteral("B"), one, true));
+        QVERIFY(files.append(QStringLiteral("C"), one));
+        files.takeBackUnit();
+        QCOMPARE(files.files().size(), std::size_t(2));
+        QCOMPARE(files.files().at(QStringLiteral("A")).records, 2);
+        QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("A.mitmp"))).size(), HistoryFile::HeaderSize + 2 * HistoryFile::RecordSize);
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("B.mitmp"))));
+        QCOMPARE(files.files().at(QStringLiteral("C")).records, 1);
     }
 
     // A file that fails at its end, after its first batches of records have left the parser, leaves
