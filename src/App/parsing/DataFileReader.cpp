@@ -53,12 +53,11 @@ bool spoolPlain(const DataFileInput &input, InputSpool &spool, DataFileResult &r
 {
     if (!input.device) {
         spool.adopt(input.bytes);
-    } else if (!rewound(input) || !spool.appendFrom(*input.device)) {
-        result.errorText = spool.errorText();
+    } else if (!rewound(input)) {
+        result.errorText = QStringLiteral("Could not read the data again: ") + input.device->errorString();
         return false;
-    }
-    if (spool.size() > input.maxUnpackedBytes) {
-        result.errorText = DataFileReader::tooLargeText(input.maxUnpackedBytes);
+    } else if (!spool.appendFrom(*input.device, input.maxUnpackedBytes)) {
+        result.errorText = spool.tooLarge() ? DataFileReader::tooLargeText(input.maxUnpackedBytes) : spool.errorText();
         return false;
     }
     return finished(spool, result);
@@ -68,9 +67,14 @@ bool spoolPlain(const DataFileInput &input, InputSpool &spool, DataFileResult &r
 bool spoolUnpacked(const DataFileInput &input, InputSpool &spool, DataFileResult &result)
 {
     qint64 offset = 0;
+    bool packedTooLarge = false; // a pipe's packed bytes are bounded as its plain bytes would be
     const Gunzip::Source source = [&](char *buffer, qint64 size) -> qint64 {
-        if (input.device)
-            return input.device->read(buffer, size);
+        if (input.device) {
+            const qint64 n = input.device->read(buffer, size);
+            offset += std::max<qint64>(n, 0);
+            packedTooLarge = offset > input.maxUnpackedBytes;
+            return packedTooLarge ? -1 : n;
+        }
         const qint64 n = std::min(size, qint64(input.bytes.size()) - offset);
         std::memcpy(buffer, input.bytes.constData() + offset, size_t(n));
         offset += n;
@@ -88,16 +92,18 @@ bool spoolUnpacked(const DataFileInput &input, InputSpool &spool, DataFileResult
     case Gunzip::Result::Ok:
         return finished(spool, result);
     case Gunzip::Result::Damaged:
+        if (packedTooLarge)
+            break;
         result.gunzipFailed = true;
         spool.clear();
         return spoolPlain(input, spool, result);
     case Gunzip::Result::TooLarge:
-        result.errorText = DataFileReader::tooLargeText(input.maxUnpackedBytes);
-        return false;
-    case Gunzip::Result::TargetFailed:
         break;
+    case Gunzip::Result::TargetFailed:
+        result.errorText = spool.errorText();
+        return false;
     }
-    result.errorText = spool.errorText();
+    result.errorText = DataFileReader::tooLargeText(input.maxUnpackedBytes);
     return false;
 }
 

@@ -38,6 +38,7 @@ void InputSpool::clear()
     m_memory.clear();
     m_size = 0;
     m_errorText.clear();
+    m_tooLarge = false;
 }
 
 void InputSpool::unmap()
@@ -62,10 +63,17 @@ bool InputSpool::fail(const QString &what)
 }
 
 // Moves what is in memory into an unnamed temporary file: it has no name, so it goes with the
-// process on every way out.
+// process on every way out. A file system without unnamed files gets a named one, removed at once.
 bool InputSpool::spill()
 {
-    m_fd = ::open(QFile::encodeName(spoolFolder()).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    const QByteArray folder = QFile::encodeName(spoolFolder());
+    m_fd = ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (m_fd < 0 && errno != ENOENT) {
+        QByteArray name = folder + "/quillon-spool-XXXXXX";
+        m_fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (m_fd >= 0)
+            ::unlink(name.constData());
+    }
     if (m_fd < 0)
         return fail(QStringLiteral("Could not create a temporary file in"));
     const QByteArray held = std::exchange(m_memory, QByteArray());
@@ -94,7 +102,7 @@ bool InputSpool::append(const char *data, qint64 size)
     return true;
 }
 
-bool InputSpool::appendFrom(QIODevice &device)
+bool InputSpool::appendFrom(QIODevice &device, qint64 maxBytes)
 {
     // A file that fits in memory is read there in one go.
     const qint64 expected = device.isSequential() ? 0 : device.size() - device.pos();
@@ -117,6 +125,10 @@ bool InputSpool::appendFrom(QIODevice &device)
         }
         if (n == 0)
             return true;
+        if (m_size + n > maxBytes) { // a pipe or device has no size to check beforehand
+            m_tooLarge = true;
+            return false;
+        }
         if (!append(piece.constData(), n))
             return false;
     }

@@ -25,8 +25,9 @@ public:
     void adopt(const QByteArray &bytes);
     // Appends bytes; false when the temporary file cannot take them (errorText says why).
     bool append(const char *data, qint64 size);
-    // Copies what the device has left; false on a read or write failure.
-    bool appendFrom(QIODevice &device);
+    // Copies what the device has left; false on a read or write failure, or when there is more
+    // than maxBytes in all (tooLarge).
+    bool appendFrom(QIODevice &device, qint64 maxBytes);
     // Maps a spilled input; false when that fails. Call once after the last append.
     bool finish();
     // Drops everything appended, to start again.
@@ -40,6 +41,7 @@ public:
     // touched again, so this never changes what bytes() shows.
     void releaseParsedPages() const;
     QString errorText() const { return m_errorText; }
+    bool tooLarge() const { return m_tooLarge; }
 
 private:
     bool spill();
@@ -52,6 +54,7 @@ private:
     void *m_map = nullptr;
     qint64 m_size = 0;
     QString m_errorText;
+    bool m_tooLarge = false;
 };
 
 // While it lives, the spool is the one this thread parses: ParsedPages::release gives its pages back.

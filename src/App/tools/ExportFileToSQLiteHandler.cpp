@@ -296,9 +296,7 @@ void ExportFileToSQLiteHandler::dataEnded(const SourceFile &file, bool parsed)
     }
     if (m_file.rdsChanged || !file.isMail)
         loadRds();
-    m_file.previousId = -1;
-    m_file.previousImport.clear();
-    m_file.previousName.clear();
+    m_file.rdsKnown = false;
 }
 
 // Every file gets its row with its result: one that never started (unreadable, undecodable) now.
@@ -319,6 +317,8 @@ void ExportFileToSQLiteHandler::fileEnded(const SourceFile &file)
     if (m_file.open && !m_db.commit()) {
         LOG_OUT(Kyr::LogError, "Could not commit '%1'").arg(m_db.lastError().text()).endl();
         ++m_counters.dbFailures;
+        m_db.rollback();
+        loadRds(); // the rds rows of the file were not stored
     }
     m_file = FileState();
 }
@@ -332,7 +332,8 @@ MeasurementRows::Row ExportFileToSQLiteHandler::measurementRow(DataParser::Value
     if (rec.state != 0 && rec.flagList.contains(AksNaming::OptSkipBadState))
         state += StatusNotSent;
     const QString name = m_naming.map(rec) ? rec.aks : QStringLiteral("<empty>");
-    if (m_file.previousId < 0 || name != m_file.previousName || rec.iaks != m_file.previousImport) {
+    if (!m_file.rdsKnown || name != m_file.previousName || rec.iaks != m_file.previousImport) {
+        m_file.rdsKnown = true;
         m_file.previousId = rdsId(rec, name);
         m_file.previousName = name;
         m_file.previousImport = rec.iaks;

@@ -81,7 +81,8 @@ private:
         int firstType = -1;        // import type of the first record kept
         int dataFirstType = -1;
         bool rdsChanged = false;   // the data being read added or renamed rds rows
-        QString previousImport;    // the last record's identifiers: the rds row is looked up on a change
+        bool rdsKnown = false;     // the last record's identifiers and rds row: looked up again on a change
+        QString previousImport;
         QString previousName;
         qint64 previousId = -1;
     } m_file;

@@ -141,17 +141,22 @@ void ImportHandler::takeBackFile()
 }
 
 // Appends the buffered records to the temporary point files, in the order of the point names. While
-// a source file is read, the records it gave are appended as its unit, those before it are not.
+// a source file is read, the records it gave are appended as its unit, after every record from
+// before it (points whose safe names meet share a file, and a unit is cut back from its start).
 void ImportHandler::flushBuffers(bool announce)
 {
+    const auto fileStart = [this](const PointBuffer &buffer) {
+        return m_inFile && buffer.file == m_fileNumber ? buffer.atFileStart : buffer.records.size();
+    };
     qint64 n = 0;
     for (auto &[name, buffer] : m_buffers) {
         if (announce)
             info(QStringLiteral("Storing temporary file %1").arg(++n));
-        const qsizetype before = m_inFile && buffer.file == m_fileNumber ? buffer.atFileStart : buffer.records.size();
-        if (before > 0)
+        if (const qsizetype before = fileStart(buffer); before > 0)
             appendToTemporaryFile(name, buffer.records.first(before), false);
-        if (before < buffer.records.size())
+    }
+    for (auto &[name, buffer] : m_buffers) {
+        if (const qsizetype before = fileStart(buffer); before < buffer.records.size())
             appendToTemporaryFile(name, buffer.records.sliced(before), true);
     }
     m_buffers.clear();
