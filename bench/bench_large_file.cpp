@@ -6,6 +6,8 @@
 // the kernel accounts it (wait4), beside the goal of staying below 256 MiB.
 // bench_large_file [MiB per file, default 512] [mscons|eon|both, default both]
 
+#include "MsconsLoadProfile.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -27,31 +29,6 @@ namespace {
 constexpr double GoalPeakMiB = 256;
 constexpr double GoalParseLinesPerSecond = 1e6;
 
-QByteArray msconsStamp(const QDateTime &t)
-{
-    return t.toString(QStringLiteral("yyyyMMddHHmm")).toLatin1() + "?+00:303";
-}
-
-// One meter's message of quarter-hour values over `days` days from 2018-01-01 UTC.
-QByteArray msconsMessage(int meter, int days)
-{
-    const QDateTime start(QDate(2018, 1, 1), QTime(0, 0), Qt::UTC);
-    const QByteArray ref = "M" + QByteArray::number(meter);
-    QByteArrayList s{"UNH+" + ref + "+MSCONS:D:04B:UN:2.2e", "BGM+7+" + ref + "+9", "DTM+137:" + msconsStamp(start),
-                     "NAD+MS+9900000000001::293", "NAD+MR+9900000000002::293", "UNS+D", "NAD+DP",
-                     "LOC+172+DE00012345678900000000000" + QByteArray::number(100000 + meter),
-                     "DTM+163:" + msconsStamp(start), "DTM+164:" + msconsStamp(start.addDays(days)), "LIN+1",
-                     "PIA+5+1-1?:1.29.0:SRW"};
-    for (int i = 0; i < days * 96; ++i) {
-        const QDateTime begin = start.addSecs(i * 900);
-        s.append("QTY+220:" + QByteArray::number(double((meter * 7919 + i * 104729) % 100000) / 1000.0, 'f', 3));
-        s.append("DTM+163:" + msconsStamp(begin));
-        s.append("DTM+164:" + msconsStamp(begin.addSecs(900)));
-    }
-    s.append("UNT+" + QByteArray::number(s.size() + 1) + '+' + ref);
-    return s.join("'\r\n") + "'\r\n";
-}
-
 // One Eon CSV line: a meter's 96 quarter-hour values of one day.
 QByteArray eonLine(int meter, const QDate &day)
 {
@@ -71,11 +48,12 @@ qint64 generate(const QString &path, bool mscons, qint64 bytes)
         return 0;
     qint64 values = 0;
     if (mscons) {
+        const QDateTime msconsStart(QDate(2018, 1, 1), QTime(0, 0), Qt::UTC);
         file.write("UNA:+.? '\r\nUNB+UNOC:3+9900000000001:500+9900000000002:500+180105:0800+BENCH++TL'\r\n");
         const QByteArray end = "UNZ+0000000+BENCH'\r\n";
         int meter = 0;
-        for (QByteArray message = msconsMessage(0, 30); file.size() + message.size() + end.size() <= bytes;
-             message = msconsMessage(++meter, 30), values += 30 * 96)
+        for (QByteArray message = msconsMessage(0, msconsStart, 30); file.size() + message.size() + end.size() <= bytes;
+             message = msconsMessage(++meter, msconsStart, 30), values += 30 * 96)
             file.write(message);
         file.write("UNZ+" + QByteArray::number(meter) + "+BENCH'\r\n");
     } else {

@@ -11,6 +11,7 @@
 // Each figure is printed with its goal and the load average at the time.
 // bench_tools [million records of the import, default 10]
 
+#include "MsconsLoadProfile.h"
 #include "parsing/DataParser.h"
 
 #include <QCoreApplication>
@@ -27,32 +28,14 @@
 
 namespace {
 
-QByteArray stamp(const QDateTime &t)
-{
-    return t.toString(QStringLiteral("yyyyMMddHHmm")).toLatin1() + "?+00:303";
-}
-
 // One MSCONS interchange: meters [firstMeter, firstMeter + meters), quarter-hour values of days
 // [firstDay, firstDay + days) of January 2018 and on.
 QByteArray mscons(int firstMeter, int meters, int firstDay, int days)
 {
     QByteArray out = "UNA:+.? '\r\nUNB+UNOC:3+9900000000001:500+9900000000002:500+180105:0800+BENCH++TL'\r\n";
     const QDateTime start = QDateTime(QDate(2018, 1, 1), QTime(0, 0), Qt::UTC).addDays(firstDay);
-    for (int m = firstMeter; m < firstMeter + meters; ++m) {
-        const QByteArray ref = "M" + QByteArray::number(m);
-        QByteArrayList s{"UNH+" + ref + "+MSCONS:D:04B:UN:2.2e", "BGM+7+" + ref + "+9", "DTM+137:" + stamp(start),
-                         "NAD+MS+9900000000001::293", "NAD+MR+9900000000002::293", "UNS+D", "NAD+DP",
-                         "LOC+172+DE00012345678900000000000" + QByteArray::number(100000 + m),
-                         "DTM+163:" + stamp(start), "DTM+164:" + stamp(start.addDays(days)), "LIN+1", "PIA+5+1-1?:1.29.0:SRW"};
-        for (int i = 0; i < days * 96; ++i) {
-            const QDateTime begin = start.addSecs(i * 900);
-            s.append("QTY+220:" + QByteArray::number(double((m * 7919 + i * 104729) % 100000) / 1000.0, 'f', 3));
-            s.append("DTM+163:" + stamp(begin));
-            s.append("DTM+164:" + stamp(begin.addSecs(900)));
-        }
-        s.append("UNT+" + QByteArray::number(s.size() + 1) + '+' + ref);
-        out += s.join("'\r\n") + "'\r\n";
-    }
+    for (int m = firstMeter; m < firstMeter + meters; ++m)
+        out += msconsMessage(m, start, days);
     return out + "UNZ+" + QByteArray::number(meters) + "+BENCH'\r\n";
 }
 

@@ -17,6 +17,17 @@
 #include <QTimeZone>
 #include <QTest>
 
+namespace {
+
+// A project folder whose certificate store trusts the test server's certificate.
+bool trustsServer(const QString &project, const DovecotServer &imap)
+{
+    return QDir().mkpath(project + QStringLiteral("/cfg/certs/ROOT"))
+           && QFile::copy(imap.certificatePath(), project + QStringLiteral("/cfg/certs/ROOT/imap.pem"));
+}
+
+} // namespace
+
 class TestMainJob : public QObject
 {
     Q_OBJECT
@@ -38,8 +49,7 @@ private slots:
 
         QTemporaryDir dir;
         const QString project = dir.filePath(QStringLiteral("project"));
-        QVERIFY(QDir().mkpath(project + QStringLiteral("/cfg/certs/ROOT")));
-        QVERIFY(QFile::copy(imap.certificatePath(), project + QStringLiteral("/cfg/certs/ROOT/imap.pem")));
+        QVERIFY(trustsServer(project, imap));
         const Configuration config = fixtureConfiguration(imap, smtp, 1);
         ConfigFile::write(project + QStringLiteral("/cfg/Quillon.ini"), config, QString());
 
@@ -112,13 +122,9 @@ private slots:
 
         QTemporaryDir dir;
         const QString project = dir.filePath(QStringLiteral("project"));
-        QVERIFY(QDir().mkpath(project + QStringLiteral("/cfg/certs/ROOT")));
-        QVERIFY(QFile::copy(imap.certificatePath(), project + QStringLiteral("/cfg/certs/ROOT/imap.pem")));
+        QVERIFY(trustsServer(project, imap));
         Configuration config;
-        config.mail.host = imap.host();
-        config.mail.port = imap.imapsPort();
-        config.mail.userName = imap.user();
-        config.mail.password = imap.password();
+        config.mail = fixtureMailConfig(imap);
         config.mail.checkInterval = QStringLiteral("1");
         config.mail.successCopyToLocal = true;
         config.mail.successLocalFolder = project + QStringLiteral("/mails/ok");
